@@ -1,0 +1,50 @@
+#include "ConnectionInterface.h"
+
+namespace Talvessa {
+
+ConnectionInterface::ConnectionInterface(const std::string& name, std::int32_t reconnectDelay,
+                                         __lumo::Sleeper& sleeper)
+    : name(name), reconnectDelay(reconnectDelay), byteBuffer(1), sleeper(sleeper) {}
+
+void ConnectionInterface::reconnect() {
+    disconnect();
+    sleeper.sleepMilliseconds(static_cast<unsigned long>(reconnectDelay));
+    connect(true);
+}
+
+void ConnectionInterface::checkAndReconnect() {
+    try {
+        checkConnection();
+        return;
+    } catch (...) {
+    }
+    reconnect();
+    checkConnection();
+}
+
+// A short read may have shrunk the buffer; it is made whole again before each use.
+ConnectionInterface& ConnectionInterface::sendByte(unsigned char byte) {
+    byteBuffer.resize(1);
+    byteBuffer.at(0) = byte;
+    send(byteBuffer);
+    return *this;
+}
+
+ConnectionInterface& ConnectionInterface::receiveByte() {
+    byteBuffer.resize(1);
+    byteBuffer.at(0) = 0;
+    receive(byteBuffer);
+    return *this;
+}
+
+ConnectionInterface& ConnectionInterface::operator<<(UCharContainer& container) {
+    send(container);
+    return *this;
+}
+
+ConnectionInterface& ConnectionInterface::operator>>(UCharContainer& container) {
+    receive(container);
+    return *this;
+}
+
+} // namespace Talvessa

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "ConnectionInterface.h"
+
+#include <array>
+
+namespace Talvessa {
+
+// Read time-outs of the serial line, in milliseconds. A read of n bytes gives up after
+// totalConstant + totalPerByte * n, or once interval passes without a byte after data started.
+struct SerialReadTimeouts {
+    int interval = 10;
+    int totalPerByte = 50;
+    int totalConstant = 50;
+};
+
+// The photometer on a serial port: 9600 baud, 8 data bits, no parity, 1 stop bit, raw,
+// no flow control, opened exclusively.
+class RS232Connection : public ConnectionInterface {
+public:
+    explicit RS232Connection(const std::string& type,
+                             __lumo::Sleeper& sleeper = __lumo::systemSleeper());
+    ~RS232Connection() override;
+
+    void connect(bool reconnecting) override;
+    void disconnect() override;
+    void checkConnection() override;
+    void send(UCharContainer& container) override;
+    void receive(UCharContainer& container) override;
+    std::uint32_t bytesInBuffer(bool input) override;
+
+    // The text for a line-error word, as the status check reports it.
+    static const char* lineErrorText(unsigned int errorWord);
+
+private:
+    void checkBeforeTransfer(std::string& message);
+    void discardLateInput();
+    unsigned int readLineErrors(bool& countersAvailable);
+
+    int handle = -1;
+    SerialReadTimeouts timeouts;
+    std::array<int, 5> lastLineCounts{};
+};
+
+// Reads up to size bytes within the read time-outs; returns the count, or -1 with errno set.
+int readWithTimeouts(int fd, unsigned char* buffer, int size, const SerialReadTimeouts& timeouts);
+
+} // namespace Talvessa

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace Talvessa {
+
+// Maps a connection type such as "Com3" to a device path. The lookup answers an empty string
+// when it knows no path for the type; then "ComN" means /dev/ttyS<N-1>.
+using SerialPortLookup = std::function<std::string(const std::string& type)>;
+
+void setSerialPortLookup(SerialPortLookup lookup);
+std::string resolveSerialDevice(const std::string& type);
+
+} // namespace Talvessa

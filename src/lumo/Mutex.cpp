@@ -1,0 +1,8 @@
+#include "Mutex.h"
+
+namespace __lumo {
+
+const std::string unknownOwner = "unknown";
+const std::string unlockedOwner = "unlocked";
+
+} // namespace __lumo

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "lumo/Logger.h"
+
+#include <sstream>
+#include <string>
+
+// Sends the process-wide log into a string for the lifetime of the object.
+class LogCapture {
+public:
+    LogCapture() { Talvessa::setLogStream(buffer.rdbuf()); }
+    std::string text() const { return buffer.str(); }
+    void clear() { buffer.str(""); }
+
+private:
+    std::ostringstream buffer;
+};

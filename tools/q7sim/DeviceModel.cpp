@@ -1,0 +1,137 @@
+#include "DeviceModel.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace q7sim {
+
+namespace {
+constexpr unsigned char identifyCode = 0x00;
+constexpr unsigned char ledCode = 0x30;
+constexpr unsigned char readCode = 0x32;
+constexpr int calibrationSeries = 8;
+
+std::string hexText(const unsigned char* bytes, std::size_t size) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string text;
+    for (std::size_t i = 0; i < size; ++i) {
+        if (i > 0)
+            text += ' ';
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 0xF];
+    }
+    return text;
+}
+} // namespace
+
+DeviceModel::DeviceModel(DeviceSettings settings) : settings(std::move(settings)) {}
+
+std::vector<Reply> DeviceModel::receive(const unsigned char* data, std::size_t size) {
+    pending.insert(pending.end(), data, data + size);
+    std::vector<Reply> replies;
+    while (!pending.empty()) {
+        const unsigned char code = pending.front();
+        std::size_t length = 1;
+        if (code == ledCode)
+            length = 3;
+        else if (code == readCode)
+            length = 2;
+        if (pending.size() < length)
+            break; // the rest of the command is still on its way
+        const std::string command = hexText(pending.data(), length);
+        if (code == identifyCode)
+            replies.push_back(identify());
+        else if (code == ledCode)
+            replies.push_back(setBrightness(pending[1], pending[2]));
+        else if (code == readCode)
+            replies.push_back(readValue());
+        else
+            replies.push_back(Reply{{}, 0, false, "ignored"}); // unknown byte: no answer
+        replies.back().event = command + " -> " + replies.back().event;
+        pending.erase(pending.begin(), pending.begin() + static_cast<long>(length));
+    }
+    return replies;
+}
+
+Reply DeviceModel::identify() const {
+    Reply reply;
+    reply.event = "identification";
+    if (settings.variant == Variant::Q82)
+        reply.bytes = {'Q', '7', '-', '8', '2', 0x01, 0x00};
+    else
+        reply.bytes = {'Q', '7'};
+    return reply;
+}
+
+std::vector<unsigned char> DeviceModel::status(int code) const {
+    std::vector<unsigned char> bytes(settings.variant == Variant::Q82 ? 6 : 1, 0);
+    bytes[0] = static_cast<unsigned char>(code);
+    return bytes;
+}
+
+Reply DeviceModel::setBrightness(int high, int low) {
+    ledBrightness = high * 256 + low;
+    readingsSinceDarkCommand = ledBrightness == 0 ? 0 : -1;
+    Reply reply;
+    reply.event = "brightness " + std::to_string(ledBrightness);
+    reply.bytes = status(0);
+    return reply;
+}
+
+int DeviceModel::rawValue() {
+    if (settings.calibrationLevels && readingsSinceDarkCommand >= 0 &&
+        readingsSinceDarkCommand < 2 * calibrationSeries) {
+        const bool darkSeries = readingsSinceDarkCommand++ < calibrationSeries;
+        return darkSeries ? settings.calibrationLevels->first : settings.calibrationLevels->second;
+    }
+    if (settings.fixedValue)
+        return *settings.fixedValue;
+    // Logistic growth in OD over curvePoints readings, turned back into raw counts.
+    const double t = static_cast<double>((readings - 1) % std::max(1, settings.curvePoints)) /
+                     std::max(1, settings.curvePoints);
+    const double od =
+        settings.odStart + (settings.odMax - settings.odStart) / (1.0 + std::exp(-12.0 * (t - 0.5)));
+    const double raw = settings.dark + (settings.reference - settings.dark) * std::pow(10.0, -od);
+    return std::clamp(static_cast<int>(std::lround(raw)), 0, 65535);
+}
+
+Reply DeviceModel::readValue() {
+    ++readings;
+    Reply reply;
+    const std::string name = "reading " + std::to_string(readings);
+    const auto fault = settings.faults.find(readings);
+    if (fault != settings.faults.end()) {
+        switch (fault->second.kind) {
+        case Fault::Kind::Status:
+            reply.event = name + ": status error " +
+                    std::to_string(fault->second.argument);
+            reply.bytes = status(fault->second.argument);
+            return reply; // a device reporting an error sends no value
+        case Fault::Kind::Silence:
+            reply.event = name + ": silence";
+            return reply;
+        case Fault::Kind::Short:
+            reply.event = name + ": short answer";
+            reply.bytes = status(0);
+            reply.bytes.push_back(static_cast<unsigned char>(rawValue() >> 8)); // low byte lost
+            return reply;
+        case Fault::Kind::Hangup:
+            reply.event = name + ": hang-up";
+            reply.hangup = true;
+            return reply;
+        case Fault::Kind::Slow:
+            reply.event = name + ": slow answer";
+            reply.delayMilliseconds = fault->second.argument;
+            break;
+        }
+    }
+    const int raw = rawValue();
+    reply.bytes = status(0);
+    reply.bytes.push_back(static_cast<unsigned char>(raw >> 8));
+    reply.bytes.push_back(static_cast<unsigned char>(raw & 0xFF));
+    if (reply.event.empty())
+        reply.event = name + ": raw " + std::to_string(raw);
+    return reply;
+}
+
+} // namespace q7sim

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace q7sim {
+
+enum class Variant { Q82, Old };
+
+// What goes wrong on one chosen reading.
+struct Fault {
+    enum class Kind { Status, Silence, Short, Hangup, Slow };
+    Kind kind = Kind::Status;
+    int argument = 0; // the status code, or the delay in ms for Slow
+};
+
+struct DeviceSettings {
+    Variant variant = Variant::Q82;
+    std::optional<int> fixedValue; // raw value for every reading; else the growth curve
+    double dark = 1;
+    double reference = 4095;
+    double odStart = 0.05;
+    double odMax = 2.0;
+    int curvePoints = 1000;
+    std::optional<std::pair<int, int>> calibrationLevels; // dark, reference
+    std::map<int, Fault> faults;                          // by reading number, from 1
+};
+
+// One answer the device gives: bytes to send after an optional delay, or a hang-up.
+struct Reply {
+    std::vector<unsigned char> bytes;
+    int delayMilliseconds = 0;
+    bool hangup = false;
+    std::string event; // the command and what the device made of it, for the trace
+};
+
+// The photometer's side of the protocol, without any I/O: bytes in, replies out.
+class DeviceModel {
+public:
+    explicit DeviceModel(DeviceSettings settings);
+
+    // Consumes received bytes; returns the replies to the commands they completed.
+    std::vector<Reply> receive(const unsigned char* data, std::size_t size);
+
+    int readingCount() const { return readings; }
+    int brightness() const { return ledBrightness; }
+
+private:
+    Reply identify() const;
+    Reply setBrightness(int high, int low);
+    Reply readValue();
+    std::vector<unsigned char> status(int code) const;
+    int rawValue();
+
+    DeviceSettings settings;
+    std::vector<unsigned char> pending;
+    int readings = 0;
+    int ledBrightness = 0;
+    int readingsSinceDarkCommand = -1; // counts calibration readings after a brightness-0 command
+};
+
+} // namespace q7sim

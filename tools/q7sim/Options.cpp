@@ -1,0 +1,139 @@
+#include "Options.h"
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace q7sim {
+
+const char* const usageText =
+    R"(Usage: q7sim [OPTION]...
+Imitates a Q7 photometer on a pseudo-terminal, so that the workstation can be used and tested
+without hardware. The first line written to standard output is the terminal's path; give it
+to the workstation as the device of a serial port (profile section "Ports", e.g. Com3=PATH).
+The simulator answers at once; only the protocol's own pauses cost time.
+
+Device:
+  --variant 82|old      protocol variant: 82 answers the identification with 7 bytes and
+                        every command with 6 status bytes; old with 2 and 1 (default 82)
+  --value N             answer every reading with the raw value N (0..65535)
+  --dark N              raw value of a dark reading for the growth curve (default 1)
+  --reference N         raw value at OD 0 for the growth curve (default 4095)
+  --od-max X            OD the growth curve rises to (default 2.0)
+  --points N            readings from the start to the end of the curve (default 1000)
+  --calibration D,R     after a brightness-0 command, answer 8 readings with D (dark series)
+                        and the next 8 with R (reference series), as during a calibration
+Faults, on the Nth reading (counted from 1; repeat the option for more):
+  --fault N:status=C    status answer with error code C (1..255), no value bytes
+  --fault N:silence     no answer at all
+  --fault N:short       status, then only one of the two value bytes
+  --fault N:slow=MS     the whole answer MS milliseconds late
+  --fault N:hangup      the line goes away: the terminal is closed, and a new one is
+                        offered after the hang-up time (its path printed on a new line)
+  --hangup-ms MS        how long the line stays away after a hang-up (default 1000)
+Output:
+  --link PATH           keep a symbolic link PATH to the current terminal, so that the
+                        path stays the same across a hang-up
+  --verbose             describe every command and answer on standard error
+  --help                show this text
+Stop it with Ctrl+C or SIGTERM.
+)";
+
+namespace {
+
+int toInt(const std::string& text, const std::string& what, int low, int high) {
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || value < low || value > high)
+        throw std::invalid_argument(what + " must be a whole number from " + std::to_string(low) +
+                                    " to " + std::to_string(high) + ", not '" + text + "'");
+    return static_cast<int>(value);
+}
+
+double toDouble(const std::string& text, const std::string& what) {
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0')
+        throw std::invalid_argument(what + " must be a number, not '" + text + "'");
+    return value;
+}
+
+void addFault(const std::string& text, DeviceSettings& device) {
+    const auto colon = text.find(':');
+    if (colon == std::string::npos)
+        throw std::invalid_argument("--fault takes N:KIND, not '" + text + "'");
+    const int reading = toInt(text.substr(0, colon), "the reading of --fault", 1, 1000000000);
+    const std::string kind = text.substr(colon + 1);
+    Fault fault;
+    if (kind.rfind("status=", 0) == 0) {
+        fault.kind = Fault::Kind::Status;
+        fault.argument = toInt(kind.substr(7), "the status code", 1, 255);
+    } else if (kind.rfind("slow=", 0) == 0) {
+        fault.kind = Fault::Kind::Slow;
+        fault.argument = toInt(kind.substr(5), "the delay", 0, 600000);
+    } else if (kind == "silence") {
+        fault.kind = Fault::Kind::Silence;
+    } else if (kind == "short") {
+        fault.kind = Fault::Kind::Short;
+    } else if (kind == "hangup") {
+        fault.kind = Fault::Kind::Hangup;
+    } else {
+        throw std::invalid_argument("unknown fault '" + kind + "'");
+    }
+    device.faults[reading] = fault;
+}
+
+} // namespace
+
+bool parseOptions(int argc, char** argv, Options& options) {
+    auto& device = options.device;
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (option == "--help")
+            return false;
+        if (option == "--verbose") {
+            options.verbose = true;
+            continue;
+        }
+        if (i + 1 >= argc)
+            throw std::invalid_argument(option.rfind("--", 0) == 0
+                                            ? option + " needs a value"
+                                            : "unknown argument '" + option + "'");
+        const std::string value = argv[++i];
+        if (option == "--variant") {
+            if (value == "82")
+                device.variant = Variant::Q82;
+            else if (value == "old")
+                device.variant = Variant::Old;
+            else
+                throw std::invalid_argument("--variant is 82 or old, not '" + value + "'");
+        } else if (option == "--value") {
+            device.fixedValue = toInt(value, "--value", 0, 65535);
+        } else if (option == "--dark") {
+            device.dark = toInt(value, "--dark", 0, 65535);
+        } else if (option == "--reference") {
+            device.reference = toInt(value, "--reference", 0, 65535);
+        } else if (option == "--od-max") {
+            device.odMax = toDouble(value, "--od-max");
+        } else if (option == "--points") {
+            device.curvePoints = toInt(value, "--points", 1, 100000000);
+        } else if (option == "--calibration") {
+            const auto comma = value.find(',');
+            if (comma == std::string::npos)
+                throw std::invalid_argument("--calibration takes DARK,REFERENCE");
+            device.calibrationLevels = std::make_pair(
+                toInt(value.substr(0, comma), "the dark level", 0, 65535),
+                toInt(value.substr(comma + 1), "the reference level", 0, 65535));
+        } else if (option == "--fault") {
+            addFault(value, device);
+        } else if (option == "--hangup-ms") {
+            options.hangupMilliseconds = toInt(value, "--hangup-ms", 0, 600000);
+        } else if (option == "--link") {
+            options.linkPath = value;
+        } else {
+            throw std::invalid_argument("unknown option '" + option + "'");
+        }
+    }
+    return true;
+}
+
+} // namespace q7sim

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "DeviceModel.h"
+
+#include <string>
+
+namespace q7sim {
+
+struct Options {
+    DeviceSettings device;
+    std::string linkPath;
+    int hangupMilliseconds = 1000;
+    bool verbose = false;
+};
+
+// Parses the command line; throws std::invalid_argument with a message for the user.
+// Returns false when only the help text was asked for.
+bool parseOptions(int argc, char** argv, Options& options);
+
+extern const char* const usageText;
+
+} // namespace q7sim

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+namespace q7sim {
+
+// The device's end of a pseudo-terminal. The program under test opens the slave path
+// like any serial port; an optional symbolic link gives it a path that survives a re-plug.
+class PtyPort {
+public:
+    explicit PtyPort(std::string linkPath);
+    ~PtyPort();
+    PtyPort(const PtyPort&) = delete;
+    PtyPort& operator=(const PtyPort&) = delete;
+
+    void open();   // a fresh terminal pair; repoints the link
+    void hangUp(); // the cable is pulled: both ends closed, the link removed
+
+    int fd() const { return master; }
+    const std::string& slavePath() const { return slave; }
+
+private:
+    std::string linkPath;
+    std::string slave;
+    int master = -1;
+    int slaveKeeper = -1; // keeps the line alive while no client has it open
+};
+
+} // namespace q7sim

@@ -1,0 +1,92 @@
+// q7sim: a Q7 photometer on a pseudo-terminal.
+#include "DeviceModel.h"
+#include "Options.h"
+#include "PtyPort.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <iostream>
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void requestStop(int) { stopRequested = 1; }
+
+void announce(const q7sim::PtyPort& port) { std::cout << port.slavePath() << std::endl; }
+
+void writeAll(int fd, const std::vector<unsigned char>& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return; // the client is gone; the next poll notices
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+int serve(const q7sim::Options& options) {
+    q7sim::DeviceModel device(options.device);
+    q7sim::PtyPort port(options.linkPath);
+    port.open();
+    announce(port);
+
+    unsigned char buffer[256];
+    while (!stopRequested) {
+        pollfd entry{port.fd(), POLLIN, 0};
+        const int ready = poll(&entry, 1, 200);
+        if (ready <= 0)
+            continue;
+        const ssize_t n = read(port.fd(), buffer, sizeof buffer);
+        if (n <= 0)
+            continue;
+        for (const auto& reply : device.receive(buffer, static_cast<std::size_t>(n))) {
+            if (options.verbose)
+                std::cerr << "q7sim: " << reply.event << std::endl;
+            if (reply.hangup) {
+                port.hangUp();
+                std::this_thread::sleep_for(std::chrono::milliseconds(options.hangupMilliseconds));
+                port.open();
+                announce(port);
+                break; // whatever else was sent went down with the line
+            }
+            if (reply.delayMilliseconds > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(reply.delayMilliseconds));
+            writeAll(port.fd(), reply.bytes);
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    q7sim::Options options;
+    try {
+        if (!q7sim::parseOptions(argc, argv, options)) {
+            std::cout << q7sim::usageText;
+            return 0;
+        }
+    } catch (const std::exception& e) {
+        std::cerr << "q7sim: " << e.what() << "\nTry 'q7sim --help'." << std::endl;
+        return 2;
+    }
+    struct sigaction action {};
+    action.sa_handler = requestStop;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+    try {
+        return serve(options);
+    } catch (const std::exception& e) {
+        std::cerr << "q7sim: " << e.what() << std::endl;
+        return 1;
+    }
+}
