@@ -89,6 +89,8 @@ int readWithTimeouts(int fd, unsigned char* buffer, int size, const SerialReadTi
             }
             if (n < 0 && errno != EAGAIN && errno != EINTR)
                 return -1;
+            if (n == 0)
+                entry.revents |= POLLHUP; // readable but empty: the other end has gone
         }
         if (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) {
             // The line is gone: report what came before the hang-up, or the failure itself.

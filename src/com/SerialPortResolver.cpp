@@ -1,5 +1,8 @@
 #include "SerialPortResolver.h"
 
+#include "settings/IniFile.h"
+#include "settings/SettingsKeys.h"
+
 #include <cctype>
 #include <utility>
 
@@ -30,6 +33,11 @@ void setSerialPortLookup(SerialPortLookup lookup) { currentLookup() = std::move(
 std::string resolveSerialDevice(const std::string& type) {
     if (const auto& lookup = currentLookup()) {
         std::string path = lookup(type);
+        if (!path.empty())
+            return path;
+    }
+    if (IniFile::hasIniFile()) {
+        std::string path = IniFile::getIniFile().readString(IniFile::portsSection, type, "");
         if (!path.empty())
             return path;
     }

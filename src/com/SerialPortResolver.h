@@ -5,8 +5,9 @@
 
 namespace Talvessa {
 
-// Maps a connection type such as "Com3" to a device path. The lookup answers an empty string
-// when it knows no path for the type; then "ComN" means /dev/ttyS<N-1>.
+// Maps a connection type such as "Com3" to a device path: the lookup set here first (it answers
+// an empty string when it knows no path), then the open profile's section "Ports"
+// (Com3=/dev/ttyUSB0), and otherwise "ComN" means /dev/ttyS<N-1>.
 using SerialPortLookup = std::function<std::string(const std::string& type)>;
 
 void setSerialPortLookup(SerialPortLookup lookup);

@@ -13,6 +13,10 @@ public:
     BasicPathType(const CharT* text) : StringT(text) {}
     BasicPathType(const StringT& text) : StringT(text) {}
 
+    BasicPathType& operator=(const CharT* text) {
+        StringT::operator=(text);
+        return *this;
+    }
     BasicPathType& operator=(const StringT& text) {
         StringT::operator=(text);
         return *this;

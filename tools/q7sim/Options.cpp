@@ -10,7 +10,9 @@ const char* const usageText =
 Imitates a Q7 photometer on a pseudo-terminal, so that the workstation can be used and tested
 without hardware. The first line written to standard output is the terminal's path; give it
 to the workstation as the device of a serial port (profile section "Ports", e.g. Com3=PATH).
-The simulator answers at once; only the protocol's own pauses cost time.
+With --socket it serves a local socket instead, reached through the connection type of the
+same name (Sim1, Sim2, ...). The simulator answers at once; only the protocol's own pauses
+cost time.
 
 Device:
   --variant 82|old      protocol variant: 82 answers the identification with 7 bytes and
@@ -30,7 +32,10 @@ Faults, on the Nth reading (counted from 1; repeat the option for more):
   --fault N:hangup      the line goes away: the terminal is closed, and a new one is
                         offered after the hang-up time (its path printed on a new line)
   --hangup-ms MS        how long the line stays away after a hang-up (default 1000)
-Output:
+Line:
+  --socket TYPE         serve the local socket $NEPHODAR_PIPE_DIR/TYPE (default directory
+                        /tmp/nephodar-pipe), one client at a time, offered again when the
+                        client hangs up; its path is the first line written
   --link PATH           keep a symbolic link PATH to the current terminal, so that the
                         path stays the same across a hang-up
   --verbose             describe every command and answer on standard error
@@ -127,6 +132,10 @@ bool parseOptions(int argc, char** argv, Options& options) {
             addFault(value, device);
         } else if (option == "--hangup-ms") {
             options.hangupMilliseconds = toInt(value, "--hangup-ms", 0, 600000);
+        } else if (option == "--socket") {
+            if (value.empty() || value.find('/') != std::string::npos)
+                throw std::invalid_argument("--socket takes a connection type such as Sim1");
+            options.socketName = value;
         } else if (option == "--link") {
             options.linkPath = value;
         } else {

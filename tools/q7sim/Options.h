@@ -9,6 +9,7 @@ namespace q7sim {
 struct Options {
     DeviceSettings device;
     std::string linkPath;
+    std::string socketName; // serve a local socket instead of a terminal
     int hangupMilliseconds = 1000;
     bool verbose = false;
 };

@@ -16,8 +16,12 @@ public:
     void open();   // a fresh terminal pair; repoints the link
     void hangUp(); // the cable is pulled: both ends closed, the link removed
 
+    // The terminal is always there; these keep it interchangeable with the socket.
+    bool waitForClient(int) { return true; }
+    void clientGone() {}
+
     int fd() const { return master; }
-    const std::string& slavePath() const { return slave; }
+    const std::string& announcedPath() const { return slave; }
 
 private:
     std::string linkPath;

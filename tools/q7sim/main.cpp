@@ -2,8 +2,10 @@
 #include "DeviceModel.h"
 #include "Options.h"
 #include "PtyPort.h"
+#include "SocketPort.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -18,7 +20,14 @@ volatile std::sig_atomic_t stopRequested = 0;
 
 void requestStop(int) { stopRequested = 1; }
 
-void announce(const q7sim::PtyPort& port) { std::cout << port.slavePath() << std::endl; }
+std::string socketDirectory() {
+    const char* directory = std::getenv("NEPHODAR_PIPE_DIR");
+    return directory && *directory ? directory : "/tmp/nephodar-pipe";
+}
+
+template <class Port> void announce(const Port& port) {
+    std::cout << port.announcedPath() << std::endl;
+}
 
 void writeAll(int fd, const std::vector<unsigned char>& bytes) {
     std::size_t done = 0;
@@ -32,21 +41,25 @@ void writeAll(int fd, const std::vector<unsigned char>& bytes) {
     }
 }
 
-int serve(const q7sim::Options& options) {
+template <class Port> int serve(const q7sim::Options& options, Port& port) {
     q7sim::DeviceModel device(options.device);
-    q7sim::PtyPort port(options.linkPath);
     port.open();
     announce(port);
 
     unsigned char buffer[256];
     while (!stopRequested) {
+        if (!port.waitForClient(200))
+            continue;
         pollfd entry{port.fd(), POLLIN, 0};
         const int ready = poll(&entry, 1, 200);
         if (ready <= 0)
             continue;
         const ssize_t n = read(port.fd(), buffer, sizeof buffer);
-        if (n <= 0)
+        if (n <= 0) {
+            if (n == 0 || errno != EINTR)
+                port.clientGone();
             continue;
+        }
         for (const auto& reply : device.receive(buffer, static_cast<std::size_t>(n))) {
             if (options.verbose)
                 std::cerr << "q7sim: " << reply.event << std::endl;
@@ -84,7 +97,12 @@ int main(int argc, char** argv) {
     sigaction(SIGTERM, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);
     try {
-        return serve(options);
+        if (!options.socketName.empty()) {
+            q7sim::SocketPort port(socketDirectory() + "/" + options.socketName);
+            return serve(options, port);
+        }
+        q7sim::PtyPort port(options.linkPath);
+        return serve(options, port);
     } catch (const std::exception& e) {
         std::cerr << "q7sim: " << e.what() << std::endl;
         return 1;

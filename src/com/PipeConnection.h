@@ -1,0 +1,33 @@
+#pragma once
+
+#include "ConnectionInterface.h"
+#include "RS232Connection.h"
+
+namespace Talvessa {
+
+// A device simulator reached through a local stream socket named after the connection type
+// (${NEPHODAR_PIPE_DIR:-/tmp/nephodar-pipe}/Sim1). It speaks the photometer protocol; reads
+// keep the serial line's time-outs, so a silent simulator cannot hold the program.
+class PipeConnection : public ConnectionInterface {
+public:
+    explicit PipeConnection(const std::string& type,
+                            __lumo::Sleeper& sleeper = __lumo::systemSleeper());
+    ~PipeConnection() override;
+
+    void connect(bool reconnecting) override;
+    void disconnect() override;
+    void checkConnection() override;
+    void send(UCharContainer& container) override;
+    void receive(UCharContainer& container) override;
+    std::uint32_t bytesInBuffer(bool input) override;
+
+    static std::string pipeDirectory();
+
+private:
+    void checkBeforeTransfer(std::string& message);
+
+    int handle = -1;
+    SerialReadTimeouts timeouts;
+};
+
+} // namespace Talvessa

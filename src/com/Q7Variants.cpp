@@ -1,0 +1,92 @@
+#include "Q7Variants.h"
+
+#include "LoggedFailure.h"
+#include "settings/IniFile.h"
+#include "settings/SettingsKeys.h"
+
+#include <charconv>
+#include <sstream>
+#include <stdexcept>
+
+namespace Talvessa {
+
+namespace {
+
+std::int32_t configuredBrightness() {
+    const auto& key = IniFile::keys::LedBright;
+    const std::string text = IniFile::getIniFile().readString(key.section, key.key, "0");
+    const char* begin = text.data();
+    const char* end = text.data() + text.size();
+    if (begin != end && *begin == '+')
+        ++begin;
+    std::int32_t value = 0;
+    const auto [stop, error] = std::from_chars(begin, end, value);
+    if (begin == end || error != std::errc() || stop != end)
+        throw std::runtime_error("The setting \"" + std::string(key.key) + "\" of section \"" +
+                                 key.section + "\" is not a whole number: '" + text + "'");
+    return value;
+}
+
+// Completes a variant's construction: brightness to the device, then the last calibration.
+void loadSettings(Q7_Base& source, std::int32_t referenceDefault, std::int32_t darkDefault,
+                  double& reference, double& dark) {
+    source.setLedBrightness(configuredBrightness());
+    const auto& profile = IniFile::getIniFile();
+    reference = profile.readInteger(IniFile::keys::OD1.section, IniFile::keys::OD1.key,
+                                    referenceDefault);
+    dark = profile.readInteger(IniFile::keys::ODDark.section, IniFile::keys::ODDark.key,
+                               darkDefault);
+    if (reference == 0.0)
+        reference = 1.0;
+}
+
+} // namespace
+
+Q7_82::Q7_82(ConnectionInterface& connection, std::int32_t channel, __lumo::Sleeper& sleeper)
+    : Q7_Base(connection, channel, 6, sleeper) {
+    loadSettings(*this, 4095, 1, reference, dark);
+}
+
+void Q7_82::checkErrorState() {
+    UCharContainer status(statusLength);
+    sleeper.sleepMilliseconds(statusDelayMilliseconds);
+    connection >> status;
+    const std::string prefix = "Q7_82::checkErrorState\t";
+    switch (status.at(0)) {
+    case 0:
+    case 4:
+    case 5:
+        return;
+    case 1:
+        logAndThrow(prefix + "device returned:\n\"interrupt error\"");
+    case 2:
+        logAndThrow(prefix + "device returned:\n\"unknown code\"");
+    case 3:
+        logAndThrow(prefix + "device returned:\n\"Q7 error\"");
+    case 6:
+        logAndThrow(prefix + "device returned:\n\"wrong code\"");
+    default: {
+        std::ostringstream text;
+        text << prefix << "device returned an unknown errorcode\n" << status << "\n";
+        logAndThrow(text.str());
+    }
+    }
+}
+
+Q7_Old::Q7_Old(ConnectionInterface& connection, std::int32_t channel, __lumo::Sleeper& sleeper)
+    : Q7_Base(connection, channel, 1, sleeper) {
+    loadSettings(*this, 1234, 16, reference, dark);
+}
+
+void Q7_Old::checkErrorState() {
+    UCharContainer status(1);
+    sleeper.sleepMilliseconds(statusDelayMilliseconds);
+    connection >> status;
+    if (status.at(0) != 0) {
+        std::ostringstream text;
+        text << "device returned an old errorcode " << status;
+        logAndThrow(text.str());
+    }
+}
+
+} // namespace Talvessa

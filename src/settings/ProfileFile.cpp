@@ -1,0 +1,200 @@
+#include "ProfileFile.h"
+
+#include "lumo/SystemUtilities.h"
+
+#include <cerrno>
+#include <charconv>
+#include <fcntl.h>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace IniFile {
+
+namespace {
+
+std::string trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return "";
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool hasLineBreak(const std::string& text) {
+    return text.find_first_of("\r\n") != std::string::npos;
+}
+
+// Writes the whole text to a new file beside the target and renames it over the target;
+// a crash or a full disk leaves either the old file or the new one, never half of one.
+void replaceFile(const std::string& path, const std::string& content) {
+    const std::string temporary = path + ".tmp";
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        throw ProfileFileError("Can't write ini- file '" + path + "'! ",
+                               Talvessa::getLastErrorText());
+    std::size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t n = write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
+            const std::string reason = Talvessa::getLastErrorText();
+            close(fd);
+            unlink(temporary.c_str());
+            throw ProfileFileError("Can't write ini- file '" + path + "'! ", reason);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (fsync(fd) != 0 || close(fd) != 0 || rename(temporary.c_str(), path.c_str()) != 0) {
+        const std::string reason = Talvessa::getLastErrorText();
+        unlink(temporary.c_str());
+        throw ProfileFileError("Can't write ini- file '" + path + "'! ", reason);
+    }
+}
+
+} // namespace
+
+bool parseIniInteger(const std::string& raw, std::int32_t& value) {
+    std::string text = trimmed(raw);
+    bool negative = false;
+    if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+        negative = text[0] == '-';
+        text.erase(0, 1);
+    }
+    int base = 10;
+    if (text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0) {
+        base = 16;
+        text.erase(0, 2);
+    } else if (text.rfind("$", 0) == 0) {
+        base = 16;
+        text.erase(0, 1);
+    }
+    if (text.empty())
+        return false;
+    std::int64_t magnitude = 0;
+    const auto [end, error] =
+        std::from_chars(text.data(), text.data() + text.size(), magnitude, base);
+    if (error != std::errc() || end != text.data() + text.size())
+        return false;
+    const std::int64_t signedValue = negative ? -magnitude : magnitude;
+    // Hexadecimal texts may spell a negative number by its 32-bit pattern (0xFFFFFFFF = -1).
+    if (base == 16 && !negative && signedValue <= 0xFFFFFFFFLL) {
+        value = static_cast<std::int32_t>(static_cast<std::uint32_t>(signedValue));
+        return true;
+    }
+    if (signedValue < INT32_MIN || signedValue > INT32_MAX)
+        return false;
+    value = static_cast<std::int32_t>(signedValue);
+    return true;
+}
+
+bool parseIniFloat(const std::string& raw, double& value) {
+    std::string text = trimmed(raw);
+    if (!text.empty() && text[0] == '+')
+        text.erase(0, 1);
+    if (text.empty())
+        return false;
+    double parsed = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    if (error != std::errc() || end != text.data() + text.size())
+        return false;
+    value = parsed;
+    return true;
+}
+
+std::string formatIniFloat(double value) {
+    char buffer[64];
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+    return error == std::errc() ? std::string(buffer, end) : std::string("0");
+}
+
+ProfileFile::ProfileFile(const std::string& path) : path(path) {
+    ini.SetSpaces(false);
+    if (access(path.c_str(), F_OK) != 0)
+        return;
+    if (ini.LoadFile(path.c_str()) < 0)
+        throw ProfileFileError("Can't read ini- file '" + path + "'! ",
+                               Talvessa::getLastErrorText());
+}
+
+std::string ProfileFile::readString(const std::string& section, const std::string& key,
+                                    const std::string& defaultValue) const {
+    const char* value = ini.GetValue(section.c_str(), key.c_str(), nullptr);
+    if (value == nullptr)
+        return defaultValue;
+    std::string text(value);
+    if (text.size() > maximumStringLength)
+        text.resize(maximumStringLength);
+    return text;
+}
+
+std::int32_t ProfileFile::readInteger(const std::string& section, const std::string& key,
+                                      std::int32_t defaultValue) const {
+    std::int32_t value = 0;
+    return parseIniInteger(readString(section, key, ""), value) ? value : defaultValue;
+}
+
+bool ProfileFile::readBool(const std::string& section, const std::string& key,
+                           bool defaultValue) const {
+    return readInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+double ProfileFile::readFloat(const std::string& section, const std::string& key,
+                              double defaultValue) const {
+    double value = 0;
+    return parseIniFloat(readString(section, key, ""), value) ? value : defaultValue;
+}
+
+void ProfileFile::writeString(const std::string& section, const std::string& key,
+                              const std::string& value) {
+    // A line break would let the text start a section or key of its own.
+    if (hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value) ||
+        section.find(']') != std::string::npos || key.find('=') != std::string::npos ||
+        trimmed(key).empty())
+        throw std::runtime_error("Can't write '" + key + "' in section '" + section + "' of '" +
+                                 path + "': names and values must be on one line.");
+    const char* previous = ini.GetValue(section.c_str(), key.c_str(), nullptr);
+    const bool hadSection = ini.GetSection(section.c_str()) != nullptr;
+    const std::string oldValue = previous ? previous : "";
+    ini.SetValue(section.c_str(), key.c_str(), value.c_str());
+    try {
+        save();
+    } catch (...) {
+        // Keep the object in step with the file that is still on disk.
+        if (previous)
+            ini.SetValue(section.c_str(), key.c_str(), oldValue.c_str());
+        else if (hadSection)
+            ini.Delete(section.c_str(), key.c_str());
+        else
+            ini.Delete(section.c_str(), nullptr);
+        throw;
+    }
+}
+
+void ProfileFile::writeInteger(const std::string& section, const std::string& key,
+                               std::int32_t value) {
+    writeString(section, key, std::to_string(value));
+}
+
+void ProfileFile::writeBool(const std::string& section, const std::string& key, bool value) {
+    writeString(section, key, value ? "1" : "0");
+}
+
+void ProfileFile::writeFloat(const std::string& section, const std::string& key, double value) {
+    writeString(section, key, formatIniFloat(value));
+}
+
+bool ProfileFile::valueExists(const std::string& section, const std::string& key) const {
+    return ini.GetValue(section.c_str(), key.c_str(), nullptr) != nullptr;
+}
+
+void ProfileFile::save() const {
+    std::string content;
+    if (ini.Save(content) < 0)
+        throw ProfileFileError("Can't write ini- file '" + path + "'! ", "out of memory");
+    replaceFile(path, content);
+}
+
+} // namespace IniFile

@@ -1,0 +1,59 @@
+#pragma once
+
+// Profiles are byte strings; the wide-character half of the library is not needed.
+#define SI_NO_CONVERSION
+#include <SimpleIni.h>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace IniFile {
+
+// A profile file that cannot be read or written; systemText says why.
+struct ProfileFileError : std::runtime_error {
+    ProfileFileError(const std::string& message, const std::string& systemText)
+        : std::runtime_error(message + systemText), systemText(systemText) {}
+    std::string systemText;
+};
+
+// One profile file with typed reads and writes. Section and key names are compared without
+// regard to case; an absent or unreadable value gives the caller's default; every write
+// reaches the disk at once, through a temporary file, so the old content is never lost.
+class ProfileFile {
+public:
+    // Reads the file when it exists; a missing file is an empty profile.
+    explicit ProfileFile(const std::string& path);
+
+    const std::string& getFileName() const { return path; }
+
+    std::string readString(const std::string& section, const std::string& key,
+                           const std::string& defaultValue) const;
+    std::int32_t readInteger(const std::string& section, const std::string& key,
+                             std::int32_t defaultValue) const;
+    bool readBool(const std::string& section, const std::string& key, bool defaultValue) const;
+    double readFloat(const std::string& section, const std::string& key,
+                     double defaultValue) const;
+
+    void writeString(const std::string& section, const std::string& key, const std::string& value);
+    void writeInteger(const std::string& section, const std::string& key, std::int32_t value);
+    void writeBool(const std::string& section, const std::string& key, bool value);
+    void writeFloat(const std::string& section, const std::string& key, double value);
+
+    bool valueExists(const std::string& section, const std::string& key) const;
+
+    // The longest text a string read returns.
+    static constexpr std::size_t maximumStringLength = 2047;
+
+private:
+    void save() const;
+
+    std::string path;
+    CSimpleIniCaseA ini;
+};
+
+// The value rules of the profile files, also used where a setting's text is taken apart.
+bool parseIniInteger(const std::string& text, std::int32_t& value);
+bool parseIniFloat(const std::string& text, double& value);
+std::string formatIniFloat(double value);
+
+} // namespace IniFile
