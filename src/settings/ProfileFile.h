@@ -48,7 +48,7 @@ private:
     void save() const;
 
     std::string path;
-    CSimpleIniCaseA ini;
+    CSimpleIniA ini; // the "A" variant compares names without regard to case
 };
 
 // The value rules of the profile files, also used where a setting's text is taken apart.

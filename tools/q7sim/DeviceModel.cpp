@@ -56,7 +56,9 @@ std::vector<Reply> DeviceModel::receive(const unsigned char* data, std::size_t s
 Reply DeviceModel::identify() const {
     Reply reply;
     reply.event = "identification";
-    if (settings.variant == Variant::Q82)
+    if (settings.identification)
+        reply.bytes = *settings.identification;
+    else if (settings.variant == Variant::Q82)
         reply.bytes = {'Q', '7', '-', '8', '2', 0x01, 0x00};
     else
         reply.bytes = {'Q', '7'};

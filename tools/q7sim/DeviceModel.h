@@ -26,6 +26,7 @@ struct DeviceSettings {
     double odMax = 2.0;
     int curvePoints = 1000;
     std::optional<std::pair<int, int>> calibrationLevels; // dark, reference
+    std::optional<std::vector<unsigned char>> identification; // else the variant's own answer
     std::map<int, Fault> faults;                          // by reading number, from 1
 };
 

@@ -22,6 +22,8 @@ Device:
   --reference N         raw value at OD 0 for the growth curve (default 4095)
   --od-max X            OD the growth curve rises to (default 2.0)
   --points N            readings from the start to the end of the curve (default 1000)
+  --identify HEX        answer the identification with these bytes (e.g. 010203), or
+                        with nothing at all (none), instead of the variant's own answer
   --calibration D,R     after a brightness-0 command, answer 8 readings with D (dark series)
                         and the next 8 with R (reference series), as during a calibration
 Faults, on the Nth reading (counted from 1; repeat the option for more):
@@ -60,6 +62,19 @@ double toDouble(const std::string& text, const std::string& what) {
     if (text.empty() || *end != '\0')
         throw std::invalid_argument(what + " must be a number, not '" + text + "'");
     return value;
+}
+
+// "none" or pairs of hex digits: 010203.
+std::vector<unsigned char> hexBytes(const std::string& text) {
+    std::vector<unsigned char> bytes;
+    if (text == "none")
+        return bytes;
+    if (text.empty() || text.size() % 2 != 0 ||
+        text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        throw std::invalid_argument("--identify takes hex bytes such as 010203, or none");
+    for (std::size_t i = 0; i < text.size(); i += 2)
+        bytes.push_back(static_cast<unsigned char>(std::stoi(text.substr(i, 2), nullptr, 16)));
+    return bytes;
 }
 
 void addFault(const std::string& text, DeviceSettings& device) {
@@ -128,6 +143,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
             device.calibrationLevels = std::make_pair(
                 toInt(value.substr(0, comma), "the dark level", 0, 65535),
                 toInt(value.substr(comma + 1), "the reference level", 0, 65535));
+        } else if (option == "--identify") {
+            device.identification = hexBytes(value);
         } else if (option == "--fault") {
             addFault(value, device);
         } else if (option == "--hangup-ms") {

@@ -1,0 +1,127 @@
+#include "TempDirectory.h"
+#include "settings/ProfileFile.h"
+
+#include <gtest/gtest.h>
+#include <random>
+
+using IniFile::ProfileFile;
+
+namespace {
+
+struct ProfileFileTest : testing::Test {
+    TempDirectory temp;
+    std::string path = temp.path("p.ini");
+};
+
+} // namespace
+
+TEST_F(ProfileFileTest, ReadingRules) {
+    TempDirectory::writeFile(path, "[Values]\n"
+                                   "dec=12\nneg=-5\nhex=0x1F\nHEX2=0XfF\ndollar=$10\n"
+                                   "allones=0xFFFFFFFF\nblank=\nword=abc\nspaced= 7 \n"
+                                   "huge=99999999999\nhalf=1.5\ncomma=1,5\nexp=1e3\n"
+                                   "one=1\nzero=0\ntwo=2\n"
+                                   "[Other Section]\nName=Value with = sign\n");
+    const ProfileFile file(path);
+    const struct {
+        const char* key;
+        std::int32_t integer;
+    } integers[] = {{"dec", 12},      {"neg", -5},   {"hex", 31},   {"hex2", 255},
+                    {"dollar", 16},   {"allones", -1}, {"blank", 99}, {"word", 99},
+                    {"spaced", 7},    {"huge", 99},  {"half", 99},  {"missing", 99}};
+    for (const auto& c : integers)
+        EXPECT_EQ(file.readInteger("values", c.key, 99), c.integer) << c.key;
+
+    const struct {
+        const char* key;
+        double value;
+    } floats[] = {{"half", 1.5}, {"comma", -7}, {"exp", 1000}, {"blank", -7}, {"word", -7},
+                  {"dec", 12},   {"missing", -7}};
+    for (const auto& c : floats)
+        EXPECT_DOUBLE_EQ(file.readFloat("Values", c.key, -7), c.value) << c.key;
+
+    EXPECT_TRUE(file.readBool("Values", "one", false));
+    EXPECT_FALSE(file.readBool("Values", "zero", true));
+    EXPECT_TRUE(file.readBool("Values", "two", false));
+    EXPECT_TRUE(file.readBool("Values", "word", true));
+    EXPECT_FALSE(file.readBool("Values", "missing", false));
+
+    EXPECT_EQ(file.readString("OTHER SECTION", "name", "-"), "Value with = sign");
+    EXPECT_EQ(file.readString("Values", "blank", "-"), "");
+    EXPECT_EQ(file.readString("Nowhere", "name", "-"), "-");
+}
+
+TEST_F(ProfileFileTest, WritesReachTheFileAtOnce) {
+    ProfileFile file(path);
+    file.writeInteger("S", "int", -3);
+    file.writeBool("S", "flag", true);
+    file.writeFloat("S", "third", 1.0 / 3);
+    file.writeFloat("S", "zero", 0.0);
+    file.writeFloat("S", "big", 123456789012345678.0);
+    file.writeString("S", "text", "a;b'c\"d\\e");
+    file.writeString("s", "INT", "4"); // same key, other case
+    EXPECT_EQ(TempDirectory::readFile(path), "[S]\nint=4\nflag=1\nthird=0.333333333333333\n"
+                                             "zero=0\nbig=1.23456789012346e+17\n"
+                                             "text=a;b'c\"d\\e\n");
+    EXPECT_EQ(ProfileFile(path).readString("S", "text", ""), "a;b'c\"d\\e");
+}
+
+TEST_F(ProfileFileTest, LongStringsAreCutOnReading) {
+    ProfileFile file(path);
+    file.writeString("S", "long", std::string(3000, 'x'));
+    EXPECT_EQ(ProfileFile(path).readString("S", "long", "").size(), 2047u);
+}
+
+TEST_F(ProfileFileTest, LineBreaksAreRefusedAndTheFileKept) {
+    ProfileFile file(path);
+    file.writeString("S", "key", "old");
+    const std::string before = TempDirectory::readFile(path);
+    for (const auto& [section, key, value] :
+         std::vector<std::tuple<std::string, std::string, std::string>>{
+             {"S", "key", "x\n[Injected]\nkey=1"},
+             {"S", "key", "x\r"},
+             {"S\n[Other]", "key", "v"},
+             {"S", "k=v", "v"},
+             {"S]", "key", "v"}}) {
+        try {
+            file.writeString(section, key, value);
+            ADD_FAILURE() << "accepted " << value;
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_EQ(TempDirectory::readFile(path), before);
+    EXPECT_EQ(file.readString("S", "key", ""), "old");
+}
+
+TEST_F(ProfileFileTest, AFailedWriteNamesTheFileAndKeepsEverything) {
+    const std::string inside = temp.path("gone/p.ini");
+    TempDirectory::writeFile(inside, "[S]\nkey=old\n");
+    ProfileFile file(inside);
+    std::filesystem::remove_all(temp.path("gone"));
+    try {
+        file.writeString("S", "key", "new");
+        FAIL() << "no error";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), "Can't write ini- file '" + inside +
+                                             "'! System reported: \nNo such file or directory");
+    }
+    EXPECT_EQ(file.readString("S", "key", ""), "old") << "memory stays in step with the disk";
+    EXPECT_THROW(file.writeString("New", "key", "v"), std::runtime_error);
+    EXPECT_EQ(file.readString("New", "key", "absent"), "absent");
+}
+
+TEST_F(ProfileFileTest, DamagedFilesGiveDefaults) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 20; ++round) {
+        std::string junk(2000, '\0');
+        for (auto& c : junk)
+            c = static_cast<char>(random());
+        TempDirectory::writeFile(path, round % 2 ? junk : "[Options]\nQuality=" + junk);
+        const ProfileFile file(path);
+        const auto quality = file.readInteger("Options", "Quality", 8);
+        EXPECT_TRUE(quality == 8 || round % 2) << "garbage never reads as a number";
+        file.readFloat("Calculation", "a1", 0.0);
+        file.readString("Options", "User", "User");
+    }
+}

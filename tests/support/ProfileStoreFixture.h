@@ -1,0 +1,30 @@
+#pragma once
+
+#include "TempDirectory.h"
+#include "lumo/ProgramDirectory.h"
+#include "settings/IniFile.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+// A profile store and a program directory of the test's own, found through the environment
+// exactly as the program finds its real ones.
+class ProfileStoreFixture : public testing::Test {
+protected:
+    void SetUp() override {
+        unsetenv("ALLUSERSPROFILE");
+        unsetenv("APPDATA");
+        setenv("XDG_CONFIG_HOME", temp.path("config").c_str(), 1);
+        Talvessa::setProgramDirectory(temp.path("program"));
+        std::filesystem::create_directories(temp.path("program"));
+    }
+    void TearDown() override {
+        Talvessa::setProgramDirectory("");
+        unsetenv("XDG_CONFIG_HOME");
+    }
+
+    std::string store() const { return temp.path("config/Talvessa/Nephodar"); }
+    void openDefault() { IniFile::openProfile("Default", "Nephodar", "Talvessa"); }
+
+    TempDirectory temp;
+};

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+
+// A fresh directory under /tmp, removed with everything in it at the end of the test.
+class TempDirectory {
+public:
+    TempDirectory() {
+        char name[] = "/tmp/nephodar-test-XXXXXX";
+        if (mkdtemp(name) == nullptr)
+            throw std::runtime_error("mkdtemp failed");
+        root = name;
+    }
+    ~TempDirectory() {
+        std::error_code ignored;
+        std::filesystem::remove_all(root, ignored);
+    }
+    TempDirectory(const TempDirectory&) = delete;
+    TempDirectory& operator=(const TempDirectory&) = delete;
+
+    std::string path(const std::string& relative = "") const {
+        return relative.empty() ? root : root + "/" + relative;
+    }
+
+    static void writeFile(const std::string& path, const std::string& content) {
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        std::ofstream(path, std::ios::binary) << content;
+    }
+    static std::string readFile(const std::string& path) {
+        std::ifstream file(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+
+private:
+    std::string root;
+};
