@@ -1,0 +1,150 @@
+// Identification, the connection cache and the socket connection against the simulator,
+// on a real pseudo-terminal and a real local socket.
+#include "LogCapture.h"
+#include "ProfileStoreFixture.h"
+#include "Q7SimProcess.h"
+#include "com/ConnectionFactory.h"
+#include "com/ODSourceFactory.h"
+#include "com/ODSourceSimulated.h"
+#include "com/PipeConnection.h"
+#include "com/Q7Variants.h"
+
+#include <cmath>
+#include <functional>
+#include <unistd.h>
+
+using Talvessa::createODSource;
+using Talvessa::getConnection;
+
+namespace {
+
+std::string errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::runtime_error& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+// Each test names its own connection types: the connection cache lives for the process.
+struct SourceFactory : ProfileStoreFixture {
+    LogCapture log;
+    void SetUp() override {
+        ProfileStoreFixture::SetUp();
+        setenv("NEPHODAR_PIPE_DIR", temp.path("pipes").c_str(), 1);
+        openDefault();
+    }
+    void TearDown() override {
+        unsetenv("NEPHODAR_PIPE_DIR");
+        ProfileStoreFixture::TearDown();
+    }
+    // A simulator on a terminal, reached as a "Com" type through the profile's "Ports".
+    std::unique_ptr<Q7SimProcess> serialSim(const std::string& type,
+                                            std::vector<std::string> arguments) {
+        auto sim = std::make_unique<Q7SimProcess>(arguments);
+        IniFile::getIniFile().writeString("Ports", type, sim->devicePath());
+        return sim;
+    }
+    std::unique_ptr<Q7SimProcess> socketSim(const std::string& type,
+                                            std::vector<std::string> arguments) {
+        arguments.insert(arguments.end(), {"--socket", type});
+        return std::make_unique<Q7SimProcess>(arguments);
+    }
+};
+
+} // namespace
+
+TEST_F(SourceFactory, IdentifiesBothVariantsOnBothLines) {
+    auto oldSerial = serialSim("Com11", {"--variant", "old", "--value", "1000"});
+    auto newSerial = serialSim("Com12", {"--variant", "82", "--value", "1000"});
+    auto oldSocket = socketSim("Sim11", {"--variant", "old", "--value", "1000"});
+    auto newSocket = socketSim("Sim12", {"--variant", "82", "--value", "1000"});
+    const struct {
+        const char* type;
+        bool old;
+    } cases[] = {{"Com11", true}, {"Com12", false}, {"Sim11", true}, {"Sim12", false}};
+    for (const auto& c : cases) {
+        auto source = createODSource(c.type, 6);
+        if (c.old)
+            EXPECT_NE(dynamic_cast<Talvessa::Q7_Old*>(source.get()), nullptr) << c.type;
+        else
+            EXPECT_NE(dynamic_cast<Talvessa::Q7_82*>(source.get()), nullptr) << c.type;
+        EXPECT_NEAR(source->value(), -std::log10(999.0 / 4094.0), 1e-9) << c.type;
+    }
+}
+
+TEST_F(SourceFactory, UnidentifiableAnswers) {
+    auto none = serialSim("Com13", {"--identify", "none"});
+    auto three = socketSim("Sim13", {"--identify", "010203"});
+    EXPECT_EQ(errorOf([] { createODSource("Com13", 6); }), "Can't identify type of source!\n0[]");
+    EXPECT_EQ(errorOf([] { createODSource("Sim13", 6); }),
+              "Can't identify type of source!\n3[ 01 02 03]");
+}
+
+TEST_F(SourceFactory, SimulatedSourceByItsFirstFourLetters) {
+    for (const char* type : {"Sim0", "Sim0x"})
+        EXPECT_NE(dynamic_cast<Talvessa::ODSourceSimulated*>(createODSource(type, 6).get()),
+                  nullptr);
+    EXPECT_EQ(errorOf([] { createODSource("sim0", 6); }), "Can't identify connection type. sim0");
+}
+
+TEST_F(SourceFactory, ConnectionCache) {
+    auto a = serialSim("Com21", {});
+    auto b = serialSim("Com22", {});
+    EXPECT_EQ(&getConnection("Com21"), &getConnection("Com21"));
+    EXPECT_NE(&getConnection("Com21"), &getConnection("Com22"));
+
+    for (const char* type : {"COM1", "Xyz"}) {
+        log.clear();
+        const std::string expected = std::string("Can't identify connection type. ") + type;
+        EXPECT_EQ(errorOf([&] { getConnection(type); }), expected);
+        EXPECT_EQ(log.text(), expected + "\n");
+    }
+
+    // Nothing is kept of a failed open; the next request tries again.
+    EXPECT_EQ(errorOf([] { getConnection("Sim23"); }).rfind("Error connecting port.\n", 0), 0u);
+    auto late = socketSim("Sim23", {});
+    auto& connection = getConnection("Sim23");
+    EXPECT_EQ(&connection, &getConnection("Sim23"));
+}
+
+TEST_F(SourceFactory, SocketConnectionTexts) {
+    const std::string path = temp.path("pipes") + "/Sim31";
+    EXPECT_EQ(errorOf([] { Talvessa::PipeConnection c("Sim31"); }),
+              "Error connecting port.\nSystem reported: \nNo such file or directory");
+
+    auto sim = socketSim("Sim31", {"--variant", "old"});
+    Talvessa::PipeConnection connection("Sim31");
+    EXPECT_EQ(connection.getName(), path);
+    connection.sendByte(0);
+    usleep(50 * 1000);
+    EXPECT_EQ(connection.bytesInBuffer(true), 2u);
+    EXPECT_EQ(connection.bytesInBuffer(false), 2u);
+    Talvessa::UCharContainer answer(7);
+    EXPECT_EQ(errorOf([&] { connection >> answer; }),
+              "PipeServerConnection '" + path +
+                  "' receive\nNumber of bytes read are unequal\nto the number of bytes should be "
+                  "read!\nshould: 7[ 51 37 00 00 00 00 00]\nread: 2");
+    EXPECT_EQ(answer.getSize(), 2);
+}
+
+TEST_F(SourceFactory, SocketReconnectsWhenTheSimulatorComesBack) {
+    auto sim = socketSim("Sim32", {"--value", "1000", "--fault", "2:hangup", "--hangup-ms", "300"});
+    auto source = createODSource("Sim32", 6);
+    source->value();
+    EXPECT_NE(errorOf([&] { source->value(); }), "no error");
+    EXPECT_NE(errorOf([&] { source->value(); }).find("Error reconnecting port.\n"),
+              std::string::npos);
+    ASSERT_FALSE(sim->nextLine().empty());
+    EXPECT_NEAR(source->value(), -std::log10(999.0 / 4094.0), 1e-9);
+}
+
+TEST_F(SourceFactory, SilentSimulatorCannotHoldTheCaller) {
+    auto sim = socketSim("Sim33", {"--fault", "1:silence"});
+    auto source = createODSource("Sim33", 6);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_NE(errorOf([&] { source->value(); }).find("should: 6[ 00 00 00 00 00 00]\nread: 0"),
+              std::string::npos);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+}
