@@ -1,0 +1,42 @@
+#include "CommandLine.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+CommandLine::CommandLine(int argc, char** argv, int first,
+                         const std::vector<std::string>& valueOptions,
+                         const std::vector<std::string>& flagOptions) {
+    const auto listed = [](const std::vector<std::string>& list, const std::string& name) {
+        return std::find(list.begin(), list.end(), name) != list.end();
+    };
+    for (int i = first; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (listed(flagOptions, option)) {
+            values[option] = "";
+        } else if (listed(valueOptions, option)) {
+            if (i + 1 >= argc)
+                throw std::invalid_argument(option + " needs a value");
+            values[option] = argv[++i];
+        } else {
+            throw std::invalid_argument("unknown option '" + option + "'");
+        }
+    }
+}
+
+std::string CommandLine::text(const std::string& name, const std::string& fallback) const {
+    const auto found = values.find(name);
+    return found == values.end() ? fallback : found->second;
+}
+
+long CommandLine::number(const std::string& name, long fallback, long low, long high) const {
+    const auto found = values.find(name);
+    if (found == values.end())
+        return fallback;
+    char* end = nullptr;
+    const long value = std::strtol(found->second.c_str(), &end, 10);
+    if (found->second.empty() || *end != '\0' || value < low || value > high)
+        throw std::invalid_argument(name + " takes a whole number from " + std::to_string(low) +
+                                    " to " + std::to_string(high) + ", not '" + found->second +
+                                    "'");
+    return value;
+}

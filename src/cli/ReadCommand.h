@@ -1,0 +1,4 @@
+#pragma once
+
+// nephodar-cli read: readings straight from a device, to check that it answers.
+int runReadCommand(int argc, char** argv);
