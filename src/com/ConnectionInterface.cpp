@@ -1,5 +1,7 @@
 #include "ConnectionInterface.h"
 
+#include "LoggedFailure.h"
+
 namespace Talvessa {
 
 ConnectionInterface::ConnectionInterface(const std::string& name, std::int32_t reconnectDelay,
@@ -20,6 +22,16 @@ void ConnectionInterface::checkAndReconnect() {
     }
     reconnect();
     checkConnection();
+}
+
+void ConnectionInterface::checkBeforeTransfer(const std::string& message) {
+    try {
+        checkAndReconnect();
+    } catch (const std::exception& e) {
+        logAndThrow(message + e.what());
+    } catch (...) {
+        logAndThrow(message + "unknown exception!");
+    }
 }
 
 // A short read may have shrunk the buffer; it is made whole again before each use.

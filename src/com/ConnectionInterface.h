@@ -34,6 +34,10 @@ public:
     const std::string& getName() const { return name; }
 
 protected:
+    // Runs the check-and-reconnect before a transfer; its failure is logged and thrown
+    // behind the transfer's own message prefix.
+    void checkBeforeTransfer(const std::string& message);
+
     const std::string name;
     const std::int32_t reconnectDelay;
     UCharContainer byteBuffer;

@@ -74,20 +74,9 @@ void PipeConnection::checkConnection() {
     logAndThrow("Error while checking connection.\n" + getLastErrorText());
 }
 
-void PipeConnection::checkBeforeTransfer(std::string& message) {
-    try {
-        checkAndReconnect();
-    } catch (const std::exception& e) {
-        logAndThrow(message + e.what());
-    } catch (...) {
-        logAndThrow(message + "unknown exception!");
-    }
-}
-
 void PipeConnection::send(UCharContainer& container) {
     const std::string message = "PipeServerConnection '" + name + "' send\n";
-    std::string text = message;
-    checkBeforeTransfer(text);
+    checkBeforeTransfer(message);
     // A new command starts a new exchange: an answer that came too late is not ours any more.
     int waiting = 0;
     if (ioctl(handle, FIONREAD, &waiting) == 0 && waiting > 0) {
@@ -119,7 +108,7 @@ void PipeConnection::send(UCharContainer& container) {
 }
 
 void PipeConnection::receive(UCharContainer& container) {
-    std::string message = "PipeServerConnection '" + name + "' receive\n";
+    const std::string message = "PipeServerConnection '" + name + "' receive\n";
     checkBeforeTransfer(message);
     container.zeroFill();
     const int got = readWithTimeouts(handle, container.getData(), container.getSize(), timeouts);
@@ -135,7 +124,7 @@ void PipeConnection::receive(UCharContainer& container) {
 }
 
 std::uint32_t PipeConnection::bytesInBuffer(bool) {
-    std::string message = "PipeServerConnection '" + name + "' bytesInBuffer\n";
+    const std::string message = "PipeServerConnection '" + name + "' bytesInBuffer\n";
     checkBeforeTransfer(message);
     int count = 0;
     if (ioctl(handle, FIONREAD, &count) != 0)

@@ -24,7 +24,6 @@ public:
     static std::string pipeDirectory();
 
 private:
-    void checkBeforeTransfer(std::string& message);
 
     int handle = -1;
     SerialReadTimeouts timeouts;

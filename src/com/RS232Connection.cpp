@@ -222,16 +222,6 @@ void RS232Connection::checkConnection() {
                     lineErrorText(word));
 }
 
-void RS232Connection::checkBeforeTransfer(std::string& message) {
-    try {
-        checkAndReconnect();
-    } catch (const std::exception& e) {
-        logAndThrow(message + e.what());
-    } catch (...) {
-        logAndThrow(message + "unknown exception!");
-    }
-}
-
 // Every write starts a new exchange with the device. Bytes it sent unasked before, such as
 // an answer that came after its read had given up, would otherwise be taken for the answer
 // to this command and shift every later exchange.
@@ -245,7 +235,7 @@ void RS232Connection::discardLateInput() {
 }
 
 void RS232Connection::send(UCharContainer& container) {
-    std::string message = "RS232Connection '" + name + "' send\n";
+    const std::string message = "RS232Connection '" + name + "' send\n";
     checkBeforeTransfer(message);
     discardLateInput();
     const int size = container.getSize();
@@ -273,7 +263,7 @@ void RS232Connection::send(UCharContainer& container) {
 }
 
 void RS232Connection::receive(UCharContainer& container) {
-    std::string message = "RS232Connection '" + name + "' receive\n";
+    const std::string message = "RS232Connection '" + name + "' receive\n";
     checkBeforeTransfer(message);
     container.zeroFill();
     const int size = container.getSize();
@@ -290,7 +280,7 @@ void RS232Connection::receive(UCharContainer& container) {
 }
 
 std::uint32_t RS232Connection::bytesInBuffer(bool input) {
-    std::string message = "RS232Connection '" + name + "' bytesInBuffer\n";
+    const std::string message = "RS232Connection '" + name + "' bytesInBuffer\n";
     checkBeforeTransfer(message);
     bool countersAvailable = false;
     readLineErrors(countersAvailable); // fetching the status clears pending line errors

@@ -33,7 +33,6 @@ public:
     static const char* lineErrorText(unsigned int errorWord);
 
 private:
-    void checkBeforeTransfer(std::string& message);
     void discardLateInput();
     unsigned int readLineErrors(bool& countersAvailable);
 

@@ -1,5 +1,6 @@
 // The serial connection and the photometer protocol against the simulator on a real
 // pseudo-terminal.
+#include "ErrorOf.h"
 #include "LogCapture.h"
 #include "Q7SimProcess.h"
 #include "TestVariant.h"
@@ -32,14 +33,6 @@ long millisecondsSince(Clock::time_point start) {
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
 
-std::string errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::runtime_error& e) {
-        return e.what();
-    }
-    return "no error";
-}
 
 bool endsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;

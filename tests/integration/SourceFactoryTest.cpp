@@ -1,5 +1,6 @@
 // Identification, the connection cache and the socket connection against the simulator,
 // on a real pseudo-terminal and a real local socket.
+#include "ErrorOf.h"
 #include "LogCapture.h"
 #include "ProfileStoreFixture.h"
 #include "Q7SimProcess.h"
@@ -18,14 +19,6 @@ using Talvessa::getConnection;
 
 namespace {
 
-std::string errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::runtime_error& e) {
-        return e.what();
-    }
-    return "no error";
-}
 
 // Each test names its own connection types: the connection cache lives for the process.
 struct SourceFactory : ProfileStoreFixture {

@@ -1,3 +1,4 @@
+#include "ErrorOf.h"
 #include "ProfileStoreFixture.h"
 
 #include <functional>
@@ -49,14 +50,6 @@ const char* const newProfileText = "[Generell]\n"
                                    "DACresolution=12\n"
                                    "LIVEmin=200\n";
 
-std::string errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::runtime_error& e) {
-        return e.what();
-    }
-    return "no error";
-}
 
 std::vector<std::pair<std::string, bool>> listed() {
     std::vector<std::pair<std::string, bool>> result;

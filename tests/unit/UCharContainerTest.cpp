@@ -1,3 +1,4 @@
+#include "ErrorOf.h"
 #include "lumo/UCharContainer.h"
 
 #include <functional>
@@ -22,14 +23,6 @@ std::string text(const UCharContainer& c) {
     return out.str();
 }
 
-std::string errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::runtime_error& e) {
-        return e.what();
-    }
-    return "no error";
-}
 
 } // namespace
 
