@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QTime>
+
+// The one place that decides how times, dates and numbers look on screen, in the protocol
+// and in exports. Numbers always use a point, whatever the desktop's locale.
+namespace DisplayFormats {
+
+QString longTimeText(const QTime& time);  // 24-hour "HH:mm:ss"
+QString shortDateText(const QDate& date); // the desktop's short date
+QString numberText(double value);         // shortest form, up to 15 significant digits
+
+} // namespace DisplayFormats

@@ -1,0 +1,230 @@
+#include "RecordTable.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+const char* const RecordTable::tableName = "Record1";
+
+namespace {
+
+const char* const columnNames[] = {"AllTime", "Number",   "Minutes", "OD",
+                                   "StartTime", "StartDate", "Title",  "Note",
+                                   "TimeS",   "NoteS",    "CalcOD",  "SmoothOD"};
+
+const char* const createStatement = "CREATE TABLE Record1 ("
+                                    "AllTime TEXT, Number REAL, Minutes REAL, OD REAL, "
+                                    "StartTime TEXT, StartDate TEXT, Title TEXT, Note TEXT, "
+                                    "TimeS TEXT, NoteS REAL, CalcOD REAL, SmoothOD REAL)";
+
+const QString timeFormat = QStringLiteral("HH:mm:ss");
+const QString dateFormat = QStringLiteral("yyyy-MM-dd");
+
+std::optional<double> optionalReal(const SqliteStatement& row, int column) {
+    if (row.isNull(column))
+        return std::nullopt;
+    return row.real(column);
+}
+
+} // namespace
+
+QString limitedText(const QString& text, int length) {
+    if (text.size() <= length)
+        return text;
+    int cut = length;
+    if (cut > 0 && text.at(cut - 1).isHighSurrogate())
+        --cut;
+    return text.left(cut);
+}
+
+RecordTable::RecordTable(const QString& path, SqliteDatabase::Mode mode) : database(path, mode) {}
+
+std::unique_ptr<RecordTable> RecordTable::openWorking(const QString& programDirectory) {
+    const QString path = QDir(programDirectory).filePath(QStringLiteral("Record1.db"));
+    const bool missing = !QFileInfo::exists(path);
+    std::unique_ptr<RecordTable> table(
+        new RecordTable(path, missing ? SqliteDatabase::Mode::Create : SqliteDatabase::Mode::ReadWrite));
+    if (missing)
+        table->createTable();
+    else
+        table->checkColumns();
+    // One fsync per commit, and a crash never loses a committed row.
+    table->database.execute("PRAGMA journal_mode=WAL");
+    table->database.execute("PRAGMA synchronous=FULL");
+    return table;
+}
+
+std::unique_ptr<RecordTable> RecordTable::openFile(const QString& path, bool readOnly) {
+    if (!QFileInfo(path).isFile())
+        throw std::runtime_error(
+            QStringLiteral("The table file '%1' does not exist.").arg(path).toStdString());
+    std::unique_ptr<RecordTable> table(new RecordTable(
+        path, readOnly ? SqliteDatabase::Mode::ReadOnly : SqliteDatabase::Mode::ReadWrite));
+    table->checkColumns();
+    return table;
+}
+
+void RecordTable::createTable() {
+    database.execute(createStatement);
+}
+
+// Reads only, so that a file which is no measurement table is left exactly as it was.
+void RecordTable::checkColumns() {
+    std::vector<QString> present;
+    try {
+        auto info = database.prepare("PRAGMA table_info(Record1)");
+        while (info.step())
+            present.push_back(info.text(1));
+    } catch (const std::exception& e) {
+        throw std::runtime_error(QStringLiteral("The file '%1' is not a measurement table: %2")
+                                     .arg(database.path(), QString::fromUtf8(e.what()))
+                                     .toStdString());
+    }
+    for (const char* column : columnNames) {
+        const bool found = std::any_of(present.begin(), present.end(), [&](const QString& name) {
+            return name.compare(QLatin1String(column), Qt::CaseInsensitive) == 0;
+        });
+        if (!found)
+            throw std::runtime_error(
+                QStringLiteral("The file '%1' is not a measurement table: it has no column %2.")
+                    .arg(database.path(), QLatin1String(column))
+                    .toStdString());
+    }
+}
+
+void RecordTable::empty() {
+    database.execute("DELETE FROM Record1");
+}
+
+void RecordTable::append(const RecordRow& row) {
+    if (!insert)
+        insert.emplace(database.prepare(
+            "INSERT INTO Record1 (AllTime, Number, Minutes, OD, StartTime, StartDate, Title, "
+            "Note, TimeS, NoteS, CalcOD, SmoothOD) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)"));
+    auto& s = *insert;
+    s.bind(1, row.allTime.toString(timeFormat))
+        .bind(2, row.number)
+        .bind(3, row.minutes)
+        .bind(4, row.od)
+        .bind(5, row.startTime.toString(timeFormat))
+        .bind(6, row.startDate.toString(dateFormat))
+        .bind(7, limitedText(row.title, titleLength))
+        .bind(8, limitedText(row.note, noteLength))
+        .bind(9, limitedText(row.timeS, timeSLength))
+        .bind(10, row.noteS)
+        .bind(11, row.calcOd);
+    if (row.smoothOd)
+        s.bind(12, *row.smoothOd);
+    else
+        s.bindNull(12);
+    s.run();
+}
+
+std::optional<double> RecordTable::attachNote(int n, const QString& text, double x) {
+    std::optional<double> candidate;
+    {
+        auto rows = database.prepare("SELECT Number, Minutes FROM Record1 ORDER BY rowid");
+        // The search compares single-precision times, as the table's readers always have.
+        float previous = 0;
+        float current = 0;
+        bool first = true;
+        while (rows.step()) {
+            const auto minutes = static_cast<float>(rows.real(1));
+            if (first) {
+                current = minutes;
+                first = false;
+            }
+            previous = current;
+            current = minutes;
+            candidate = rows.real(0);
+            if (previous <= x && x < current)
+                break;
+        }
+    }
+    if (!candidate)
+        return std::nullopt;
+    const QString note = limitedText(QStringLiteral("[%1] %2").arg(n).arg(text), noteLength);
+    database.execute("BEGIN");
+    try {
+        database.prepare("UPDATE Record1 SET Note=?, NoteS=? WHERE Number=?")
+            .bind(1, note)
+            .bind(2, static_cast<double>(n))
+            .bind(3, *candidate)
+            .run();
+        database.execute("COMMIT");
+    } catch (...) {
+        sqlite3_exec(database.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    return candidate;
+}
+
+std::vector<ChartRow> RecordTable::chartRowsSince(sqlite3_int64& lastRowId) {
+    auto rows = database.prepare("SELECT rowid, Number, Minutes, OD, CalcOD, TimeS, SmoothOD, "
+                                 "NoteS, Note FROM Record1 WHERE rowid > ? ORDER BY rowid");
+    rows.bind(1, lastRowId);
+    std::vector<ChartRow> result;
+    while (rows.step()) {
+        ChartRow row;
+        row.rowId = rows.integer(0);
+        row.number = rows.real(1);
+        row.minutes = rows.real(2);
+        row.od = rows.real(3);
+        row.calcOd = rows.real(4);
+        row.timeS = rows.text(5);
+        row.smoothOd = optionalReal(rows, 6);
+        row.noteS = rows.real(7);
+        row.note = rows.text(8);
+        lastRowId = row.rowId;
+        result.push_back(std::move(row));
+    }
+    return result;
+}
+
+std::vector<RecordRow> RecordTable::allRows() {
+    auto rows = database.prepare("SELECT AllTime, Number, Minutes, OD, StartTime, StartDate, "
+                                 "Title, Note, TimeS, NoteS, CalcOD, SmoothOD FROM Record1 "
+                                 "ORDER BY rowid");
+    std::vector<RecordRow> result;
+    while (rows.step()) {
+        RecordRow row;
+        row.allTime = QTime::fromString(rows.text(0), timeFormat);
+        row.number = rows.real(1);
+        row.minutes = rows.real(2);
+        row.od = rows.real(3);
+        row.startTime = QTime::fromString(rows.text(4), timeFormat);
+        row.startDate = QDate::fromString(rows.text(5), dateFormat);
+        row.title = rows.text(6);
+        row.note = rows.text(7);
+        row.timeS = rows.text(8);
+        row.noteS = rows.real(9);
+        row.calcOd = rows.real(10);
+        row.smoothOd = optionalReal(rows, 11);
+        result.push_back(std::move(row));
+    }
+    return result;
+}
+
+int RecordTable::rowCount() {
+    auto count = database.prepare("SELECT count(*) FROM Record1");
+    count.step();
+    return static_cast<int>(count.integer(0));
+}
+
+void RecordTable::snapshotTo(const QString& path) {
+    const QString temporary = path + QStringLiteral(".part");
+    QFile::remove(temporary);
+    database.prepare("VACUUM INTO ?").bind(1, temporary).run();
+    if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) !=
+        0) {
+        const QString reason = QString::fromLocal8Bit(strerror(errno));
+        QFile::remove(temporary);
+        throw std::runtime_error(
+            QStringLiteral("Can't write '%1': %2").arg(path, reason).toStdString());
+    }
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "SqliteDatabase.h"
+
+#include <QDate>
+#include <QString>
+#include <QTime>
+#include <optional>
+#include <vector>
+
+// One row of a measurement table: the twelve columns in their order.
+struct RecordRow {
+    QTime allTime;
+    double number = 0;
+    double minutes = 0;
+    double od = 0;
+    QTime startTime;
+    QDate startDate;
+    QString title;
+    QString note;
+    QString timeS;
+    double noteS = -5;
+    double calcOd = 0;
+    std::optional<double> smoothOd; // never written; empty in every row
+};
+
+// What the charts read of a row.
+struct ChartRow {
+    sqlite3_int64 rowId = 0;
+    double number = 0;
+    double minutes = 0;
+    double od = 0;
+    double calcOd = 0;
+    QString timeS;
+    std::optional<double> smoothOd;
+    double noteS = -5;
+    QString note;
+};
+
+// A measurement table in one SQLite file: the working table Record1.db, or a saved
+// measurement opened by its path. Rows keep insertion order; every append is committed to
+// disk before it returns.
+class RecordTable {
+public:
+    static constexpr int titleLength = 50;
+    static constexpr int noteLength = 50;
+    static constexpr int timeSLength = 10;
+    static const char* const tableName; // "Record1", inside every file
+
+    // The working table of a program directory, created with its columns when missing.
+    static std::unique_ptr<RecordTable> openWorking(const QString& programDirectory);
+    // Any measurement table file; refused with a clear message when it is not one.
+    static std::unique_ptr<RecordTable> openFile(const QString& path, bool readOnly);
+
+    const QString& fileName() const { return database.path(); }
+
+    void empty();
+    void append(const RecordRow& row);
+
+    // Puts note number n on the row the time position x (minutes) falls on: the first row
+    // whose time exceeds x with the row before it not exceeding x, else the last row.
+    // Returns that row's Number, or nothing when the table has no rows.
+    std::optional<double> attachNote(int n, const QString& text, double x);
+
+    // Rows appended since the row id given (0: all), in order; the id moves to the last one.
+    std::vector<ChartRow> chartRowsSince(sqlite3_int64& lastRowId);
+    std::vector<RecordRow> allRows();
+    int rowCount();
+
+    // A consistent copy of the whole table in a new single file, written under a temporary
+    // name and renamed, so that the target is never half written.
+    void snapshotTo(const QString& path);
+
+private:
+    RecordTable(const QString& path, SqliteDatabase::Mode mode);
+    void checkColumns();
+    void createTable();
+
+    SqliteDatabase database;
+    std::optional<SqliteStatement> insert;
+};
+
+// A text cut to at most length characters, never inside a surrogate pair.
+QString limitedText(const QString& text, int length);

@@ -1,0 +1,213 @@
+#include "RtfText.h"
+
+#include <vector>
+
+namespace RtfText {
+
+namespace {
+
+bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+int hexValue(char c) {
+    if (isDigit(c))
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+QChar fromCodePage1252(unsigned char byte) {
+    // 0x80..0x9F are printable characters in this code page, not control codes.
+    static const ushort high[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    return byte >= 0x80 && byte < 0xA0 ? QChar(high[byte - 0x80]) : QChar(byte);
+}
+
+// Groups whose content is not document text.
+bool isSkippedDestination(const QByteArray& word) {
+    static const char* const names[] = {"fonttbl", "colortbl", "stylesheet", "info",  "pict",
+                                        "header",  "footer",   "footnote",   "object", "themedata",
+                                        "listtable", "listoverridetable", "rsidtbl", "generator",
+                                        "xmlnstbl", "latentstyles", "datastore", "filetbl"};
+    for (const char* name : names)
+        if (word == name)
+            return true;
+    return false;
+}
+
+struct GroupState {
+    bool skip = false;
+    int unicodeSkip = 1; // characters that stand in for each \u character
+};
+
+class Reader {
+public:
+    explicit Reader(const QByteArray& rtf) : in(rtf) {}
+
+    QString run() {
+        std::vector<GroupState> groups{GroupState{}};
+        int pendingFallback = 0;
+        while (pos < in.size()) {
+            const char c = in[pos];
+            if (c == '{') {
+                ++pos;
+                groups.push_back(groups.back());
+                continue;
+            }
+            if (c == '}') {
+                ++pos;
+                if (groups.size() > 1)
+                    groups.pop_back();
+                pendingFallback = 0;
+                continue;
+            }
+            if (c == '\r' || c == '\n') {
+                ++pos;
+                continue;
+            }
+            if (c != '\\') {
+                ++pos;
+                if (pendingFallback > 0) {
+                    --pendingFallback;
+                    continue;
+                }
+                if (!groups.back().skip)
+                    appendByte(static_cast<unsigned char>(c));
+                continue;
+            }
+            controlWord(groups, pendingFallback);
+        }
+        flushBytes();
+        return text;
+    }
+
+private:
+    void controlWord(std::vector<GroupState>& groups, int& pendingFallback) {
+        ++pos; // the backslash
+        if (pos >= in.size())
+            return;
+        const char c = in[pos];
+        GroupState& group = groups.back();
+        if (!isLetter(c)) {
+            ++pos;
+            if (c == '\'') {
+                const int high = pos < in.size() ? hexValue(in[pos]) : -1;
+                const int low = pos + 1 < in.size() ? hexValue(in[pos + 1]) : -1;
+                if (high >= 0 && low >= 0) {
+                    pos += 2;
+                    if (pendingFallback > 0)
+                        --pendingFallback;
+                    else if (!group.skip)
+                        appendByte(static_cast<unsigned char>(high * 16 + low));
+                }
+                return;
+            }
+            if (c == '*') {
+                group.skip = true; // an optional destination this reader does not know
+                return;
+            }
+            if (pendingFallback > 0) {
+                --pendingFallback;
+                return;
+            }
+            if (group.skip)
+                return;
+            if (c == '\\' || c == '{' || c == '}')
+                appendByte(static_cast<unsigned char>(c));
+            else if (c == '~')
+                appendChar(QChar(0x00A0));
+            else if (c == '-' || c == '_')
+                appendChar(c == '_' ? QChar(0x2011) : QChar(0x00AD));
+            else if (c == '\n' || c == '\r')
+                appendChar(QLatin1Char('\n'));
+            return;
+        }
+        const int start = pos;
+        while (pos < in.size() && isLetter(in[pos]))
+            ++pos;
+        const QByteArray word = in.mid(start, pos - start);
+        bool hasParameter = false;
+        long parameter = 0;
+        const int parameterStart = pos;
+        if (pos < in.size() && (in[pos] == '-' || isDigit(in[pos]))) {
+            ++pos;
+            while (pos < in.size() && isDigit(in[pos]) && pos - parameterStart < 11)
+                ++pos;
+            parameter = in.mid(parameterStart, pos - parameterStart).toLong();
+            hasParameter = true;
+        }
+        if (pos < in.size() && in[pos] == ' ')
+            ++pos; // the delimiter belongs to the control word
+
+        if (isSkippedDestination(word)) {
+            group.skip = true;
+            return;
+        }
+        if (word == "uc" && hasParameter) {
+            group.unicodeSkip = static_cast<int>(std::max(0L, std::min(parameter, 10L)));
+            return;
+        }
+        if (word == "u" && hasParameter) {
+            if (!group.skip)
+                appendChar(QChar(static_cast<ushort>(static_cast<short>(parameter))));
+            pendingFallback = group.unicodeSkip;
+            return;
+        }
+        if (pendingFallback > 0) {
+            --pendingFallback;
+            return;
+        }
+        if (group.skip)
+            return;
+        if (word == "par" || word == "line")
+            appendChar(QLatin1Char('\n'));
+        else if (word == "tab")
+            appendChar(QLatin1Char('\t'));
+        else if (word == "emdash")
+            appendChar(QChar(0x2014));
+        else if (word == "endash")
+            appendChar(QChar(0x2013));
+        else if (word == "bullet")
+            appendChar(QChar(0x2022));
+        else if (word == "lquote")
+            appendChar(QChar(0x2018));
+        else if (word == "rquote")
+            appendChar(QChar(0x2019));
+        else if (word == "ldblquote")
+            appendChar(QChar(0x201C));
+        else if (word == "rdblquote")
+            appendChar(QChar(0x201D));
+    }
+
+    // Plain bytes and \'hh are in the document's code page (1252 for what we write).
+    void appendByte(unsigned char byte) { bytes.append(static_cast<char>(byte)); }
+    void appendChar(QChar c) {
+        flushBytes();
+        text.append(c);
+    }
+    void flushBytes() {
+        for (const char b : bytes)
+            text.append(fromCodePage1252(static_cast<unsigned char>(b)));
+        bytes.clear();
+    }
+
+    const QByteArray& in;
+    int pos = 0;
+    QString text;
+    QByteArray bytes;
+};
+
+} // namespace
+
+QString read(const QByteArray& rtf) {
+    if (!rtf.startsWith("{\\rtf"))
+        return QString::fromUtf8(rtf);
+    return Reader(rtf).run();
+}
+
+} // namespace RtfText

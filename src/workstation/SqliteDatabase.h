@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <sqlite3.h>
+#include <string>
+
+// Thin ownership wrappers over the SQLite C API; every failure is a runtime error that names
+// the database file and carries SQLite's own text.
+class SqliteStatement;
+
+class SqliteDatabase {
+public:
+    enum class Mode { ReadOnly, ReadWrite, Create };
+    SqliteDatabase(const QString& path, Mode mode);
+    ~SqliteDatabase();
+    SqliteDatabase(const SqliteDatabase&) = delete;
+    SqliteDatabase& operator=(const SqliteDatabase&) = delete;
+
+    void execute(const char* sql);
+    SqliteStatement prepare(const char* sql);
+    [[noreturn]] void fail(const QString& what) const;
+
+    sqlite3* handle() const { return db; }
+    const QString& path() const { return file; }
+
+private:
+    QString file;
+    sqlite3* db = nullptr;
+};
+
+class SqliteStatement {
+public:
+    SqliteStatement(SqliteDatabase& database, const char* sql);
+    ~SqliteStatement();
+    SqliteStatement(SqliteStatement&& other) noexcept;
+    SqliteStatement(const SqliteStatement&) = delete;
+    SqliteStatement& operator=(const SqliteStatement&) = delete;
+
+    SqliteStatement& bind(int index, double value);
+    SqliteStatement& bind(int index, sqlite3_int64 value);
+    SqliteStatement& bind(int index, const QString& value);
+    SqliteStatement& bindNull(int index);
+
+    bool step();        // true while a row is there
+    void run();         // a statement without result rows
+    void reset();
+
+    double real(int column) const;
+    sqlite3_int64 integer(int column) const;
+    QString text(int column) const;
+    bool isNull(int column) const;
+
+private:
+    SqliteDatabase* database;
+    sqlite3_stmt* statement = nullptr;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The statement of a measurement: a text that starts from a template file and records the
+// OD formula in use. The user may edit it; saving writes its lines as they stand.
+class Statement {
+public:
+    static QString templatePath(const QString& programDirectory);
+
+    // Replaces the lines by the template's; throws a clear error when it cannot be read.
+    void loadTemplate(const QString& path);
+    void appendLine(const QString& line) { lines.append(line); }
+    void save(const QString& path) const;
+
+    QStringList lines;
+};

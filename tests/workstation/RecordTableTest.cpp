@@ -1,0 +1,171 @@
+#include "TempDirectory.h"
+#include "workstation/RecordTable.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct RecordTableTest : testing::Test {
+    TempDirectory temp;
+    QString program = QString::fromStdString(temp.path());
+    QString file = program + "/Record1.db";
+
+    static RecordRow sample(int number, double minutes, const QString& title = "Culture A") {
+        RecordRow row;
+        row.allTime = QTime(0, 0).addSecs(static_cast<int>(minutes * 60));
+        row.number = number;
+        row.minutes = minutes;
+        row.od = 0.1 * number;
+        row.startTime = QTime(9, 5, 0);
+        row.startDate = QDate(2026, 12, 10);
+        row.title = title;
+        row.timeS = "0:0" + QString::number(number);
+        row.calcOd = 0.2 * number;
+        return row;
+    }
+};
+
+} // namespace
+
+TEST_F(RecordTableTest, MissingWorkingTableIsCreatedAndRowsSurviveReopening) {
+    {
+        auto table = RecordTable::openWorking(program);
+        EXPECT_EQ(table->fileName(), file);
+        for (int i = 0; i < 5; ++i)
+            table->append(sample(i, i * 0.5));
+    }
+    // A fresh connection, as after a crash or in another program, sees every row.
+    auto reopened = RecordTable::openFile(file, true);
+    const auto rows = reopened->allRows();
+    ASSERT_EQ(rows.size(), 5u);
+    const RecordRow& first = rows[0];
+    EXPECT_EQ(first.number, 0);
+    EXPECT_EQ(first.noteS, -5);
+    EXPECT_TRUE(first.note.isEmpty());
+    EXPECT_FALSE(first.smoothOd.has_value());
+    EXPECT_EQ(first.startTime, QTime(9, 5, 0));
+    EXPECT_EQ(first.startDate, QDate(2026, 12, 10));
+    EXPECT_EQ(rows[4].allTime, QTime(0, 2, 0));
+    EXPECT_DOUBLE_EQ(rows[4].od, 0.4);
+    EXPECT_DOUBLE_EQ(rows[4].calcOd, 0.8);
+    EXPECT_EQ(rows[4].timeS, "0:04");
+}
+
+TEST_F(RecordTableTest, TextsAreStoredExactlyAndCutToTheirColumns) {
+    auto table = RecordTable::openWorking(program);
+    const QString tricky = QString::fromUtf8("O'Brien \"x\"; DROP TABLE Record1; -- \\ ä");
+    table->append(sample(0, 0, tricky));
+    table->append(sample(1, 1, QString(80, 'T')));
+    QString surrogates;
+    for (int i = 0; i < 30; ++i)
+        surrogates += QString::fromUtf8("😀");
+    table->append(sample(2, 2, surrogates));
+    const auto rows = table->allRows();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].title, tricky);
+    EXPECT_EQ(rows[1].title, QString(50, 'T'));
+    EXPECT_EQ(rows[2].title.size(), 50);
+    EXPECT_FALSE(rows[2].title.back().isHighSurrogate());
+
+    ASSERT_TRUE(table->attachNote(7, QString("it's; \"fine\" ") + QString(60, 'n'), 0.5));
+    const auto noted = table->allRows()[1];
+    EXPECT_EQ(noted.note, QString("[7] it's; \"fine\" ") + QString(33, 'n'));
+    EXPECT_EQ(noted.note.size(), 50);
+    EXPECT_EQ(noted.noteS, 7);
+}
+
+TEST_F(RecordTableTest, NoteGoesToTheRowItsTimeFallsOn) {
+    auto table = RecordTable::openWorking(program);
+    EXPECT_EQ(table->attachNote(1, "nothing yet", 1.0), std::nullopt) << "empty table";
+
+    const double times[] = {0.0, 0.5, 1.0, 1.5, 2.0};
+    for (int i = 0; i < 5; ++i)
+        table->append(sample(i, times[i]));
+    const struct {
+        double x;
+        double number;
+    } cases[] = {
+        {1.3, 3},    // between rows 3 and 4 (numbers 2 and 3)
+        {1.0, 3},    // exactly on row 3's time: still the row after it
+        {0.2, 1},    // just after the first row
+        {-1.0, 4},   // left of the first row: the last row
+        {2.0, 4},    // at the last row's time
+        {99.0, 4},   // right of everything
+    };
+    int n = 0;
+    for (const auto& c : cases)
+        EXPECT_EQ(table->attachNote(++n, "note", c.x), c.number) << c.x;
+
+    std::vector<double> noted;
+    for (const auto& row : table->allRows())
+        noted.push_back(row.noteS);
+    EXPECT_EQ(noted, (std::vector<double>{-5, 3, -5, 2, 6}));
+
+    table->empty();
+    EXPECT_EQ(table->rowCount(), 0);
+    table->append(sample(0, 0));
+    EXPECT_EQ(table->attachNote(1, "only row", 5.0), 0) << "a single row takes the note";
+}
+
+TEST_F(RecordTableTest, ChartSideReadsOnlyNewRows) {
+    auto table = RecordTable::openWorking(program);
+    sqlite3_int64 last = 0;
+    EXPECT_TRUE(table->chartRowsSince(last).empty());
+    table->append(sample(0, 0));
+    table->append(sample(1, 0.5));
+    auto rows = table->chartRowsSince(last);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].minutes, 0.5);
+    EXPECT_EQ(rows[1].timeS, "0:01");
+    EXPECT_FALSE(rows[1].smoothOd.has_value());
+    table->append(sample(2, 1.0));
+    rows = table->chartRowsSince(last);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].number, 2);
+    EXPECT_TRUE(table->chartRowsSince(last).empty());
+}
+
+TEST_F(RecordTableTest, FilesThatAreNoMeasurementTablesAreRefusedUntouched) {
+    const std::string junkPath = (program + "/junk.nph").toStdString();
+    const std::string junk = "this is not a database, just some text\n";
+    TempDirectory::writeFile(junkPath, junk);
+    try {
+        RecordTable::openFile(QString::fromStdString(junkPath), false);
+        FAIL() << "opened";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("The file '" + junkPath + "' is not a measurement table", 0), 0u)
+            << e.what();
+    }
+    EXPECT_EQ(TempDirectory::readFile(junkPath), junk);
+
+    // A database without every column, as the working table of the program directory.
+    {
+        SqliteDatabase other(file, SqliteDatabase::Mode::Create);
+        other.execute("CREATE TABLE Record1 (AllTime TEXT, Number REAL)");
+    }
+    const std::string before = TempDirectory::readFile(file.toStdString());
+    try {
+        RecordTable::openWorking(program);
+        FAIL() << "opened";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), "The file '" + file.toStdString() +
+                                             "' is not a measurement table: it has no column "
+                                             "Minutes.");
+    }
+    EXPECT_EQ(TempDirectory::readFile(file.toStdString()), before);
+    EXPECT_THROW(RecordTable::openFile(program + "/none.nph", true), std::runtime_error);
+}
+
+TEST_F(RecordTableTest, SnapshotIsAStandaloneTable) {
+    auto table = RecordTable::openWorking(program);
+    for (int i = 0; i < 3; ++i)
+        table->append(sample(i, i));
+    const QString copy = program + "/run.nph";
+    table->snapshotTo(copy);
+    table->append(sample(3, 3));
+    auto saved = RecordTable::openFile(copy, true);
+    EXPECT_EQ(saved->rowCount(), 3) << "the copy does not follow the working table";
+    EXPECT_FALSE(QFile::exists(copy + "-wal"));
+    EXPECT_FALSE(QFile::exists(copy + ".part"));
+}
