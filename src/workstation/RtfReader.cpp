@@ -28,6 +28,27 @@ QChar fromCodePage1252(unsigned char byte) {
     return byte >= 0x80 && byte < 0xA0 ? QChar(high[byte - 0x80]) : QChar(byte);
 }
 
+// Control words that stand for one character.
+const QChar* symbolOf(const QByteArray& word) {
+    static const std::pair<const char*, QChar> symbols[] = {
+        {"par", QLatin1Char('\n')}, {"line", QLatin1Char('\n')},   {"tab", QLatin1Char('\t')},
+        {"emdash", QChar(0x2014)},  {"endash", QChar(0x2013)},     {"bullet", QChar(0x2022)},
+        {"lquote", QChar(0x2018)},  {"rquote", QChar(0x2019)},     {"ldblquote", QChar(0x201C)},
+        {"rdblquote", QChar(0x201D)}};
+    for (const auto& [name, symbol] : symbols)
+        if (word == name)
+            return &symbol;
+    return nullptr;
+}
+
+// After \u, the next characters are the stand-ins for readers without Unicode: skipped.
+bool consumedAsFallback(int& pendingFallback) {
+    if (pendingFallback <= 0)
+        return false;
+    --pendingFallback;
+    return true;
+}
+
 // Groups whose content is not document text.
 bool isSkippedDestination(const QByteArray& word) {
     static const char* const names[] = {"fonttbl", "colortbl", "stylesheet", "info",  "pict",
@@ -72,11 +93,7 @@ public:
             }
             if (c != '\\') {
                 ++pos;
-                if (pendingFallback > 0) {
-                    --pendingFallback;
-                    continue;
-                }
-                if (!groups.back().skip)
+                if (!consumedAsFallback(pendingFallback) && !groups.back().skip)
                     appendByte(static_cast<unsigned char>(c));
                 continue;
             }
@@ -100,9 +117,7 @@ private:
                 const int low = pos + 1 < in.size() ? hexValue(in[pos + 1]) : -1;
                 if (high >= 0 && low >= 0) {
                     pos += 2;
-                    if (pendingFallback > 0)
-                        --pendingFallback;
-                    else if (!group.skip)
+                    if (!consumedAsFallback(pendingFallback) && !group.skip)
                         appendByte(static_cast<unsigned char>(high * 16 + low));
                 }
                 return;
@@ -111,11 +126,7 @@ private:
                 group.skip = true; // an optional destination this reader does not know
                 return;
             }
-            if (pendingFallback > 0) {
-                --pendingFallback;
-                return;
-            }
-            if (group.skip)
+            if (consumedAsFallback(pendingFallback) || group.skip)
                 return;
             if (c == '\\' || c == '{' || c == '}')
                 appendByte(static_cast<unsigned char>(c));
@@ -158,30 +169,10 @@ private:
             pendingFallback = group.unicodeSkip;
             return;
         }
-        if (pendingFallback > 0) {
-            --pendingFallback;
+        if (consumedAsFallback(pendingFallback) || group.skip)
             return;
-        }
-        if (group.skip)
-            return;
-        if (word == "par" || word == "line")
-            appendChar(QLatin1Char('\n'));
-        else if (word == "tab")
-            appendChar(QLatin1Char('\t'));
-        else if (word == "emdash")
-            appendChar(QChar(0x2014));
-        else if (word == "endash")
-            appendChar(QChar(0x2013));
-        else if (word == "bullet")
-            appendChar(QChar(0x2022));
-        else if (word == "lquote")
-            appendChar(QChar(0x2018));
-        else if (word == "rquote")
-            appendChar(QChar(0x2019));
-        else if (word == "ldblquote")
-            appendChar(QChar(0x201C));
-        else if (word == "rdblquote")
-            appendChar(QChar(0x201D));
+        if (const QChar* c = symbolOf(word))
+            appendChar(*c);
     }
 
     // Plain bytes and \'hh are in the document's code page (1252 for what we write).
