@@ -1,5 +1,6 @@
 #include "LoggedFailure.h"
 
+#include "ODSourceInterface.h"
 #include "lumo/Logger.h"
 
 #include <stdexcept>
@@ -9,6 +10,11 @@ namespace Talvessa {
 void logAndThrow(const std::string& text) {
     getLogStream() << text << std::endl;
     throw std::runtime_error(text);
+}
+
+void logAndThrowStatus(const std::string& text) {
+    getLogStream() << text << std::endl;
+    throw DeviceStatusError(text);
 }
 
 } // namespace Talvessa

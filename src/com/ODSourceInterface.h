@@ -3,8 +3,14 @@
 #include "lumo/Progress.h"
 
 #include <cstdint>
+#include <stdexcept>
 
 namespace Talvessa {
+
+// The device answered, and its status reported an error: the line itself is fine.
+struct DeviceStatusError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
 
 struct CalibrationResult {
     double dark = 0.0;
@@ -20,6 +26,11 @@ public:
     virtual void checkErrorState() = 0;
     virtual CalibrationResult calibrate() = 0;
     virtual void setLedBrightness(std::int32_t brightness) = 0;
+
+    // True when the device has sent something nobody asked for yet (a status answer the
+    // stand-alone error check can consume). A photometer only answers commands, so the
+    // check must not wait for a status that will never come.
+    virtual bool hasPendingStatus() { return false; }
 
     __lumo::ProgressEventCaller progressCaller;
 };

@@ -58,17 +58,17 @@ void Q7_82::checkErrorState() {
     case 5:
         return;
     case 1:
-        logAndThrow(prefix + "device returned:\n\"interrupt error\"");
+        logAndThrowStatus(prefix + "device returned:\n\"interrupt error\"");
     case 2:
-        logAndThrow(prefix + "device returned:\n\"unknown code\"");
+        logAndThrowStatus(prefix + "device returned:\n\"unknown code\"");
     case 3:
-        logAndThrow(prefix + "device returned:\n\"Q7 error\"");
+        logAndThrowStatus(prefix + "device returned:\n\"Q7 error\"");
     case 6:
-        logAndThrow(prefix + "device returned:\n\"wrong code\"");
+        logAndThrowStatus(prefix + "device returned:\n\"wrong code\"");
     default: {
         std::ostringstream text;
         text << prefix << "device returned an unknown errorcode\n" << status << "\n";
-        logAndThrow(text.str());
+        logAndThrowStatus(text.str());
     }
     }
 }
@@ -85,7 +85,7 @@ void Q7_Old::checkErrorState() {
     if (status.at(0) != 0) {
         std::ostringstream text;
         text << "device returned an old errorcode " << status;
-        logAndThrow(text.str());
+        logAndThrowStatus(text.str());
     }
 }
 

@@ -28,6 +28,14 @@ double Q7_Base::value() {
     return calculateODValue();
 }
 
+bool Q7_Base::hasPendingStatus() {
+    try {
+        return connection.bytesInBuffer(true) > 0;
+    } catch (const std::exception&) {
+        return false; // the reading that follows meets the line's trouble and reports it
+    }
+}
+
 void Q7_Base::setLedBrightness(std::int32_t brightness) {
     UCharContainer level;
     level.fromUnsigned(static_cast<std::uint32_t>(brightness)).resize(2).swapBytes(0, 1);

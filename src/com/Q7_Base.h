@@ -18,6 +18,7 @@ public:
     double value() override;
     CalibrationResult calibrate() override;
     void setLedBrightness(std::int32_t brightness) override;
+    bool hasPendingStatus() override;
     virtual void readData();
     virtual double calculateODValue();
 

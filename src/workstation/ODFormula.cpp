@@ -64,15 +64,11 @@ void ODFormula::fillEmptyFields() {
         a3 = QStringLiteral("1");
 }
 
-std::optional<QString> ODFormula::firstInvalidField() const {
-    const std::pair<const char*, const QString*> fields[] = {
-        {"a1", &a1}, {"a2", &a2}, {"a3", &a3}, {"a4", &a4}};
-    for (const auto& [fieldName, text] : fields) {
-        long double ignored = 0;
-        if (!toNumber(*text, ignored))
-            return QString::fromLatin1(fieldName);
-    }
-    return std::nullopt;
+void ODFormula::validate() const {
+    coefficient(QStringLiteral("a1"), a1);
+    coefficient(QStringLiteral("a2"), a2);
+    coefficient(QStringLiteral("a3"), a3);
+    coefficient(QStringLiteral("a4"), a4);
 }
 
 double ODFormula::calcOd(double od) const {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <optional>
 
 // CalcOD = a1 OD³ + a2 OD² + a3 OD + a4 under a name the user gives; CalcOD = OD when off.
 // The coefficients are kept as the texts the user typed and converted at every sample.
@@ -20,8 +19,8 @@ struct ODFormula {
     // At Start: empty coefficients become 0, 0, 1, 0, so that empty fields give CalcOD = OD.
     void fillEmptyFields();
 
-    // The name of the first coefficient that is not a number (a1 ... a4), if any.
-    std::optional<QString> firstInvalidField() const;
+    // Throws the runtime error of calcOd when a coefficient is not a number.
+    void validate() const;
 
     // Throws a runtime error naming the field when a coefficient is not a number.
     double calcOd(double od) const;

@@ -24,5 +24,5 @@ void Statement::loadTemplate(const QString& path) {
 }
 
 void Statement::save(const QString& path) const {
-    TextFile::replace(path, (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+    TextFile::replace(path, (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
 }

@@ -12,6 +12,7 @@ public:
     // Replaces the lines by the template's; throws a clear error when it cannot be read.
     void loadTemplate(const QString& path);
     void appendLine(const QString& line) { lines.append(line); }
+    // One line per memo line, each ending with CR LF.
     void save(const QString& path) const;
 
     QStringList lines;

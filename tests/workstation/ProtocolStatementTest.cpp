@@ -85,7 +85,7 @@ TEST(Statement, TemplateAndFormulaLine) {
     const QString saved = QString::fromStdString(temp.path("run.txt"));
     statement.save(saved);
     EXPECT_EQ(TempDirectory::readFile(saved.toStdString()),
-              "Lab: \nOperator:\nUsing no OD-formula: CalcOD = OD\n");
+              "Lab: \r\nOperator:\r\nUsing no OD-formula: CalcOD = OD\r\n");
 
     const QString missing = program + "/Templates/None.txt";
     EXPECT_EQ(errorOf([&] { statement.loadTemplate(missing); }),

@@ -1,0 +1,197 @@
+#pragma once
+
+#include "AnalogOutput.h"
+#include "Calibration.h"
+#include "ChartWindow.h"
+#include "EngineEnvironment.h"
+#include "MeasurementFiles.h"
+#include "ODFormula.h"
+#include "OdAlarm.h"
+#include "Protocol.h"
+#include "RecordTable.h"
+#include "Statement.h"
+#include "com/ODSourceInterface.h"
+
+#include <QObject>
+#include <QTimer>
+#include <memory>
+#include <optional>
+
+// What one sample came to, for the displays, the chart and the command-line tool.
+struct SampleReport {
+    int number = 0;       // the row's Number
+    QString timeS;
+    double od = 0;        // as stored (or as it would have been)
+    double calcOd = 0;
+    bool deviceError = false;
+    bool stored = false;  // a row was appended
+    bool portError = false;
+    QString odText, calcOdText;
+    bool odRed = false, calcOdRed = false, calcOdGrey = false;
+    AnalogOutput::Code analog;
+};
+
+// The measurement: run control, the two alternating timers of the sampling cycle, the record
+// table, protocol and statement, calibration, the OD alarm check and the measurement files.
+// Headless: windows and the command-line tool bind to its state and signals.
+class MeasurementEngine : public QObject {
+    Q_OBJECT
+public:
+    enum class RunState { NotConnected, Ready, Running, Paused, Stopped };
+
+    // Which commands the user can give now.
+    struct Commands {
+        bool start = false, startVisible = true;
+        bool pause = false;
+        bool continueRun = false, continueVisible = false;
+        bool end = false;
+        bool now = false;
+        bool calibrate = false;
+        bool measurementMenus = false;
+        bool formulaEditable = true;
+        bool saveAs = false;
+        bool save = false;
+    };
+
+    MeasurementEngine(const QString& programDirectory, Clock& clock, TonePlayer& tones,
+                      UserPrompts& prompts, QObject* parent = nullptr);
+    ~MeasurementEngine() override;
+
+    // Connecting: the source for a connection type, then the configured brightness.
+    void connectSource(const QString& type);
+    void setSource(std::unique_ptr<Talvessa::ODSourceInterface> source);
+    Talvessa::ODSourceInterface* source() const { return odSource.get(); }
+
+    // Run control. start() is refused with a message (and false) when it cannot begin.
+    bool start();
+    void pause();
+    void continueRun();
+    void end();
+    void measureNow();
+
+    RunState runState() const { return state; }
+    Commands commands() const;
+    QString statusText() const;       // "running", "paused", "stopped" or empty
+    bool statusGreen() const { return state == RunState::Running; }
+
+    // The interval choice of the options page.
+    void useDefaultInterval();
+    void chooseInterval(const QString& entry);
+    int interval() const { return intervalTicks; }
+    void setInterval(int ticks) { intervalTicks = ticks; }
+    int quality() const { return qualityTicks; }
+    void setQuality(int ticks);
+
+    QString title;
+    void changeTitle(const QString& text); // with the protocol entry
+
+    // Files.
+    bool saveAs();
+    bool save();
+    void autoSave();
+    QString defaultSaveAsName() const;
+    QString windowCaption() const;
+    const QString& saveReport() const { return lastSaveReport; }
+    QString savedNphPath, savedLogPath, savedTxtPath;
+    bool isSaved() const { return saved; }
+    const QString& getCurrentFileName() const { return currentFileName; }
+
+    // Calibration around the source's own; throws what the source throws.
+    Calibration::Outcome calibrate(__lumo::EventListenerInterface<__lumo::ProgressInfoType>* progress);
+    QString calibrationStatus() const;
+
+    // Notes: the note goes to the row its time position falls on. Without rows it is refused.
+    std::optional<double> attachNote(const QString& text, double minutesPosition);
+
+    void setAlarmSwitch(bool on);
+    void acknowledgeAlarm();
+    OdAlarm alarm;
+
+    ODFormula formula;
+    AnalogOutput analogOutput;
+    QString fullScaleText = QStringLiteral("10.0");
+    bool recordOd = true, recordCalcOd = true;
+    ChartState chart;
+
+    Protocol& protocol() { return runProtocol; }
+    Statement& statement() { return runStatement; }
+    RecordTable& table() { return *workingTable; }
+    QString protocolFilePath() const;
+
+    // State of the cycle, for displays and tests.
+    int sampleNumber() const { return samples; }
+    int odReadCount() const { return odReads; }
+    double od() const { return lastOd; }
+    double calcOd() const { return lastCalcOd; }
+    bool deviceError() const { return deviceFault; }
+    std::int64_t elapsedMilliseconds() const { return elapsedMs; }
+    QDateTime startTime() const { return started; }
+    QString countdownText() const { return countdownLabel; }
+    QString runningTimeText() const;
+    int noteCounter() const { return notes; }
+
+    // The two ticks; the timers call them, tests may too.
+    void countdownTick();
+    void samplingTick();
+    QTimer& countdownTimer() { return timer1; }
+    QTimer& samplingTimer() { return timer3; }
+
+signals:
+    void sampleTaken(const SampleReport& report);
+    void axisWindowChanged(const AxisWindow& window);
+    void commandsChanged();
+    void countdownChanged(const QString& text);
+    void runningTimeChanged(const QString& text);
+    void gaugeChanged(int value, int maximum);
+    void protocolChanged();
+    void alarmFired();
+    void saveReportChanged(const QString& report);
+    void measurementStarted();
+    void measurementEnded();
+
+private:
+    void refreshElapsed();
+    void takeSample();
+    void afterSample();
+    void reportFailure(const QString& text);
+    void addStamped(const QString& message);
+    void addPlain(const QString& message);
+    bool writeFiles(const FileSet& set, const QString& report);
+    void setState(RunState next);
+
+    QString programDirectory;
+    Clock& clock;
+    TonePlayer& tones;
+    UserPrompts& prompts;
+    std::unique_ptr<Talvessa::ODSourceInterface> odSource;
+    std::unique_ptr<RecordTable> workingTable;
+    Protocol runProtocol;
+    Statement runStatement;
+    QTimer timer1, timer3;
+
+    RunState state = RunState::NotConnected;
+    bool samplingPhase = false; // from the countdown's "Now" until the sample is taken
+    bool calibrating = false;
+    int intervalTicks = 30;
+    int qualityTicks = 8;
+    int countdownTicks = 0;
+    int samplingTicks = 1;
+    int odReads = 0;
+    int samples = 0;
+    bool deviceFault = false;
+    bool readFailing = false;
+    double lastOd = 0, lastCalcOd = 0;
+    double firstOd = 0, firstCalcOd = 0;
+    bool odLeftStartWindow = false, calcOdLeftStartWindow = false;
+    QDateTime started;
+    std::int64_t elapsedMs = 0;
+    bool saved = true;
+    int autoSaveCounter = 1;
+    bool fileNamed = false;
+    QString currentFileName;
+    bool saveEnabled = false;
+    int notes = 0;
+    QString countdownLabel;
+    QString lastSaveReport;
+    QString lastReportedFailure;
+};

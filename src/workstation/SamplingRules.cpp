@@ -1,0 +1,32 @@
+#include "SamplingRules.h"
+
+#include <utility>
+
+namespace SamplingRules {
+
+namespace {
+const std::pair<const char*, int> intervals[] = {{"1 Sec", 1},   {"15 Sec", 15}, {"30 Sec", 30},
+                                                 {"60 Sec", 60}, {"2 Min", 120}, {"5 Min", 300},
+                                                 {"10 Min", 600}, {"60 Min", 3600}};
+}
+
+QStringList intervalEntries() {
+    QStringList entries;
+    for (const auto& [entry, ticks] : intervals)
+        entries << QString::fromLatin1(entry);
+    return entries;
+}
+
+int intervalForEntry(const QString& entry) {
+    for (const auto& [name, ticks] : intervals)
+        if (entry == QLatin1String(name))
+            return ticks;
+    return 30;
+}
+
+bool autoSaveDue(int n, int c) {
+    return (n >= 1 && n <= 999 && c >= 1) || (n >= 1001 && n <= 3999 && c >= 10) ||
+           (n >= 4001 && n <= 7999 && c >= 20) || (n >= 8001 && c >= 30);
+}
+
+} // namespace SamplingRules
