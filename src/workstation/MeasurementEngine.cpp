@@ -201,7 +201,7 @@ bool MeasurementEngine::start() {
     runStatement.appendLine(formula.statementLine());
     currentFileName.clear();
     saved = false;
-    autoSaveCounter = 1;
+    autoSaveSchedule.restart();
     lastReportedFailure.clear();
     setState(RunState::Running);
     emit measurementStarted();
@@ -445,13 +445,9 @@ void MeasurementEngine::afterSample() {
     samplingPhase = false;
     emit commandsChanged();
 
-    if (SamplingRules::autoSaveDue(samples, autoSaveCounter)) {
-        if (profileInteger(IniFile::keys::AutoSave, 0) == 1)
-            autoSave();
-        autoSaveCounter = 1;
-    } else {
-        ++autoSaveCounter;
-    }
+    if (autoSaveSchedule.afterSample(samples) &&
+        profileInteger(IniFile::keys::AutoSave, 0) == 1)
+        autoSave();
 }
 
 QString MeasurementEngine::defaultSaveAsName() const {

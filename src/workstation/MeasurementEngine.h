@@ -9,6 +9,7 @@
 #include "OdAlarm.h"
 #include "Protocol.h"
 #include "RecordTable.h"
+#include "SamplingRules.h"
 #include "Statement.h"
 #include "com/ODSourceInterface.h"
 
@@ -186,7 +187,7 @@ private:
     QDateTime started;
     std::int64_t elapsedMs = 0;
     bool saved = true;
-    int autoSaveCounter = 1;
+    SamplingRules::AutoSaveSchedule autoSaveSchedule;
     bool fileNamed = false;
     QString currentFileName;
     bool saveEnabled = false;

@@ -29,4 +29,13 @@ bool autoSaveDue(int n, int c) {
            (n >= 4001 && n <= 7999 && c >= 20) || (n >= 8001 && c >= 30);
 }
 
+bool AutoSaveSchedule::afterSample(int n) {
+    if (autoSaveDue(n, counter)) {
+        counter = 1;
+        return true;
+    }
+    ++counter;
+    return false;
+}
+
 } // namespace SamplingRules

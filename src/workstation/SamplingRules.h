@@ -14,4 +14,15 @@ int intervalForEntry(const QString& entry);
 // With n samples taken and c samples counted since the last due save: is a save due?
 bool autoSaveDue(int n, int c);
 
+// The auto-save counter: every sample up to the 999th, then every 10th, 20th, 30th.
+class AutoSaveSchedule {
+public:
+    void restart() { counter = 1; }
+    // After sample n: whether a save is due now.
+    bool afterSample(int n);
+
+private:
+    int counter = 1;
+};
+
 } // namespace SamplingRules

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "QtPrinters.h"
+#include "com/ODSourceInterface.h"
+#include "workstation/EngineEnvironment.h"
+#include "workstation/MeasurementEngine.h"
+
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <map>
+#include <stdexcept>
+#include <vector>
+
+// A clock that only moves when the test moves it.
+class FakeClock : public Clock {
+public:
+    QDateTime now() const override { return current; }
+    void advance(qint64 milliseconds) { current = current.addMSecs(milliseconds); }
+    QDateTime current{QDate(2007, 12, 8), QTime(9, 5, 3)};
+};
+
+class RecordingTones : public TonePlayer {
+public:
+    void playTone(int frequencyHz, int durationMilliseconds) override {
+        tones.push_back({frequencyHz, durationMilliseconds});
+    }
+    std::vector<std::pair<int, int>> tones;
+};
+
+// Answers questions as the test says and keeps every message.
+class ScriptedPrompts : public UserPrompts {
+public:
+    void showMessage(const QString& text) override { messages << text; }
+    bool askYesNo(const QString& question) override {
+        questions << question;
+        return answerYes;
+    }
+    QString askSaveFileName(const QString& title, const QString& directory,
+                            const QString& proposedName, const QString&) override {
+        saveDialogs << title + "|" + directory + "|" + proposedName;
+        return chosenFile;
+    }
+    QStringList messages, questions, saveDialogs;
+    bool answerYes = false;
+    QString chosenFile;
+};
+
+// An OD source whose readings the test lists: a value, or a failure by reading number.
+class ScriptedSource : public Talvessa::ODSourceInterface {
+public:
+    enum class Fault { None, Status, Line };
+
+    double value() override {
+        ++reads;
+        const auto fault = faults.count(reads) ? faults.at(reads) : Fault::None;
+        if (fault == Fault::Status)
+            throw Talvessa::DeviceStatusError("device returned an error");
+        if (fault == Fault::Line)
+            throw std::runtime_error("line gone");
+        return next ? next(reads) : 0.5;
+    }
+    void checkErrorState() override {}
+    Talvessa::CalibrationResult calibrate() override { return {12.0, 3456.0}; }
+    void setLedBrightness(std::int32_t brightness) override { brightnesses.push_back(brightness); }
+
+    int reads = 0;
+    std::map<int, Fault> faults;
+    std::function<double(int)> next; // by reading number, from 1
+    std::vector<std::int32_t> brightnesses;
+};
+
+// Runs the engine's ticks the way its timers would, moving the fake clock with them.
+class TickDriver {
+public:
+    TickDriver(MeasurementEngine& engine, FakeClock& clock) : engine(engine), clock(clock) {}
+
+    // One tick of whichever timer is on; false when neither is.
+    bool tick() {
+        if (engine.samplingTimer().isActive()) {
+            clock.advance(1);
+            ++samplingTicks;
+            engine.samplingTick();
+            return true;
+        }
+        if (engine.countdownTimer().isActive()) {
+            clock.advance(100);
+            ++countdownTicks;
+            engine.countdownTick();
+            return true;
+        }
+        return false;
+    }
+
+    // Ticks until the sample count grows (or the run stops); bounded.
+    bool untilNextSample() {
+        const int before = engine.sampleNumber();
+        for (int i = 0; i < 100000; ++i) {
+            if (!tick())
+                return false;
+            if (engine.sampleNumber() != before)
+                return true;
+        }
+        return false;
+    }
+
+    int samplingTicks = 0;
+    int countdownTicks = 0;
+
+private:
+    MeasurementEngine& engine;
+    FakeClock& clock;
+};

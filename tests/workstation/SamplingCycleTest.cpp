@@ -1,0 +1,234 @@
+#include "EngineFixture.h"
+#include "workstation/RtfText.h"
+#include "workstation/SamplingRules.h"
+
+#include <QDir>
+
+namespace {
+using SamplingCycle = EngineFixture;
+using State = MeasurementEngine::RunState;
+} // namespace
+
+TEST_F(SamplingCycle, CountdownAndSamplingRhythm) {
+    engine->setInterval(30);
+    engine->setQuality(8);
+    ASSERT_TRUE(engine->start());
+    ASSERT_TRUE(driver->untilNextSample());
+    EXPECT_EQ(driver->samplingTicks, 8) << "the first sample follows quality - 1 gauge ticks";
+    EXPECT_EQ(driver->countdownTicks, 0);
+
+    driver->samplingTicks = driver->countdownTicks = 0;
+    ASSERT_TRUE(driver->untilNextSample());
+    EXPECT_EQ(driver->countdownTicks, 32) << "interval + 2 countdown ticks";
+    EXPECT_EQ(driver->samplingTicks, 8) << "7 gauge ticks and the sampling tick";
+    EXPECT_EQ(storedNumbers(), (std::vector<double>{0, 1}));
+
+    const auto rows = engine->table().allRows();
+    EXPECT_EQ(rows[1].allTime, QTime(0, 0, 3));
+    EXPECT_DOUBLE_EQ(rows[1].minutes, 0.05);
+    EXPECT_EQ(rows[0].startTime, QTime(9, 5, 3));
+    EXPECT_EQ(rows[0].startDate, QDate(2007, 12, 8));
+    EXPECT_TRUE(log.text().find("ODValue: 0.5\tcountOD 2\n") != std::string::npos);
+}
+
+TEST_F(SamplingCycle, CountdownLabelAndCommandsDuringTheSamplingPhase) {
+    engine->setInterval(3);
+    engine->start();
+    takeSamples(1);
+    QStringList labels;
+    QObject::connect(engine.get(), &MeasurementEngine::countdownChanged,
+                     [&](const QString& text) { labels << text; });
+    while (engine->countdownTimer().isActive()) {
+        driver->tick();
+        if (labels.last() == "Now") {
+            const auto c = engine->commands();
+            EXPECT_FALSE(c.pause || c.end || c.now) << "no Pause, End or Now() at \"Now\"";
+        }
+    }
+    EXPECT_EQ(labels, (QStringList{"2", "1", "Now", "Now", "Now"}));
+    takeSamples(1);
+    EXPECT_TRUE(engine->commands().pause && engine->commands().end);
+}
+
+TEST_F(SamplingCycle, DeviceErrorPeriodStoresNoRowsAndIsEnteredOnce) {
+    for (int read : {6, 7, 8})
+        source->faults[read] = ScriptedSource::Fault::Status;
+    engine->setInterval(1);
+    engine->start();
+    std::vector<SampleReport> reports;
+    QObject::connect(engine.get(), &MeasurementEngine::sampleTaken,
+                     [&](const SampleReport& r) { reports.push_back(r); });
+    takeSamples(10);
+    EXPECT_EQ(storedNumbers(), (std::vector<double>{0, 1, 2, 3, 4, 8, 9}));
+    EXPECT_EQ(engine->protocol().getText().count("OD Error at "), 1);
+    ASSERT_EQ(reports.size(), 10u);
+    EXPECT_EQ(reports[5].odText, "n. c.");
+    EXPECT_TRUE(reports[5].odRed);
+    EXPECT_FALSE(reports[5].stored);
+    EXPECT_TRUE(reports[8].stored);
+    EXPECT_TRUE(prompts.messages.isEmpty()) << "a device's error report is no message box";
+}
+
+TEST_F(SamplingCycle, FailedReadsStoreNoStaleValueAndSayItOnce) {
+    for (int read : {3, 4})
+        source->faults[read] = ScriptedSource::Fault::Line;
+    source->next = [](int read) { return read * 0.1; };
+    engine->setInterval(1);
+    engine->start();
+    std::vector<SampleReport> reports;
+    QObject::connect(engine.get(), &MeasurementEngine::sampleTaken,
+                     [&](const SampleReport& r) { reports.push_back(r); });
+    takeSamples(6);
+    EXPECT_EQ(storedNumbers(), (std::vector<double>{0, 1, 4, 5}));
+    EXPECT_EQ(prompts.messages, QStringList{"line gone"});
+    EXPECT_EQ(reports[2].odText, "Port Err.");
+    EXPECT_EQ(engine->odReadCount(), 4);
+}
+
+TEST_F(SamplingCycle, ThousandthReadEndsTheRun) {
+    engine->setInterval(1);
+    engine->setQuality(1);
+    prompts.answerYes = false;
+    engine->start();
+    for (int i = 0; i < 1000 && engine->runState() == State::Running; ++i)
+        ASSERT_TRUE(driver->untilNextSample());
+    EXPECT_EQ(engine->odReadCount(), 1000);
+    EXPECT_EQ(engine->runState(), State::Stopped);
+    EXPECT_EQ(prompts.questions, QStringList{"Save Chart?"});
+    EXPECT_FALSE(driver->tick()) << "both timers are off";
+    EXPECT_EQ(engine->table().rowCount(), 1000);
+}
+
+TEST_F(SamplingCycle, TenMinutePauseMovesTheTimeAxis) {
+    engine->setInterval(1);
+    engine->start();
+    takeSamples(2);
+    engine->pause();
+    EXPECT_FALSE(driver->tick());
+    clock.advance(10 * 60 * 1000);
+    engine->continueRun();
+    takeSamples(1);
+    const auto rows = engine->table().allRows();
+    EXPECT_NEAR(rows[2].minutes - rows[1].minutes, 10.0, 0.1);
+    EXPECT_TRUE(engine->protocol().getText().contains("continued measurement at 00:10:00"));
+    EXPECT_TRUE(engine->protocol().getText().contains("paused measurement"));
+}
+
+TEST_F(SamplingCycle, ProtocolFileWrittenAfterEverySample) {
+    engine->setInterval(1);
+    engine->title = "Strain 7";
+    engine->start();
+    takeSamples(1);
+    const QString logFile = QDir(program()).filePath("Temp.log");
+    EXPECT_EQ(RtfText::read(QByteArray::fromStdString(TempDirectory::readFile(logFile.toStdString()))),
+              engine->protocol().getText());
+    EXPECT_TRUE(engine->protocol().getText().endsWith("8.12.2007 09:05  started measurement\n"));
+    EXPECT_EQ(engine->statement().lines,
+              (QStringList{"Lab:", "Using no OD-formula: CalcOD = OD"}));
+}
+
+TEST_F(SamplingCycle, ATickThatFailsDoesNotStopTheMeasurement) {
+    QDir(program()).mkpath("Temp.log"); // a directory where the protocol file should go
+    engine->setInterval(1);
+    engine->start();
+    takeSamples(3);
+    EXPECT_EQ(prompts.messages.size(), 1) << prompts.messages.join("|").toStdString();
+    EXPECT_EQ(engine->table().rowCount(), 3) << "the rows are stored all the same";
+    EXPECT_TRUE(engine->commands().pause && engine->commands().end);
+    EXPECT_EQ(std::count(prompts.messages.begin(), prompts.messages.end(), prompts.messages[0]), 1);
+    const std::string text = log.text();
+    std::size_t logged = 0;
+    for (auto at = text.find("sampling: Can't write the file"); at != std::string::npos;
+         at = text.find("sampling: Can't write the file", at + 1))
+        ++logged;
+    EXPECT_EQ(logged, 3u) << "the log keeps every occurrence";
+    engine->end();
+    EXPECT_EQ(engine->runState(), State::Stopped);
+}
+
+TEST_F(SamplingCycle, FormulaAppliedAndRecordingSwitches) {
+    engine->formula.enabled = true;
+    engine->formula.name = "Cells";
+    engine->formula.a1 = engine->formula.a2 = "";
+    engine->formula.a3 = "2";
+    engine->formula.a4 = "0.1";
+    source->next = [](int) { return 0.123456; };
+    engine->setInterval(1);
+    engine->start();
+    EXPECT_EQ(engine->formula.a1, "0");
+    EXPECT_EQ(engine->statement().lines.last(),
+              QString::fromUtf8("Using OD-formula: Cells = 0X³+ 0X²+ 2X+ 0.1"));
+    takeSamples(1);
+    engine->recordOd = false;
+    takeSamples(1);
+    const auto rows = engine->table().allRows();
+    EXPECT_DOUBLE_EQ(rows[0].od, 0.1234);
+    EXPECT_DOUBLE_EQ(rows[0].calcOd, 0.3469);
+    EXPECT_DOUBLE_EQ(rows[1].od, 0.0);
+    EXPECT_DOUBLE_EQ(rows[1].calcOd, 0.3469);
+    EXPECT_DOUBLE_EQ(engine->od(), 0.1234) << "the display still shows the measured value";
+}
+
+TEST_F(SamplingCycle, StartIsRefusedWhatWouldFailLater) {
+    engine->formula.enabled = true;
+    engine->formula.a3 = "1.2.3";
+    EXPECT_FALSE(engine->start());
+    EXPECT_EQ(prompts.messages.last(),
+              "The coefficient a3 of the OD formula is not a number: '1.2.3'\nThe measurement "
+              "was not started.");
+    EXPECT_EQ(engine->runState(), State::Ready);
+
+    engine->formula.a3 = "1";
+    QFile::remove(QDir(program()).filePath("Templates/Template.txt"));
+    EXPECT_FALSE(engine->start());
+    EXPECT_TRUE(prompts.messages.last().startsWith("Can't load the template"));
+    EXPECT_FALSE(driver->tick());
+}
+
+TEST_F(SamplingCycle, QualityBelowOneIsOne) {
+    engine->setQuality(0);
+    EXPECT_EQ(engine->quality(), 1);
+    engine->setInterval(1);
+    engine->start();
+    EXPECT_TRUE(driver->untilNextSample());
+}
+
+TEST_F(SamplingCycle, IntervalChoice) {
+    const std::pair<const char*, int> entries[] = {{"1 Sec", 1},   {"15 Sec", 15}, {"30 Sec", 30},
+                                                   {"60 Sec", 60}, {"2 Min", 120}, {"5 Min", 300},
+                                                   {"10 Min", 600}, {"60 Min", 3600}, {"", 30}};
+    for (const auto& [entry, ticks] : entries) {
+        engine->chooseInterval(entry);
+        EXPECT_EQ(engine->interval(), ticks) << entry;
+    }
+    IniFile::getIniFile().writeInteger("CommandCheck", "Interval", 45);
+    engine->useDefaultInterval();
+    EXPECT_EQ(engine->interval(), 45);
+}
+
+TEST_F(SamplingCycle, NowDuringALongCountdown) {
+    engine->setInterval(3600);
+    engine->start();
+    takeSamples(1);
+    driver->tick();
+    EXPECT_EQ(engine->countdownText(), "3599");
+    engine->measureNow();
+    driver->tick();
+    EXPECT_EQ(engine->countdownText(), "2599") << "jumps instead of sampling";
+}
+
+TEST(AutoSaveSchedule, EverySampleThenEveryTenthTwentiethThirtieth) {
+    SamplingRules::AutoSaveSchedule schedule;
+    std::vector<int> saved;
+    for (int n = 1; n <= 8100; ++n)
+        if (schedule.afterSample(n))
+            saved.push_back(n);
+    const auto savedAt = [&](int n) { return std::count(saved.begin(), saved.end(), n) == 1; };
+    EXPECT_TRUE(savedAt(1) && savedAt(999));
+    EXPECT_FALSE(savedAt(1000));
+    EXPECT_FALSE(savedAt(1008));
+    EXPECT_TRUE(savedAt(1009)) << "the counter reaches 10 after the 1000th";
+    EXPECT_TRUE(savedAt(1019));
+    EXPECT_FALSE(savedAt(4000));
+    EXPECT_EQ(std::count_if(saved.begin(), saved.end(), [](int n) { return n > 8000; }), 3);
+}
