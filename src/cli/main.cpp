@@ -1,4 +1,5 @@
 // nephodar-cli: the workstation's engine from a terminal.
+#include "MeasureCommand.h"
 #include "ReadCommand.h"
 
 #include <cstring>
@@ -9,7 +10,9 @@ namespace {
 
 const char* const usage = R"(Usage: nephodar-cli COMMAND [OPTION]...
 Commands:
-  read      connect to an OD source and print readings
+  measure     run a measurement and print every sample
+  calibrate   calibrate the OD source and store the values in the profile
+  read        connect to an OD source and print readings
 Run 'nephodar-cli COMMAND --help' for the options of a command.
 )";
 
@@ -22,6 +25,10 @@ int main(int argc, char** argv) {
     }
     const std::string command = argv[1];
     try {
+        if (command == "measure")
+            return runMeasureCommand(argc, argv);
+        if (command == "calibrate")
+            return runCalibrateCommand(argc, argv);
         if (command == "read")
             return runReadCommand(argc, argv);
         std::cerr << "nephodar-cli: unknown command '" << command << "'\n" << usage;

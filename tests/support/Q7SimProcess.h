@@ -1,31 +1,27 @@
 #pragma once
 
+#include "Subprocess.h"
+
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 // Runs the photometer simulator as a child process for the length of a test.
 class Q7SimProcess {
 public:
-    explicit Q7SimProcess(const std::vector<std::string>& arguments);
-    ~Q7SimProcess();
-    Q7SimProcess(const Q7SimProcess&) = delete;
-    Q7SimProcess& operator=(const Q7SimProcess&) = delete;
+    explicit Q7SimProcess(const std::vector<std::string>& arguments,
+                          const std::map<std::string, std::string>& environment = {});
 
-    // The terminal path the simulator announced first.
+    // The terminal or socket path the simulator announced first.
     const std::string& devicePath() const { return firstLine; }
     // Waits (bounded) for the next announced line, e.g. the new terminal after a hang-up.
-    std::string nextLine(int timeoutMilliseconds = 5000);
+    std::string nextLine(int timeoutMilliseconds = 5000) { return process.nextLine(timeoutMilliseconds); }
     void stop();
     // What the simulator wrote to its standard error (the trace, with --verbose).
-    std::string trace() const;
+    std::string trace() const { return process.errorOutput(); }
 
-    static std::string executable();
+    static std::string executable() { return NEPHODAR_PROGRAM_DIR "/q7sim"; }
 
 private:
-    pid_t pid = -1;
-    int output = -1;
-    std::string pending;
+    Subprocess process;
     std::string firstLine;
-    std::string tracePath;
 };

@@ -1,0 +1,181 @@
+#include "MeasureCommand.h"
+
+#include "CliSetup.h"
+#include "CommandLine.h"
+#include "TerminalPrompts.h"
+#include "workstation/DisplayFormats.h"
+#include "workstation/MeasurementEngine.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTimer>
+#include <csignal>
+#include <iostream>
+
+namespace {
+
+const char* const measureHelp =
+    R"(Usage: nephodar-cli measure --device TYPE [OPTION]...
+Runs a measurement: Start, the sampling cycle with its real timers until the given number of
+samples was taken (or the 1000th OD reading ends it), then End. Each sample is printed as it
+is stored: its number, its time (h:mm), OD and CalcOD, tab-separated; a sample the device
+reported an error for prints its number, its time and "n. c.". The rows go into the working
+table Record1.db of the program directory; Ctrl+C ends the measurement as End does.
+
+  --device TYPE       connection type: Com1, Com2, ... (serial port), Sim1, Sim2, ...
+                      (device simulator on a local socket) or Sim0 (built-in simulation)
+  --samples N         samples to take (default 10)
+  --interval TICKS    countdown between samples in 100 ms ticks (default: the profile's
+                      "Interval", 30)
+  --title TEXT        measurement title stored in every row
+  --formula A1,A2,A3,A4
+                      switch the OD formula on: CalcOD = A1 OD³ + A2 OD² + A3 OD + A4
+  --save FILE.nph     save the measurement set (FILE.nph, .log, .txt) at the end
+)";
+
+const char* const calibrateHelp =
+    R"(Usage: nephodar-cli calibrate --device TYPE [OPTION]...
+Calibrates the OD source (a dark and a reference series) and stores the new values in the
+settings profile (section "CalibrECH"), from which every later connection starts.
+
+  --device TYPE       connection type, as for measure
+)";
+
+volatile std::sig_atomic_t interrupted = 0;
+void onInterrupt(int) { interrupted = 1; }
+
+QString sampleLine(const SampleReport& report) {
+    QString line = QString::number(report.number) + QLatin1Char('\t') + report.timeS;
+    if (report.deviceError)
+        return line + QStringLiteral("\tn. c.");
+    return line + QLatin1Char('\t') + DisplayFormats::numberText(report.od) + QLatin1Char('\t') +
+           DisplayFormats::numberText(report.calcOd);
+}
+
+void applyFormula(const std::string& text, ODFormula& formula) {
+    const QStringList parts = QString::fromStdString(text).split(QLatin1Char(','));
+    if (parts.size() != 4)
+        throw std::invalid_argument("--formula takes four coefficients: A1,A2,A3,A4");
+    formula.enabled = true;
+    formula.name = QStringLiteral("CalcOD");
+    formula.a1 = parts[0].trimmed();
+    formula.a2 = parts[1].trimmed();
+    formula.a3 = parts[2].trimmed();
+    formula.a4 = parts[3].trimmed();
+}
+
+std::vector<std::string> withSetup(std::initializer_list<std::string> own) {
+    std::vector<std::string> all = CliSetup::options;
+    all.insert(all.end(), own);
+    return all;
+}
+
+// Connects, or says why not.
+bool connectEngine(MeasurementEngine& engine, const std::string& device) {
+    try {
+        engine.connectSource(QString::fromStdString(device));
+        return true;
+    } catch (const std::exception& e) {
+        std::cerr << "Can't connect to " << device << ":\n" << e.what() << std::endl;
+        return false;
+    }
+}
+
+} // namespace
+
+int runMeasureCommand(int argc, char** argv) {
+    const CommandLine options(
+        argc, argv, 2,
+        withSetup({"--device", "--samples", "--interval", "--title", "--formula", "--save"}),
+        {"--help"});
+    if (options.has("--help")) {
+        std::cout << measureHelp << cliSetupHelp << "  --help              show this text\n";
+        return 0;
+    }
+    if (!options.has("--device"))
+        throw std::invalid_argument("--device is required");
+    const std::string device = options.text("--device");
+    const long samples = options.number("--samples", 10, 1, 100000000);
+    int argcCopy = 1;
+    QCoreApplication application(argcCopy, argv);
+    CliSetup setup(options, device);
+
+    QString saveFile = QString::fromStdString(options.text("--save"));
+    if (!saveFile.isEmpty())
+        saveFile = QDir::current().absoluteFilePath(saveFile);
+    TerminalPrompts prompts(saveFile);
+    SystemClock clock;
+    SilentTonePlayer tones;
+    MeasurementEngine engine(setup.programDirectory(), clock, tones, prompts);
+    if (options.has("--interval"))
+        engine.setInterval(static_cast<int>(options.number("--interval", 30, 0, 1000000)));
+    engine.title = QString::fromStdString(options.text("--title"));
+    if (options.has("--formula"))
+        applyFormula(options.text("--formula"), engine.formula);
+    if (!connectEngine(engine, device))
+        return 1;
+
+    bool saveFailed = false;
+    QObject::connect(&engine, &MeasurementEngine::sampleTaken, [&](const SampleReport& report) {
+        std::cout << sampleLine(report).toStdString() << std::endl;
+        if (engine.sampleNumber() >= samples)
+            QTimer::singleShot(0, &engine, [&engine] { engine.end(); });
+    });
+    QObject::connect(&engine, &MeasurementEngine::measurementEnded, [&] {
+        QTimer::singleShot(0, &application, [&] {
+            if (!saveFile.isEmpty() && !engine.isSaved())
+                saveFailed = true;
+            application.quit();
+        });
+    });
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (interrupted)
+            engine.end();
+    });
+    watch.start(100);
+
+    if (!engine.start())
+        return 1;
+    application.exec();
+    if (saveFailed) {
+        std::cerr << "The measurement could not be saved completely: "
+                  << engine.saveReport().toStdString() << std::endl;
+        return 1;
+    }
+    return 0;
+}
+
+int runCalibrateCommand(int argc, char** argv) {
+    const CommandLine options(argc, argv, 2, withSetup({"--device"}), {"--help"});
+    if (options.has("--help")) {
+        std::cout << calibrateHelp << cliSetupHelp << "  --help              show this text\n";
+        return 0;
+    }
+    if (!options.has("--device"))
+        throw std::invalid_argument("--device is required");
+    const std::string device = options.text("--device");
+    int argcCopy = 1;
+    QCoreApplication application(argcCopy, argv);
+    CliSetup setup(options, device);
+    TerminalPrompts prompts({});
+    SystemClock clock;
+    SilentTonePlayer tones;
+    MeasurementEngine engine(setup.programDirectory(), clock, tones, prompts);
+    if (!connectEngine(engine, device))
+        return 1;
+
+    struct Progress : __lumo::EventListenerInterface<__lumo::ProgressInfoType> {
+        void eventOccurred(__lumo::ProgressInfoType& info) override {
+            std::cerr << "\rcalibrating " << info.current << " / " << info.total << std::flush;
+        }
+    } progress;
+    const auto outcome = engine.calibrate(&progress);
+    std::cerr << std::endl;
+    std::cout << "Reference (OD 0): " << outcome.newReferenceText.toStdString() << "\n"
+              << "Dark (OD maximum): " << outcome.newDarkText.toStdString() << "\n"
+              << "Stored in the profile." << std::endl;
+    return 0;
+}

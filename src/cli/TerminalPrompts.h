@@ -1,0 +1,24 @@
+#pragma once
+
+#include "workstation/EngineEnvironment.h"
+
+#include <iostream>
+
+// Messages go to standard error; the save question is answered by the command line: yes,
+// into the file given with --save, when there is one.
+class TerminalPrompts : public UserPrompts {
+public:
+    explicit TerminalPrompts(QString saveFile) : saveFile(std::move(saveFile)) {}
+
+    void showMessage(const QString& text) override {
+        std::cerr << text.toStdString() << std::endl;
+    }
+    bool askYesNo(const QString&) override { return !saveFile.isEmpty(); }
+    QString askSaveFileName(const QString&, const QString&, const QString&,
+                            const QString&) override {
+        return saveFile;
+    }
+
+private:
+    QString saveFile;
+};

@@ -1,0 +1,168 @@
+// nephodar-cli end to end: a real process, the simulator on a real pseudo-terminal and a
+// real socket, and real files in a temporary program directory.
+#include "ProfileStoreFixture.h"
+#include "Q7SimProcess.h"
+#include "Subprocess.h"
+#include "workstation/RecordTable.h"
+#include "workstation/RtfText.h"
+
+#include <QFile>
+#include <csignal>
+
+namespace {
+
+std::string cli() { return NEPHODAR_PROGRAM_DIR "/nephodar-cli"; }
+
+struct MeasureCli : ProfileStoreFixture {
+    void SetUp() override {
+        ProfileStoreFixture::SetUp();
+        setenv("NEPHODAR_PIPE_DIR", temp.path("pipes").c_str(), 1);
+        TempDirectory::writeFile(temp.path("program/Templates/Template.txt"), "Lab:\n");
+        openDefault(); // the profile the tool opens too
+    }
+    void TearDown() override {
+        unsetenv("NEPHODAR_PIPE_DIR");
+        ProfileStoreFixture::TearDown();
+    }
+
+    std::vector<std::string> run(std::vector<std::string> arguments, int& exitStatus,
+                                 std::string* errors = nullptr) {
+        arguments.insert(arguments.begin() + 1, {"--program-dir", temp.path("program")});
+        Subprocess tool(cli(), arguments);
+        std::vector<std::string> lines;
+        for (std::string line = tool.nextLine(20000); !line.empty() || !tool.outputEnded();
+             line = tool.nextLine(20000)) {
+            if (line.empty() && !tool.outputEnded())
+                break; // silent for too long
+            lines.push_back(line);
+        }
+        exitStatus = tool.wait(20000);
+        if (errors)
+            *errors = tool.errorOutput();
+        return lines;
+    }
+
+    std::vector<double> storedNumbers(const std::string& file) {
+        std::vector<double> numbers;
+        for (const auto& row : RecordTable::openFile(QString::fromStdString(file), true)->allRows())
+            numbers.push_back(row.number);
+        return numbers;
+    }
+};
+
+} // namespace
+
+TEST_F(MeasureCli, SimulatedSourceWithFormulaAndSave) {
+    int status = -1;
+    const auto lines = run({"measure", "--device", "Sim0", "--samples", "4", "--interval", "1",
+                            "--title", "Sim run", "--formula", "0,0,2,0.1", "--save",
+                            temp.path("out/run.nph")},
+                           status);
+    EXPECT_EQ(status, 0);
+    ASSERT_EQ(lines.size(), 4u);
+    const auto rows =
+        RecordTable::openFile(QString::fromStdString(temp.path("out/run.nph")), true)->allRows();
+    ASSERT_EQ(rows.size(), 4u);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::string expected = std::to_string(i) + "\t" + rows[i].timeS.toStdString() + "\t" +
+                                     QString::number(rows[i].od, 'g', 15).toStdString() + "\t" +
+                                     QString::number(rows[i].calcOd, 'g', 15).toStdString();
+        EXPECT_EQ(lines[i], expected);
+        EXPECT_EQ(rows[i].title, "Sim run");
+        EXPECT_NEAR(rows[i].calcOd, 2 * rows[i].od + 0.1, 0.0002);
+    }
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(temp.path("out/run.log"))));
+    EXPECT_EQ(TempDirectory::readFile(temp.path("out/run.txt")),
+              "Lab:\r\nUsing OD-formula: CalcOD = 0X³+ 0X²+ 2X+ 0.1\r\n");
+}
+
+TEST_F(MeasureCli, PhotometerOnASerialLineWithADeviceErrorPeriod) {
+    Q7SimProcess sim({"--value", "1000", "--fault", "6:status=3", "--fault", "7:status=3",
+                      "--fault", "8:status=3"});
+    IniFile::getIniFile().writeString("Ports", "Com5", sim.devicePath());
+    int status = -1;
+    const auto lines =
+        run({"measure", "--device", "Com5", "--samples", "10", "--interval", "1"}, status);
+    EXPECT_EQ(status, 0);
+    ASSERT_EQ(lines.size(), 10u);
+    EXPECT_EQ(lines[0], "0\t0:00\t0.6125\t0.6125");
+    EXPECT_EQ(lines[5], "5\t0:00\tn. c.");
+    EXPECT_EQ(lines[7], "7\t0:00\tn. c.");
+    EXPECT_EQ(lines[8], "8\t0:00\t0.6125\t0.6125");
+    EXPECT_EQ(storedNumbers(temp.path("program/Record1.db")),
+              (std::vector<double>{0, 1, 2, 3, 4, 8, 9}));
+    const QString protocol = RtfText::read(
+        QByteArray::fromStdString(TempDirectory::readFile(temp.path("program/Temp.log"))));
+    EXPECT_EQ(protocol.count("OD Error at "), 1);
+}
+
+TEST_F(MeasureCli, SimulatorOnASocket) {
+    Q7SimProcess sim({"--socket", "Sim1", "--variant", "old", "--value", "200", "--dark", "100"});
+    IniFile::getIniFile().writeInteger("CalibrECH", "OD1", 1100);
+    IniFile::getIniFile().writeInteger("CalibrECH", "ODDark", 100);
+    int status = -1;
+    const auto lines =
+        run({"measure", "--device", "Sim1", "--samples", "3", "--interval", "1"}, status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(lines, (std::vector<std::string>{"0\t0:00\t1\t1", "1\t0:00\t1\t1", "2\t0:00\t1\t1"}));
+}
+
+TEST_F(MeasureCli, CalibrationStoresTheValues) {
+    Q7SimProcess sim({"--calibration", "20,4000"});
+    IniFile::getIniFile().writeString("Ports", "Com6", sim.devicePath());
+    int status = -1;
+    const auto lines = run({"calibrate", "--device", "Com6"}, status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(lines, (std::vector<std::string>{"Reference (OD 0): 4000 units",
+                                               "Dark (OD maximum): 20 units",
+                                               "Stored in the profile."}));
+    IniFile::openProfile("Default", "Nephodar", "Talvessa"); // read what the tool wrote
+    EXPECT_EQ(IniFile::getIniFile().readInteger("CalibrECH", "OD1", 0), 4000);
+    EXPECT_EQ(IniFile::getIniFile().readInteger("CalibrECH", "ODDark", 0), 20);
+}
+
+TEST_F(MeasureCli, UnreachableDeviceAndBadOptions) {
+    IniFile::getIniFile().writeString("Ports", "Com9", "/nonexistent/tty");
+    int status = -1;
+    std::string errors;
+    auto lines = run({"measure", "--device", "Com9"}, status, &errors);
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(lines.empty());
+    EXPECT_EQ(errors, "Can't connect to Com9:\nError connecting port.\n'System reported: \nNo such "
+                      "file or directory'\n");
+
+    lines = run({"measure", "--device", "Sim0", "--samples", "zero"}, status, &errors);
+    EXPECT_EQ(status, 2);
+    EXPECT_NE(errors.find("--samples takes a whole number"), std::string::npos);
+
+    TempDirectory::writeFile(temp.path("program/Templates/Template.txt"), "");
+    QFile::remove(QString::fromStdString(temp.path("program/Templates/Template.txt")));
+    lines = run({"measure", "--device", "Sim0"}, status, &errors);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(errors.find("Can't load the template"), std::string::npos);
+}
+
+TEST_F(MeasureCli, KilledMidRunLeavesEveryPrintedRowIntact) {
+    Subprocess tool(cli(), {"measure", "--program-dir", temp.path("program"), "--device", "Sim0",
+                            "--samples", "100000", "--interval", "0"});
+    std::vector<std::string> printed;
+    for (int i = 0; i < 12; ++i) {
+        const std::string line = tool.nextLine(10000);
+        ASSERT_FALSE(line.empty()) << tool.errorOutput();
+        printed.push_back(line);
+    }
+    tool.signal(SIGKILL);
+    EXPECT_EQ(tool.wait(), 128 + SIGKILL);
+
+    const std::string file = temp.path("program/Record1.db");
+    {
+        SqliteDatabase db(QString::fromStdString(file), SqliteDatabase::Mode::ReadOnly);
+        auto check = db.prepare("PRAGMA integrity_check");
+        ASSERT_TRUE(check.step());
+        EXPECT_EQ(check.text(0), "ok");
+    }
+    const auto numbers = storedNumbers(file);
+    ASSERT_GE(numbers.size(), printed.size());
+    for (std::size_t i = 0; i < printed.size(); ++i)
+        EXPECT_EQ(numbers[i], static_cast<double>(i)) << printed[i];
+}
