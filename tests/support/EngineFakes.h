@@ -60,7 +60,13 @@ public:
             throw std::runtime_error("line gone");
         return next ? next(reads) : 0.5;
     }
-    void checkErrorState() override {}
+    void checkErrorState() override {
+        if (pendingStatusError) {
+            pendingStatusError = false;
+            throw Talvessa::DeviceStatusError("unasked status error");
+        }
+    }
+    bool hasPendingStatus() override { return pendingStatusError; }
     Talvessa::CalibrationResult calibrate() override { return {12.0, 3456.0}; }
     void setLedBrightness(std::int32_t brightness) override { brightnesses.push_back(brightness); }
 
@@ -68,6 +74,7 @@ public:
     std::map<int, Fault> faults;
     std::function<double(int)> next; // by reading number, from 1
     std::vector<std::int32_t> brightnesses;
+    bool pendingStatusError = false; // the device sent an error status nobody asked for
 };
 
 // Runs the engine's ticks the way its timers would, moving the fake clock with them.

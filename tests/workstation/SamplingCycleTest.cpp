@@ -69,6 +69,16 @@ TEST_F(SamplingCycle, DeviceErrorPeriodStoresNoRowsAndIsEnteredOnce) {
     EXPECT_TRUE(prompts.messages.isEmpty()) << "a device's error report is no message box";
 }
 
+TEST_F(SamplingCycle, StatusTheDeviceSentUnaskedMarksTheSample) {
+    engine->setInterval(1);
+    engine->start();
+    takeSamples(2);
+    source->pendingStatusError = true;
+    takeSamples(2);
+    EXPECT_EQ(storedNumbers(), (std::vector<double>{0, 1, 3}));
+    EXPECT_EQ(source->reads, 4) << "the reading itself still happens";
+}
+
 TEST_F(SamplingCycle, FailedReadsStoreNoStaleValueAndSayItOnce) {
     for (int read : {3, 4})
         source->faults[read] = ScriptedSource::Fault::Line;
