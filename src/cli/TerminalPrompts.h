@@ -13,7 +13,17 @@ public:
     void showMessage(const QString& text) override {
         std::cerr << text.toStdString() << std::endl;
     }
+    void showInformation(const QString& title, const QString& text) override {
+        std::cerr << title.toStdString() << ": " << text.toStdString() << std::endl;
+    }
     bool askYesNo(const QString&) override { return !saveFile.isEmpty(); }
+    bool askWarningYesNo(const QString&) override { return false; }
+    QString askOpenFileName(const QString&, const QString&, const QString&) override {
+        return {};
+    }
+    std::optional<QString> askText(const QString&, const QString&, const QString&) override {
+        return std::nullopt;
+    }
     QString askSaveFileName(const QString&, const QString&, const QString&,
                             const QString&) override {
         return saveFile;

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <optional>
 
 // What the engine needs of the world outside it; tests stand in their own.
 
@@ -28,13 +29,24 @@ public:
 };
 
 // Questions and messages for the user: message boxes in the windows, the terminal in the
-// command-line tool.
+// command-line tool, a script in the tests.
 class UserPrompts {
 public:
     virtual ~UserPrompts() = default;
+    // A plain message box with an OK button (errors and notices).
     virtual void showMessage(const QString& text) = 0;
+    // An information box with its own title.
+    virtual void showInformation(const QString& title, const QString& text) = 0;
+    // A confirmation with Yes and No; true for Yes.
     virtual bool askYesNo(const QString& question) = 0;
-    // The chosen file, or an empty text when the user cancels.
+    // A warning with Yes and No; true for Yes.
+    virtual bool askWarningYesNo(const QString& text) = 0;
+    // The chosen file, or an empty text when the user cancels. filter is "Name|*.ext".
     virtual QString askSaveFileName(const QString& title, const QString& directory,
                                     const QString& proposedName, const QString& filter) = 0;
+    virtual QString askOpenFileName(const QString& title, const QString& directory,
+                                    const QString& filter) = 0;
+    // An input box: the text entered, or nothing when cancelled.
+    virtual std::optional<QString> askText(const QString& title, const QString& prompt,
+                                           const QString& initial) = 0;
 };

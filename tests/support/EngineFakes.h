@@ -32,18 +32,38 @@ public:
 class ScriptedPrompts : public UserPrompts {
 public:
     void showMessage(const QString& text) override { messages << text; }
+    void showInformation(const QString& title, const QString& text) override {
+        informations << title + "|" + text;
+    }
     bool askYesNo(const QString& question) override {
         questions << question;
         return answerYes;
     }
+    bool askWarningYesNo(const QString& text) override {
+        warnings << text;
+        return answerYes;
+    }
     QString askSaveFileName(const QString& title, const QString& directory,
-                            const QString& proposedName, const QString&) override {
+                            const QString& proposedName, const QString& filter) override {
         saveDialogs << title + "|" + directory + "|" + proposedName;
+        saveFilters << filter;
         return chosenFile;
     }
-    QStringList messages, questions, saveDialogs;
+    QString askOpenFileName(const QString& title, const QString& directory,
+                            const QString& filter) override {
+        openDialogs << title + "|" + directory + "|" + filter;
+        return chosenOpenFile;
+    }
+    std::optional<QString> askText(const QString& title, const QString& prompt,
+                                   const QString& initial) override {
+        textQuestions << title + "|" + prompt + "|" + initial;
+        return textAnswer;
+    }
+    QStringList messages, informations, questions, warnings, saveDialogs, saveFilters,
+        openDialogs, textQuestions;
     bool answerYes = false;
-    QString chosenFile;
+    QString chosenFile, chosenOpenFile;
+    std::optional<QString> textAnswer;
 };
 
 // An OD source whose readings the test lists: a value, or a failure by reading number.

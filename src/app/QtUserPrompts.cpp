@@ -1,0 +1,58 @@
+#include "QtUserPrompts.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+void QtUserPrompts::showMessage(const QString& text) {
+    QMessageBox::information(parent, QApplication::applicationName(), text);
+}
+
+void QtUserPrompts::showInformation(const QString& title, const QString& text) {
+    QMessageBox::information(parent, title, text);
+}
+
+bool QtUserPrompts::askYesNo(const QString& question) {
+    return QMessageBox::question(parent, QApplication::applicationName(), question,
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool QtUserPrompts::askWarningYesNo(const QString& text) {
+    return QMessageBox::warning(parent, QApplication::applicationName(), text,
+                                QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+QString QtUserPrompts::dialogFilter(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    if (parts.size() < 2)
+        return filter.isEmpty() ? QString() : filter;
+    QStringList entries;
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        entries << parts[i] + QStringLiteral(" (") + parts[i + 1] + QLatin1Char(')');
+    return entries.join(QStringLiteral(";;"));
+}
+
+QString QtUserPrompts::askSaveFileName(const QString& title, const QString& directory,
+                                       const QString& proposedName, const QString& filter) {
+    const QString start = QDir(directory).exists() ? QDir(directory).filePath(proposedName)
+                                                   : proposedName;
+    return QFileDialog::getSaveFileName(parent, title, start, dialogFilter(filter));
+}
+
+QString QtUserPrompts::askOpenFileName(const QString& title, const QString& directory,
+                                       const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, title, directory, dialogFilter(filter));
+}
+
+std::optional<QString> QtUserPrompts::askText(const QString& title, const QString& prompt,
+                                              const QString& initial) {
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, initial, &ok);
+    if (!ok)
+        return std::nullopt;
+    return text;
+}

@@ -1,0 +1,7 @@
+// Nephodar: the workstation's windows.
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    return 0;
+}
