@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DNEPHODAR_WERROR=ON
 
-.PHONY: all deps configure build run test bench format lint clean
+.PHONY: all deps configure build run test bench install screenshot format lint clean
 
 all: build
 
@@ -25,6 +25,12 @@ test: deps build
 bench: deps build
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
 	bash scripts/run-benchmarks $(BUILD)
+
+install: build
+	bash scripts/install $(BUILD)/program
+
+screenshot: deps build
+	bash scripts/screenshot $(BUILD)/program docs/screenshot.png
 
 format:
 	find src tools tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -16,6 +16,9 @@ std::ostream& getLogStream() {
     auto& stream = currentStream();
     if (!stream)
         throw std::runtime_error("Logstream not initialized!");
+    // A transfer that failed once (a display that would not take the text) must not
+    // silence every later line.
+    stream->clear();
     return *stream;
 }
 

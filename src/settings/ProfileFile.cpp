@@ -190,6 +190,16 @@ bool ProfileFile::valueExists(const std::string& section, const std::string& key
     return ini.GetValue(section.c_str(), key.c_str(), nullptr) != nullptr;
 }
 
+std::vector<std::string> ProfileFile::keysOf(const std::string& section) const {
+    CSimpleIniA::TNamesDepend names;
+    ini.GetAllKeys(section.c_str(), names);
+    names.sort(CSimpleIniA::Entry::LoadOrder());
+    std::vector<std::string> keys;
+    for (const auto& entry : names)
+        keys.emplace_back(entry.pItem);
+    return keys;
+}
+
 void ProfileFile::save() const {
     std::string content;
     if (ini.Save(content) < 0)

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace IniFile {
 
@@ -40,6 +41,8 @@ public:
     void writeFloat(const std::string& section, const std::string& key, double value);
 
     bool valueExists(const std::string& section, const std::string& key) const;
+    // The keys of a section in the order of the file.
+    std::vector<std::string> keysOf(const std::string& section) const;
 
     // The longest text a string read returns.
     static constexpr std::size_t maximumStringLength = 2047;

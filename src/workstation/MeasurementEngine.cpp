@@ -152,6 +152,18 @@ void MeasurementEngine::changeTitle(const QString& text) {
     addStamped(QStringLiteral("title changed to: ") + text);
 }
 
+void MeasurementEngine::titleFieldLeft(const QString& text) {
+    title = text;
+    addStamped(QStringLiteral("title changed to: ") + text);
+}
+
+void MeasurementEngine::shutDown() {
+    timer1.stop();
+    timer3.stop();
+    if (state == RunState::Running || state == RunState::Paused)
+        setState(RunState::Stopped);
+}
+
 void MeasurementEngine::refreshElapsed() {
     elapsedMs = std::max<qint64>(0, started.msecsTo(clock.now()));
 }

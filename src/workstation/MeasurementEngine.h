@@ -69,6 +69,8 @@ public:
     void continueRun();
     void end();
     void measureNow();
+    // The program is closing: the cycle stops at once, without questions.
+    void shutDown();
 
     RunState runState() const { return state; }
     Commands commands() const;
@@ -84,7 +86,9 @@ public:
     void setQuality(int ticks);
 
     QString title;
-    void changeTitle(const QString& text); // with the protocol entry
+    void changeTitle(const QString& text); // with the protocol entry, when it changed
+    // The title field was left: the entry is written whether or not the text changed.
+    void titleFieldLeft(const QString& text);
 
     // Files.
     bool saveAs();

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QDialog>
+
+class QTextBrowser;
+
+// Shows the help file of the program directory.
+class HelpWindow : public QDialog {
+    Q_OBJECT
+public:
+    explicit HelpWindow(const QString& programDirectory, QWidget* parent = nullptr);
+    void showContents();
+    QString fileName() const { return file; }
+    QTextBrowser* browser() const { return view; }
+
+private:
+    QString file;
+    QTextBrowser* view;
+};

@@ -1,0 +1,20 @@
+#include "ProgressSetters.h"
+
+#include <QProgressBar>
+
+namespace Talvessa {
+
+namespace {
+void show(QProgressBar* bar, const __lumo::ProgressInfoType& info) {
+    bar->setMinimum(0);
+    bar->setMaximum(static_cast<int>(info.total));
+    bar->setValue(info.current);
+    bar->repaint();
+}
+} // namespace
+
+void ProgressBarSetter::eventOccurred(__lumo::ProgressInfoType& info) { show(bar, info); }
+
+void TCGaugeSetter::eventOccurred(__lumo::ProgressInfoType& info) { show(gauge, info); }
+
+} // namespace Talvessa

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+class UserPrompts;
+
+namespace Ui {
+class TOptionsForm;
+}
+
+// The general settings of the open profile. Its fields double as the program's current user
+// and company names, own auto-save directory and "Save As" directory, which other windows
+// read through the accessors below.
+class TOptionsForm : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TOptionsForm(UserPrompts& prompts, QWidget* parent = nullptr);
+    ~TOptionsForm() override;
+
+    // Loads every field from the open profile; runs on each showing. The start-up calls it
+    // once after opening the profile so the fields hold real values before the first showing.
+    void FormShow();
+
+    QString user() const;
+    QString company() const;
+    QString ownAutoSaveDirectory() const;
+    bool useOwnAutoSaveDirectory() const;
+    QString saveAsDirectory() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void DERadioButtonClick();
+    void GBRadioButtonClick();
+    void SpeedButton1Click();
+    void loadFields();
+    void storeFields();
+
+    std::unique_ptr<Ui::TOptionsForm> ui;
+    UserPrompts& prompts;
+    int numberFormat = 0; // 0: "DE", 1: "GB"
+    bool centred = false;
+};

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "ProgressSetters.h"
+#include "lumo/Sleeper.h"
+#include "workstation/MeasurementEngine.h"
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace Ui {
+class TWorkForm;
+}
+class TStart;
+class LiveChart;
+
+// The main window: welcome and run panels, the chart, calibration, options and viewer pages,
+// the displays and the page buttons. It binds controls to the engine and holds no
+// measurement logic of its own.
+class TWorkForm : public QMainWindow {
+    Q_OBJECT
+public:
+    enum class Page { Chart, Calibration, Options, Viewer };
+
+    // What the main window asks of the other windows; wired by the program's start.
+    struct Collaborators {
+        TStart* splash = nullptr;
+        std::function<std::optional<QString>()> chooseProfile; // modal profile manager
+        std::function<void()> profileOpened; // windows that show profile values load them
+        std::function<void()> showProtocol;
+        std::function<void()> showLog;
+        std::function<void()> showSettings;
+        std::function<void()> showOdAlarm;
+        std::function<void()> showTimerAlarm;
+        std::function<void()> showHelp;
+        std::function<QString()> userName;       // the settings dialog's live fields
+        std::function<QString()> companyName;
+        std::function<QString()> ownAutoSaveDirectory;
+    };
+
+    TWorkForm(MeasurementEngine& engine, UserPrompts& prompts, const QString& programDirectory,
+              const QStringList& extraDevices, QWidget* parent = nullptr);
+    ~TWorkForm() override;
+
+    void setCollaborators(Collaborators collaborators);
+
+    // The seventeen reported start-up steps, each followed by a pause through the sleeper.
+    // False when no profile could be opened: the program is to end.
+    bool initialise(__lumo::Sleeper& sleeper);
+
+    void connectCommand();
+    void showPage(Page page);
+    void exitCommand() { close(); }
+    QString aboutText() const;
+    QString programInfoText() const;
+
+    Ui::TWorkForm& form() { return *ui; }
+    LiveChart& chart() { return *liveChart; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void bindControls();
+    void bindEngine();
+    void loadButtonImages();
+    void fillDeviceList();
+    void applyCommands();
+    void showSample(const SampleReport& report);
+    void afterStart();
+    void calibrateCommand();
+    void fillFormulaControls();
+    void readFormulaControls();
+    void setPageButtonImages(QObject* pressed);
+    void setParameterChoice();
+
+    MeasurementEngine& engine;
+    UserPrompts& prompts;
+    QString programDirectory;
+    QStringList extraDevices;
+    std::unique_ptr<Ui::TWorkForm> ui;
+    Collaborators others;
+    std::unique_ptr<Talvessa::ProgressBarSetter> calibrationProgress;
+    std::unique_ptr<Talvessa::TCGaugeSetter> gaugeSetter;
+    LiveChart* liveChart = nullptr;
+    bool connected = false;
+    bool closing = false;
+};

@@ -1,0 +1,198 @@
+#include "SettingsDialog.h"
+#include "EngineFakes.h"
+#include "ProfileStoreFixture.h"
+#include "settings/IniFile.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+const QString thankYou =
+    "Settings|Thank you.\nNephodar/Brevimo is now ready for use.\nPlease restart.";
+
+class SettingsDialog : public ProfileStoreFixture {
+protected:
+    std::string profilePath() const { return store() + "/Default.ini"; }
+
+    // A profile file as it stands before opening, so the test decides every key in it.
+    void openDefaultWith(const std::string& content) {
+        TempDirectory::writeFile(profilePath(), content);
+        openDefault();
+    }
+
+    // What is on disk, not what the open profile object remembers.
+    std::string stored(const char* section, const char* key) const {
+        return IniFile::ProfileFile(profilePath()).readString(section, key, "<absent>");
+    }
+
+    template <class T> T* field(const char* name) {
+        T* widget = form.findChild<T*>(name);
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    QString text(const char* name) { return field<QLineEdit>(name)->text(); }
+    bool checked(const char* name) { return field<QAbstractButton>(name)->isChecked(); }
+    void confirm() { field<QToolButton>("SpeedButton1")->click(); }
+
+    ScriptedPrompts prompts;
+    TOptionsForm form{prompts};
+};
+
+// The profile's lines without the blank ones between sections.
+QStringList lines(const std::string& fileText) {
+    return QString::fromStdString(fileText).split('\n', Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+TEST_F(SettingsDialog, NewProfileShowsItsValues) {
+    openDefault();
+    form.show();
+
+    EXPECT_EQ(form.windowTitle(), "Settings");
+    EXPECT_EQ(text("Edit1"), "User");
+    EXPECT_EQ(text("Edit2"), "Company");
+    EXPECT_EQ(text("Edit4"), "Nothing");
+    EXPECT_EQ(text("Edit6"), "0");
+    EXPECT_EQ(text("Edit7"), "C:Test");
+    EXPECT_EQ(field<QComboBox>("ComboBox1")->currentText(), "Com1");
+    EXPECT_EQ(field<QComboBox>("ComboBox1")->count(), 6);
+    EXPECT_TRUE(checked("GBRadioButton"));
+    EXPECT_FALSE(checked("DERadioButton"));
+    EXPECT_EQ(field<QLabel>("Label8")->text(), "GB");
+    EXPECT_FALSE(checked("CheckBox1"));
+    EXPECT_FALSE(checked("CheckBox4"));
+    EXPECT_FALSE(checked("CheckBox2"));
+    EXPECT_TRUE(field<QCheckBox>("CheckBox2")->isHidden());
+    EXPECT_FALSE(field<QLineEdit>("Edit6")->isEnabled());
+    EXPECT_FALSE(field<QLineEdit>("Edit7")->isEnabled());
+    EXPECT_TRUE(field<QToolButton>("SpeedButton1")->text().isEmpty());
+    EXPECT_FALSE(field<QToolButton>("SpeedButton1")->icon().isNull());
+
+    EXPECT_EQ(form.user(), "User");
+    EXPECT_EQ(form.company(), "Company");
+    EXPECT_EQ(form.ownAutoSaveDirectory(), "Nothing");
+    EXPECT_FALSE(form.useOwnAutoSaveDirectory());
+    EXPECT_EQ(form.saveAsDirectory(), "C:Test");
+    EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
+TEST_F(SettingsDialog, FieldsHoldTheProfileBeforeTheFirstShowing) {
+    openDefaultWith("[Options]\nUser=Ann\nCompany=Lab\nDir=/data/own\nOwnAutoDir=1\n"
+                    "SaveAsDir=/data/runs\n");
+    TOptionsForm early(prompts);
+    EXPECT_EQ(early.user(), "Ann");
+    EXPECT_EQ(early.company(), "Lab");
+    EXPECT_EQ(early.ownAutoSaveDirectory(), "/data/own");
+    EXPECT_TRUE(early.useOwnAutoSaveDirectory());
+    EXPECT_EQ(early.saveAsDirectory(), "/data/runs");
+}
+
+TEST_F(SettingsDialog, ConfirmStoresEveryFieldInOrderAndThanksOnlyTheFirstTime) {
+    // Without the keys in the file, each write appends its key: the file shows the order.
+    openDefaultWith("[Generell]\nlocked=0\n");
+    form.show();
+    field<QLineEdit>("Edit1")->setText("Ann");
+    field<QLineEdit>("Edit2")->setText("Lab");
+    field<QLineEdit>("Edit4")->setText("/data/own");
+    field<QCheckBox>("CheckBox4")->click();
+    field<QCheckBox>("CheckBox1")->click();
+    QLineEdit* port = field<QComboBox>("ComboBox1")->lineEdit();
+    port->clear();
+    QTest::keyClicks(port, "Com9");
+    field<QRadioButton>("DERadioButton")->click();
+    EXPECT_EQ(field<QLabel>("Label8")->text(), "DE");
+
+    confirm();
+
+    EXPECT_EQ(prompts.informations, QStringList{thankYou});
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+    EXPECT_EQ(lines(TempDirectory::readFile(profilePath())),
+              QStringList({"[Generell]", "locked=0", "FirstTime=0", "Country=DE", "[Options]",
+                           "User=Ann", "Company=Lab", "Dir=/data/own", "AutoSave=0", "OwnAutoDir=1",
+                           "AutoConnect=1", "ComPort=Com9", "[CommandCheck]", "LedBright=0"}));
+
+    // Shown again: the stored values come back, and confirming no longer thanks.
+    form.show();
+    EXPECT_EQ(text("Edit1"), "Ann");
+    EXPECT_EQ(field<QComboBox>("ComboBox1")->currentText(), "Com9");
+    EXPECT_TRUE(checked("DERadioButton"));
+    field<QRadioButton>("GBRadioButton")->click();
+    confirm();
+    EXPECT_EQ(prompts.informations.size(), 1);
+    EXPECT_EQ(stored("Generell", "FirstTime"), "0");
+    EXPECT_EQ(stored("Generell", "Country"), "GB");
+    EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
+TEST_F(SettingsDialog, ClosingWithoutConfirmingStoresNothing) {
+    openDefault();
+    const std::string before = TempDirectory::readFile(profilePath());
+    form.show();
+    field<QLineEdit>("Edit1")->setText("Somebody");
+    field<QCheckBox>("CheckBox1")->click();
+    field<QRadioButton>("DERadioButton")->click();
+
+    form.close();
+
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(TempDirectory::readFile(profilePath()), before);
+    EXPECT_TRUE(prompts.informations.isEmpty());
+    form.show(); // the unconfirmed edits are gone
+    EXPECT_EQ(text("Edit1"), "User");
+    EXPECT_FALSE(checked("CheckBox1"));
+    EXPECT_TRUE(checked("GBRadioButton"));
+}
+
+TEST_F(SettingsDialog, ValuesNotEditedHereSurviveAConfirmation) {
+    openDefaultWith("[Generell]\nFirstTime=0\nCountry=de\n"
+                    "[CommandCheck]\nLedBright=0x25\n"
+                    "[Options]\nAutoSave=1\nComPort=COM3\nSaveAsDir=/srv/runs\n");
+    form.show();
+    EXPECT_EQ(text("Edit6"), "37");
+    EXPECT_TRUE(checked("GBRadioButton")); // only "DE" exactly means DE
+    EXPECT_TRUE(checked("CheckBox2"));
+    EXPECT_EQ(field<QComboBox>("ComboBox1")->currentText(), "COM3"); // not turned into "Com3"
+    EXPECT_EQ(text("Edit7"), "/srv/runs");
+
+    confirm();
+
+    EXPECT_TRUE(prompts.informations.isEmpty());
+    EXPECT_EQ(stored("CommandCheck", "LedBright"), "37");
+    EXPECT_EQ(stored("Generell", "Country"), "GB");
+    EXPECT_EQ(stored("Options", "AutoSave"), "1");
+    EXPECT_EQ(stored("Options", "ComPort"), "COM3");
+    EXPECT_EQ(stored("Options", "SaveAsDir"), "/srv/runs");
+}
+
+TEST_F(SettingsDialog, AFailedStoreIsShownAndKeepsTheDialogOpen) {
+    openDefault();
+    form.show();
+    field<QLineEdit>("Edit1")->setText("Ann");
+    // The profile is saved through this temporary name; a directory there makes it fail.
+    const std::string blocker = profilePath() + ".tmp";
+    std::filesystem::create_directory(blocker);
+
+    confirm();
+
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages[0].startsWith("Can't write ini- file '" +
+                                               QString::fromStdString(profilePath()) + "'! "))
+        << prompts.messages[0].toStdString();
+    EXPECT_TRUE(prompts.informations.isEmpty()); // no thanks for settings that were not stored
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(text("Edit1"), "Ann");
+
+    std::filesystem::remove(blocker);
+    confirm();
+    EXPECT_EQ(prompts.informations, QStringList{thankYou});
+    EXPECT_EQ(stored("Options", "User"), "Ann");
+    EXPECT_FALSE(form.isVisible());
+}

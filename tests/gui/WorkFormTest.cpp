@@ -1,0 +1,230 @@
+#include "WorkForm.h"
+#include "EngineFakes.h"
+#include "FakeSleeper.h"
+#include "LiveChart.h"
+#include "LogCapture.h"
+#include "ProfileStoreFixture.h"
+#include "StartWindow.h"
+#include "com/ODSourceSimulated.h"
+#include "ui_WorkForm.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QToolButton>
+
+namespace {
+
+// The main window over a program directory of its own (with the real pictures), a fresh
+// profile store and scripted prompts; no profile is open until the start-up opens one.
+struct WorkFormTest : ProfileStoreFixture {
+    void SetUp() override {
+        ProfileStoreFixture::SetUp();
+        const QString source = NEPHODAR_PROGRAM_DIR;
+        for (const char* sub : {"Objects", "buttons"})
+            std::filesystem::copy((source + "/" + sub).toStdString(),
+                                  temp.path(std::string("program/") + sub));
+        TempDirectory::writeFile(temp.path("program/Templates/Template.txt"), "Lab:\n");
+        engine = std::make_unique<MeasurementEngine>(program(), clock, tones, prompts);
+        window = std::make_unique<TWorkForm>(*engine, prompts, program(), QStringList{});
+        splash = std::make_unique<TStart>(program());
+        TWorkForm::Collaborators others;
+        others.splash = splash.get();
+        others.chooseProfile = [this]() -> std::optional<QString> {
+            ++profileManagerShown;
+            return chosenProfile;
+        };
+        window->setCollaborators(others);
+    }
+    void TearDown() override {
+        window.reset();
+        splash.reset();
+        engine.reset();
+        ProfileStoreFixture::TearDown();
+    }
+    QString program() const { return QString::fromStdString(temp.path("program")); }
+    Ui::TWorkForm& ui() { return window->form(); }
+
+    LogCapture log;
+    FakeClock clock;
+    FakeSleeper sleeper;
+    RecordingTones tones;
+    ScriptedPrompts prompts;
+    std::unique_ptr<MeasurementEngine> engine;
+    std::unique_ptr<TWorkForm> window;
+    std::unique_ptr<TStart> splash;
+    int profileManagerShown = 0;
+    std::optional<QString> chosenProfile;
+};
+
+struct ProgressRecorder : __lumo::EventListenerInterface<__lumo::ProgressInfoType> {
+    std::vector<int> steps;
+    void eventOccurred(__lumo::ProgressInfoType& info) override { steps.push_back(info.current); }
+};
+
+} // namespace
+
+TEST_F(WorkFormTest, StartUpInSeventeenPausedSteps) {
+    QProgressBar* bar = splash->findChild<QProgressBar*>("ProgressBar1");
+    std::vector<int> seen;
+    sleeper.onSleep = [&](unsigned long) { seen.push_back(bar->value()); };
+    ASSERT_TRUE(window->initialise(sleeper));
+    EXPECT_EQ(sleeper.sleeps, std::vector<unsigned long>(17, 500));
+    std::vector<int> expected(17);
+    for (int k = 0; k < 17; ++k)
+        expected[static_cast<std::size_t>(k)] = k + 1;
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(bar->maximum(), 17);
+    EXPECT_FALSE(splash->isVisible()) << "hidden at the end";
+    EXPECT_EQ(splash->findChild<QLabel*>("Label3")->text(), "User");
+    EXPECT_EQ(splash->findChild<QLabel*>("Label2")->text(), "Nephodar v2.0");
+    EXPECT_EQ(window->windowTitle(), "Nephodar v2.0");
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(store() + "/Default.ini")));
+    EXPECT_EQ(profileManagerShown, 0);
+    EXPECT_EQ(ui().ComboBox6->count(), 1);
+    EXPECT_EQ(ui().ComboBox6->currentText(), "Sim0");
+    EXPECT_FALSE(ui().ComboBox6->isEnabled()) << "one entry: nothing to choose";
+    EXPECT_TRUE(ui().Panel_Welcome->isVisibleTo(window.get()));
+    EXPECT_FALSE(ui().Panel_Top_Normal->isVisibleTo(window.get()));
+    EXPECT_FALSE(ui().Measurement2->isEnabled());
+    EXPECT_EQ(ui().Label5->text(), "Not connected");
+    EXPECT_EQ(ui().Label59->text(), "30 Sec");
+    EXPECT_EQ(ui().ComboBox5->currentText(), "30 Sec");
+    EXPECT_EQ(ui().ComboBox3->currentText(), "  >");
+    EXPECT_TRUE(ui().GroupBox_Chart->isVisibleTo(window.get()));
+    EXPECT_FALSE(ui().GroupBox_Options->isVisibleTo(window.get()));
+}
+
+TEST_F(WorkFormTest, ProfileManagerIsTheFallbackAndAFailureEndsTheStart) {
+    // A "Default" that cannot be opened: its store path is a file.
+    std::filesystem::create_directories(store());
+    std::filesystem::create_directories(store() + "/Default.ini");
+    chosenProfile = QString("Lab");
+    ASSERT_TRUE(window->initialise(sleeper));
+    EXPECT_EQ(profileManagerShown, 1);
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(store() + "/Lab.ini")));
+
+    chosenProfile = std::nullopt;
+    TWorkForm second(*engine, prompts, program(), QStringList{});
+    TWorkForm::Collaborators others;
+    others.chooseProfile = [] { return std::optional<QString>(); };
+    second.setCollaborators(others);
+    EXPECT_FALSE(second.initialise(sleeper));
+    ASSERT_FALSE(prompts.messages.isEmpty());
+    EXPECT_TRUE(prompts.messages.last().startsWith("Error while open profile ''.\n"));
+}
+
+TEST_F(WorkFormTest, DeviceListTakesThePortsAndTheCommandLine) {
+    openDefault();
+    IniFile::getIniFile().writeString("Ports", "Com3", "/dev/ttyUSB0");
+    IniFile::getIniFile().writeString("Options", "ComPort", "Com3");
+    TWorkForm other(*engine, prompts, program(), QStringList{"Sim1", "Com3"});
+    ASSERT_TRUE(other.initialise(sleeper));
+    QStringList entries;
+    for (int i = 0; i < other.form().ComboBox6->count(); ++i)
+        entries << other.form().ComboBox6->itemText(i);
+    EXPECT_EQ(entries, (QStringList{"Sim0", "Com3", "Sim1"}));
+    EXPECT_TRUE(other.form().ComboBox6->isEnabled());
+    EXPECT_EQ(other.form().ComboBox6->currentText(), "Com3") << "the profile's port is chosen";
+}
+
+TEST_F(WorkFormTest, ConnectingAndAShortMeasurementThroughTheControls) {
+    ASSERT_TRUE(window->initialise(sleeper));
+    ui().SpeedButton22->click();
+    EXPECT_FALSE(ui().Panel_Welcome->isVisibleTo(window.get()));
+    EXPECT_TRUE(ui().Panel_Top_Normal->isVisibleTo(window.get()));
+    EXPECT_FALSE(ui().Connect1->isEnabled());
+    EXPECT_TRUE(ui().Measurement2->isEnabled());
+    EXPECT_TRUE(ui().ODButton->isEnabled());
+    EXPECT_EQ(ui().Label5->text(), "System Ready");
+
+    const auto row = [this] {
+        std::string r;
+        r += ui().StartButton->isEnabled() ? "S" : "s";
+        r += ui().Start2->isEnabled() ? "S" : "s";
+        r += ui().StopButton->isEnabled() ? "P" : "p";
+        r += ui().ContinueButton->isVisibleTo(window.get()) ? "C" : "-";
+        r += ui().EndButton->isEnabled() ? "E" : "e";
+        r += ui().Now1->isEnabled() ? "N" : "n";
+        return r + " " + ui().Label28->text().toStdString();
+    };
+    EXPECT_EQ(row(), "SSp-en ");
+
+    ui().ComboBox5->setCurrentText("1 Sec");
+    ui().Edit1->setText("Strain A");
+    ui().StartButton->click();
+    EXPECT_EQ(row(), "ssP-EN running");
+    EXPECT_EQ(ui().Label14->text(), "09:05:03");
+    EXPECT_FALSE(ui().Edit9->isEnabled()) << "the formula is frozen";
+
+    TickDriver driver(*engine, clock);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(driver.untilNextSample());
+    EXPECT_EQ(window->chart().pointCount(), 3);
+    EXPECT_FALSE(ui().Label32->text().isEmpty());
+    EXPECT_EQ(engine->table().allRows()[2].title, "Strain A");
+
+    ui().Pause2->trigger();
+    EXPECT_EQ(row(), "sspCEn paused");
+    EXPECT_FALSE(ui().StartButton->isVisibleTo(window.get()));
+    ui().ContinueButton->click();
+    EXPECT_EQ(row(), "ssP-EN running");
+    prompts.answerYes = false;
+    ui().Stop2->trigger();
+    EXPECT_EQ(row(), "SSp-en stopped");
+    EXPECT_EQ(prompts.questions, QStringList{"Save Chart?"});
+    EXPECT_TRUE(ui().Edit9->isEnabled());
+}
+
+TEST_F(WorkFormTest, CloseQueryTexts) {
+    ASSERT_TRUE(window->initialise(sleeper));
+    window->show();
+    prompts.answerYes = false;
+    window->close();
+    EXPECT_EQ(prompts.questions, QStringList{"Close Program?"}) << "nothing measured yet";
+    EXPECT_TRUE(window->isVisible());
+
+    ui().SpeedButton22->click();
+    ui().StartButton->click();
+    TickDriver driver(*engine, clock);
+    ASSERT_TRUE(driver.untilNextSample());
+    engine->shutDown();
+    window->close();
+    EXPECT_EQ(prompts.warnings, QStringList{"Not Saved!\nReally Close?"});
+    EXPECT_TRUE(window->isVisible()) << "No keeps everything";
+    EXPECT_EQ(engine->table().rowCount(), 1);
+
+    prompts.answerYes = true;
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(engine->table().rowCount(), 0) << "Yes empties the working table";
+}
+
+TEST_F(WorkFormTest, PagesCalibrationAndInformationBoxes) {
+    ASSERT_TRUE(window->initialise(sleeper));
+    ui().Options1->trigger();
+    EXPECT_TRUE(ui().GroupBox_Options->isVisibleTo(window.get()));
+    EXPECT_FALSE(ui().GroupBox_Chart->isVisibleTo(window.get()));
+    EXPECT_TRUE(ui().OptionsSpeedButton->property("pressed").toBool());
+    EXPECT_FALSE(ui().ChartSpeedButton->property("pressed").toBool());
+
+    ui().SpeedButton22->click();
+    ui().CalibrationSpeedButton->click();
+    EXPECT_EQ(ui().Label24->text(), "Last: 4095 units for OD=0");
+    static FakeSleeper calibrationSleeper;
+    engine->setSource(std::make_unique<Talvessa::ODSourceSimulated>(calibrationSleeper));
+    ui().ODButton->click();
+    EXPECT_EQ(ui().CalLabel12->text(), "4095 units");
+    EXPECT_EQ(ui().Label8->text(), "0 units");
+    EXPECT_EQ(ui().Label5->text(), "System Ready");
+    EXPECT_EQ(ui().ProgressBar2->value(), 0);
+
+    ui().About1->trigger();
+    ASSERT_EQ(prompts.informations.size(), 1);
+    EXPECT_TRUE(prompts.informations[0].startsWith("About...|"));
+    EXPECT_TRUE(prompts.informations[0].endsWith(
+        " Ver. Nephodar v2.0\n\n Registered for \n\n User:  User\n Company:  Company"));
+    EXPECT_EQ(window->programInfoText(), "Program Path: \n" + program() + "/\n AutoSavePath:\n" +
+                                             program() + "/AutoSave \nOwnAutoSave: \nNothing");
+}
