@@ -73,6 +73,7 @@ TWorkForm::TWorkForm(MeasurementEngine& engine, UserPrompts& prompts,
     gaugeSetter = std::make_unique<Talvessa::TCGaugeSetter>(ui->CGauge1);
     bindControls();
     bindEngine();
+    engine.title = ui->Edit1->text(); // the field's first text is the first title
 }
 
 TWorkForm::~TWorkForm() {
@@ -386,7 +387,7 @@ void TWorkForm::bindControls() {
         if (others.showSettings)
             others.showSettings();
     });
-    connect(ui->SpeedButton_TimerAlarm, &QToolButton::clicked, this, [this] {
+    connect(ui->SpeedButton3, &QToolButton::clicked, this, [this] {
         if (others.showTimerAlarm)
             others.showTimerAlarm();
     });
@@ -428,10 +429,6 @@ void TWorkForm::bindEngine() {
         ui->Edit2->setText(shown(engine.savedLogPath));
         ui->Edit13->setText(shown(engine.savedTxtPath));
         setWindowTitle(engine.windowCaption());
-    });
-    connect(&engine, &MeasurementEngine::alarmFired, this, [this] {
-        if (others.showOdAlarm)
-            others.showOdAlarm();
     });
 }
 

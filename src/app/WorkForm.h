@@ -31,7 +31,6 @@ public:
         std::function<void()> showProtocol;
         std::function<void()> showLog;
         std::function<void()> showSettings;
-        std::function<void()> showOdAlarm;
         std::function<void()> showTimerAlarm;
         std::function<void()> showHelp;
         std::function<QString()> userName;       // the settings dialog's live fields

@@ -1,7 +1,149 @@
 // Nephodar: the workstation's windows.
+#include "QtTonePlayer.h"
+#include "QtUserPrompts.h"
+#include "LiveChart.h"
+#include "WindowSet.h"
+#include "lumo/ProgramDirectory.h"
+#include "ui_WorkForm.h"
+
 #include <QApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
+#include <qcustomplot.h>
+#include <cstring>
+#include <iostream>
+
+namespace {
+
+const char* const usage = R"(Usage: Nephodar [OPTION]...
+The optical-density workstation.
+
+  --program-dir DIR   program directory: working table, templates, auto-save, pictures
+                      (default: the directory of this program)
+  --device TYPE       add a connection type to the device list (Com3, Sim1, ...); may be
+                      given more than once
+  --connect           connect to the chosen device as soon as the window is ready
+  --start             start a measurement right after connecting
+  --title TEXT        title of that measurement
+  --interval TICKS    its countdown in 100 ms ticks
+  --screenshot FILE   save a picture of the main window after the number of samples given
+                      with --screenshot-after (default 20), then end without questions
+  --help              show this text
+)";
+
+struct Options {
+    QString programDirectory;
+    QStringList devices;
+    bool connectAtStart = false;
+    bool startMeasurement = false;
+    QString title;
+    int interval = -1;
+    QString screenshot;
+    int screenshotAfter = 20;
+};
+
+// Throws std::invalid_argument for anything it does not understand.
+Options parse(const QStringList& arguments) {
+    Options options;
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        const auto value = [&]() -> QString {
+            if (i + 1 >= arguments.size())
+                throw std::invalid_argument((a + " needs a value").toStdString());
+            return arguments[++i];
+        };
+        if (a == "--program-dir")
+            options.programDirectory = value();
+        else if (a == "--device")
+            options.devices << value();
+        else if (a == "--connect")
+            options.connectAtStart = true;
+        else if (a == "--start")
+            options.connectAtStart = options.startMeasurement = true;
+        else if (a == "--title")
+            options.title = value();
+        else if (a == "--interval")
+            options.interval = value().toInt();
+        else if (a == "--screenshot")
+            options.screenshot = value();
+        else if (a == "--screenshot-after")
+            options.screenshotAfter = std::max(1, value().toInt());
+        else
+            throw std::invalid_argument(("unknown option '" + a + "'").toStdString());
+    }
+    return options;
+}
+
+void fail(const QString& text) {
+    std::cerr << text.toStdString() << std::endl;
+    if (QGuiApplication::primaryScreen())
+        QMessageBox::critical(nullptr, QStringLiteral("Nephodar"), text);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::cout << usage;
+            return 0;
+        }
+    // Read before the application object: it takes X11 options such as -title for itself.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
     QApplication application(argc, argv);
-    return 0;
+    application.setApplicationName(QStringLiteral("Nephodar"));
+    Options options;
+    try {
+        options = parse(arguments);
+    } catch (const std::invalid_argument& e) {
+        std::cerr << "Nephodar: " << e.what() << "\nTry 'Nephodar --help'." << std::endl;
+        return 2;
+    }
+    if (!options.programDirectory.isEmpty())
+        Talvessa::setProgramDirectory(options.programDirectory.toStdString());
+    const QString programDirectory = QString::fromStdString(Talvessa::getProgramDirectory());
+
+    try {
+        QtUserPrompts prompts;
+        QtTonePlayer tones;
+        SystemClock clock;
+        MeasurementEngine engine(programDirectory, clock, tones, prompts);
+        WindowSet windows(engine, prompts, tones, programDirectory, options.devices);
+        TWorkForm& main = windows.mainWindow();
+        prompts.setParent(&main);
+        main.show();
+        if (!main.initialise(__lumo::systemSleeper()))
+            return 1;
+
+        auto& ui = main.form();
+        if (options.interval >= 0)
+            engine.setInterval(options.interval);
+        if (!options.title.isEmpty())
+            ui.Edit1->setText(options.title);
+        if (!options.devices.isEmpty())
+            ui.ComboBox6->setCurrentText(options.devices.first());
+        if (options.connectAtStart && !engine.source())
+            main.connectCommand();
+        if (options.startMeasurement && engine.source())
+            ui.StartButton->click();
+        if (!options.screenshot.isEmpty()) {
+            // Taken in the countdown after the sample, with the chart drawn and the commands
+            // available again, as a user sees it.
+            QObject::connect(&engine, &MeasurementEngine::countdownChanged, &main, [&] {
+                if (engine.sampleNumber() < options.screenshotAfter)
+                    return;
+                main.chart().plot()->replot();
+                main.grab().save(options.screenshot);
+                engine.shutDown();
+                QApplication::exit(0);
+            });
+        }
+        return application.exec();
+    } catch (const std::exception& e) {
+        fail(QStringLiteral("Nephodar cannot go on:\n") + QString::fromUtf8(e.what()));
+        return 1;
+    }
 }

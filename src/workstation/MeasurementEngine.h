@@ -119,6 +119,8 @@ public:
     ChartState chart;
 
     Protocol& protocol() { return runProtocol; }
+    // A plain protocol entry stamped with the elapsed time, for windows that report events.
+    void addPlainEntry(const QString& message) { addPlain(message); }
     Statement& statement() { return runStatement; }
     RecordTable& table() { return *workingTable; }
     QString protocolFilePath() const;

@@ -1,0 +1,23 @@
+#include "PortErrorWindow.h"
+
+#include "CentredWindow.h"
+#include "ui_PortErrorWindow.h"
+
+#include <QShowEvent>
+
+TPortErrorForm::TPortErrorForm(QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      ui(new Ui::TPortErrorForm) {
+    ui->setupUi(this);
+    connect(ui->SpeedButton1, &QAbstractButton::clicked, this, &QWidget::close);
+}
+
+TPortErrorForm::~TPortErrorForm() = default;
+
+void TPortErrorForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous() && !placed) {
+        centreOnScreen(*this);
+        placed = true;
+    }
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+namespace Ui {
+class TPortErrorForm;
+}
+
+// A red "Port Error" notice that closes when its button is pressed.
+class TPortErrorForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TPortErrorForm(QWidget* parent = nullptr);
+    ~TPortErrorForm() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    std::unique_ptr<Ui::TPortErrorForm> ui;
+    bool placed = false;
+};

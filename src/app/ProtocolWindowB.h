@@ -1,0 +1,42 @@
+#pragma once
+
+#include "workstation/Protocol.h"
+#include "workstation/Statement.h"
+
+#include <QWidget>
+#include <memory>
+
+namespace Ui {
+class TInfoForm2;
+}
+class MeasurementEngine;
+class TemplateMemo;
+class UserPrompts;
+
+// "Protocol + Log Channel B": the protocol and statement of a second channel. Nothing writes
+// entries into its protocol yet; every Start empties it and reloads the standard template.
+class TInfoForm2 : public QWidget {
+    Q_OBJECT
+public:
+    // Loads the program directory's standard template into the memo; throws when it can't.
+    TInfoForm2(MeasurementEngine& engine, const QString& programDirectory, UserPrompts& prompts,
+               QWidget* parent = nullptr);
+    ~TInfoForm2() override;
+
+    Protocol& protocol() { return channelProtocol; }
+    Statement& statement() { return channelStatement; }
+
+public slots:
+    void refreshProtocol();
+    void loadTemplate();
+    void saveAsTemplate();
+
+private:
+    void measurementStarted();
+
+    UserPrompts& prompts;
+    std::unique_ptr<Ui::TInfoForm2> ui;
+    Protocol channelProtocol;
+    Statement channelStatement;
+    TemplateMemo* memo = nullptr;
+};

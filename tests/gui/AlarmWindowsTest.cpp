@@ -1,0 +1,298 @@
+#include "../workstation/EngineFixture.h"
+#include "ODAlarmWindow.h"
+#include "TimerAlarmWindow.h"
+#include "workstation/DisplayFormats.h"
+#include "workstation/SampleValues.h"
+#include "workstation/TimerAlarmCountdown.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A control of a window, found by its name.
+template <typename T> T& control(QWidget& window, const char* name) {
+    T* found = window.findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        throw std::runtime_error(std::string("no control ") + name);
+    return *found;
+}
+
+// What the main window would show of the countdown: label, "Timer", "Stop".
+std::string display(const TimerAlarmCountdown& countdown) {
+    return countdown.countdownText().toStdString() +
+           (countdown.timerButtonVisible() ? " [Timer]" : "") +
+           (countdown.stopButtonVisible() ? " [Stop]" : "");
+}
+
+class TimerAlarm : public testing::Test {
+protected:
+    void ticks(int n) {
+        for (int i = 0; i < n; ++i)
+            countdown.tick();
+    }
+    // Opens the settings, enters a time and presses "Start".
+    void startWithTime(const QString& text) {
+        window.openSettings();
+        control<QRadioButton>(window, "RadioButton1").setChecked(true);
+        control<QLineEdit>(window, "MaskEdit1").setText(text);
+        control<QPushButton>(window, "TimerStart").click();
+    }
+
+    RecordingTones tones;
+    TimerAlarmCountdown countdown{tones};
+    TTimerForm window{countdown};
+};
+
+} // namespace
+
+TEST(TimerAlarmCountdown, TimeTextsAndRemainingTexts) {
+    const struct {
+        const char* text;
+        std::optional<int> seconds;
+    } times[] = {
+        {"01:30:00", 5400},         {"00:00:00", 0},
+        {" 1:02:03", 3723},         {"23:59:59", 86399},
+        {"24:00:00", std::nullopt}, {"00:60:00", std::nullopt},
+        {"00:00:61", std::nullopt}, {"01:3:00", std::nullopt},
+        {"::", std::nullopt},       {"", std::nullopt},
+    };
+    for (const auto& t : times)
+        EXPECT_EQ(TimerAlarmCountdown::secondsOfTimeText(t.text), t.seconds) << t.text;
+
+    EXPECT_EQ(TimerAlarmCountdown::remainingText(605), "0:10:05");
+    EXPECT_EQ(TimerAlarmCountdown::remainingText(5399), "1:29:59");
+    EXPECT_EQ(TimerAlarmCountdown::remainingText(0), "0:00:00");
+    EXPECT_EQ(TimerAlarmCountdown::remainingText(36000), "10:00:00");
+}
+
+TEST_F(TimerAlarm, SettingsPanelAtStartUp) {
+    EXPECT_EQ(window.windowTitle(), "Timer Alarm");
+    EXPECT_TRUE(window.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(control<QLineEdit>(window, "MaskEdit1").text(), "00:00:00");
+    EXPECT_TRUE(control<QRadioButton>(window, "RadioButton1").isChecked());
+    EXPECT_TRUE(control<QLineEdit>(window, "MaskEdit1").isEnabled());
+    EXPECT_FALSE(control<QComboBox>(window, "ComboBox2").isEnabled());
+    EXPECT_EQ(control<QComboBox>(window, "ComboBox2").currentText(), "  10   Minutes");
+    EXPECT_EQ(countdown.timerSeconds(), 0);
+    EXPECT_FALSE(countdown.countdownTimer().isActive());
+    EXPECT_EQ(countdown.countdownTimer().interval(), 1000);
+    EXPECT_EQ(display(countdown), " [Timer]");
+
+    control<QRadioButton>(window, "RadioButton2").setChecked(true);
+    EXPECT_FALSE(control<QLineEdit>(window, "MaskEdit1").isEnabled());
+    EXPECT_TRUE(control<QComboBox>(window, "ComboBox2").isEnabled());
+}
+
+TEST_F(TimerAlarm, PresetDurations) {
+    const std::pair<const char*, int> expected[] = {
+        {"  1/2 Minute", 30},     {"  1     Minute", 60},  {"  3     Minutes", 180},
+        {"  5     Minutes", 300}, {"  10   Minutes", 600}, {"  20   Minutes", 1200},
+        {"  60   Minutes", 3600},
+    };
+    auto& combo = control<QComboBox>(window, "ComboBox2");
+    ASSERT_EQ(combo.count(), 7);
+    for (int i = 0; i < combo.count(); ++i) {
+        EXPECT_EQ(combo.itemText(i), expected[i].first);
+        emit combo.activated(i);
+        EXPECT_EQ(countdown.timerSeconds(), expected[i].second) << "chosen: " << expected[i].first;
+    }
+}
+
+TEST_F(TimerAlarm, ThreeMinutePresetCountsDownAndRings) {
+    window.openSettings();
+    control<QRadioButton>(window, "RadioButton2").setChecked(true);
+    control<QComboBox>(window, "ComboBox2").setCurrentIndex(2);
+    control<QPushButton>(window, "TimerStart").click();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(countdown.isOn());
+    EXPECT_EQ(display(countdown), " [Stop]");
+
+    ticks(1);
+    EXPECT_EQ(display(countdown), "0:02:59 [Stop]");
+    ticks(179);
+    EXPECT_EQ(display(countdown), "0:00:00 [Stop]");
+    EXPECT_TRUE(tones.tones.empty());
+    ticks(1);
+    EXPECT_EQ(display(countdown), "Alarm [Timer] [Stop]");
+    EXPECT_EQ(tones.tones, (std::vector<std::pair<int, int>>{{1500, 200}}));
+}
+
+TEST_F(TimerAlarm, TimeFieldCountdownTexts) {
+    startWithTime("01:30:00");
+    ASSERT_EQ(countdown.timerSeconds(), 5400);
+    std::vector<std::string> shown;
+    QObject::connect(&countdown, &TimerAlarmCountdown::countdownTextChanged,
+                     [&](const QString& text) { shown.push_back(text.toStdString()); });
+    ticks(3);
+    EXPECT_EQ(shown, (std::vector<std::string>{"1:29:59", "1:29:58", "1:29:57"}));
+    ticks(5400 - 3 - 605);
+    EXPECT_EQ(shown.back(), "0:10:05");
+    ticks(605);
+    EXPECT_EQ(shown.back(), "0:00:00");
+    EXPECT_FALSE(window.isVisible());
+    ticks(1);
+    EXPECT_EQ(shown.back(), "Alarm");
+    EXPECT_TRUE(window.isVisible());
+}
+
+TEST_F(TimerAlarm, RingsEverySecondUntilAcknowledged) {
+    startWithTime("00:00:00");
+    QSignalSpy ringing(&countdown, &TimerAlarmCountdown::ringing);
+    ticks(1);
+    ASSERT_TRUE(window.isVisible()) << "rings one second after Start";
+    EXPECT_EQ(window.windowModality(), Qt::NonModal);
+    EXPECT_FALSE(control<QWidget>(window, "Panel1").isVisible());
+    EXPECT_TRUE(control<QWidget>(window, "AlarmPanel").isVisible());
+    EXPECT_EQ(display(countdown), "Alarm [Timer] [Stop]");
+    ticks(3);
+    EXPECT_EQ(ringing.count(), 4);
+    EXPECT_EQ(tones.tones, (std::vector<std::pair<int, int>>(4, {1500, 200})));
+    EXPECT_FALSE(control<QWidget>(window, "Panel1").isVisible())
+        << "stays the alarm view while ringing";
+
+    control<QPushButton>(window, "SpeedButton1").click();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_FALSE(countdown.isOn());
+    EXPECT_EQ(display(countdown), " [Timer]");
+}
+
+TEST_F(TimerAlarm, InvalidTimeDropsTheStartLikeCancel) {
+    for (const QString& text : {QStringLiteral("25:00:00"), QStringLiteral("01:3")}) {
+        startWithTime(text);
+        EXPECT_FALSE(countdown.isOn()) << text.toStdString();
+        EXPECT_FALSE(window.isVisible());
+        EXPECT_EQ(display(countdown), " [Timer]");
+    }
+}
+
+TEST_F(TimerAlarm, CancelStopAndCloseBox) {
+    window.openSettings();
+    EXPECT_EQ(window.windowModality(), Qt::ApplicationModal);
+    EXPECT_TRUE(control<QWidget>(window, "Panel1").isVisible());
+    EXPECT_EQ(display(countdown), "") << "the settings hide the Timer button";
+    control<QPushButton>(window, "SpeedButton2").click();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(display(countdown), " [Timer]");
+
+    // The main window's "Stop" ends a countdown and a ringing alarm alike.
+    startWithTime("00:00:05");
+    ticks(2);
+    countdown.stop();
+    EXPECT_FALSE(countdown.isOn());
+    EXPECT_EQ(display(countdown), " [Timer]");
+    startWithTime("00:00:00");
+    ticks(2);
+    ASSERT_TRUE(window.isVisible());
+    countdown.stop();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(display(countdown), " [Timer]");
+
+    // The close box only closes: "Timer" stays hidden until the pop-up item reopens the settings.
+    window.openSettings();
+    window.close();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(display(countdown), "");
+    window.openSettings();
+    EXPECT_TRUE(control<QWidget>(window, "Panel1").isVisible());
+}
+
+namespace {
+
+class OdAlarmWindow : public EngineFixture {
+protected:
+    void SetUp() override {
+        EngineFixture::SetUp();
+        window = std::make_unique<TODAlarm>(*engine);
+        engine->setInterval(1000); // the countdown outlasts the test
+        source->next = [this](int) { return od; };
+        engine->alarm.thresholdText = "0.500";
+        engine->alarm.direction = OdAlarm::Above;
+        engine->start();
+        takeSamples(1);
+    }
+    void TearDown() override {
+        window.reset();
+        EngineFixture::TearDown();
+    }
+    // The protocol's entries without their times, newest first.
+    QStringList entries() const {
+        QStringList messages;
+        for (QString line : engine->protocol().getText().split('\n', Qt::SkipEmptyParts)) {
+            const int at = line.lastIndexOf(" at ");
+            messages << (at >= 0 ? line.left(at + 4) : line.mid(line.indexOf("  ") + 2));
+        }
+        return messages;
+    }
+    void countdownTicks(int n) {
+        for (int i = 0; i < n; ++i)
+            engine->countdownTick();
+    }
+
+    double od = 0.9;
+    std::unique_ptr<TODAlarm> window;
+};
+
+} // namespace
+
+TEST_F(OdAlarmWindow, AlertIsRecordedOnceAndOkSwitchesTheAlarmOff) {
+    EXPECT_EQ(window->windowTitle(), "OD Alarm!");
+    EXPECT_EQ(control<QLabel>(*window, "Label1").text(), "OD Alarm");
+    EXPECT_TRUE(window->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_FALSE(control<QLabel>(*window, "Image1").pixmap().isNull());
+    QSignalSpy switchedOff(window.get(), &TODAlarm::alarmSwitchedOff);
+
+    clock.advance(61000);
+    countdownTicks(1); // the elapsed time moves on with the countdown
+    engine->setAlarmSwitch(true);
+    const qint64 atFiring = engine->elapsedMilliseconds();
+    ASSERT_GE(atFiring, 61000);
+    countdownTicks(3);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(tones.tones.size(), 3u) << "every firing beeps";
+    EXPECT_EQ(entries(),
+              (QStringList{"OD Alert at ", "Turn On OD Alarm at ", "started measurement"}))
+        << "one entry however often it fires while shown";
+
+    control<QPushButton>(*window, "SpeedButton1").click();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(engine->alarm.fired);
+    EXPECT_FALSE(engine->alarm.isOn());
+    EXPECT_EQ(switchedOff.count(), 1);
+    EXPECT_EQ(entries().first(), "Turn Off OD Alarm at ");
+    EXPECT_EQ(engine->protocol().getText().section('\n', 1, 1),
+              "OD Alert at " + DisplayFormats::longTimeText(SampleValues::allTime(atFiring)));
+
+    countdownTicks(2);
+    EXPECT_FALSE(window->isVisible()) << "switched off: no further alarm";
+
+    engine->setAlarmSwitch(true);
+    countdownTicks(1);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(entries().mid(0, 4), (QStringList{"OD Alert at ", "Turn On OD Alarm at ",
+                                                "Turn Off OD Alarm at ", "OD Alert at "}));
+}
+
+TEST_F(OdAlarmWindow, SwitchedOffWhileShownOkOnlyClears) {
+    engine->setAlarmSwitch(true);
+    countdownTicks(1);
+    ASSERT_TRUE(window->isVisible());
+    engine->setAlarmSwitch(false);
+    const QString before = engine->protocol().getText();
+    QSignalSpy switchedOff(window.get(), &TODAlarm::alarmSwitchedOff);
+
+    window->acknowledge();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(engine->alarm.fired);
+    EXPECT_EQ(engine->protocol().getText(), before);
+    EXPECT_EQ(switchedOff.count(), 0);
+
+    // Shown without a firing (nothing set): no entry either.
+    window->show();
+    EXPECT_EQ(engine->protocol().getText(), before);
+}
