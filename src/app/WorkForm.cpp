@@ -116,8 +116,9 @@ bool TWorkForm::initialise(__lumo::Sleeper& sleeper) {
         try {
             IniFile::openProfile(profile.toStdString(), "Nephodar", "Talvessa");
         } catch (const std::exception& e) {
-            prompts.showMessage(QStringLiteral("Error while open profile '") + profile +
-                                QStringLiteral("'.\n") + QString::fromUtf8(e.what()));
+            lastStartupError = QStringLiteral("Error while open profile '") + profile +
+                               QStringLiteral("'.\n") + QString::fromUtf8(e.what());
+            prompts.showMessage(lastStartupError);
             if (others.splash)
                 others.splash->hide();
             return false;
@@ -287,6 +288,10 @@ void TWorkForm::bindControls() {
         close();
     });
     connect(ui->Exit1, &QAction::triggered, this, &QWidget::close);
+    ui->Print4->setShortcuts({QKeySequence(QStringLiteral("Ctrl+P")), QKeySequence(QStringLiteral("Ctrl+L"))});
+    // Opening, exporting and printing saved measurements come with the viewer.
+    for (QAction* action : {ui->Open1, ui->toExcel1, ui->toASCII1, ui->Print4, ui->PrinterSettings1})
+        action->setEnabled(false);
     auto* closeKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+C")), this);
     connect(closeKey, &QShortcut::activated, this, &QWidget::close);
 

@@ -52,6 +52,8 @@ public:
     void showPage(Page page);
     void exitCommand() { close(); }
     QString aboutText() const;
+    // Why initialise() gave up, for the terminal.
+    const QString& startupError() const { return lastStartupError; }
     QString programInfoText() const;
 
     Ui::TWorkForm& form() { return *ui; }
@@ -85,4 +87,5 @@ private:
     LiveChart* liveChart = nullptr;
     bool connected = false;
     bool closing = false;
+    QString lastStartupError;
 };

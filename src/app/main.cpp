@@ -115,8 +115,10 @@ int main(int argc, char** argv) {
         TWorkForm& main = windows.mainWindow();
         prompts.setParent(&main);
         main.show();
-        if (!main.initialise(__lumo::systemSleeper()))
+        if (!main.initialise(__lumo::systemSleeper())) {
+            std::cerr << main.startupError().toStdString() << std::endl;
             return 1;
+        }
 
         auto& ui = main.form();
         if (options.interval >= 0)
