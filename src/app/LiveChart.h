@@ -4,33 +4,94 @@
 #include "workstation/RecordTable.h"
 
 #include <QWidget>
+#include <optional>
+#include <vector>
 
 class QCustomPlot;
 class QCPGraph;
+class QCPItemText;
+class QCPItemLine;
+class QCPTextElement;
 
-// The live chart: the working table's rows against the elapsed minutes, fed with only the
-// rows added since the last sample.
+// The live chart DBChart1: the working table's rows against the elapsed minutes, one quantity
+// at a time, with the block-averaged curve, the newest-value mark and the note marks. It takes
+// only the rows added since the last sample; Start, a note and a parameter switch reload it.
 class LiveChart : public QWidget {
     Q_OBJECT
 public:
     explicit LiveChart(RecordTable& table, QWidget* parent = nullptr);
 
+    // Title line ("OD " + the profile's LED text) and the formula name for CalcOD.
     void setTitleLine(const QString& title);
+    void setFormulaName(const QString& name);
+
     void setParameter(ChartParameter parameter);
-    // All rows again (Start, a note, a parameter switch).
+    ChartParameter parameter() const { return shown; }
+    void setAveraging(std::optional<int> groupSize); // nothing: "Average OFF"
+    void setGroupSize(int groupSize) { averagePeriod = groupSize; }
+    std::optional<int> averaging() const;
+    void setShowLabels(bool on);
+    void setShowNotes(bool on);
+    void setSmoothing(bool on);
+
+    // Empties every series (Start).
+    void clearSeries();
+    // All rows again.
     void reload();
-    // The rows added since the last read, then the axis window of the sample.
-    void appendNewRows(const AxisWindow& window);
+    // The rows added since the last read, then the sample's axis window and the newest mark.
+    void appendNewRows(const AxisWindow& window, bool timeAxisAutomatic);
+    // The newest-value mark for the last sample (none after a device error).
+    void updateLastValueMark(bool measurementStarted, bool deviceError, double minutes, double od,
+                             double calcOd);
+    void reloadNoteMarks();
+
+    // Axes, as the scaling panel and the zoom need them.
+    AxisRange timeRange() const;
+    AxisRange valueRange() const;
+    void setTimeRange(const AxisRange& range);
+    void setValueRange(const AxisRange& range);
+    void rescaleTime();
+    void rescaleValue();
+
+    // What is drawn, for the window and its tests.
     int pointCount() const;
+    std::vector<ChartPoint> averagedPoints() const;
+    std::optional<ChartPoint> lastValueMark() const;
+    QString lastValueMarkText() const;
+    std::vector<std::pair<ChartPoint, QString>> noteMarks() const;
+    QString titleText() const;
 
     QCustomPlot* plot() const { return customPlot; }
 
 private:
+    struct Row {
+        double minutes, od, calcOd;
+        std::optional<double> smoothOd;
+    };
     void addRows(const std::vector<ChartRow>& rows);
+    void refreshCurves();
+    void refreshTitle();
+    void placeMark(QCPItemText* text, QCPItemLine* arrow, double x, double y, int arrowPixels);
 
     RecordTable& table;
     QCustomPlot* customPlot;
-    QCPGraph* curve;
-    ChartParameter parameter = ChartParameter::OD;
+    QCPGraph* seriesOd;      // Series_Chart_OD
+    QCPGraph* seriesCalcOd;  // Series43
+    QCPGraph* seriesSmooth;  // Series3
+    QCPGraph* averageOd;     // Series11
+    QCPGraph* averageCalcOd; // Series48
+    QCPItemText* lastMark;   // Series41
+    QCPItemLine* lastArrow;
+    std::vector<std::pair<QCPItemText*, QCPItemLine*>> notes; // Series2
+    QCPTextElement* title;
+    std::vector<Row> rows;
     sqlite3_int64 lastRowId = 0;
+    ChartParameter shown = ChartParameter::OD;
+    bool averagingOn = false;
+    int averagePeriod = 3;
+    bool showLabels = false;
+    bool showNotes = true;
+    bool smoothing = false;
+    QString titleLine;
+    QString formulaName;
 };

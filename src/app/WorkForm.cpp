@@ -1,5 +1,6 @@
 #include "WorkForm.h"
 
+#include "ChartPage.h"
 #include "LiveChart.h"
 #include "StartWindow.h"
 #include "com/ODSourceSimulated.h"
@@ -62,6 +63,7 @@ TWorkForm::TWorkForm(MeasurementEngine& engine, UserPrompts& prompts,
     ui->setupUi(this);
     liveChart = new LiveChart(engine.table(), ui->ChartArea);
     ui->ChartArea->layout()->addWidget(liveChart);
+    chartPage = new ChartPage(*ui, *liveChart, engine, prompts, this);
     // The hidden option tabs keep their controls; they are only not offered.
     for (QWidget* tab : {ui->TabSheet_Record, ui->TabSheet_Misc})
         ui->PageControl_Options->setTabVisible(ui->PageControl_Options->indexOf(tab), false);
@@ -411,8 +413,6 @@ void TWorkForm::bindControls() {
 void TWorkForm::bindEngine() {
     connect(&engine, &MeasurementEngine::commandsChanged, this, &TWorkForm::applyCommands);
     connect(&engine, &MeasurementEngine::sampleTaken, this, &TWorkForm::showSample);
-    connect(&engine, &MeasurementEngine::axisWindowChanged, this,
-            [this](const AxisWindow& window) { liveChart->appendNewRows(window); });
     connect(&engine, &MeasurementEngine::countdownChanged, this, [this](const QString& text) {
         ui->Label45->setText(text);
         if (ui->MaskEdit3->text() != engine.alarm.thresholdText)
@@ -484,14 +484,12 @@ void TWorkForm::afterStart() {
     ui->Label14->setText(DisplayFormats::longTimeText(engine.startTime().time()));
     ui->Label32->setText(QStringLiteral("0.000 "));
     setWindowTitle(engine.windowCaption());
-    liveChart->setParameter(ChartParameter::OD);
     showPage(Page::Chart);
 }
 
 void TWorkForm::setParameterChoice() {
-    engine.chart.parameter =
-        ui->RadioButton1->isChecked() ? ChartParameter::OD : ChartParameter::CalcOD;
-    liveChart->setParameter(engine.chart.parameter);
+    chartPage->switchChartParameter(ui->RadioButton1->isChecked() ? ChartParameter::OD
+                                                                  : ChartParameter::CalcOD);
 }
 
 void TWorkForm::calibrateCommand() {

@@ -14,6 +14,7 @@ class TWorkForm;
 }
 class TStart;
 class LiveChart;
+class ChartPage;
 
 // The main window: welcome and run panels, the chart, calibration, options and viewer pages,
 // the displays and the page buttons. It binds controls to the engine and holds no
@@ -58,6 +59,7 @@ public:
 
     Ui::TWorkForm& form() { return *ui; }
     LiveChart& chart() { return *liveChart; }
+    ChartPage& chartControls() { return *chartPage; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -85,6 +87,7 @@ private:
     std::unique_ptr<Talvessa::ProgressBarSetter> calibrationProgress;
     std::unique_ptr<Talvessa::TCGaugeSetter> gaugeSetter;
     LiveChart* liveChart = nullptr;
+    ChartPage* chartPage = nullptr;
     bool connected = false;
     bool closing = false;
     QString lastStartupError;

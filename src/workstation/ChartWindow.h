@@ -2,6 +2,11 @@
 
 // What the live chart shows and how its axes follow the samples.
 
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
 enum class ChartParameter { OD, CalcOD };
 
 // The chart's view state that decides the axis window after a sample.
@@ -31,3 +36,44 @@ struct SampleWindowInput {
 };
 
 AxisWindow sampleAxisWindow(const ChartState& chart, const SampleWindowInput& sample);
+
+// The live chart's scaling state: the time window and value range of the scaling panel, and
+// what the user's zoom left behind.
+struct ChartScaling {
+    double timeWindow = 0;   // minutes; 0: the whole time range
+    double deltaY = 0;       // half width of the value range of the value buttons
+    double yCentre = 0;
+    bool measurementStarted = false;
+};
+
+struct AxisRange {
+    double minimum = 0, maximum = 0;
+};
+
+// The time axis for the time window pressed now: nothing (automatic) for the whole range,
+// else the window ending just after the elapsed time.
+std::optional<AxisRange> timeWindowRange(double timeWindow, std::int64_t elapsedMilliseconds);
+
+// The value range of the value buttons; the centre follows the newest value once a
+// measurement has started.
+AxisRange valueButtonRange(ChartScaling& scaling, ChartParameter parameter, double od,
+                           double calcOd);
+
+// The zoom box's indicators for a zoomed time span (minutes) and value span.
+QString zoomTimeSpanText(double spanMinutes);
+QString zoomValueSpanText(double valueSpan);
+
+// The time position of a note placed at a chart position, in whole thousandths of a minute.
+float notePosition(double x);
+
+// Whether the chart can take these limits.
+bool validAxisRange(const AxisRange& range);
+
+struct ChartPoint {
+    double x = 0, y = 0;
+};
+enum class AveragePlacement { LastOfGroup, MiddleOfGroup };
+// Each complete group of n consecutive points becomes one point: the mean value, placed at
+// the group's last point (the OD curve) or at its middle (the CalcOD curve).
+std::vector<ChartPoint> blockAverage(const std::vector<ChartPoint>& points, int n,
+                                     AveragePlacement placement);

@@ -416,9 +416,11 @@ void MeasurementEngine::takeSample() {
     input.firstCalcOd = firstCalcOd;
     input.odLeftStartWindow = odLeftStartWindow;
     input.calcOdLeftStartWindow = calcOdLeftStartWindow;
+    lastWindowInput = input;
     emit axisWindowChanged(sampleAxisWindow(chart, input));
 
     report.timeS = timeS;
+    report.minutes = minutes;
     report.od = lastOd;
     report.calcOd = lastCalcOd;
     report.deviceError = deviceFault;

@@ -22,6 +22,7 @@
 struct SampleReport {
     int number = 0;       // the row's Number
     QString timeS;
+    double minutes = 0;
     double od = 0;        // as stored (or as it would have been)
     double calcOd = 0;
     bool deviceError = false;
@@ -136,6 +137,8 @@ public:
     QString countdownText() const { return countdownLabel; }
     QString runningTimeText() const;
     int noteCounter() const { return notes; }
+    // What the chart's axis window after the last sample depends on.
+    SampleWindowInput windowInput() const { return lastWindowInput; }
 
     // The two ticks; the timers call them, tests may too.
     void countdownTick();
@@ -201,4 +204,5 @@ private:
     QString countdownLabel;
     QString lastSaveReport;
     QString lastReportedFailure;
+    SampleWindowInput lastWindowInput;
 };

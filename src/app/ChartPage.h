@@ -1,0 +1,74 @@
+#pragma once
+
+#include "workstation/ChartWindow.h"
+
+#include <QObject>
+#include <QPoint>
+#include <optional>
+
+namespace Ui {
+class TWorkForm;
+}
+class LiveChart;
+class MeasurementEngine;
+class UserPrompts;
+class QMenu;
+class QMouseEvent;
+class QAction;
+struct SampleReport;
+
+// The chart page of the main window: the scaling panel, zoom and follow mode, note mode with
+// its panel, the parameter choice, averaging and the chart's pop-up menu, over the live chart.
+class ChartPage : public QObject {
+    Q_OBJECT
+public:
+    ChartPage(Ui::TWorkForm& ui, LiveChart& chart, MeasurementEngine& engine, UserPrompts& prompts,
+              QObject* parent = nullptr);
+
+    // The two reactions of the zoom, and follow mode.
+    void zoomTo(const AxisRange& time, const AxisRange& value);
+    void undoZoom();
+    void startTrace();
+    void resetXY();
+    void applyTimeWindow();
+    void applyValueRange();
+    void switchChartParameter(ChartParameter parameter);
+    // Note mode: a double click at a chart pixel opens the note panel there.
+    void doubleClickAt(const QPoint& pixel);
+    void saveNote();
+    void abortNote();
+    void averageItem(std::optional<int> groupSize);
+
+    QMenu* popupMenu() const { return menu; }
+    ChartScaling& scaling() { return scale; }
+    float currentNotePosition() const { return notePositionMinutes; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildPopupMenu();
+    void measurementStarted();
+    void sampleTaken(const SampleReport& report);
+    void setTimeWindow(double minutes, const QString& indicator);
+    void setDeltaY(double delta, const QString& indicator, bool automaticOff);
+    void showZoomSpans();
+    void hideZoomBox();
+    bool noteMode() const;
+
+    Ui::TWorkForm& ui;
+    LiveChart& chart;
+    MeasurementEngine& engine;
+    UserPrompts& prompts;
+    QMenu* menu = nullptr;
+    QAction* showLabels = nullptr;
+    QAction* showNotes = nullptr;
+    QAction* averageOff = nullptr;
+    ChartScaling scale;
+    bool timeAxisAutomatic = true;
+    bool valueAxisAutomatic = true;
+    std::optional<std::pair<AxisRange, AxisRange>> beforeZoom;
+    float notePositionMinutes = 0;
+    QPoint dragStart;
+    bool dragging = false;
+};

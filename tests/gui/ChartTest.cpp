@@ -1,0 +1,184 @@
+#include "ChartPage.h"
+#include "EngineFakes.h"
+#include "FakeSleeper.h"
+#include "LiveChart.h"
+#include "LogCapture.h"
+#include "ProfileStoreFixture.h"
+#include "WorkForm.h"
+#include "ui_WorkForm.h"
+
+#include <QAction>
+#include <QTest>
+#include <QMenu>
+#include <qcustomplot.h>
+
+namespace {
+
+// The main window's chart over a connected source whose readings the test gives.
+struct ChartTest : ProfileStoreFixture {
+    void SetUp() override {
+        ProfileStoreFixture::SetUp();
+        openDefault();
+        for (const char* sub : {"Objects", "buttons"})
+            std::filesystem::copy(std::string(NEPHODAR_PROGRAM_DIR) + "/" + sub,
+                                  temp.path(std::string("program/") + sub));
+        TempDirectory::writeFile(temp.path("program/Templates/Template.txt"), "Lab:\n");
+        engine = std::make_unique<MeasurementEngine>(program(), clock, tones, prompts);
+        window = std::make_unique<TWorkForm>(*engine, prompts, program(), QStringList{});
+        window->resize(1000, 700);
+        window->show();
+        auto owned = std::make_unique<ScriptedSource>();
+        source = owned.get();
+        source->next = [](int read) { return 0.1 * read; };
+        engine->setSource(std::move(owned));
+        engine->setInterval(1);
+        driver = std::make_unique<TickDriver>(*engine, clock);
+    }
+    void TearDown() override {
+        window.reset();
+        engine.reset();
+        ProfileStoreFixture::TearDown();
+    }
+    QString program() const { return QString::fromStdString(temp.path("program")); }
+    Ui::TWorkForm& ui() { return window->form(); }
+    LiveChart& chart() { return window->chart(); }
+    ChartPage& page() { return window->chartControls(); }
+    void startAndSample(int n) {
+        ui().StartButton->click();
+        for (int i = 0; i < n; ++i) {
+            clock.advance(60 * 1000); // a minute between samples
+            ASSERT_TRUE(driver->untilNextSample());
+        }
+    }
+    QAction* menuItem(const char* name) {
+        return page().popupMenu()->findChild<QAction*>(QString::fromLatin1(name));
+    }
+
+    LogCapture log;
+    FakeClock clock;
+    RecordingTones tones;
+    ScriptedPrompts prompts;
+    std::unique_ptr<MeasurementEngine> engine;
+    std::unique_ptr<TWorkForm> window;
+    ScriptedSource* source = nullptr;
+    std::unique_ptr<TickDriver> driver;
+};
+
+} // namespace
+
+TEST_F(ChartTest, ZoomThenTraceFollowsTheNextSample) {
+    startAndSample(5);
+    EXPECT_EQ(chart().pointCount(), 5);
+    EXPECT_FALSE(ui().GroupBox3->isVisibleTo(window.get()));
+
+    page().zoomTo({1.0, 3.0}, {0.2, 0.5});
+    EXPECT_TRUE(engine->chart.zoomed);
+    EXPECT_TRUE(ui().GroupBox3->isVisibleTo(window.get()));
+    EXPECT_EQ(ui().GroupBox3->title(), "Zoom");
+    EXPECT_TRUE(ui().NewTrace->isVisibleTo(window.get()));
+    EXPECT_EQ(ui().Label44->text(), "0:02:00");
+    EXPECT_EQ(ui().Label43->text(), "+/- 0.150");
+
+    ui().NewTrace->click();
+    EXPECT_EQ(ui().GroupBox3->title(), "Trace");
+    EXPECT_FALSE(ui().NewTrace->isVisibleTo(window.get()));
+    clock.advance(60 * 1000);
+    ASSERT_TRUE(driver->untilNextSample());
+    const double minutes = engine->windowInput().minutes;
+    EXPECT_NEAR(chart().timeRange().minimum, minutes - 2.0, 1e-6);
+    EXPECT_NEAR(chart().timeRange().maximum, minutes, 1e-6);
+    EXPECT_NEAR(chart().valueRange().maximum - chart().valueRange().minimum, 0.3, 1e-6);
+
+    page().zoomTo({0, 1}, {0, 1});
+    EXPECT_FALSE(engine->chart.traceMode) << "a new zoom ends follow mode";
+    page().undoZoom();
+    EXPECT_FALSE(engine->chart.zoomed);
+    EXPECT_FALSE(ui().GroupBox3->isVisibleTo(window.get()));
+}
+
+TEST_F(ChartTest, NoteModeDoubleClickPutsTheNoteOnItsRow) {
+    startAndSample(5);
+    ui().ChartNote->setChecked(true);
+    QCustomPlot* plot = chart().plot();
+    plot->xAxis->setRange(0, 6);
+    plot->replot();
+    const auto rows = engine->table().allRows();
+    // Between the third and the fourth row's time: the note goes to the fourth row.
+    const double between = (rows[2].minutes + rows[3].minutes) / 2;
+    const QPoint pixel(static_cast<int>(plot->xAxis->coordToPixel(between)), 100);
+    page().doubleClickAt(pixel);
+    EXPECT_TRUE(ui().Panel4->isVisibleTo(window.get()));
+    EXPECT_NEAR(page().currentNotePosition(), between, 0.02);
+    ui().Edit5->setText("inoculated");
+    QTest::keyClick(ui().Edit5, Qt::Key_Return);
+    EXPECT_FALSE(ui().Panel4->isVisibleTo(window.get()));
+    EXPECT_TRUE(ui().ChartZoom->isChecked());
+    EXPECT_EQ(engine->table().allRows()[3].note, "[1] inoculated");
+    const auto marks = chart().noteMarks();
+    ASSERT_EQ(marks.size(), 1u);
+    EXPECT_EQ(marks[0].second, "[1] inoculated");
+    EXPECT_NEAR(marks[0].first.x, rows[3].minutes, 1e-5);
+
+    menuItem("ShowNotes2")->setChecked(false);
+    EXPECT_TRUE(chart().noteMarks().empty());
+}
+
+TEST_F(ChartTest, ParameterSwitchShowsTheCalculatedCurve) {
+    engine->formula.enabled = true;
+    engine->formula.name = "Cells";
+    window->form().CheckBox4->setChecked(true);
+    window->form().Edit25->setText("Cells");
+    window->form().Edit8->setText("2");
+    startAndSample(3);
+    EXPECT_EQ(chart().titleText(), "");
+    ui().RadioButton_Chart_CalcOD->setChecked(true);
+    EXPECT_EQ(engine->chart.parameter, ChartParameter::CalcOD);
+    EXPECT_EQ(chart().plot()->yAxis->label(), "[CalcOD]");
+    EXPECT_EQ(chart().titleText(), "Cells");
+    menuItem("ODA1")->trigger();
+    EXPECT_EQ(chart().plot()->yAxis->label(), "[OD]");
+    EXPECT_TRUE(ui().RadioButton_Chart_OD->isChecked());
+}
+
+TEST_F(ChartTest, AveragingAndTheNewestValueMark) {
+    menuItem("ShowLabels1")->setChecked(true);
+    menuItem("Avarage101")->trigger(); // before any Start: only the size
+    EXPECT_EQ(chart().averaging(), std::nullopt);
+    startAndSample(4);
+    ASSERT_TRUE(chart().lastValueMark());
+    EXPECT_EQ(chart().lastValueMarkText(), "OD");
+
+    menuItem("Avarage31")->trigger();
+    EXPECT_EQ(chart().averaging(), 3);
+    EXPECT_TRUE(chart().titleText().endsWith("\nAverage 3 Points"));
+    EXPECT_FALSE(chart().lastValueMark()) << "one averaged point: no mark";
+    for (int i = 0; i < 3; ++i) {
+        clock.advance(60 * 1000);
+        ASSERT_TRUE(driver->untilNextSample());
+    }
+    const auto averaged = chart().averagedPoints();
+    ASSERT_EQ(averaged.size(), 2u) << "7 samples: two complete groups";
+    const auto mark = chart().lastValueMark();
+    ASSERT_TRUE(mark);
+    EXPECT_DOUBLE_EQ(mark->x, averaged.back().x);
+    EXPECT_NEAR(mark->y, (0.4 + 0.5 + 0.6) / 3, 1e-9);
+
+    menuItem("AverageOFF1")->trigger();
+    EXPECT_FALSE(chart().averaging());
+    EXPECT_FALSE(chart().titleText().contains("Average"));
+}
+
+TEST_F(ChartTest, ScalingButtons) {
+    startAndSample(3);
+    ui().SpeedButton16->click(); // 0.1
+    EXPECT_EQ(ui().Label43->text(), "+/- 0.1");
+    EXPECT_NEAR(chart().valueRange().minimum, engine->od() - 0.2, 1e-9);
+    EXPECT_NEAR(chart().valueRange().maximum, engine->od() + 0.2, 1e-9);
+    ui().SpeedButton32->click(); // 2 min
+    EXPECT_EQ(ui().Label44->text(), "Time 2min");
+    EXPECT_NEAR(chart().timeRange().maximum - chart().timeRange().minimum, 2.0, 1e-9);
+    ui().SpeedButton31->click(); // Reset XY
+    EXPECT_FALSE(engine->chart.zoomed);
+    ui().SpeedButton20->click();
+    EXPECT_EQ(ui().Label44->text(), "Time Auto");
+}
