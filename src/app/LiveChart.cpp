@@ -19,14 +19,28 @@ protected:
     }
 };
 
+// A round point mark drawn once and then stamped: drawing a circle per point for every redraw
+// would make a long run's chart slower with every sample.
+QCPScatterStyle pointMark(const QColor& colour, double size) {
+    const int side = static_cast<int>(std::ceil(size)) + 2;
+    QPixmap mark(side, side);
+    mark.fill(Qt::transparent);
+    QPainter painter(&mark);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    painter.drawEllipse(QRectF((side - size) / 2, (side - size) / 2, size, size));
+    painter.end();
+    return QCPScatterStyle(mark);
+}
+
 QCPGraph* curve(QCustomPlot* plot, const QString& name, const QColor& colour, int width,
                 double markSize) {
     QCPGraph* graph = plot->addGraph();
     graph->setName(name);
     graph->setPen(QPen(colour, width));
     if (markSize > 0)
-        graph->setScatterStyle(
-            QCPScatterStyle(QCPScatterStyle::ssDisc, QPen(Qt::NoPen), QBrush(colour), markSize));
+        graph->setScatterStyle(pointMark(colour, markSize));
     return graph;
 }
 
@@ -53,6 +67,8 @@ QCPItemLine* markArrow(QCustomPlot* plot, const QColor& colour) {
 LiveChart::LiveChart(RecordTable& table, QWidget* parent)
     : QWidget(parent), table(table), customPlot(new QCustomPlot(this)) {
     customPlot->setObjectName(QStringLiteral("DBChart1"));
+    // Long curves are drawn as one polyline: a full day of samples stays quick to redraw.
+    customPlot->setPlottingHint(QCP::phFastPolylines, true);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(customPlot);
@@ -174,8 +190,7 @@ void LiveChart::refreshCurves() {
     seriesCalcOd->setLineStyle(averagingOn ? QCPGraph::lsNone : QCPGraph::lsLine);
     const auto marks = [this](QCPGraph* g, double size) {
         g->setScatterStyle(averagingOn ? QCPScatterStyle(QCPScatterStyle::ssNone)
-                                       : QCPScatterStyle(QCPScatterStyle::ssDisc, QPen(Qt::NoPen),
-                                                         QBrush(Qt::red), size));
+                                       : pointMark(Qt::red, size));
     };
     marks(seriesOd, 3);
     marks(seriesCalcOd, 2);
