@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QRubberBand>
 #include <qcustomplot.h>
 
 namespace {
@@ -374,11 +375,20 @@ bool ChartPage::eventFilter(QObject* watched, QEvent* event) {
         if (mouse->button() == Qt::LeftButton && !noteMode()) {
             dragStart = mouse->pos();
             dragging = true;
+            if (!band)
+                band = new QRubberBand(QRubberBand::Rectangle, chart.plot());
+            band->setGeometry(QRect(dragStart, QSize()));
+            band->show();
         }
+        return false;
+    case QEvent::MouseMove:
+        if (dragging)
+            band->setGeometry(QRect(dragStart, mouse->pos()).normalized());
         return false;
     case QEvent::MouseButtonRelease:
         if (dragging && mouse->button() == Qt::LeftButton) {
             dragging = false;
+            band->hide();
             const QPoint end = mouse->pos();
             if ((end - dragStart).manhattanLength() < 6)
                 return false;

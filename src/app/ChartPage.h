@@ -15,6 +15,7 @@ class UserPrompts;
 class QMenu;
 class QMouseEvent;
 class QAction;
+class QRubberBand;
 struct SampleReport;
 
 // The chart page of the main window: the scaling panel, zoom and follow mode, note mode with
@@ -71,4 +72,5 @@ private:
     float notePositionMinutes = 0;
     QPoint dragStart;
     bool dragging = false;
+    QRubberBand* band = nullptr; // the rectangle the user drags
 };

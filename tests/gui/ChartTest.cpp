@@ -96,6 +96,22 @@ TEST_F(ChartTest, ZoomThenTraceFollowsTheNextSample) {
     EXPECT_FALSE(ui().GroupBox3->isVisibleTo(window.get()));
 }
 
+TEST_F(ChartTest, DraggingRightZoomsAndLeftUndoes) {
+    startAndSample(5);
+    QWidget* plot = chart().plot();
+    const AxisRange before = chart().timeRange();
+    QTest::mousePress(plot, Qt::LeftButton, {}, QPoint(200, 100));
+    QTest::mouseMove(plot, QPoint(400, 250));
+    QTest::mouseRelease(plot, Qt::LeftButton, {}, QPoint(400, 250));
+    EXPECT_TRUE(engine->chart.zoomed);
+    EXPECT_LT(chart().timeRange().maximum - chart().timeRange().minimum,
+              before.maximum - before.minimum);
+    QTest::mousePress(plot, Qt::LeftButton, {}, QPoint(400, 250));
+    QTest::mouseRelease(plot, Qt::LeftButton, {}, QPoint(200, 100));
+    EXPECT_FALSE(engine->chart.zoomed);
+    EXPECT_DOUBLE_EQ(chart().timeRange().minimum, before.minimum) << "the earlier view is back";
+}
+
 TEST_F(ChartTest, NoteModeDoubleClickPutsTheNoteOnItsRow) {
     startAndSample(5);
     ui().ChartNote->setChecked(true);
