@@ -1,5 +1,6 @@
 #include "MeasureCommand.h"
 
+#include "CommandRegistry.h"
 #include "CliSetup.h"
 #include "CommandLine.h"
 #include "TerminalPrompts.h"
@@ -179,3 +180,11 @@ int runCalibrateCommand(int argc, char** argv) {
               << "Stored in the profile." << std::endl;
     return 0;
 }
+
+namespace {
+const CliCommandRegistration measure("measure", "run a measurement and print every sample",
+                                     runMeasureCommand);
+const CliCommandRegistration calibrate("calibrate",
+                                       "calibrate the OD source and store the values in the profile",
+                                       runCalibrateCommand);
+} // namespace

@@ -1,5 +1,6 @@
 #include "ReadCommand.h"
 
+#include "CommandRegistry.h"
 #include "CliSetup.h"
 #include "CommandLine.h"
 #include "com/ODSourceFactory.h"
@@ -43,3 +44,8 @@ int runReadCommand(int argc, char** argv) {
         std::cout << i << "\t" << source->value() << std::endl;
     return 0;
 }
+
+namespace {
+const CliCommandRegistration read("read", "connect to an OD source and print readings",
+                                  runReadCommand);
+} // namespace

@@ -1,41 +1,52 @@
 // nephodar-cli: the workstation's engine from a terminal.
-#include "MeasureCommand.h"
-#include "ReadCommand.h"
+#include "CommandRegistry.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iostream>
 #include <stdexcept>
 
+std::vector<CliCommand>& cliCommands() {
+    static std::vector<CliCommand> commands;
+    return commands;
+}
+
 namespace {
 
-const char* const usage = R"(Usage: nephodar-cli COMMAND [OPTION]...
-Commands:
-  measure     run a measurement and print every sample
-  calibrate   calibrate the OD source and store the values in the profile
-  read        connect to an OD source and print readings
-Run 'nephodar-cli COMMAND --help' for the options of a command.
-)";
+void printUsage(std::ostream& out) {
+    auto commands = cliCommands();
+    std::sort(commands.begin(), commands.end(),
+              [](const CliCommand& a, const CliCommand& b) { return a.name < b.name; });
+    out << "Usage: nephodar-cli COMMAND [OPTION]...\nCommands:\n";
+    for (const auto& command : commands) {
+        std::string name = command.name;
+        name.resize(std::max<std::size_t>(name.size(), 10), ' ');
+        out << "  " << name << "  " << command.summary << "\n";
+    }
+    out << "Run 'nephodar-cli COMMAND --help' for the options of a command.\n";
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0) {
-        std::cout << usage;
+        printUsage(argc < 2 ? std::cerr : std::cout);
         return argc < 2 ? 2 : 0;
     }
-    const std::string command = argv[1];
-    try {
-        if (command == "measure")
-            return runMeasureCommand(argc, argv);
-        if (command == "calibrate")
-            return runCalibrateCommand(argc, argv);
-        if (command == "read")
-            return runReadCommand(argc, argv);
-        std::cerr << "nephodar-cli: unknown command '" << command << "'\n" << usage;
+    const std::string name = argv[1];
+    const auto& commands = cliCommands();
+    const auto command = std::find_if(commands.begin(), commands.end(),
+                                      [&](const CliCommand& c) { return c.name == name; });
+    if (command == commands.end()) {
+        std::cerr << "nephodar-cli: unknown command '" << name << "'\n";
+        printUsage(std::cerr);
         return 2;
+    }
+    try {
+        return command->run(argc, argv);
     } catch (const std::invalid_argument& e) {
-        std::cerr << "nephodar-cli " << command << ": " << e.what() << "\nTry 'nephodar-cli "
-                  << command << " --help'." << std::endl;
+        std::cerr << "nephodar-cli " << name << ": " << e.what() << "\nTry 'nephodar-cli " << name
+                  << " --help'." << std::endl;
         return 2;
     } catch (const std::exception& e) {
         std::cerr << e.what() << std::endl;

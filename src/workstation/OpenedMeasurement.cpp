@@ -1,0 +1,52 @@
+#include "OpenedMeasurement.h"
+
+#include "DisplayFormats.h"
+
+#include <stdexcept>
+
+OpenedMeasurement OpenedMeasurement::open(const QString& chosenPath) {
+    OpenedMeasurement opened;
+    opened.chosenPath = chosenPath;
+    QString file = chosenPath;
+    file.remove(QStringLiteral(".nph"));
+    opened.filePath = file + QStringLiteral(".nph");
+    opened.logPath = opened.filePath;
+    opened.logPath.replace(QStringLiteral(".nph"), QStringLiteral(".log"));
+    opened.statementPath = opened.logPath;
+    opened.statementPath.replace(QStringLiteral(".log"), QStringLiteral(".txt"));
+    opened.fileLabel = chosenPath + QStringLiteral("    ");
+
+    // The table is the file as chosen; the derived name only names its companions.
+    opened.rows = RecordTable::openFile(chosenPath, true)->allRows();
+    if (opened.rows.empty())
+        throw std::runtime_error(
+            QStringLiteral("The file '%1' holds no samples.").arg(chosenPath).toStdString());
+    opened.startDate = opened.rows.front().startDate;
+    opened.startTime = opened.rows.front().startTime;
+    opened.title = opened.rows.back().title;
+    opened.duration = opened.rows.back().allTime;
+    opened.titleLine = chosenPath + QStringLiteral("    ") +
+                       DisplayFormats::shortDateText(opened.startDate) + QStringLiteral("    ") +
+                       DisplayFormats::longTimeText(opened.startTime) + QStringLiteral("    ") +
+                       opened.title;
+    return opened;
+}
+
+FlatTest testViewerFlat(const std::vector<RecordRow>& rows, ChartParameter parameter) {
+    FlatTest test;
+    if (rows.empty())
+        return test;
+    const auto value = [parameter](const RecordRow& row) {
+        return static_cast<float>(parameter == ChartParameter::OD ? row.od : row.calcOd);
+    };
+    test.firstValue = value(rows.front());
+    test.flat = true;
+    for (const auto& row : rows) {
+        const float v = value(row);
+        if (v > test.firstValue + 0.01f || v < test.firstValue - 0.01f) {
+            test.flat = false;
+            break;
+        }
+    }
+    return test;
+}

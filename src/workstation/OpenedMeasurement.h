@@ -1,0 +1,35 @@
+#pragma once
+
+#include "ChartWindow.h"
+#include "RecordTable.h"
+
+#include <QDate>
+#include <QString>
+#include <QTime>
+#include <vector>
+
+// A saved measurement as the viewer opened it: its file set, the values the viewer, the
+// report and the exports show, and its rows.
+struct OpenedMeasurement {
+    QString chosenPath;    // as the user chose it
+    QString filePath;      // every ".nph" removed, then ".nph" appended
+    QString logPath;       // ".nph" replaced by ".log" (letter case matters)
+    QString statementPath; // ".log" replaced by ".txt"
+    QString fileLabel;     // the chosen path and four blanks
+    QDate startDate;       // of the first row
+    QTime startTime;
+    QString title;         // of the last row
+    QTime duration;        // AllTime of the last row
+    QString titleLine;     // the viewer chart's title
+    std::vector<RecordRow> rows;
+
+    // Reads a measurement file; a file that is no measurement table (or has no rows) throws.
+    static OpenedMeasurement open(const QString& chosenPath);
+};
+
+// Whether every value of a quantity lies within +/- 0.01 of the first (single precision).
+struct FlatTest {
+    float firstValue = 0;
+    bool flat = false;
+};
+FlatTest testViewerFlat(const std::vector<RecordRow>& rows, ChartParameter parameter);
