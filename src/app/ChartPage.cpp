@@ -1,5 +1,6 @@
 #include "ChartPage.h"
 
+#include "DragZoom.h"
 #include "LiveChart.h"
 #include "ui_WorkForm.h"
 #include "workstation/MeasurementEngine.h"
@@ -7,8 +8,6 @@
 #include <QActionGroup>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QMouseEvent>
-#include <QRubberBand>
 #include <qcustomplot.h>
 
 namespace {
@@ -25,7 +24,10 @@ ChartPage::ChartPage(Ui::TWorkForm& ui, LiveChart& chart, MeasurementEngine& eng
     // The note panel floats over the chart where the user double-clicked.
     ui.Panel4->setParent(chart.plot());
     ui.Panel4->hide();
-    chart.plot()->installEventFilter(this);
+    zoom = new DragZoom(chart.plot());
+    connect(zoom, &DragZoom::zoomRequested, this, &ChartPage::zoomTo);
+    connect(zoom, &DragZoom::undoRequested, this, &ChartPage::undoZoom);
+    connect(zoom, &DragZoom::doubleClicked, this, &ChartPage::doubleClickAt);
     ui.Edit5->installEventFilter(this);
     chart.plot()->setContextMenuPolicy(Qt::CustomContextMenu);
     buildPopupMenu();
@@ -58,6 +60,7 @@ ChartPage::ChartPage(Ui::TWorkForm& ui, LiveChart& chart, MeasurementEngine& eng
     connect(ui.SpeedButton31, &QToolButton::clicked, this, &ChartPage::resetXY);
     connect(ui.NewTrace, &QToolButton::clicked, this, &ChartPage::startTrace);
     connect(ui.ChartZoom, &QRadioButton::toggled, this, [this](bool zoomMode) {
+        zoom->setEnabled(zoomMode);
         if (zoomMode) {
             this->ui.Panel4->hide();
             this->ui.Label10->hide();
@@ -364,50 +367,5 @@ bool ChartPage::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;
     }
-    if (watched != chart.plot())
-        return false;
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    switch (event->type()) {
-    case QEvent::MouseButtonDblClick:
-        doubleClickAt(mouse->pos());
-        return true;
-    case QEvent::MouseButtonPress:
-        if (mouse->button() == Qt::LeftButton && !noteMode()) {
-            dragStart = mouse->pos();
-            dragging = true;
-            if (!band)
-                band = new QRubberBand(QRubberBand::Rectangle, chart.plot());
-            band->setGeometry(QRect(dragStart, QSize()));
-            band->show();
-        }
-        return false;
-    case QEvent::MouseMove:
-        if (dragging)
-            band->setGeometry(QRect(dragStart, mouse->pos()).normalized());
-        return false;
-    case QEvent::MouseButtonRelease:
-        if (dragging && mouse->button() == Qt::LeftButton) {
-            dragging = false;
-            band->hide();
-            const QPoint end = mouse->pos();
-            if ((end - dragStart).manhattanLength() < 6)
-                return false;
-            QCustomPlot* plot = chart.plot();
-            // A rectangle drawn to the right zooms into it; one drawn to the left undoes.
-            if (end.x() < dragStart.x()) {
-                undoZoom();
-            } else {
-                const double x1 = plot->xAxis->pixelToCoord(dragStart.x());
-                const double x2 = plot->xAxis->pixelToCoord(end.x());
-                const double y1 = plot->yAxis->pixelToCoord(dragStart.y());
-                const double y2 = plot->yAxis->pixelToCoord(end.y());
-                zoomTo({std::min(x1, x2), std::max(x1, x2)}, {std::min(y1, y2), std::max(y1, y2)});
-            }
-            plot->replot();
-            return true;
-        }
-        return false;
-    default:
-        return false;
-    }
+    return false;
 }

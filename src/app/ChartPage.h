@@ -15,7 +15,7 @@ class UserPrompts;
 class QMenu;
 class QMouseEvent;
 class QAction;
-class QRubberBand;
+class DragZoom;
 struct SampleReport;
 
 // The chart page of the main window: the scaling panel, zoom and follow mode, note mode with
@@ -70,7 +70,5 @@ private:
     bool valueAxisAutomatic = true;
     std::optional<std::pair<AxisRange, AxisRange>> beforeZoom;
     float notePositionMinutes = 0;
-    QPoint dragStart;
-    bool dragging = false;
-    QRubberBand* band = nullptr; // the rectangle the user drags
+    DragZoom* zoom = nullptr;
 };

@@ -1,23 +1,12 @@
 #include "LiveChart.h"
 
+#include "TimeSTicker.h"
+
 #include <QVBoxLayout>
 #include <cmath>
 #include <qcustomplot.h>
 
 namespace {
-
-// The time axis is labelled with the elapsed hours and minutes of its positions, as the
-// TimeS column of the rows reads ("26:05").
-class TimeSTicker : public QCPAxisTicker {
-protected:
-    QString getTickLabel(double tick, const QLocale&, QChar, int) override {
-        if (tick < 0)
-            return QString();
-        const long minutes = static_cast<long>(std::floor(tick + 1e-9));
-        return QString::number(minutes / 60) + QLatin1Char(':') +
-               QString::number(minutes % 60).rightJustified(2, QLatin1Char('0'));
-    }
-};
 
 // A round point mark drawn once and then stamped: drawing a circle per point for every redraw
 // would make a long run's chart slower with every sample.

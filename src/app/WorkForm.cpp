@@ -2,6 +2,7 @@
 
 #include "ChartPage.h"
 #include "LiveChart.h"
+#include "ViewerPage.h"
 #include "StartWindow.h"
 #include "com/ODSourceSimulated.h"
 #include "settings/IniFile.h"
@@ -64,6 +65,7 @@ TWorkForm::TWorkForm(MeasurementEngine& engine, UserPrompts& prompts,
     liveChart = new LiveChart(engine.table(), ui->ChartArea);
     ui->ChartArea->layout()->addWidget(liveChart);
     chartPage = new ChartPage(*ui, *liveChart, engine, prompts, this);
+    viewerPage = new ViewerPage(*ui, engine, prompts, this);
     // The hidden option tabs keep their controls; they are only not offered.
     for (QWidget* tab : {ui->TabSheet_Record, ui->TabSheet_Misc})
         ui->PageControl_Options->setTabVisible(ui->PageControl_Options->indexOf(tab), false);
@@ -269,6 +271,8 @@ void TWorkForm::showPage(Page page) {
     setPageButtonImages(buttons[index]);
     for (int i = 0; i < 4; ++i)
         pages[i]->setVisible(i == index);
+    if (page == Page::Viewer)
+        viewerPage->pageShown();
     if (page == Page::Calibration && IniFile::hasIniFile()) {
         ui->Label24->setText(Calibration::lastReferenceText());
         ui->Label9->setText(Calibration::lastDarkText());
@@ -290,9 +294,13 @@ void TWorkForm::bindControls() {
         close();
     });
     connect(ui->Exit1, &QAction::triggered, this, &QWidget::close);
+    connect(ui->Open1, &QAction::triggered, this, [this] {
+        showPage(Page::Viewer);
+        viewerPage->openMeasurement();
+    });
     ui->Print4->setShortcuts({QKeySequence(QStringLiteral("Ctrl+P")), QKeySequence(QStringLiteral("Ctrl+L"))});
-    // Opening, exporting and printing saved measurements come with the viewer.
-    for (QAction* action : {ui->Open1, ui->toExcel1, ui->toASCII1, ui->Print4, ui->PrinterSettings1})
+    // Exporting and printing are offered once they are wired.
+    for (QAction* action : {ui->toExcel1, ui->toASCII1, ui->Print4, ui->PrinterSettings1})
         action->setEnabled(false);
     auto* closeKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+C")), this);
     connect(closeKey, &QShortcut::activated, this, &QWidget::close);

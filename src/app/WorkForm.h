@@ -15,6 +15,7 @@ class TWorkForm;
 class TStart;
 class LiveChart;
 class ChartPage;
+class ViewerPage;
 
 // The main window: welcome and run panels, the chart, calibration, options and viewer pages,
 // the displays and the page buttons. It binds controls to the engine and holds no
@@ -60,6 +61,7 @@ public:
     Ui::TWorkForm& form() { return *ui; }
     LiveChart& chart() { return *liveChart; }
     ChartPage& chartControls() { return *chartPage; }
+    ViewerPage& viewer() { return *viewerPage; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -88,6 +90,7 @@ private:
     std::unique_ptr<Talvessa::TCGaugeSetter> gaugeSetter;
     LiveChart* liveChart = nullptr;
     ChartPage* chartPage = nullptr;
+    ViewerPage* viewerPage = nullptr;
     bool connected = false;
     bool closing = false;
     QString lastStartupError;

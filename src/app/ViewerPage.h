@@ -1,0 +1,78 @@
+#pragma once
+
+#include "workstation/ChartWindow.h"
+#include "workstation/OpenedMeasurement.h"
+
+#include <QObject>
+#include <optional>
+
+namespace Ui {
+class TWorkForm;
+}
+class DragZoom;
+class MeasurementEngine;
+class UserPrompts;
+class QAction;
+class QCPGraph;
+class QCustomPlot;
+class QMenu;
+
+// The viewer page: a saved measurement opened from its file set, its curve in the viewer
+// chart DBChart3 (with the working table's curve to compare), its notes, its log and its
+// statement. The opened file's values stay for the report and the exports.
+class ViewerPage : public QObject {
+    Q_OBJECT
+public:
+    ViewerPage(Ui::TWorkForm& ui, MeasurementEngine& engine, UserPrompts& prompts,
+               QObject* parent = nullptr);
+
+    // "Load": the open dialog, then the file.
+    void openMeasurement();
+    // The file chosen; false (with "Unable to open file!") when it is no measurement.
+    bool openFile(const QString& path);
+    void showViewerParameter(ChartParameter parameter);
+    void showLog();
+    void setCompare(bool on);
+    // Showing the page: the zoom box goes.
+    void pageShown();
+
+    const std::optional<OpenedMeasurement>& opened() const { return measurement; }
+    ChartParameter parameter() const { return viewerParameter; }
+    FlatTest flatTest() const { return flat; }
+    QCustomPlot* chart() const { return plot; }
+    QMenu* popupMenu() const { return menu; }
+    int shownPointCount() const;
+    int comparePointCount() const;
+    int noteMarkCount() const { return noteMarks; }
+
+signals:
+    void reportRequested();
+    void printRequested();
+    void excelRequested();
+    void asciiRequested();
+
+private:
+    void buildPopupMenu();
+    void resetControls();
+    void setAvailable(bool on);
+    void reloadViewerNoteMarks();
+    void loadPanes();
+
+    Ui::TWorkForm& ui;
+    MeasurementEngine& engine;
+    UserPrompts& prompts;
+    QCustomPlot* plot;
+    QCPGraph* viewerOd;
+    QCPGraph* viewerCalcOd;
+    QCPGraph* compareOd;
+    QCPGraph* compareCalcOd;
+    DragZoom* zoom;
+    QMenu* menu = nullptr;
+    QAction* compare = nullptr;
+    QAction* showNotes = nullptr;
+    std::optional<OpenedMeasurement> measurement;
+    ChartParameter viewerParameter = ChartParameter::OD;
+    FlatTest flat;
+    std::optional<std::pair<AxisRange, AxisRange>> beforeZoom;
+    int noteMarks = 0;
+};

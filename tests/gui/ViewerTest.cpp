@@ -1,0 +1,190 @@
+#include "EngineFakes.h"
+#include "LogCapture.h"
+#include "ProfileStoreFixture.h"
+#include "ViewerPage.h"
+#include "WorkForm.h"
+#include "ui_WorkForm.h"
+#include "workstation/RtfText.h"
+#include "workstation/TextFile.h"
+
+#include <QDir>
+
+#include <QAction>
+#include <QMenu>
+#include <qcustomplot.h>
+#include <random>
+
+namespace {
+
+struct ViewerTest : ProfileStoreFixture {
+    void SetUp() override {
+        ProfileStoreFixture::SetUp();
+        openDefault();
+        TempDirectory::writeFile(temp.path("program/Templates/Template.txt"), "Lab:\n");
+        engine = std::make_unique<MeasurementEngine>(program(), clock, tones, prompts);
+        window = std::make_unique<TWorkForm>(*engine, prompts, program(), QStringList{});
+    }
+    void TearDown() override {
+        window.reset();
+        engine.reset();
+        ProfileStoreFixture::TearDown();
+    }
+    QString program() const { return QString::fromStdString(temp.path("program")); }
+    ViewerPage& viewer() { return window->viewer(); }
+    Ui::TWorkForm& ui() { return window->form(); }
+
+    // A saved measurement set: the table with these ODs (CalcOD = 2 OD), its log and statement.
+    QString saveSet(const QString& name, const std::vector<double>& ods, bool companions = true) {
+        const QString directory =
+            QString::fromStdString(temp.path("sets/set" + std::to_string(++sets)));
+        QDir().mkpath(directory);
+        {
+            auto table = RecordTable::openWorking(directory);
+            for (std::size_t i = 0; i < ods.size(); ++i) {
+                RecordRow row;
+                row.number = static_cast<double>(i);
+                row.minutes = i * 0.5;
+                row.od = ods[i];
+                row.calcOd = 2 * ods[i];
+                row.startDate = QDate(2007, 12, 8);
+                row.startTime = QTime(9, 5, 3);
+                row.allTime = QTime(0, 0).addSecs(static_cast<int>(i * 30));
+                row.title = "Run " + name;
+                row.timeS = "0:00";
+                if (i == 1) {
+                    row.note = "[1] inoculated";
+                    row.noteS = 1;
+                }
+                table->append(row);
+            }
+            table->snapshotTo(directory + "/" + name);
+        }
+        const QString nph = directory + "/" + name;
+        if (companions) {
+            QString base = nph;
+            base.replace(".nph", "");
+            TextFile::replace(base + ".log", RtfText::write("8.12.2007 09:05  started measurement\n"));
+            TextFile::replace(base + ".txt", "Lab: 4\r\nUsing no OD-formula: CalcOD = OD\r\n");
+        }
+        return nph;
+    }
+    QAction* item(const char* name) {
+        return viewer().popupMenu()->findChild<QAction*>(QString::fromLatin1(name));
+    }
+
+    int sets = 0;
+    LogCapture log;
+    FakeClock clock;
+    RecordingTones tones;
+    ScriptedPrompts prompts;
+    std::unique_ptr<MeasurementEngine> engine;
+    std::unique_ptr<TWorkForm> window;
+};
+
+} // namespace
+
+TEST_F(ViewerTest, OpensASetWithItsLogAndStatement) {
+    const QString file = saveSet("run.nph", {0.1, 0.3, 0.6, 0.9});
+    prompts.chosenOpenFile = file;
+    ui().Open1->trigger();
+    ASSERT_TRUE(viewer().opened());
+    EXPECT_TRUE(ui().GroupBox_Viewer->isVisibleTo(window.get()));
+    EXPECT_EQ(prompts.openDialogs.last().section('|', 0, 0), "Load Brevimo Database");
+    const auto& opened = *viewer().opened();
+    EXPECT_TRUE(opened.logPath.endsWith("/run.log"));
+    EXPECT_TRUE(opened.statementPath.endsWith("/run.txt"));
+    EXPECT_EQ(opened.title, "Run run.nph");
+    EXPECT_EQ(opened.duration, QTime(0, 1, 30));
+    EXPECT_EQ(opened.fileLabel, file + "    ");
+    EXPECT_TRUE(opened.titleLine.endsWith("    09:05:03    Run run.nph"));
+    EXPECT_EQ(viewer().shownPointCount(), 4);
+    EXPECT_EQ(viewer().noteMarkCount(), 1);
+    EXPECT_EQ(viewer().chart()->yAxis->label(), "[OD]");
+    EXPECT_TRUE(ui().SpeedButton27->isVisibleTo(window.get()));
+    EXPECT_TRUE(item("Compare1")->isEnabled());
+    EXPECT_EQ(ui().RichEdit4->toPlainText(), "8.12.2007 09:05  started measurement\n");
+    EXPECT_EQ(ui().RichEdit5->toPlainText(), "Lab: 4\nUsing no OD-formula: CalcOD = OD\n");
+
+    ui().RadioButton26->click();
+    EXPECT_FALSE(viewer().chart()->isVisibleTo(window.get()));
+    EXPECT_TRUE(ui().GroupBox22->isVisibleTo(window.get()));
+    ui().RadioButton8->click();
+    EXPECT_EQ(viewer().chart()->yAxis->label(), "[CalcOD]");
+}
+
+TEST_F(ViewerTest, FileSetNamesAreDerivedWithTheirLetterCase) {
+    const struct {
+        const char* name;
+        const char* log;
+        const char* txt;
+    } cases[] = {{"run.nph.nph", "/run.log", "/run.txt"}, {"RUN.NPH", "/RUN.NPH.log", "/RUN.NPH.txt"}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(viewer().openFile(saveSet(c.name, {0.1, 0.2}, false)));
+        EXPECT_TRUE(viewer().opened()->logPath.endsWith(c.log)) << c.name;
+        EXPECT_TRUE(viewer().opened()->statementPath.endsWith(c.txt)) << c.name;
+    }
+    EXPECT_EQ(ui().RichEdit4->toPlainText(), "Log File Viewer") << "no log: the pane keeps its text";
+}
+
+TEST_F(ViewerTest, FlatCurvesGetAFixedBand) {
+    ASSERT_TRUE(viewer().openFile(saveSet("flat.nph", {0.5, 0.505, 0.4951, 0.51})));
+    EXPECT_TRUE(viewer().flatTest().flat);
+    EXPECT_NEAR(viewer().chart()->yAxis->range().lower, 0.49, 1e-6);
+    EXPECT_NEAR(viewer().chart()->yAxis->range().upper, 0.51, 1e-6);
+    ASSERT_TRUE(viewer().openFile(saveSet("steep.nph", {0.5, 0.505, 0.5101})));
+    EXPECT_FALSE(viewer().flatTest().flat) << "0.0101 above the first";
+}
+
+TEST_F(ViewerTest, CompareLaysTheWorkingTableOver) {
+    for (int i = 0; i < 3; ++i) {
+        RecordRow row;
+        row.number = i;
+        row.minutes = i;
+        row.od = 0.2 * i;
+        engine->table().append(row);
+    }
+    ASSERT_TRUE(viewer().openFile(saveSet("run.nph", {0.1, 0.3, 0.6, 0.9})));
+    EXPECT_EQ(viewer().comparePointCount(), 0);
+    item("Compare1")->trigger();
+    EXPECT_EQ(viewer().comparePointCount(), 3);
+    ui().RadioButton8->click();
+    EXPECT_EQ(viewer().parameter(), ChartParameter::CalcOD);
+    EXPECT_EQ(viewer().comparePointCount(), 3) << "Compare stays on across the quantities";
+    item("Compare1")->trigger();
+    EXPECT_EQ(viewer().comparePointCount(), 0);
+}
+
+TEST_F(ViewerTest, FilesThatAreNoMeasurementsResetTheViewer) {
+    ASSERT_TRUE(viewer().openFile(saveSet("good.nph", {0.1, 0.2})));
+    std::mt19937 random(3);
+    std::string junk(5000, '\0');
+    for (auto& c : junk)
+        c = static_cast<char>(random());
+    const std::string good = TempDirectory::readFile(viewer().opened()->filePath.toStdString());
+    const std::pair<const char*, std::string> bad[] = {
+        {"random.nph", junk},
+        {"truncated.nph", good.substr(0, good.size() / 3)},
+        {"empty.nph", ""},
+    };
+    for (const auto& [name, content] : bad) {
+        const std::string path = temp.path(std::string("bad/") + name);
+        TempDirectory::writeFile(path, content);
+        prompts.messages.clear();
+        EXPECT_FALSE(viewer().openFile(QString::fromStdString(path))) << name;
+        EXPECT_EQ(prompts.messages, QStringList{"Unable to open file!"}) << name;
+        EXPECT_FALSE(ui().SpeedButton27->isVisibleTo(window.get()));
+        EXPECT_FALSE(item("Compare1")->isEnabled());
+        EXPECT_TRUE(item("ShowNotes1")->isEnabled()) << "stays available once a file opened";
+        EXPECT_EQ(viewer().shownPointCount(), 2) << "the last good file's values stay";
+        EXPECT_FALSE(viewer().chart()->graph(0)->visible());
+    }
+    // Another database that is no measurement table.
+    const QString other = QString::fromStdString(temp.path("bad/other.nph"));
+    {
+        SqliteDatabase db(other, SqliteDatabase::Mode::Create);
+        db.execute("CREATE TABLE Samples (x REAL)");
+    }
+    EXPECT_FALSE(viewer().openFile(other));
+    EXPECT_EQ(TempDirectory::readFile(viewer().opened()->filePath.toStdString()), good)
+        << "no export or open ever changes a measurement file";
+}
