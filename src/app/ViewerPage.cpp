@@ -90,7 +90,7 @@ ViewerPage::ViewerPage(Ui::TWorkForm& ui, MeasurementEngine& engine, UserPrompts
             [this] { showViewerParameter(ChartParameter::CalcOD); });
     connect(ui.RadioButton26, &QRadioButton::clicked, this, &ViewerPage::showLog);
     connect(ui.SpeedButton27, &QToolButton::clicked, this, &ViewerPage::reportRequested);
-    connect(ui.SpeedButton24, &QToolButton::clicked, this, &ViewerPage::excelRequested);
+    connect(ui.SpeedButton24, &QToolButton::clicked, this, [this] { emit excelRequested(true); });
     connect(ui.SpeedButton45, &QToolButton::clicked, this, &ViewerPage::asciiRequested);
     resetControls();
     showNotes->setEnabled(false);
@@ -118,7 +118,7 @@ void ViewerPage::buildPopupMenu() {
     connect(item("Print2", QStringLiteral("Print")), &QAction::triggered, this,
             &ViewerPage::printRequested);
     connect(item("ExtracttoExcel1", QStringLiteral("Export opened File to Excel")),
-            &QAction::triggered, this, &ViewerPage::excelRequested);
+            &QAction::triggered, this, [this] { emit excelRequested(false); });
     connect(item("ExtracttoPlotIT1", QStringLiteral("Export opened File to ASCII")),
             &QAction::triggered, this, &ViewerPage::asciiRequested);
 }

@@ -48,7 +48,8 @@ public:
 signals:
     void reportRequested();
     void printRequested();
-    void excelRequested();
+    // true: the "Excel" button, which asks first; false: the pop-up item.
+    void excelRequested(bool ask);
     void asciiRequested();
 
 private:

@@ -2,6 +2,7 @@
 
 #include "ChartPage.h"
 #include "LiveChart.h"
+#include "ExportPanel.h"
 #include "ViewerPage.h"
 #include "StartWindow.h"
 #include "com/ODSourceSimulated.h"
@@ -16,6 +17,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QDir>
 #include <QIcon>
 #include <QPixmap>
@@ -66,6 +69,10 @@ TWorkForm::TWorkForm(MeasurementEngine& engine, UserPrompts& prompts,
     ui->ChartArea->layout()->addWidget(liveChart);
     chartPage = new ChartPage(*ui, *liveChart, engine, prompts, this);
     viewerPage = new ViewerPage(*ui, engine, prompts, this);
+    exportFlow = std::make_unique<TableExportFlow>(prompts, [](const QString& path) {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    });
+    exportPanel = std::make_unique<ExportPanel>(ui->Panel3, ui->Label21, ui->Label20, ui->ProgressBar1);
     // The hidden option tabs keep their controls; they are only not offered.
     for (QWidget* tab : {ui->TabSheet_Record, ui->TabSheet_Misc})
         ui->PageControl_Options->setTabVisible(ui->PageControl_Options->indexOf(tab), false);
@@ -294,13 +301,27 @@ void TWorkForm::bindControls() {
         close();
     });
     connect(ui->Exit1, &QAction::triggered, this, &QWidget::close);
+    connect(ui->toASCII1, &QAction::triggered, this, [this] { exportFlow->exportChosenAscii(); });
+    connect(ui->toExcel1, &QAction::triggered, this, [this] { exportFlow->exportChosenExcel(); });
+    connect(viewerPage, &ViewerPage::asciiRequested, this, [this] {
+        if (viewerPage->opened())
+            exportFlow->exportOpenedAscii(*viewerPage->opened());
+    });
+    connect(viewerPage, &ViewerPage::excelRequested, this, [this](bool ask) {
+        if (!viewerPage->opened())
+            return;
+        if (ask)
+            exportFlow->confirmAndExportOpenedExcel(*viewerPage->opened(), *exportPanel);
+        else
+            exportFlow->exportOpenedExcel(*viewerPage->opened(), *exportPanel);
+    });
     connect(ui->Open1, &QAction::triggered, this, [this] {
         showPage(Page::Viewer);
         viewerPage->openMeasurement();
     });
     ui->Print4->setShortcuts({QKeySequence(QStringLiteral("Ctrl+P")), QKeySequence(QStringLiteral("Ctrl+L"))});
     // Exporting and printing are offered once they are wired.
-    for (QAction* action : {ui->toExcel1, ui->toASCII1, ui->Print4, ui->PrinterSettings1})
+    for (QAction* action : {ui->Print4, ui->PrinterSettings1})
         action->setEnabled(false);
     auto* closeKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+C")), this);
     connect(closeKey, &QShortcut::activated, this, &QWidget::close);

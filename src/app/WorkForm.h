@@ -16,6 +16,8 @@ class TStart;
 class LiveChart;
 class ChartPage;
 class ViewerPage;
+class TableExportFlow;
+class ExportPanel;
 
 // The main window: welcome and run panels, the chart, calibration, options and viewer pages,
 // the displays and the page buttons. It binds controls to the engine and holds no
@@ -91,6 +93,8 @@ private:
     LiveChart* liveChart = nullptr;
     ChartPage* chartPage = nullptr;
     ViewerPage* viewerPage = nullptr;
+    std::unique_ptr<TableExportFlow> exportFlow;
+    std::unique_ptr<ExportPanel> exportPanel;
     bool connected = false;
     bool closing = false;
     QString lastStartupError;

@@ -188,3 +188,19 @@ TEST_F(ViewerTest, FilesThatAreNoMeasurementsResetTheViewer) {
     EXPECT_EQ(TempDirectory::readFile(viewer().opened()->filePath.toStdString()), good)
         << "no export or open ever changes a measurement file";
 }
+
+TEST_F(ViewerTest, ExportButtonsWriteTheOpenedFile) {
+    ASSERT_TRUE(viewer().openFile(saveSet("run.nph", {0.1, 0.3})));
+    const QString target = QString::fromStdString(temp.path("out.dat"));
+    prompts.chosenFile = target;
+    ui().SpeedButton45->click();
+    const std::string text = TempDirectory::readFile(target.toStdString());
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3) << "header and two rows";
+    EXPECT_NE(text.find(" Run run.nph \t"), std::string::npos);
+
+    prompts.chosenOpenFile = viewer().opened()->filePath;
+    prompts.chosenFile = QString::fromStdString(temp.path("menu.dat"));
+    ui().toASCII1->trigger();
+    EXPECT_NE(TempDirectory::readFile(temp.path("menu.dat")).find("\"Run run.nph\"\t"),
+              std::string::npos);
+}

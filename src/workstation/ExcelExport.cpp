@@ -1,0 +1,131 @@
+#include "TableExport.h"
+
+#include "ExportTexts.h"
+#include "RecordRowReader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QTemporaryFile>
+#include <algorithm>
+#include <stdexcept>
+#include <xlsxwriter.h>
+
+namespace {
+
+// The workbook is assembled in a temporary file and then saved whole under the target's name,
+// so that a failed export leaves no half-written workbook and an earlier one intact.
+class Workbook {
+public:
+    explicit Workbook(const QString& target)
+        : target(target), temporary(QDir::tempPath() + QStringLiteral("/nephodar-XXXXXX.xlsx")) {
+        if (!temporary.open())
+            fail(temporary.errorString());
+        temporary.close();
+        // Rows are written in order, so each can go to disk as soon as it is complete.
+        lxw_workbook_options options = {};
+        options.constant_memory = LXW_TRUE;
+        book = workbook_new_opt(QFile::encodeName(temporary.fileName()).constData(), &options);
+        if (book == nullptr)
+            fail(QStringLiteral("the workbook could not be created"));
+        sheet = workbook_add_worksheet(book, "Measuring Data");
+        lxw_format* bold = workbook_add_format(book);
+        if (sheet == nullptr || bold == nullptr)
+            fail(QStringLiteral("the worksheet could not be created"));
+        format_set_bold(bold);
+        for (lxw_col_t column = 0; column < ExportTexts::columnCount; ++column)
+            check(worksheet_write_string(sheet, 0, column, ExportTexts::columnNames[column], bold));
+    }
+
+    ~Workbook() {
+        if (book != nullptr)
+            workbook_close(book);
+    }
+    Workbook(const Workbook&) = delete;
+    Workbook& operator=(const Workbook&) = delete;
+
+    // Row r of the sheet (1 is the header) receives the twelve texts.
+    void write(lxw_row_t sheetRow, const RecordRow& row) {
+        const auto& values = texts.of(row);
+        for (lxw_col_t column = 0; column < ExportTexts::columnCount; ++column)
+            check(worksheet_write_string(sheet, sheetRow - 1, column, values[column].c_str(),
+                                         nullptr));
+    }
+
+    void commit() {
+        lxw_workbook* closing = book;
+        book = nullptr;
+        check(workbook_close(closing));
+        QFile assembled(temporary.fileName());
+        if (!assembled.open(QIODevice::ReadOnly))
+            fail(assembled.errorString());
+        QSaveFile file(target);
+        if (!file.open(QIODevice::WriteOnly))
+            fail(file.errorString());
+        while (!assembled.atEnd()) {
+            const QByteArray piece = assembled.read(1 << 20);
+            if (piece.isEmpty() || file.write(piece) != piece.size())
+                fail(piece.isEmpty() ? assembled.errorString() : file.errorString());
+        }
+        if (!file.commit())
+            fail(file.errorString());
+    }
+
+private:
+    void check(lxw_error error) {
+        if (error != LXW_NO_ERROR)
+            fail(QString::fromUtf8(lxw_strerror(error)));
+    }
+    [[noreturn]] void fail(const QString& reason) {
+        throw std::runtime_error(
+            QStringLiteral("Can't write the workbook '%1': %2").arg(target, reason).toStdString());
+    }
+
+    QString target;
+    QTemporaryFile temporary;
+    lxw_workbook* book = nullptr;
+    lxw_worksheet* sheet = nullptr;
+    ExportTexts texts{','};
+};
+
+// Fills the sheet from the rows nextRow hands out (nullptr after the last).
+template <typename NextRow>
+void writeWorkbook(int rowCount, NextRow nextRow, const QString& target,
+                   const ExcelProgressCallback& progress) {
+    const auto report = [&](const QString& text, int position) {
+        if (progress)
+            progress(ExcelProgress{text, position, rowCount});
+    };
+    report(QStringLiteral("Excel Export"), 0);
+    Workbook book(target);
+    lxw_row_t sheetRow = 2;
+    while (const RecordRow* row = nextRow()) {
+        book.write(sheetRow, *row);
+        ++sheetRow;
+        // The bar stops at its maximum; the label counts on, one ahead of the rows written.
+        const int position = static_cast<int>(std::min<lxw_row_t>(sheetRow, rowCount));
+        report(QStringLiteral("Proceed: %1 Lines").arg(sheetRow), position);
+    }
+    book.commit();
+}
+
+} // namespace
+
+void exportTableExcel(const std::vector<RecordRow>& rows, const QString& target,
+                      const ExcelProgressCallback& progress) {
+    auto next = rows.begin();
+    writeWorkbook(
+        static_cast<int>(rows.size()),
+        [&]() -> const RecordRow* { return next == rows.end() ? nullptr : &*next++; }, target,
+        progress);
+}
+
+void exportTableExcel(const QString& sourcePath, const QString& target,
+                      const ExcelProgressCallback& progress) {
+    refuseOverwritingSource(sourcePath, target);
+    RecordRowReader reader(sourcePath);
+    RecordRow row;
+    writeWorkbook(
+        reader.rowCount(), [&]() -> const RecordRow* { return reader.next(row) ? &row : nullptr; },
+        target, progress);
+}

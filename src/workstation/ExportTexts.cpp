@@ -1,0 +1,61 @@
+#include "ExportTexts.h"
+
+#include "DisplayFormats.h"
+#include "settings/ProfileFile.h"
+
+#include <cstdio>
+
+const std::array<const char*, ExportTexts::columnCount> ExportTexts::columnNames = {
+    "AllTime", "Number", "Minutes", "OD",    "StartTime", "StartDate",
+    "Title",   "Note",   "TimeS",   "NoteS", "CalcOD",    "SmoothOD"};
+
+ExportTexts::ExportTexts(char decimalSeparator) : separator(decimalSeparator) {}
+
+// The number form of DisplayFormats::numberText, kept in bytes: an export formats seven
+// numbers per row.
+void ExportTexts::number(int column, double value) {
+    std::string& text = texts[column];
+    text = IniFile::formatIniFloat(value);
+    if (separator != '.')
+        for (char& c : text)
+            if (c == '.')
+                c = separator;
+}
+
+// DisplayFormats::longTimeText in bytes; a time that is not valid is empty there too.
+void ExportTexts::time(int column, const QTime& value) {
+    std::string& text = texts[column];
+    if (!value.isValid()) {
+        text.clear();
+        return;
+    }
+    char buffer[16];
+    const int length = std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", value.hour(),
+                                     value.minute(), value.second());
+    text.assign(buffer, static_cast<std::size_t>(length));
+}
+
+const std::array<std::string, ExportTexts::columnCount>& ExportTexts::of(const RecordRow& row) {
+    time(0, row.allTime);
+    number(1, row.number);
+    number(2, row.minutes);
+    number(3, row.od);
+    time(4, row.startTime);
+    if (!lastDate || *lastDate != row.startDate) {
+        lastDate = row.startDate;
+        texts[5] = DisplayFormats::shortDateText(row.startDate).toStdString();
+    }
+    if (!lastTitle || *lastTitle != row.title) {
+        lastTitle = row.title;
+        texts[6] = row.title.toStdString();
+    }
+    texts[7] = row.note.toStdString();
+    texts[8] = row.timeS.toStdString();
+    number(9, row.noteS);
+    number(10, row.calcOd);
+    if (row.smoothOd)
+        number(11, *row.smoothOd);
+    else
+        texts[11].clear();
+    return texts;
+}

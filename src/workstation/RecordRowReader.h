@@ -1,0 +1,37 @@
+#pragma once
+
+#include "RecordTable.h"
+#include "SqliteDatabase.h"
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+
+// Walks a measurement file row by row, read-only, without holding the whole table in memory,
+// so that a long measurement exports at the speed of the disk. The rows come out exactly as
+// RecordTable::allRows() gives them.
+class RecordRowReader {
+public:
+    // Throws with a clear message when the file is no measurement table.
+    explicit RecordRowReader(const QString& path);
+
+    int rowCount();
+    // The next row in insertion order; false after the last.
+    bool next(RecordRow& row);
+
+private:
+    struct Finalize {
+        void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+    };
+    QByteArray bytesAt(int column) const;
+    QTime timeAt(int column) const;
+
+    SqliteDatabase database;
+    std::unique_ptr<sqlite3_stmt, Finalize> rows;
+    // Start time, date and title are the same in nearly every row: each is parsed once.
+    QByteArray startTimeText, dateText, titleText;
+    QTime startTime;
+    QDate date;
+    QString title;
+    bool first = true;
+};

@@ -1,0 +1,98 @@
+#include "TableExport.h"
+
+#include "ExportTexts.h"
+#include "RecordRowReader.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+#include <stdexcept>
+
+namespace {
+
+[[noreturn]] void cannotWrite(const QString& target, const QString& reason) {
+    throw std::runtime_error(
+        QStringLiteral("Can't write the file '%1': %2").arg(target, reason).toStdString());
+}
+
+// Lines are gathered in a buffer and written in large pieces.
+class AsciiFile {
+public:
+    AsciiFile(const QString& target, AsciiVariant variant) : file(target), variant(variant) {
+        if (!file.open(QIODevice::WriteOnly))
+            cannotWrite(target, file.errorString());
+        buffer.reserve(flushSize + 4096);
+        for (const char* name : ExportTexts::columnNames) {
+            buffer += '"';
+            buffer += name;
+            buffer += "\"\t";
+        }
+        buffer += "\r\n";
+    }
+
+    void write(const RecordRow& row) {
+        const char mark = variant == AsciiVariant::Viewer ? ' ' : '"';
+        for (const std::string& value : texts.of(row)) {
+            buffer += mark;
+            buffer += value;
+            buffer += mark;
+            buffer += '\t';
+        }
+        buffer += "\r\n";
+        if (buffer.size() >= flushSize)
+            flush();
+    }
+
+    void commit() {
+        flush();
+        if (!file.commit())
+            cannotWrite(file.fileName(), file.errorString());
+    }
+
+private:
+    static constexpr std::size_t flushSize = std::size_t{256} * 1024;
+
+    void flush() {
+        if (file.write(buffer.data(), static_cast<qint64>(buffer.size())) !=
+            static_cast<qint64>(buffer.size()))
+            cannotWrite(file.fileName(), file.errorString());
+        buffer.clear();
+    }
+
+    // Written under a temporary name and renamed at the end: an export that fails leaves the
+    // earlier file of that name, and a second export replaces the first instead of adding to it.
+    QSaveFile file;
+    AsciiVariant variant;
+    ExportTexts texts;
+    std::string buffer;
+};
+
+} // namespace
+
+void refuseOverwritingSource(const QString& source, const QString& target) {
+    const QString existing = QFileInfo(target).canonicalFilePath();
+    if (!existing.isEmpty() && existing == QFileInfo(source).canonicalFilePath())
+        throw std::runtime_error(
+            QStringLiteral("The export can't be written over the measurement file '%1' it "
+                           "reads. Please choose another file name.")
+                .arg(source)
+                .toStdString());
+}
+
+void exportTableAscii(const std::vector<RecordRow>& rows, const QString& target,
+                      AsciiVariant variant) {
+    AsciiFile file(target, variant);
+    for (const RecordRow& row : rows)
+        file.write(row);
+    file.commit();
+}
+
+void exportTableAscii(const QString& sourcePath, const QString& target, AsciiVariant variant) {
+    refuseOverwritingSource(sourcePath, target);
+    // The source is checked before anything is written.
+    RecordRowReader reader(sourcePath);
+    AsciiFile file(target, variant);
+    RecordRow row;
+    while (reader.next(row))
+        file.write(row);
+    file.commit();
+}
