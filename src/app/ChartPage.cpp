@@ -101,7 +101,8 @@ void ChartPage::buildPopupMenu() {
             &MeasurementEngine::end);
     connect(item(menu, "SaveAs1", QStringLiteral("Save As...")), &QAction::triggered, &engine,
             [this] { engine.saveAs(); });
-    item(menu, "Print1", QStringLiteral("Print"))->setEnabled(false); // comes with printing
+    connect(item(menu, "Print1", QStringLiteral("Print")), &QAction::triggered, this,
+            &ChartPage::printRequested);
 
     QMenu* parameter = menu->addMenu(QStringLiteral("Parameter"));
     parameter->setObjectName(QStringLiteral("ChannelA3"));

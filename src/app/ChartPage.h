@@ -44,6 +44,9 @@ public:
     ChartScaling& scaling() { return scale; }
     float currentNotePosition() const { return notePositionMinutes; }
 
+signals:
+    void printRequested();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

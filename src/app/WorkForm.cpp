@@ -3,6 +3,7 @@
 #include "ChartPage.h"
 #include "LiveChart.h"
 #include "ExportPanel.h"
+#include "ReportPrinting.h"
 #include "ViewerPage.h"
 #include "StartWindow.h"
 #include "com/ODSourceSimulated.h"
@@ -73,6 +74,8 @@ TWorkForm::TWorkForm(MeasurementEngine& engine, UserPrompts& prompts,
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     });
     exportPanel = std::make_unique<ExportPanel>(ui->Panel3, ui->Label21, ui->Label20, ui->ProgressBar1);
+    desktopPrintDialogs = std::make_unique<QtPrintDialogs>();
+    printing = std::make_unique<ReportPrinting>(*desktopPrintDialogs, prompts);
     // The hidden option tabs keep their controls; they are only not offered.
     for (QWidget* tab : {ui->TabSheet_Record, ui->TabSheet_Misc})
         ui->PageControl_Options->setTabVisible(ui->PageControl_Options->indexOf(tab), false);
@@ -100,6 +103,10 @@ TWorkForm::~TWorkForm() {
 }
 
 void TWorkForm::setCollaborators(Collaborators collaborators) { others = std::move(collaborators); }
+
+void TWorkForm::setPrintDialogs(PrintDialogs& dialogs) {
+    printing = std::make_unique<ReportPrinting>(dialogs, prompts);
+}
 
 bool TWorkForm::initialise(__lumo::Sleeper& sleeper) {
     __lumo::ProgressEventCaller progress;
@@ -301,6 +308,20 @@ void TWorkForm::bindControls() {
         close();
     });
     connect(ui->Exit1, &QAction::triggered, this, &QWidget::close);
+    connect(ui->Print4, &QAction::triggered, this, [this] { printing->printChart(*liveChart->plot(), this); });
+    connect(ui->PrinterSettings1, &QAction::triggered, this, [this] { printing->printerSettings(this); });
+    connect(chartPage, &ChartPage::printRequested, this,
+            [this] { printing->printChart(*liveChart->plot(), this); });
+    connect(viewerPage, &ViewerPage::printRequested, this,
+            [this] { printing->printChart(*viewerPage->chart(), this); });
+    connect(viewerPage, &ViewerPage::reportRequested, this, [this] {
+        if (!viewerPage->opened())
+            return;
+        ReportInput input{*viewerPage->opened(), ui->RichEdit4->toPlainText(),
+                          ui->RichEdit5->toPlainText(), viewerPage->flatTest(),
+                          QDateTime::currentDateTime()};
+        printing->previewReport(input, this);
+    });
     connect(ui->toASCII1, &QAction::triggered, this, [this] { exportFlow->exportChosenAscii(); });
     connect(ui->toExcel1, &QAction::triggered, this, [this] { exportFlow->exportChosenExcel(); });
     connect(viewerPage, &ViewerPage::asciiRequested, this, [this] {
@@ -320,9 +341,6 @@ void TWorkForm::bindControls() {
         viewerPage->openMeasurement();
     });
     ui->Print4->setShortcuts({QKeySequence(QStringLiteral("Ctrl+P")), QKeySequence(QStringLiteral("Ctrl+L"))});
-    // Exporting and printing are offered once they are wired.
-    for (QAction* action : {ui->Print4, ui->PrinterSettings1})
-        action->setEnabled(false);
     auto* closeKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+C")), this);
     connect(closeKey, &QShortcut::activated, this, &QWidget::close);
 

@@ -18,6 +18,8 @@ class ChartPage;
 class ViewerPage;
 class TableExportFlow;
 class ExportPanel;
+class PrintDialogs;
+class ReportPrinting;
 
 // The main window: welcome and run panels, the chart, calibration, options and viewer pages,
 // the displays and the page buttons. It binds controls to the engine and holds no
@@ -47,6 +49,8 @@ public:
     ~TWorkForm() override;
 
     void setCollaborators(Collaborators collaborators);
+    // The print dialogs to use instead of the desktop's (tests).
+    void setPrintDialogs(PrintDialogs& dialogs);
 
     // The seventeen reported start-up steps, each followed by a pause through the sleeper.
     // False when no profile could be opened: the program is to end.
@@ -95,6 +99,8 @@ private:
     ViewerPage* viewerPage = nullptr;
     std::unique_ptr<TableExportFlow> exportFlow;
     std::unique_ptr<ExportPanel> exportPanel;
+    std::unique_ptr<PrintDialogs> desktopPrintDialogs;
+    std::unique_ptr<ReportPrinting> printing;
     bool connected = false;
     bool closing = false;
     QString lastStartupError;

@@ -1,6 +1,7 @@
 #include "EngineFakes.h"
 #include "LogCapture.h"
 #include "ProfileStoreFixture.h"
+#include "ReportPrinting.h"
 #include "ViewerPage.h"
 #include "WorkForm.h"
 #include "ui_WorkForm.h"
@@ -203,4 +204,32 @@ TEST_F(ViewerTest, ExportButtonsWriteTheOpenedFile) {
     ui().toASCII1->trigger();
     EXPECT_NE(TempDirectory::readFile(temp.path("menu.dat")).find("\"Run run.nph\"\t"),
               std::string::npos);
+}
+
+namespace {
+struct RecordingPrintDialogs : PrintDialogs {
+    int prints = 0, previews = 0, settings = 0;
+    bool askPrint(QPrinter&, QWidget*) override {
+        ++prints;
+        return false; // cancelled: nothing goes to a printer
+    }
+    void askPrinterSettings(QPrinter&, QWidget*) override { ++settings; }
+    void showPreview(QPrinter&, const std::function<void(QPrinter&)>&,
+                     const std::function<void()>&, QWidget*) override {
+        ++previews;
+    }
+};
+} // namespace
+
+TEST_F(ViewerTest, ReportAndPrintCommandsReachThePrinting) {
+    RecordingPrintDialogs dialogs;
+    window->setPrintDialogs(dialogs);
+    ASSERT_TRUE(viewer().openFile(saveSet("run.nph", {0.1, 0.3})));
+    ui().SpeedButton27->click();
+    EXPECT_EQ(dialogs.previews, 1);
+    item("Print2")->trigger();
+    ui().Print4->trigger();
+    EXPECT_EQ(dialogs.prints, 2);
+    ui().PrinterSettings1->trigger();
+    EXPECT_EQ(dialogs.settings, 1);
 }

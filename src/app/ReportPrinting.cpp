@@ -1,0 +1,127 @@
+#include "ReportPrinting.h"
+
+#include "PlotPainting.h"
+#include "workstation/EngineEnvironment.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QToolBar>
+#include <memory>
+#include <qcustomplot.h>
+#include <stdexcept>
+
+bool QtPrintDialogs::askPrint(QPrinter& printer, QWidget* parent) {
+    QPrintDialog dialog(&printer, parent);
+    dialog.setOptions(QAbstractPrintDialog::PrintDialogOptions());
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void QtPrintDialogs::askPrinterSettings(QPrinter& printer, QWidget* parent) {
+    QPageSetupDialog dialog(&printer, parent);
+    dialog.exec();
+}
+
+void QtPrintDialogs::showPreview(QPrinter& printer, const std::function<void(QPrinter&)>& paint,
+                                 const std::function<void()>& saveAsPdf, QWidget* parent) {
+    QPrintPreviewDialog dialog(&printer, parent);
+    dialog.resize(1040, 900); // room for a page at 120 %
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested,
+                     [&paint](QPrinter* target) { paint(*target); });
+    if (auto* preview = dialog.findChild<QPrintPreviewWidget*>()) {
+        // The preview opens at 120 %; after that the zoom is the user's.
+        auto opened = std::make_shared<bool>(false);
+        // Zooming announces a changed preview itself: the flag is set first.
+        QObject::connect(preview, &QPrintPreviewWidget::previewChanged, preview, [preview, opened] {
+            if (*opened)
+                return;
+            *opened = true;
+            preview->setZoomFactor(1.2);
+        });
+    }
+    if (auto* tools = dialog.findChild<QToolBar*>()) {
+        tools->addSeparator();
+        QAction* save = tools->addAction(QStringLiteral("Save as PDF"));
+        QObject::connect(save, &QAction::triggered, &dialog, [&saveAsPdf] { saveAsPdf(); });
+    }
+    dialog.exec();
+}
+
+void paintChartPage(QCustomPlot& chart, QPagedPaintDevice& device) {
+    QCPPainter painter;
+    if (!painter.begin(&device))
+        throw std::runtime_error("Can't print the chart: the printer could not be started.");
+    const QSize layoutSize = chart.size().isEmpty() ? QSize(800, 500) : chart.size();
+    const QRectF page(0, 0, device.width(), device.height());
+    const double scale =
+        std::min(page.width() / layoutSize.width(), page.height() / layoutSize.height());
+    paintPlot(chart, painter, QRectF(0, 0, layoutSize.width() * scale, layoutSize.height() * scale),
+              layoutSize);
+    if (!painter.end())
+        throw std::runtime_error("Can't print the chart: the printer failed.");
+}
+
+ReportPrinting::ReportPrinting(PrintDialogs& dialogs, UserPrompts& prompts)
+    : dialogs(dialogs), prompts(prompts),
+      sharedPrinter(std::make_unique<QPrinter>(QPrinter::HighResolution)) {}
+
+ReportPrinting::~ReportPrinting() = default;
+
+void ReportPrinting::printerSettings(QWidget* parent) {
+    dialogs.askPrinterSettings(*sharedPrinter, parent);
+}
+
+bool ReportPrinting::printChart(QCustomPlot& chart, QWidget* parent) {
+    if (!dialogs.askPrint(*sharedPrinter, parent))
+        return false;
+    try {
+        paintChartPage(chart, *sharedPrinter);
+        return true;
+    } catch (const std::exception& e) {
+        prompts.showMessage(QString::fromStdString(e.what()));
+        return false;
+    }
+}
+
+void ReportPrinting::previewReport(const ReportInput& input, QWidget* parent) {
+    const QPageLayout chosen = sharedPrinter->pageLayout();
+    sharedPrinter->setPageLayout(measurementReportLayout());
+    // Failures are kept until the preview is closed: a message box inside its painting would
+    // come up again with every repaint.
+    QStringList failures;
+    dialogs.showPreview(
+        *sharedPrinter,
+        [&](QPrinter& target) {
+            try {
+                paintMeasurementReport(input, target);
+            } catch (const std::exception& e) {
+                if (!failures.contains(QString::fromStdString(e.what())))
+                    failures << QString::fromStdString(e.what());
+            }
+        },
+        [&] { saveReportPdf(input); }, parent);
+    sharedPrinter->setPageLayout(chosen);
+    for (const QString& failure : failures)
+        prompts.showMessage(failure);
+}
+
+bool ReportPrinting::saveReportPdf(const ReportInput& input) {
+    const QFileInfo measurement(input.measurement.filePath);
+    QString chosen = prompts.askSaveFileName(
+        QStringLiteral("Save as PDF"), measurement.absolutePath(),
+        measurement.completeBaseName() + QStringLiteral(".pdf"), QStringLiteral("PDF|*.pdf"));
+    if (chosen.isEmpty())
+        return false;
+    if (QFileInfo(chosen).suffix().isEmpty())
+        chosen += QStringLiteral(".pdf");
+    try {
+        writeMeasurementReportPdf(input, chosen);
+        return true;
+    } catch (const std::exception& e) {
+        prompts.showMessage(QString::fromStdString(e.what()));
+        return false;
+    }
+}

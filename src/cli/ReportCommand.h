@@ -1,0 +1,4 @@
+#pragma once
+
+// nephodar-cli report: the printed report of a saved measurement as a PDF file.
+int runReportCommand(int argc, char** argv);
