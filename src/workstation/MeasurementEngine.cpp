@@ -500,18 +500,25 @@ bool MeasurementEngine::saveAs() {
     if (chosen.isEmpty())
         return false;
     fileNamed = true;
-    const FileSet set = FileSet::fromChosenName(chosen);
-    currentFileName = set.nph;
+    currentFileName = FileSet::fromChosenName(chosen).nph;
+    const bool complete = saveManually(currentFileName);
+    saveEnabled = true;
+    emit commandsChanged();
+    addPlain(QStringLiteral("Saved at "));
+    return complete;
+}
+
+// Save As and Save: the set under the chosen name, shown on the "Saving" tab; a member that
+// could not be written is said at once, and the measurement does not count as saved.
+bool MeasurementEngine::saveManually(const QString& name) {
+    const FileSet set = FileSet::fromChosenName(name);
     savedTxtPath = set.txt;
     savedNphPath = set.nph;
     savedLogPath = set.log;
     const bool complete = writeFiles(set, QStringLiteral("Database Saved manually"));
     if (!complete)
         prompts.showMessage(lastSaveReport);
-    saveEnabled = true;
     saved = complete;
-    emit commandsChanged();
-    addPlain(QStringLiteral("Saved at "));
     return complete;
 }
 
@@ -519,14 +526,7 @@ bool MeasurementEngine::save() {
     // Without a name chosen in this measurement there is nothing to save under.
     if (!fileNamed || currentFileName.isEmpty())
         return saveAs();
-    const FileSet set = FileSet::fromChosenName(currentFileName);
-    savedTxtPath = set.txt;
-    savedNphPath = set.nph;
-    savedLogPath = set.log;
-    const bool complete = writeFiles(set, QStringLiteral("Database Saved manually"));
-    if (!complete)
-        prompts.showMessage(lastSaveReport);
-    saved = complete;
+    const bool complete = saveManually(currentFileName);
     addPlain(QStringLiteral("Saved Channel A at "));
     return complete;
 }

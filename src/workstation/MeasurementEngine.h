@@ -167,6 +167,7 @@ private:
     void addStamped(const QString& message);
     void addPlain(const QString& message);
     bool writeFiles(const FileSet& set, const QString& report);
+    bool saveManually(const QString& name);
     void setState(RunState next);
 
     QString programDirectory;
