@@ -2,6 +2,7 @@
 #include "CommandLine.h"
 #include "CommandRegistry.h"
 #include "workstation/DisplayFormats.h"
+#include "workstation/GrowthAnalysis.h"
 #include "workstation/OpenedMeasurement.h"
 
 #include <cmath>
@@ -11,7 +12,8 @@ namespace {
 
 const char* const infoHelp = R"(Usage: nephodar-cli info FILE.nph
 Prints what a saved measurement holds: its rows, title, start date and time, duration, and its
-first and last OD, one "name: value" line each.
+first and last OD, and its growth (the steepest rise of ln OD: rate, doubling time, that stretch
+and the lag before it, or "no growth"), one "name: value" line each.
 
   --help              show this text
 )";
@@ -23,6 +25,22 @@ QString durationText(double minutes) {
         .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
         .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+void printGrowth(const GrowthAnalysis::Result& growth) {
+    if (!growth.growing) {
+        std::cout << "growth rate: no growth\n";
+        return;
+    }
+    // QString::number keeps the point whatever the desktop's locale.
+    std::cout << "growth rate: " << QString::number(growth.maxRatePerHour, 'f', 3).toStdString()
+              << " /h\n"
+              << "doubling time: " << durationText(growth.doublingMinutes).toStdString() << "\n"
+              << "growth stretch: " << durationText(growth.stretchStartMinutes).toStdString()
+              << " to " << durationText(growth.stretchEndMinutes).toStdString() << "\n"
+              << "lag time: "
+              << (growth.lagMinutes ? durationText(*growth.lagMinutes).toStdString() : "unknown")
+              << "\n";
 }
 
 int runInfoCommand(int argc, char** argv) {
@@ -55,7 +73,9 @@ int runInfoCommand(int argc, char** argv) {
               << "first OD: " << DisplayFormats::numberText(opened.rows.front().od).toStdString()
               << "\n"
               << "last OD: " << DisplayFormats::numberText(opened.rows.back().od).toStdString()
-              << std::endl;
+              << "\n";
+    printGrowth(GrowthAnalysis::analyse(opened.rows));
+    std::cout << std::flush;
     return 0;
 }
 

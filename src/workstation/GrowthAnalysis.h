@@ -1,0 +1,44 @@
+#pragma once
+
+#include "RecordTable.h"
+
+#include <optional>
+#include <vector>
+
+// Growth of a culture read from its OD curve: the steepest stretch of ln OD over time.
+namespace GrowthAnalysis {
+
+struct Point {
+    double minutes = 0;
+    double od = 0;
+};
+
+struct Settings {
+    // Consecutive usable points in each least-squares window; fewer than 3 are taken as 3,
+    // the least that leaves a residual to judge the fit by.
+    int windowPoints = 9;
+    // Below this the photometer's noise swamps ln OD; such points are left out.
+    double minimumOd = 0.02;
+    // A window counts only when its slope is this many standard errors above zero, so that
+    // noise on a flat curve does not pass for growth.
+    double minimumTValue = 15;
+};
+
+struct Result {
+    bool growing = false;       // false: "no growth", every number below is meaningless
+    double maxRatePerHour = 0;  // slope of ln OD over the steepest stretch
+    double doublingMinutes = 0; // ln 2 / rate
+    double stretchStartMinutes = 0;
+    double stretchEndMinutes = 0;
+    // Where the tangent of the steepest stretch reaches ln of the initial OD, counted from
+    // the initial point; empty when the initial OD is below the minimum or the tangent
+    // reaches it before the initial point.
+    std::optional<double> lagMinutes;
+    int pointsUsed = 0; // points with OD > 0 and at least the minimum OD
+};
+
+// The points in measurement order.
+Result analyse(const std::vector<Point>& points, const Settings& settings = {});
+Result analyse(const std::vector<RecordRow>& rows, const Settings& settings = {});
+
+} // namespace GrowthAnalysis

@@ -1,0 +1,53 @@
+// nephodar-cli info end to end: a real process, a saved measurement in a temporary directory.
+#include "SavedMeasurement.h"
+#include "Subprocess.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct InfoCli : testing::Test {
+    TempDirectory temp;
+
+    // The lines info prints after "last OD: ".
+    std::vector<std::string> growthLines(const std::vector<double>& ods) {
+        std::vector<RecordRow> rows;
+        for (std::size_t i = 0; i < ods.size(); ++i)
+            rows.push_back(SavedMeasurement::row(static_cast<int>(i), 10.0 * i, ods[i], 0));
+        const QString file =
+            SavedMeasurement::write(temp.path(), "run", rows, QString(), QString());
+        Subprocess tool(NEPHODAR_PROGRAM_DIR "/nephodar-cli", {"info", file.toStdString()});
+        std::vector<std::string> lines;
+        bool growth = false;
+        for (std::string line = tool.nextLine(20000); !tool.outputEnded();
+             line = tool.nextLine(20000)) {
+            if (growth)
+                lines.push_back(line);
+            growth = growth || line.rfind("last OD: ", 0) == 0;
+        }
+        EXPECT_EQ(tool.wait(20000), 0) << tool.errorOutput();
+        return lines;
+    }
+};
+
+} // namespace
+
+TEST_F(InfoCli, GrowthOfAMeasurement) {
+    // Flat at OD 0.1 until 50 minutes, doubling every hour for 80 minutes (nine samples, one
+    // window), then every two hours.
+    std::vector<double> ods(6, 0.1);
+    for (int i = 1; i <= 8; ++i)
+        ods.push_back(0.1 * std::pow(2.0, i / 6.0));
+    for (int i = 1; i <= 12; ++i)
+        ods.push_back(ods[13] * std::pow(2.0, i / 12.0));
+    EXPECT_EQ(growthLines(ods), (std::vector<std::string>{
+                                    "growth rate: 0.693 /h",
+                                    "doubling time: 01:00:00",
+                                    "growth stretch: 00:50:00 to 02:10:00",
+                                    "lag time: 00:50:00",
+                                }));
+
+    EXPECT_EQ(growthLines(std::vector<double>(30, 0.25)),
+              (std::vector<std::string>{"growth rate: no growth"}));
+}

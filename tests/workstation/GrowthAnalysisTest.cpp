@@ -1,0 +1,199 @@
+#include "workstation/GrowthAnalysis.h"
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <gtest/gtest.h>
+#include <random>
+
+using namespace GrowthAnalysis;
+
+namespace {
+
+// ln(OD/OD0) of the sigmoid growth curves written with their maximal slope mu (per hour),
+// their lag lambda (hours: where the tangent at the steepest point meets ln OD0) and their
+// total rise a in ln units.
+double logistic(double t, double a, double mu, double lambda) {
+    return a / (1 + std::exp(4 * mu / a * (lambda - t) + 2));
+}
+double gompertz(double t, double a, double mu, double lambda) {
+    return a * std::exp(-std::exp(mu * std::exp(1.0) / a * (lambda - t) + 1));
+}
+
+// Uniform noise of +/- amplitude from the generator's raw output, which the standard fixes, so
+// every platform draws the same curve.
+struct Noise {
+    explicit Noise(double amplitude) : amplitude(amplitude) {}
+    std::mt19937 generator{20240305};
+    double amplitude;
+    double operator()() {
+        return amplitude * (2.0 * generator() / static_cast<double>(std::mt19937::max()) - 1);
+    }
+};
+
+// OD stored like a sample, cut toward zero to 4 decimals.
+double stored(double od) {
+    return std::trunc(od * 10000) / 10000;
+}
+
+std::vector<Point> exponential(double od0, double ratePerHour, int count, double stepMinutes) {
+    std::vector<Point> points;
+    for (int i = 0; i < count; ++i)
+        points.push_back({i * stepMinutes, od0 * std::exp(ratePerHour * i * stepMinutes / 60)});
+    return points;
+}
+
+} // namespace
+
+TEST(GrowthAnalysis, NoisySigmoidCurvesGiveRateDoublingAndLag) {
+    using Curve = std::function<double(double, double, double, double)>;
+    const struct {
+        const char* name;
+        Curve curve;
+        double mu, lambda, od0, odMax;
+        double inflection; // the steepest point lies a / (inflection * mu) after lambda
+    } cases[] = {
+        {"logistic", logistic, 0.35, 3.0, 0.1, 2.0, 2},
+        {"Gompertz", gompertz, 0.35, 3.0, 0.1, 2.0, std::exp(1.0)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const double a = std::log(c.odMax / c.od0);
+        Noise noise(0.005);
+        std::vector<Point> points; // every 10 minutes for 36 hours
+        for (int i = 0; i <= 216; ++i) {
+            const double hours = i / 6.0;
+            points.push_back(
+                {i * 10.0, stored(c.od0 * std::exp(c.curve(hours, a, c.mu, c.lambda)) + noise())});
+        }
+        const Result r = analyse(points);
+        ASSERT_TRUE(r.growing);
+        EXPECT_NEAR(r.maxRatePerHour, c.mu, 0.02 * c.mu);
+        const double doubling = std::log(2.0) / c.mu * 60;
+        EXPECT_NEAR(r.doublingMinutes, doubling, 0.02 * doubling);
+        EXPECT_EQ(r.stretchEndMinutes - r.stretchStartMinutes, 80); // nine points
+        EXPECT_EQ(r.pointsUsed, 217);
+        // The tangent meets ln of the (noisy) first OD, which the curve starts slightly above.
+        const double lagHours = c.lambda + c.curve(0, a, c.mu, c.lambda) / c.mu;
+        ASSERT_TRUE(r.lagMinutes.has_value());
+        EXPECT_NEAR(*r.lagMinutes, lagHours * 60, 15);
+        // The steepest point of the curve lies inside the stretch.
+        const double steepestHours = c.lambda + a / (c.inflection * c.mu);
+        EXPECT_LE(r.stretchStartMinutes, steepestHours * 60 + 40);
+        EXPECT_GE(r.stretchEndMinutes, steepestHours * 60 - 40);
+    }
+}
+
+TEST(GrowthAnalysis, ExactCurves) {
+    // Doubling every hour from the first point: no lag.
+    Result r = analyse(exponential(0.1, std::log(2.0), 20, 10));
+    ASSERT_TRUE(r.growing);
+    EXPECT_NEAR(r.maxRatePerHour, std::log(2.0), 1e-9);
+    EXPECT_NEAR(r.doublingMinutes, 60, 1e-6);
+    ASSERT_TRUE(r.lagMinutes.has_value());
+    EXPECT_NEAR(*r.lagMinutes, 0, 1e-6);
+
+    // Flat for two hours, then growing at 0.5 /h: the lag is the flat part exactly and the
+    // steepest stretch lies wholly in the growth.
+    std::vector<Point> points;
+    for (int i = 0; i < 12; ++i)
+        points.push_back({i * 10.0, 0.1});
+    for (const auto& p : exponential(0.1, 0.5, 25, 10))
+        points.push_back({120 + p.minutes, p.od});
+    r = analyse(points);
+    ASSERT_TRUE(r.growing);
+    EXPECT_NEAR(r.maxRatePerHour, 0.5, 1e-9);
+    EXPECT_GE(r.stretchStartMinutes, 120);
+    EXPECT_EQ(r.stretchEndMinutes - r.stretchStartMinutes, 80);
+    ASSERT_TRUE(r.lagMinutes.has_value());
+    EXPECT_NEAR(*r.lagMinutes, 120, 1e-6);
+}
+
+TEST(GrowthAnalysis, CurvesThatNeverGrowReportNoGrowth) {
+    const auto noisyFlat = [](double od, int count) {
+        Noise noise(0.005);
+        std::vector<Point> points;
+        for (int i = 0; i < count; ++i)
+            points.push_back({i * 10.0, stored(od + noise())});
+        return points;
+    };
+    const struct {
+        const char* name;
+        std::vector<Point> points;
+    } cases[] = {
+        {"flat with noise", noisyFlat(0.5, 217)},
+        {"flat with noise near the minimum OD", noisyFlat(0.03, 217)},
+        {"exactly flat", exponential(0.4, 0, 50, 10)},
+        {"dying off", exponential(1.2, -0.3, 50, 10)},
+        {"no rows", {}},
+        {"only zero and negative OD", {{0, 0}, {10, -0.02}, {20, 0}, {30, -0.001}}},
+        {"fewer usable points than a window", exponential(0.1, 0.7, 8, 10)},
+        {"growth only below the minimum OD", exponential(0.001, 0.7, 25, 10)},
+        {"no time passing", {9, Point{5, 0.3}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Result r = analyse(c.points);
+        EXPECT_FALSE(r.growing);
+        EXPECT_EQ(r.maxRatePerHour, 0);
+        EXPECT_FALSE(r.lagMinutes.has_value());
+    }
+}
+
+TEST(GrowthAnalysis, ZeroNegativeAndLowOdPointsAreLeftOut) {
+    const auto clean = exponential(0.1, 0.6, 30, 10);
+    auto points = clean;
+    // A blank reading, a dropout and a negative reading, each of which ln cannot take, and a
+    // reading below the minimum that would fake the steepest stretch.
+    points[3].od = 0;
+    points[10].od = -0.05;
+    points[11].od = 0;
+    points[20].od = 0.001;
+    points.insert(points.begin(), Point{-10, 0});
+    const Result r = analyse(points);
+    ASSERT_TRUE(r.growing);
+    EXPECT_NEAR(r.maxRatePerHour, 0.6, 1e-9);
+    EXPECT_EQ(r.pointsUsed, 26);
+    // The first positive reading is the initial OD.
+    ASSERT_TRUE(r.lagMinutes.has_value());
+    EXPECT_NEAR(*r.lagMinutes, 0, 1e-6);
+
+    // An initial OD below the minimum anchors no tangent; the rate is still measured.
+    points = clean;
+    points.insert(points.begin(), Point{-10, 0.005});
+    const Result low = analyse(points);
+    ASSERT_TRUE(low.growing);
+    EXPECT_NEAR(low.maxRatePerHour, 0.6, 1e-9);
+    EXPECT_FALSE(low.lagMinutes.has_value());
+}
+
+TEST(GrowthAnalysis, SettingsAndRecordRows) {
+    const auto points = exponential(0.1, 0.4, 30, 10);
+    Settings settings;
+    settings.windowPoints = 1; // taken as 3
+    Result r = analyse(std::vector<Point>(points.begin(), points.begin() + 3), settings);
+    ASSERT_TRUE(r.growing);
+    EXPECT_EQ(r.stretchEndMinutes - r.stretchStartMinutes, 20);
+    EXPECT_FALSE(analyse(std::vector<Point>(points.begin(), points.begin() + 2), settings).growing);
+
+    settings.windowPoints = 5;
+    settings.minimumOd = 0.2; // ln 2 / 0.4 h later than the first point
+    r = analyse(points, settings);
+    ASSERT_TRUE(r.growing);
+    EXPECT_EQ(r.stretchEndMinutes - r.stretchStartMinutes, 40);
+    EXPECT_GE(r.stretchStartMinutes, std::log(2.0) / 0.4 * 60);
+    EXPECT_FALSE(r.lagMinutes.has_value());
+
+    std::vector<RecordRow> rows;
+    for (const auto& p : points) {
+        RecordRow row;
+        row.minutes = p.minutes;
+        row.od = p.od;
+        row.calcOd = 5; // not what is analysed
+        rows.push_back(row);
+    }
+    r = analyse(rows);
+    ASSERT_TRUE(r.growing);
+    EXPECT_NEAR(r.maxRatePerHour, 0.4, 1e-9);
+    EXPECT_NEAR(r.doublingMinutes, std::log(2.0) / 0.4 * 60, 1e-6);
+}
