@@ -1,6 +1,7 @@
 #include "OpenedMeasurement.h"
 
 #include "DisplayFormats.h"
+#include "MeasurementFile.h"
 
 #include <stdexcept>
 
@@ -17,7 +18,7 @@ OpenedMeasurement OpenedMeasurement::open(const QString& chosenPath) {
     opened.fileLabel = chosenPath + QStringLiteral("    ");
 
     // The table is the file as chosen; the derived name only names its companions.
-    opened.rows = RecordTable::openFile(chosenPath, true)->allRows();
+    opened.rows = MeasurementFile::readRows(chosenPath);
     if (opened.rows.empty())
         throw std::runtime_error(
             QStringLiteral("The file '%1' holds no samples.").arg(chosenPath).toStdString());

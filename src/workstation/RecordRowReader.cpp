@@ -1,5 +1,7 @@
 #include "RecordRowReader.h"
 
+#include "MeasurementFile.h"
+
 #include <stdexcept>
 
 namespace {
@@ -14,27 +16,29 @@ int twoDigits(const char* text) {
     return (text[0] - '0') * 10 + (text[1] - '0');
 }
 
-// The table's own check, with its message for a file that is no measurement table.
-const QString& measurementTable(const QString& path) {
-    RecordTable::openFile(path, true);
-    return path;
-}
-
 } // namespace
 
-RecordRowReader::RecordRowReader(const QString& path)
-    : database(measurementTable(path), SqliteDatabase::Mode::ReadOnly) {
+RecordRowReader::RecordRowReader(const QString& path) {
+    if (MeasurementFile::formatOf(path) == MeasurementFile::Format::Paradox) {
+        paradox = std::make_unique<ParadoxTable>(path);
+        return;
+    }
+    // The table's own check, with its message for a file that is no measurement table.
+    RecordTable::openFile(path, true);
+    database.emplace(path, SqliteDatabase::Mode::ReadOnly);
     sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(database.handle(),
+    if (sqlite3_prepare_v2(database->handle(),
                            "SELECT AllTime, Number, Minutes, OD, StartTime, StartDate, Title, "
                            "Note, TimeS, NoteS, CalcOD, SmoothOD FROM Record1 ORDER BY rowid",
                            -1, &statement, nullptr) != SQLITE_OK)
-        database.fail(QStringLiteral("Database error"));
+        database->fail(QStringLiteral("Database error"));
     rows.reset(statement);
 }
 
 int RecordRowReader::rowCount() {
-    auto count = database.prepare("SELECT count(*) FROM Record1");
+    if (paradox)
+        return paradox->rowCount();
+    auto count = database->prepare("SELECT count(*) FROM Record1");
     count.step();
     return static_cast<int>(count.integer(0));
 }
@@ -61,12 +65,14 @@ QTime RecordRowReader::timeAt(int column) const {
 }
 
 bool RecordRowReader::next(RecordRow& row) {
+    if (paradox)
+        return paradox->next(row);
     sqlite3_stmt* const s = rows.get();
     const int result = sqlite3_step(s);
     if (result == SQLITE_DONE)
         return false;
     if (result != SQLITE_ROW)
-        database.fail(QStringLiteral("Database error"));
+        database->fail(QStringLiteral("Database error"));
 
     const auto text = [s](int column) {
         const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(s, column));

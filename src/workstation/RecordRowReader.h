@@ -1,11 +1,13 @@
 #pragma once
 
+#include "ParadoxTable.h"
 #include "RecordTable.h"
 #include "SqliteDatabase.h"
 
 #include <QByteArray>
 #include <QString>
 #include <memory>
+#include <optional>
 
 // Walks a measurement file row by row, read-only, without holding the whole table in memory,
 // so that a long measurement exports at the speed of the disk. The rows come out exactly as
@@ -26,7 +28,9 @@ private:
     QByteArray bytesAt(int column) const;
     QTime timeAt(int column) const;
 
-    SqliteDatabase database;
+    // Exactly one of the two, as the file's content decides.
+    std::unique_ptr<ParadoxTable> paradox;
+    std::optional<SqliteDatabase> database;
     std::unique_ptr<sqlite3_stmt, Finalize> rows;
     // Start time, date and title are the same in nearly every row: each is parsed once.
     QByteArray startTimeText, dateText, titleText;
