@@ -1,6 +1,7 @@
 // Cost of one sampling tick (a reading from the simulated source, the row append, the
 // protocol file, the chart's read of the new row) early in a run and late in it.
 #include "EngineFakes.h"
+#include "BenchProfileStore.h"
 #include "TempDirectory.h"
 #include "com/ODSourceSimulated.h"
 #include "lumo/Logger.h"
@@ -27,12 +28,8 @@ double median(std::vector<double> values) {
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
-    TempDirectory temp;
-    setenv("XDG_CONFIG_HOME", temp.path("config").c_str(), 1);
-    unsetenv("ALLUSERSPROFILE");
-    std::ostringstream log;
-    Talvessa::setLogStream(log.rdbuf());
-    IniFile::openProfile("Default", "Nephodar", "Talvessa");
+    BenchProfileStore store;
+    TempDirectory& temp = store.temp;
     TempDirectory::writeFile(temp.path("program/Templates/Template.txt"), "Lab:\n");
     const QString program = QString::fromStdString(temp.path("program"));
 

@@ -1,6 +1,7 @@
 // Time of one photometer reading through the serial code against the simulator on a
 // pseudo-terminal, set against the 20 ms pause the protocol itself demands.
 #include "Q7SimProcess.h"
+#include "BenchProfileStore.h"
 #include "TempDirectory.h"
 #include "com/ODSourceFactory.h"
 #include "com/SerialPortResolver.h"
@@ -16,12 +17,7 @@ int main() {
     constexpr int readings = 200;
     constexpr double mandatedMilliseconds = 20.0;
 
-    TempDirectory temp;
-    setenv("XDG_CONFIG_HOME", temp.path("config").c_str(), 1);
-    unsetenv("ALLUSERSPROFILE");
-    std::ostringstream log;
-    Talvessa::setLogStream(log.rdbuf());
-    IniFile::openProfile("Default", "Nephodar", "Talvessa");
+    BenchProfileStore store;
 
     Q7SimProcess sim({"--value", "1000"});
     Talvessa::setSerialPortLookup([&](const std::string&) { return sim.devicePath(); });
