@@ -14,9 +14,11 @@ struct Point {
 };
 
 struct Settings {
-    // Consecutive usable points in each least-squares window; fewer than 3 are taken as 3,
-    // the least that leaves a residual to judge the fit by.
-    int windowPoints = 9;
+    // Consecutive usable points in each least-squares window. 0 lets the curve choose: the
+    // window then spans about 0.7 of the time the culture needs, at its steepest rate, to rise
+    // from its lowest to its highest OD (at least 9 points). A fixed number below 3 is taken
+    // as 3, the least that leaves a residual to judge the fit by.
+    int windowPoints = 0;
     // Below this the photometer's noise swamps ln OD; such points are left out.
     double minimumOd = 0.02;
     // A window counts only when its slope is this many standard errors above zero, so that
@@ -26,7 +28,7 @@ struct Settings {
 
 struct Result {
     bool growing = false;       // false: "no growth", every number below is meaningless
-    double maxRatePerHour = 0;  // slope of ln OD over the steepest stretch
+    double maxRatePerHour = 0;  // slope of ln OD at the steepest stretch
     double doublingMinutes = 0; // ln 2 / rate
     double stretchStartMinutes = 0;
     double stretchEndMinutes = 0;
