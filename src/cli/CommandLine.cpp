@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <locale>
+#include <sstream>
 
 CommandLine::CommandLine(int argc, char** argv, int first,
                          const std::vector<std::string>& valueOptions,
@@ -38,5 +40,24 @@ long CommandLine::number(const std::string& name, long fallback, long low, long 
         throw std::invalid_argument(name + " takes a whole number from " + std::to_string(low) +
                                     " to " + std::to_string(high) + ", not '" + found->second +
                                     "'");
+    return value;
+}
+
+double CommandLine::decimal(const std::string& name, double fallback, double low,
+                            double high) const {
+    const auto found = values.find(name);
+    if (found == values.end())
+        return fallback;
+    std::istringstream in(found->second);
+    in.imbue(std::locale::classic());
+    double value = 0;
+    in >> value;
+    if (found->second.empty() || in.fail() || !in.eof() || !(value >= low && value <= high)) {
+        std::ostringstream range;
+        range.imbue(std::locale::classic());
+        range << low << " to " << high;
+        throw std::invalid_argument(name + " takes a number from " + range.str() + ", not '" +
+                                    found->second + "'");
+    }
     return value;
 }

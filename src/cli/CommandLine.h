@@ -15,6 +15,8 @@ public:
     bool has(const std::string& name) const { return values.count(name) > 0; }
     std::string text(const std::string& name, const std::string& fallback = "") const;
     long number(const std::string& name, long fallback, long low, long high) const;
+    // A decimal with a point, whatever the locale.
+    double decimal(const std::string& name, double fallback, double low, double high) const;
 
 private:
     std::map<std::string, std::string> values;

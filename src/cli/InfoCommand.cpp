@@ -15,6 +15,9 @@ Prints what a saved measurement holds: its rows, title, start date and time, dur
 first and last OD, and its growth (the steepest rise of ln OD: rate, doubling time, that stretch
 and the lag before it, or "no growth"), one "name: value" line each.
 
+  --window N          points in each fitted window of the growth analysis (default 0: sized
+                      from the curve; under 9 points a straight line, from 9 a cubic)
+  --minimum-od X      leave readings below this OD out of the growth analysis (default 0.02)
   --help              show this text
 )";
 
@@ -50,11 +53,16 @@ int runInfoCommand(int argc, char** argv) {
     }
     if (argc < 3)
         throw std::invalid_argument("the measurement file is missing");
-    const CommandLine options(argc, argv, 3, {}, {"--help"});
+    const CommandLine options(argc, argv, 3, {"--window", "--minimum-od"}, {"--help"});
     if (options.has("--help")) {
         std::cout << infoHelp;
         return 0;
     }
+    GrowthAnalysis::Settings growthSettings;
+    growthSettings.windowPoints =
+        static_cast<int>(options.number("--window", growthSettings.windowPoints, 0, 1000000));
+    growthSettings.minimumOd =
+        options.decimal("--minimum-od", growthSettings.minimumOd, 0, 1000);
     const QString file = QString::fromLocal8Bit(argv[2]);
     OpenedMeasurement opened;
     try {
@@ -74,7 +82,7 @@ int runInfoCommand(int argc, char** argv) {
               << "\n"
               << "last OD: " << DisplayFormats::numberText(opened.rows.back().od).toStdString()
               << "\n";
-    printGrowth(GrowthAnalysis::analyse(opened.rows));
+    printGrowth(GrowthAnalysis::analyse(opened.rows, growthSettings));
     std::cout << std::flush;
     return 0;
 }

@@ -112,8 +112,10 @@ std::optional<Steepest> steepestWindow(const std::vector<Point>& points, std::si
         const auto fit = fitWindow(points, first, window, degree);
         if (!fit || !(fit->slope > 0))
             return;
-        // An exact curve has no error; it is as significant as a fit can be.
-        if (fit->standardError > 0 && fit->slope < minimumTValue * fit->standardError)
+        // An exact curve has no error; it is as significant as a fit can be, once its slope
+        // is more than rounding (a doubling time of a million years is no growth).
+        if (fit->standardError > 0 ? fit->slope < minimumTValue * fit->standardError
+                                   : fit->slope < 1e-10)
             return;
         if (!steepest || fit->slope > steepest->fit.slope)
             steepest = Steepest{*fit, first};

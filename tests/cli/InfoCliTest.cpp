@@ -11,13 +11,16 @@ struct InfoCli : testing::Test {
     TempDirectory temp;
 
     // The lines info prints after "last OD: ".
-    std::vector<std::string> growthLines(const std::vector<double>& ods) {
+    std::vector<std::string> growthLines(const std::vector<double>& ods,
+                                         const std::vector<std::string>& options = {}) {
         std::vector<RecordRow> rows;
         for (std::size_t i = 0; i < ods.size(); ++i)
             rows.push_back(SavedMeasurement::row(static_cast<int>(i), 10.0 * i, ods[i], 0));
         const QString file =
             SavedMeasurement::write(temp.path(), "run", rows, QString(), QString());
-        Subprocess tool(NEPHODAR_PROGRAM_DIR "/nephodar-cli", {"info", file.toStdString()});
+        std::vector<std::string> arguments{"info", file.toStdString()};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        Subprocess tool(NEPHODAR_PROGRAM_DIR "/nephodar-cli", arguments);
         std::vector<std::string> lines;
         bool growth = false;
         for (std::string line = tool.nextLine(20000); !tool.outputEnded();
@@ -34,17 +37,18 @@ struct InfoCli : testing::Test {
 } // namespace
 
 TEST_F(InfoCli, GrowthOfAMeasurement) {
-    // Flat at OD 0.1 until 50 minutes, doubling every hour for 80 minutes (nine samples, one
-    // window), then every two hours.
+    // Flat at OD 0.1 until 50 minutes, doubling every hour for 70 minutes (eight samples),
+    // then every two hours; straight lines over eight points find the hour exactly.
     std::vector<double> ods(6, 0.1);
-    for (int i = 1; i <= 8; ++i)
+    for (int i = 1; i <= 7; ++i)
         ods.push_back(0.1 * std::pow(2.0, i / 6.0));
     for (int i = 1; i <= 12; ++i)
-        ods.push_back(ods[13] * std::pow(2.0, i / 12.0));
-    EXPECT_EQ(growthLines(ods), (std::vector<std::string>{
+        ods.push_back(ods[12] * std::pow(2.0, i / 12.0));
+    EXPECT_EQ(growthLines(ods, {"--window", "8", "--minimum-od", "0.05"}),
+              (std::vector<std::string>{
                                     "growth rate: 0.693 /h",
                                     "doubling time: 01:00:00",
-                                    "growth stretch: 00:50:00 to 02:10:00",
+                                    "growth stretch: 00:50:00 to 02:00:00",
                                     "lag time: 00:50:00",
                                 }));
 

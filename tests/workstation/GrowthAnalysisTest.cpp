@@ -133,6 +133,7 @@ TEST(GrowthAnalysis, CurvesThatNeverGrowReportNoGrowth) {
         {"flat with noise", noisyFlat(0.5, 217)},
         {"flat with noise near the minimum OD", noisyFlat(0.03, 217)},
         {"exactly flat", exponential(0.4, 0, 50, 10)},
+        {"exactly flat at an OD ln cannot hold exactly", exponential(0.25f, 0, 30, 10)},
         {"dying off", exponential(1.2, -0.3, 50, 10)},
         {"no rows", {}},
         {"only zero and negative OD", {{0, 0}, {10, -0.02}, {20, 0}, {30, -0.001}}},
