@@ -2,6 +2,7 @@
 
 #include "settings/IniFile.h"
 #include "workstation/DisplayFormats.h"
+#include "workstation/GrowthTexts.h"
 #include "workstation/RtfText.h"
 #include "workstation/TextFile.h"
 
@@ -16,6 +17,7 @@ ReportFields reportFields(const OpenedMeasurement& measurement, const QDateTime&
     fields.startDate = DisplayFormats::shortDateText(measurement.startDate);
     fields.startTime = DisplayFormats::longTimeText(measurement.startTime);
     fields.duration = DisplayFormats::longTimeText(measurement.duration);
+    fields.growth = GrowthTexts::joined(measurement.growth, QStringLiteral("   "));
     fields.fileLabel = measurement.fileLabel;
     fields.version = QString::fromStdString(IniFile::programVersionText);
     fields.printed = DisplayFormats::shortDateText(printed.date()) + QLatin1Char(' ') +

@@ -18,6 +18,7 @@ struct ReportFields {
     QString startDate; // QRLabel9
     QString startTime; // QRLabel5
     QString duration;  // QRLabel17: less than a day, so written as a time of day
+    QString growth;    // the growth analysis of the OD curve on one line
     QString fileLabel; // QRLabel15
     QString version;   // QRLabel18: the splash window's version text
     QString printed;   // QRSysData2

@@ -4,11 +4,13 @@
 #include "TimeSTicker.h"
 #include "ui_WorkForm.h"
 #include "workstation/EngineEnvironment.h"
+#include "workstation/GrowthTexts.h"
 #include "workstation/MeasurementEngine.h"
 #include "workstation/RtfText.h"
 #include "workstation/TextFile.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QMenu>
 #include <QVBoxLayout>
 #include <qcustomplot.h>
@@ -41,9 +43,13 @@ void fill(QCPGraph* graph, const std::vector<RecordRow>& rows, ChartParameter pa
 ViewerPage::ViewerPage(Ui::TWorkForm& ui, MeasurementEngine& engine, UserPrompts& prompts,
                        QObject* parent)
     : QObject(parent), ui(ui), engine(engine), prompts(prompts),
-      plot(new QCustomPlot(ui.ViewerArea)) {
+      plot(new QCustomPlot(ui.ViewerArea)), growthLabel(new QLabel(ui.ViewerArea)) {
     plot->setObjectName(QStringLiteral("DBChart3"));
     ui.ViewerArea->layout()->addWidget(plot);
+    growthLabel->setObjectName(QStringLiteral("LabelGrowth"));
+    growthLabel->setFrameShape(QFrame::StyledPanel);
+    growthLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    ui.ViewerArea->layout()->addWidget(growthLabel);
     plot->setPlottingHint(QCP::phFastPolylines, true);
     plot->xAxis->setTicker(QSharedPointer<QCPAxisTicker>(new TimeSTicker));
     plot->yAxis->setNumberFormat(QStringLiteral("f"));
@@ -153,7 +159,10 @@ void ViewerPage::resetControls() {
     for (QCPGraph* g : {viewerOd, viewerCalcOd, compareOd, compareCalcOd})
         g->setVisible(false);
     plot->clearItems();
+    stretch = nullptr;
     noteMarks = 0;
+    growthLabel->clear();
+    growthLabel->hide();
     plot->replot();
 }
 
@@ -180,6 +189,8 @@ bool ViewerPage::openFile(const QString& path) {
             title->setText(measurement->titleLine);
         fill(viewerOd, measurement->rows, ChartParameter::OD);
         fill(viewerCalcOd, measurement->rows, ChartParameter::CalcOD);
+        growthLabel->setText(GrowthTexts::joined(measurement->growth, QStringLiteral("    ")));
+        growthLabel->show();
         setAvailable(true);
         showViewerParameter(ChartParameter::OD);
     } else {
@@ -249,7 +260,9 @@ void ViewerPage::pageShown() {
 
 void ViewerPage::reloadViewerNoteMarks() {
     plot->clearItems();
+    stretch = nullptr;
     noteMarks = 0;
+    markGrowthStretch();
     if (measurement && showNotes->isChecked()) {
         for (const auto& row : measurement->rows) {
             if (row.noteS <= 0)
@@ -275,6 +288,24 @@ void ViewerPage::reloadViewerNoteMarks() {
         }
     }
     plot->replot();
+}
+
+// A light band over the stretch whose slope gave the growth rate, behind the curves.
+void ViewerPage::markGrowthStretch() {
+    if (!measurement || !measurement->growth.growing)
+        return;
+    stretch = new QCPItemRect(plot);
+    stretch->setObjectName(QStringLiteral("GrowthStretch"));
+    stretch->setLayer(QStringLiteral("background"));
+    stretch->setClipToAxisRect(true);
+    stretch->topLeft->setTypeX(QCPItemPosition::ptPlotCoords);
+    stretch->topLeft->setTypeY(QCPItemPosition::ptAxisRectRatio);
+    stretch->bottomRight->setTypeX(QCPItemPosition::ptPlotCoords);
+    stretch->bottomRight->setTypeY(QCPItemPosition::ptAxisRectRatio);
+    stretch->topLeft->setCoords(measurement->growth.stretchStartMinutes, 0);
+    stretch->bottomRight->setCoords(measurement->growth.stretchEndMinutes, 1);
+    stretch->setPen(Qt::NoPen);
+    stretch->setBrush(QColor(255, 200, 0, 60));
 }
 
 int ViewerPage::shownPointCount() const {

@@ -15,6 +15,8 @@ class UserPrompts;
 class QAction;
 class QCPGraph;
 class QCustomPlot;
+class QCPItemRect;
+class QLabel;
 class QMenu;
 
 // The viewer page: a saved measurement opened from its file set, its curve in the viewer
@@ -44,6 +46,10 @@ public:
     int shownPointCount() const;
     int comparePointCount() const;
     int noteMarkCount() const { return noteMarks; }
+    // The growth panel under the chart, and the band that marks the fitted stretch (null
+    // while none is shown).
+    QLabel* growthPanel() const { return growthLabel; }
+    QCPItemRect* stretchBand() const { return stretch; }
 
 signals:
     void reportRequested();
@@ -57,6 +63,7 @@ private:
     void resetControls();
     void setAvailable(bool on);
     void reloadViewerNoteMarks();
+    void markGrowthStretch();
     void loadPanes();
 
     Ui::TWorkForm& ui;
@@ -76,4 +83,6 @@ private:
     FlatTest flat;
     std::optional<std::pair<AxisRange, AxisRange>> beforeZoom;
     int noteMarks = 0;
+    QLabel* growthLabel;
+    QCPItemRect* stretch = nullptr;
 };

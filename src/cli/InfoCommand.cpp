@@ -3,9 +3,9 @@
 #include "CommandRegistry.h"
 #include "workstation/DisplayFormats.h"
 #include "workstation/GrowthAnalysis.h"
+#include "workstation/GrowthTexts.h"
 #include "workstation/OpenedMeasurement.h"
 
-#include <cmath>
 #include <iostream>
 
 namespace {
@@ -20,31 +20,6 @@ and the lag before it, or "no growth"), one "name: value" line each.
   --minimum-od X      leave readings below this OD out of the growth analysis (default 0.02)
   --help              show this text
 )";
-
-// Hours beyond a day are kept: a 30-hour culture lasted 30:00:00, not 06:00:00.
-QString durationText(double minutes) {
-    const long seconds = std::lround(minutes * 60);
-    return QStringLiteral("%1:%2:%3")
-        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
-        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
-}
-
-void printGrowth(const GrowthAnalysis::Result& growth) {
-    if (!growth.growing) {
-        std::cout << "growth rate: no growth\n";
-        return;
-    }
-    // QString::number keeps the point whatever the desktop's locale.
-    std::cout << "growth rate: " << QString::number(growth.maxRatePerHour, 'f', 3).toStdString()
-              << " /h\n"
-              << "doubling time: " << durationText(growth.doublingMinutes).toStdString() << "\n"
-              << "growth stretch: " << durationText(growth.stretchStartMinutes).toStdString()
-              << " to " << durationText(growth.stretchEndMinutes).toStdString() << "\n"
-              << "lag time: "
-              << (growth.lagMinutes ? durationText(*growth.lagMinutes).toStdString() : "unknown")
-              << "\n";
-}
 
 int runInfoCommand(int argc, char** argv) {
     if (argc >= 3 && std::string(argv[2]) == "--help") {
@@ -77,12 +52,15 @@ int runInfoCommand(int argc, char** argv) {
               << "start date: " << opened.startDate.toString(Qt::ISODate).toStdString() << "\n"
               << "start time: " << DisplayFormats::longTimeText(opened.startTime).toStdString()
               << "\n"
-              << "duration: " << durationText(opened.rows.back().minutes).toStdString() << "\n"
+              << "duration: " << DisplayFormats::elapsedText(opened.rows.back().minutes).toStdString() << "\n"
               << "first OD: " << DisplayFormats::numberText(opened.rows.front().od).toStdString()
               << "\n"
               << "last OD: " << DisplayFormats::numberText(opened.rows.back().od).toStdString()
               << "\n";
-    printGrowth(GrowthAnalysis::analyse(opened.rows, growthSettings));
+    std::cout << GrowthTexts::joined(GrowthAnalysis::analyse(opened.rows, growthSettings),
+                                   QStringLiteral("\n"))
+                     .toStdString()
+              << "\n";
     std::cout << std::flush;
     return 0;
 }

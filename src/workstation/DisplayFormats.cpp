@@ -3,6 +3,7 @@
 #include "settings/ProfileFile.h"
 
 #include <QLocale>
+#include <cmath>
 
 namespace DisplayFormats {
 
@@ -13,5 +14,13 @@ QString shortDateText(const QDate& date) {
 }
 
 QString numberText(double value) { return QString::fromStdString(IniFile::formatIniFloat(value)); }
+
+QString elapsedText(double minutes) {
+    const long long seconds = std::llround(minutes * 60);
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
 
 } // namespace DisplayFormats

@@ -2,6 +2,8 @@
 
 #include "DisplayFormats.h"
 #include "MeasurementFile.h"
+#include "MeasurementFiles.h"
+#include "lumo/Logger.h"
 
 #include <stdexcept>
 
@@ -17,6 +19,13 @@ OpenedMeasurement OpenedMeasurement::open(const QString& chosenPath) {
     opened.statementPath.replace(QStringLiteral(".log"), QStringLiteral(".txt"));
     opened.fileLabel = chosenPath + QStringLiteral("    ");
 
+    // A save that a crash cut short after writing every member is completed first, so the
+    // set is read whole. Where it cannot be, the files are read as they lie.
+    try {
+        MeasurementFiles::finishInterruptedSave(FileSet::fromChosenName(chosenPath));
+    } catch (const std::exception& e) {
+        Talvessa::getLogStream() << "open: " << e.what() << std::endl;
+    }
     // The table is the file as chosen; the derived name only names its companions.
     opened.rows = MeasurementFile::readRows(chosenPath);
     if (opened.rows.empty())
@@ -30,6 +39,7 @@ OpenedMeasurement OpenedMeasurement::open(const QString& chosenPath) {
                        DisplayFormats::shortDateText(opened.startDate) + QStringLiteral("    ") +
                        DisplayFormats::longTimeText(opened.startTime) + QStringLiteral("    ") +
                        opened.title;
+    opened.growth = GrowthAnalysis::analyse(opened.rows);
     return opened;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ChartWindow.h"
+#include "GrowthAnalysis.h"
 #include "RecordTable.h"
 
 #include <QDate>
@@ -22,6 +23,7 @@ struct OpenedMeasurement {
     QTime duration;        // AllTime of the last row
     QString titleLine;     // the viewer chart's title
     std::vector<RecordRow> rows;
+    GrowthAnalysis::Result growth; // of the OD curve, with the default settings
 
     // Reads a measurement file; a file that is no measurement table (or has no rows) throws.
     static OpenedMeasurement open(const QString& chosenPath);

@@ -213,6 +213,8 @@ TEST_F(ReportPdf, ThreeA4PagesCarryTheMeasurementsTexts) {
         "Start date " + DisplayFormats::shortDateText(QDate(2024, 3, 5)).toStdString(),
         "Start time 08:15:00",
         "Duration 00:45:00",
+        "Growth growth rate: ",
+        "doubling time: ",
         "[OD]",
         "[CalcOD]",
         "[Time] hhh:mm"};

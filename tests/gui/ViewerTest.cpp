@@ -9,6 +9,7 @@
 #include "workstation/TextFile.h"
 
 #include <QDir>
+#include <QLabel>
 
 #include <QAction>
 #include <QMenu>
@@ -134,6 +135,35 @@ TEST_F(ViewerTest, FlatCurvesGetAFixedBand) {
     EXPECT_NEAR(viewer().chart()->yAxis->range().upper, 0.51, 1e-6);
     ASSERT_TRUE(viewer().openFile(saveSet("steep.nph", {0.5, 0.505, 0.5101})));
     EXPECT_FALSE(viewer().flatTest().flat) << "0.0101 above the first";
+}
+
+TEST_F(ViewerTest, GrowthPanelAndStretchBand) {
+    // Samples every half minute, rising by 2 % each: 2.4 per hour, doubling in 17:20.
+    std::vector<double> ods;
+    for (int i = 0; i < 30; ++i)
+        ods.push_back(0.1 * std::exp(0.02 * i));
+    ASSERT_TRUE(viewer().openFile(saveSet("growing.nph", ods)));
+    EXPECT_FALSE(viewer().growthPanel()->isHidden());
+    EXPECT_TRUE(viewer().growthPanel()->text().startsWith(
+        "growth rate: 2.400 /h    doubling time: 00:17:20    growth stretch: "))
+        << viewer().growthPanel()->text().toStdString();
+    const auto& growth = viewer().opened()->growth;
+    QCPItemRect* band = viewer().stretchBand();
+    ASSERT_NE(band, nullptr);
+    EXPECT_EQ(band->topLeft->coords().x(), growth.stretchStartMinutes);
+    EXPECT_EQ(band->bottomRight->coords().x(), growth.stretchEndMinutes);
+    EXPECT_LT(growth.stretchStartMinutes, growth.stretchEndMinutes);
+    ui().RadioButton8->click();
+    EXPECT_NE(viewer().stretchBand(), nullptr) << "the stretch is a time span, marked on both";
+
+    ASSERT_TRUE(viewer().openFile(saveSet("flat.nph", std::vector<double>(30, 0.3))));
+    EXPECT_EQ(viewer().growthPanel()->text(), "growth rate: no growth");
+    EXPECT_EQ(viewer().stretchBand(), nullptr);
+
+    const std::string junk = temp.path("bad/junk.nph");
+    TempDirectory::writeFile(junk, "no table");
+    EXPECT_FALSE(viewer().openFile(QString::fromStdString(junk)));
+    EXPECT_TRUE(viewer().growthPanel()->isHidden());
 }
 
 TEST_F(ViewerTest, CompareLaysTheWorkingTableOver) {
