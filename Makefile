@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DNEPHODAR_WERROR=ON
 
-.PHONY: all deps configure build run test bench install screenshot format lint clean
+.PHONY: all deps configure build run test test-sanitize bench install screenshot format lint clean
 
 all: build
 
@@ -22,9 +22,27 @@ run: deps build
 test: deps build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer. Warnings
+# stay errors in the plain build only: GCC's sanitizer instrumentation raises false ones.
+SANITIZE_BUILD ?= build-sanitize
+test-sanitize: deps
+	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DNEPHODAR_SANITIZE=ON -DNEPHODAR_WERROR=OFF
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	bash scripts/run-sanitized-tests $(SANITIZE_BUILD) $(JOBS)
+
 bench: deps build
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
 	bash scripts/run-benchmarks $(BUILD)
+
+# The fuzzers of tests/fuzz: a clang build of their own, each run FUZZ_SECONDS on a copy of
+# its corpus; fails when one finds something.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+.PHONY: fuzz
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DNEPHODAR_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	bash scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 install: build
 	bash scripts/install $(BUILD)/program

@@ -9,9 +9,10 @@ DragZoom::DragZoom(QCustomPlot* plot) : QObject(plot), plot(plot) {
 }
 
 bool DragZoom::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != plot)
+    // The plot gets every kind of event; only mouse events may be read as such.
+    auto* mouse = dynamic_cast<QMouseEvent*>(event);
+    if (watched != plot || !mouse)
         return false;
-    auto* mouse = static_cast<QMouseEvent*>(event);
     switch (event->type()) {
     case QEvent::MouseButtonDblClick:
         emit doubleClicked(mouse->pos());

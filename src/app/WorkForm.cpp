@@ -100,6 +100,10 @@ TWorkForm::~TWorkForm() {
     } catch (const std::exception&) {
         // A profile that cannot be written at the very end: nothing left to tell.
     }
+    // The pages read the form, which goes before the widgets do; a widget's last events (the
+    // note field passes the chart page's filter) must not reach them then.
+    delete chartPage;
+    delete viewerPage;
 }
 
 void TWorkForm::setCollaborators(Collaborators collaborators) { others = std::move(collaborators); }

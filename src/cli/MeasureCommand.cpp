@@ -20,8 +20,9 @@ const char* const measureHelp =
 Runs a measurement: Start, the sampling cycle with its real timers until the given number of
 samples was taken (or the 1000th OD reading ends it), then End. Each sample is printed as it
 is stored: its number, its time (h:mm), OD and CalcOD, tab-separated; a sample the device
-reported an error for prints its number, its time and "n. c.". The rows go into the working
-table Record1.db of the program directory; Ctrl+C ends the measurement as End does.
+reported an error for prints its number, its time and "n. c.", and one whose row could not
+be written (a full disk) ends in "not stored". The rows go into the working table Record1.db
+of the program directory; Ctrl+C ends the measurement as End does.
 
   --device TYPE       connection type: Com1, Com2, ... (serial port), Sim1, Sim2, ...
                       (device simulator on a local socket) or Sim0 (built-in simulation)
@@ -49,8 +50,9 @@ QString sampleLine(const SampleReport& report) {
     QString line = QString::number(report.number) + QLatin1Char('\t') + report.timeS;
     if (report.deviceError)
         return line + QStringLiteral("\tn. c.");
-    return line + QLatin1Char('\t') + DisplayFormats::numberText(report.od) + QLatin1Char('\t') +
-           DisplayFormats::numberText(report.calcOd);
+    line += QLatin1Char('\t') + DisplayFormats::numberText(report.od) + QLatin1Char('\t') +
+            DisplayFormats::numberText(report.calcOd);
+    return report.stored ? line : line + QStringLiteral("\tnot stored");
 }
 
 void applyFormula(const std::string& text, ODFormula& formula) {

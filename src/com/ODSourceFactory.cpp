@@ -13,19 +13,28 @@ std::unique_ptr<ODSourceInterface> createODSource(const std::string& type, std::
     if (type.compare(0, 4, "Sim0") == 0)
         return std::make_unique<ODSourceSimulated>();
 
-    ConnectionInterface& connection = getConnection(type);
+    return identifyPhotometer(getConnection(type), channel);
+}
+
+std::unique_ptr<ODSourceInterface> identifyPhotometer(ConnectionInterface& connection,
+                                                      std::int32_t channel,
+                                                      __lumo::Sleeper& sleeper) {
     connection.sendByte(0);
     UCharContainer answer(7);
     try {
         connection >> answer;
     } catch (...) {
-        // Only the number of bytes that came back counts.
+        // Only the number of bytes that came back counts. A short read leaves what came; a
+        // read that failed before reading (the line check, a read error) leaves the full
+        // length, and no byte came back then.
+        if (answer.getSize() == 7)
+            answer.resize(0);
     }
     switch (answer.getSize()) {
     case 2:
-        return std::make_unique<Q7_Old>(connection, channel);
+        return std::make_unique<Q7_Old>(connection, channel, sleeper);
     case 7:
-        return std::make_unique<Q7_82>(connection, channel);
+        return std::make_unique<Q7_82>(connection, channel, sleeper);
     default: {
         std::ostringstream text;
         text << "Can't identify type of source!\n" << answer;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "ConnectionInterface.h"
 #include "ODSourceInterface.h"
+#include "lumo/Sleeper.h"
 
 #include <memory>
 #include <string>
@@ -11,5 +13,10 @@ namespace Talvessa {
 // type is opened, identified by the length of its answer to 0x00 (2 bytes: the old
 // photometer, 7: the 82) and the matching variant created.
 std::unique_ptr<ODSourceInterface> createODSource(const std::string& type, std::int32_t channel);
+
+// The photometer part of createODSource, on a connection already open.
+std::unique_ptr<ODSourceInterface>
+identifyPhotometer(ConnectionInterface& connection, std::int32_t channel,
+                   __lumo::Sleeper& sleeper = __lumo::systemSleeper());
 
 } // namespace Talvessa

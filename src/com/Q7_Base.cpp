@@ -28,7 +28,7 @@ double Q7_Base::value() {
     return calculateODValue();
 }
 
-bool Q7_Base::hasPendingStatus() {
+bool Q7_Base::inputWaiting() {
     try {
         return connection.bytesInBuffer(true) > 0;
     } catch (const std::exception&) {
@@ -36,19 +36,27 @@ bool Q7_Base::hasPendingStatus() {
     }
 }
 
+bool Q7_Base::hasPendingStatus() {
+    return lineInStep && inputWaiting();
+}
+
 void Q7_Base::setLedBrightness(std::int32_t brightness) {
     UCharContainer level;
     level.fromUnsigned(static_cast<std::uint32_t>(brightness)).resize(2).swapBytes(0, 1);
     ledCommand.resize(1).append(level);
+    lineInStep = false;
     connection << ledCommand;
     checkErrorState();
+    lineInStep = !inputWaiting();
 }
 
 void Q7_Base::readData() {
     UCharContainer answer(2);
+    lineInStep = false;
     connection << readCommand;
     checkErrorState();
     connection >> answer;
+    lineInStep = !inputWaiting();
     rawValue = answer.swapBytes(0, 1).toUnsigned();
     getLogStream() << "Q7_Base::readData\t" << rawValue << " " << answer << "\t";
 }
@@ -71,29 +79,40 @@ CalibrationResult Q7_Base::calibrate() {
     __lumo::ProgressInfoType progress;
     progress.current = 0;
     progress.total = 2 * seriesLength;
-    dark = 0.0;
-    reference = 0.0;
 
     UCharContainer previous(ledCommand, 1, 2);
     const auto savedBrightness =
         static_cast<std::int32_t>(previous.swapBytes(0, 1).toUnsigned());
 
-    setLedBrightness(0);
-    for (int i = 0; i < seriesLength; ++i) {
-        readData();
-        dark += rawValue;
-        ++progress.current;
-        progressCaller.fireEvent(progress);
+    // A calibration that fails keeps the one before it and gives the LED its brightness back,
+    // so that measuring can go on as before instead of with half a series or a dark LED.
+    const auto seriesMean = [&] {
+        double sum = 0.0;
+        for (int i = 0; i < seriesLength; ++i) {
+            readData();
+            sum += rawValue;
+            ++progress.current;
+            progressCaller.fireEvent(progress);
+        }
+        return sum * 0.125;
+    };
+    double newDark = 0.0;
+    double newReference = 0.0;
+    try {
+        setLedBrightness(0);
+        newDark = seriesMean();
+        newReference = seriesMean();
+        setLedBrightness(savedBrightness);
+    } catch (...) {
+        try {
+            setLedBrightness(savedBrightness);
+        } catch (const std::exception&) {
+            // The first failure is the one to report.
+        }
+        throw;
     }
-    dark *= 0.125;
-    for (int i = 0; i < seriesLength; ++i) {
-        readData();
-        reference += rawValue;
-        ++progress.current;
-        progressCaller.fireEvent(progress);
-    }
-    reference *= 0.125;
-    setLedBrightness(savedBrightness);
+    dark = newDark;
+    reference = newReference;
 
     getLogStream() << "Q7_Base::calibrate\t" << dark << " / " << reference << std::endl;
     CalibrationResult result;

@@ -30,6 +30,13 @@ protected:
     // The device answers a command only after this pause.
     static constexpr unsigned long statusDelayMilliseconds = 20;
 
+    // True when the last exchange ended as the protocol says: its answer complete and nothing
+    // after it. Bytes waiting while it is false are what an abandoned or overlong answer left
+    // behind, not a status the device sent unasked; the next command drops them.
+    bool lineInStep = true;
+    // Whether bytes wait on the line; false when the line cannot tell.
+    bool inputWaiting();
+
     ConnectionInterface& connection;
     std::int32_t channel;
     UCharContainer readCommand;

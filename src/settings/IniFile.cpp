@@ -42,6 +42,14 @@ bool directoryExists(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// A profile is a file and a directory directly in the store; its name must not lead out of it.
+void checkProfileName(const std::string& name) {
+    if (name == "." || name == ".." ||
+        name.find_first_of(std::string("/\0", 2)) != std::string::npos)
+        throw std::runtime_error("The profile name '" + name +
+                                 "' can't contain '/' or be '.' or '..'!");
+}
+
 std::string profileFilePath(const std::string& name) {
     return PathType::joined(storeDirectory, name + ".ini");
 }
@@ -177,6 +185,7 @@ void openProfile(const std::string& profileName, const std::string& applicationN
         throw std::runtime_error("Name of application is empty!");
     if (makerName.empty())
         throw std::runtime_error("Name of manufacturer is empty!");
+    checkProfileName(profileName);
 
     applicationOfStore = applicationName;
     storeDirectory = computeStoreDirectory(applicationName, makerName);
@@ -263,6 +272,8 @@ std::list<Profile> listProfiles() {
 }
 
 void copyProfile(const std::string& sourceName, const std::string& targetName) {
+    checkProfileName(sourceName);
+    checkProfileName(targetName);
     const std::string source = profileFilePath(sourceName);
     const std::string target = profileFilePath(targetName);
     if (fileExists(source) && !copyFile(source, target))
@@ -274,6 +285,8 @@ void copyProfile(const std::string& sourceName, const std::string& targetName) {
 }
 
 void renameProfile(const std::string& oldName, const std::string& newName) {
+    checkProfileName(oldName);
+    checkProfileName(newName);
     const std::string oldFile = profileFilePath(oldName);
     const std::string newFile = profileFilePath(newName);
     if (fileExists(oldFile) && !renameWithoutReplacing(oldFile, newFile))
@@ -287,6 +300,7 @@ void renameProfile(const std::string& oldName, const std::string& newName) {
 }
 
 void deleteProfile(const std::string& name) {
+    checkProfileName(name);
     const std::string file = profileFilePath(name);
     if (fileExists(file) && !renameWithoutReplacing(file, file + ".x"))
         throw std::runtime_error("Can't rename file '" + file + "'! " + getLastErrorText());
@@ -297,6 +311,7 @@ void deleteProfile(const std::string& name) {
 }
 
 void deleteProfileWithContent(const std::string& name) {
+    checkProfileName(name);
     const std::string file = profileFilePath(name);
     if (fileExists(file) && unlink(file.c_str()) != 0)
         throw std::runtime_error("Can't delete file '" + file + "'! " + getLastErrorText());

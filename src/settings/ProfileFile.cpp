@@ -4,8 +4,10 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <fcntl.h>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace IniFile {
@@ -21,6 +23,25 @@ std::string trimmed(const std::string& text) {
 
 bool hasLineBreak(const std::string& text) {
     return text.find_first_of("\r\n") != std::string::npos;
+}
+
+// Why the file could not give a name or value back exactly as written; empty when it can.
+// A line break would let the text start a section or key of its own; the reader trims blanks
+// and tabs around names and values and returns at most maximumStringLength bytes of a value;
+// a key beginning like a comment or a section would not be read as a key.
+std::string unwritable(const std::string& section, const std::string& key,
+                       const std::string& value, std::size_t maximumLength) {
+    if (hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value) ||
+        section.find(']') != std::string::npos || key.find('=') != std::string::npos ||
+        trimmed(key).empty())
+        return "names and values must be on one line.";
+    if (value.size() > maximumLength)
+        return "a value can't be longer than " + std::to_string(maximumLength) + " characters.";
+    if (trimmed(section) != section || trimmed(key) != key || trimmed(value) != value)
+        return "names and values can't begin or end with a blank or a tab.";
+    if (key.find_first_of(";#[") == 0)
+        return "a name can't begin with ';', '#' or '['.";
+    return "";
 }
 
 // Writes the whole text to a new file beside the target and renames it over the target;
@@ -97,7 +118,8 @@ bool parseIniFloat(const std::string& raw, double& value) {
         return false;
     double parsed = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
-    if (error != std::errc() || end != text.data() + text.size())
+    // "inf" and "nan" parse too, but no setting can use them: they read as unreadable.
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(parsed))
         return false;
     value = parsed;
     return true;
@@ -112,9 +134,15 @@ std::string formatIniFloat(double value) {
 
 ProfileFile::ProfileFile(const std::string& path) : path(path) {
     ini.SetSpaces(false);
-    if (access(path.c_str(), F_OK) != 0)
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0)
         return;
-    if (ini.LoadFile(path.c_str()) < 0)
+    // The reader sizes its buffer by the offset at the file's end, which a directory gives as
+    // huge: only a regular file is read.
+    const bool regular = S_ISREG(info.st_mode);
+    if (!regular)
+        errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    if (!regular || ini.LoadFile(path.c_str()) < 0)
         throw ProfileFileError("Can't read ini- file '" + path + "'! ",
                                Talvessa::getLastErrorText());
 }
@@ -125,8 +153,13 @@ std::string ProfileFile::readString(const std::string& section, const std::strin
     if (value == nullptr)
         return defaultValue;
     std::string text(value);
-    if (text.size() > maximumStringLength)
-        text.resize(maximumStringLength);
+    if (text.size() > maximumStringLength) {
+        // Never half a character: the cut backs off over UTF-8 continuation bytes.
+        std::size_t cut = maximumStringLength;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+            --cut;
+        text.resize(cut);
+    }
     return text;
 }
 
@@ -149,12 +182,10 @@ double ProfileFile::readFloat(const std::string& section, const std::string& key
 
 void ProfileFile::writeString(const std::string& section, const std::string& key,
                               const std::string& value) {
-    // A line break would let the text start a section or key of its own.
-    if (hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value) ||
-        section.find(']') != std::string::npos || key.find('=') != std::string::npos ||
-        trimmed(key).empty())
+    const std::string reason = unwritable(section, key, value, maximumStringLength);
+    if (!reason.empty())
         throw std::runtime_error("Can't write '" + key + "' in section '" + section + "' of '" +
-                                 path + "': names and values must be on one line.");
+                                 path + "': " + reason);
     const char* previous = ini.GetValue(section.c_str(), key.c_str(), nullptr);
     const bool hadSection = ini.GetSection(section.c_str()) != nullptr;
     const std::string oldValue = previous ? previous : "";
@@ -204,6 +235,11 @@ void ProfileFile::save() const {
     std::string content;
     if (ini.Save(content) < 0)
         throw ProfileFileError("Can't write ini- file '" + path + "'! ", "out of memory");
+    // Reading takes a byte order mark at the start of the file as no part of the text, so a
+    // first name that begins with those bytes keeps them only behind a mark of its own.
+    static const std::string byteOrderMark = "\xEF\xBB\xBF";
+    if (content.compare(0, byteOrderMark.size(), byteOrderMark) == 0)
+        content.insert(0, byteOrderMark);
     replaceFile(path, content);
 }
 

@@ -13,6 +13,26 @@
 
 namespace {
 
+bool isHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// The workbook holds characters XML cannot as _xHHHH_, and a spreadsheet decodes every such
+// sequence it finds; one that is part of a text keeps its letters when its "_" is escaped too.
+const std::string& workbookText(const std::string& text, std::string& escaped) {
+    if (text.find("_x") == std::string::npos)
+        return text;
+    escaped.clear();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' &&
+            isHexDigit(text[i + 2]) && isHexDigit(text[i + 3]) && isHexDigit(text[i + 4]) &&
+            isHexDigit(text[i + 5]) && text[i + 6] == '_')
+            escaped += "_x005F";
+        escaped += text[i];
+    }
+    return escaped;
+}
+
 // The workbook is assembled in a temporary file and then saved whole under the target's name,
 // so that a failed export leaves no half-written workbook and an earlier one intact.
 class Workbook {
@@ -48,8 +68,8 @@ public:
     void write(lxw_row_t sheetRow, const RecordRow& row) {
         const auto& values = texts.of(row);
         for (lxw_col_t column = 0; column < ExportTexts::columnCount; ++column)
-            check(worksheet_write_string(sheet, sheetRow - 1, column, values[column].c_str(),
-                                         nullptr));
+            check(worksheet_write_string(sheet, sheetRow - 1, column,
+                                         workbookText(values[column], escaped).c_str(), nullptr));
     }
 
     void commit() {
@@ -86,6 +106,7 @@ private:
     lxw_workbook* book = nullptr;
     lxw_worksheet* sheet = nullptr;
     ExportTexts texts{','};
+    std::string escaped;
 };
 
 // Fills the sheet from the rows nextRow hands out (nullptr after the last).

@@ -23,10 +23,17 @@ QString defaultSaveAsName(const QString& title, const QDateTime& start);
 // "8.12. 9 5": every auto-save of one measurement writes the same files.
 QString autoSaveBaseName(const QDateTime& start);
 
-// Writes the table, the protocol file and the statement of a set. Each member goes to a
-// temporary name first and is renamed, so an interrupted save leaves the earlier member whole.
-// Returns what could not be written, one line per member; empty when all went well.
+// Writes the table, the protocol file and the statement of a set, replacing an earlier set
+// whole or not at all. Every member is first written in full under a temporary name; then a
+// mark is set and the members are renamed into place. A crash before the mark leaves the
+// earlier set; one after it leaves a save that finishInterruptedSave completes. Returns why
+// the set was not written (or, rarely, not all put in place: the mark then stays for
+// finishInterruptedSave), empty when it was.
 QStringList writeSet(const FileSet& set, RecordTable& table, const QString& protocolFile,
                      const Statement& statement);
+
+// Completes a save of the set that was cut short after its mark; otherwise does nothing.
+// Whoever opens a set calls it first. Throws when a member cannot be put in place.
+void finishInterruptedSave(const FileSet& set);
 
 } // namespace MeasurementFiles

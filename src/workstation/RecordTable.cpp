@@ -1,5 +1,7 @@
 #include "RecordTable.h"
 
+#include "TextFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -49,7 +51,9 @@ std::unique_ptr<RecordTable> RecordTable::openWorking(const QString& programDire
     const bool missing = !QFileInfo::exists(path);
     std::unique_ptr<RecordTable> table(
         new RecordTable(path, missing ? SqliteDatabase::Mode::Create : SqliteDatabase::Mode::ReadWrite));
-    if (missing)
+    // A start that died between creating the file and creating the table left an empty
+    // database; it is made the working table, or no later start could open it.
+    if (missing || table->holdsNoTables())
         table->createTable();
     else
         table->checkColumns();
@@ -73,10 +77,32 @@ void RecordTable::createTable() {
     database.execute(createStatement);
 }
 
+// A file that is no SQLite database is left to checkColumns, which says so.
+bool RecordTable::holdsNoTables() {
+    try {
+        auto count = database.prepare("SELECT count(*) FROM sqlite_master");
+        return count.step() && count.integer(0) == 0;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 // Reads only, so that a file which is no measurement table is left exactly as it was.
 void RecordTable::checkColumns() {
     std::vector<QString> present;
+    QString kind;
     try {
+        // Only stored rows are read: a view or a virtual table of that name computes its rows,
+        // and a view can compute them without end.
+        auto schema = database.prepare("SELECT type, sql FROM sqlite_master "
+                                       "WHERE name = 'Record1' COLLATE NOCASE");
+        if (schema.step()) {
+            kind = schema.text(0);
+            if (kind == QLatin1String("table") &&
+                schema.text(1).simplified().startsWith(QLatin1String("CREATE VIRTUAL"),
+                                                       Qt::CaseInsensitive))
+                kind = QStringLiteral("virtual table");
+        }
         auto info = database.prepare("PRAGMA table_info(Record1)");
         while (info.step())
             present.push_back(info.text(1));
@@ -85,6 +111,12 @@ void RecordTable::checkColumns() {
                                      .arg(database.path(), QString::fromUtf8(e.what()))
                                      .toStdString());
     }
+    if (!kind.isEmpty() && kind != QLatin1String("table"))
+        throw std::runtime_error(
+            QStringLiteral(
+                "The file '%1' is not a measurement table: its Record1 is not a table (%2).")
+                .arg(database.path(), kind)
+                .toStdString());
     for (const char* column : columnNames) {
         const bool found = std::any_of(present.begin(), present.end(), [&](const QString& name) {
             return name.compare(QLatin1String(column), Qt::CaseInsensitive) == 0;
@@ -216,10 +248,31 @@ int RecordTable::rowCount() {
     return static_cast<int>(count.integer(0));
 }
 
+void RecordTable::writeCopy(const QString& path, const QString& shownName) {
+    // The copy refuses an existing file; a journal is what a failed copy left of itself.
+    const auto removeCopy = [&path] {
+        QFile::remove(path);
+        QFile::remove(path + QStringLiteral("-journal"));
+    };
+    removeCopy();
+    QString reason;
+    try {
+        database.prepare("VACUUM INTO ?").bind(1, path).run();
+        if (!TextFile::syncToDisk(path))
+            reason = QString::fromLocal8Bit(strerror(errno));
+    } catch (const SqliteError& e) {
+        reason = e.reason;
+    }
+    if (reason.isEmpty())
+        return;
+    removeCopy();
+    throw std::runtime_error(
+        QStringLiteral("Can't write '%1': %2").arg(shownName, reason).toStdString());
+}
+
 void RecordTable::snapshotTo(const QString& path) {
     const QString temporary = path + QStringLiteral(".part");
-    QFile::remove(temporary);
-    database.prepare("VACUUM INTO ?").bind(1, temporary).run();
+    writeCopy(temporary, path);
     if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) !=
         0) {
         const QString reason = QString::fromLocal8Bit(strerror(errno));

@@ -70,11 +70,15 @@ public:
     // A consistent copy of the whole table in a new single file, written under a temporary
     // name and renamed, so that the target is never half written.
     void snapshotTo(const QString& path);
+    // The same copy into the new file path, flushed to disk but not renamed: for a caller that
+    // puts it in place itself. Failures name shownName; nothing is left at path.
+    void writeCopy(const QString& path, const QString& shownName);
 
 private:
     RecordTable(const QString& path, SqliteDatabase::Mode mode);
     void checkColumns();
     void createTable();
+    bool holdsNoTables();
 
     SqliteDatabase database;
     std::optional<SqliteStatement> insert;

@@ -1,5 +1,7 @@
 #include "SqliteDatabase.h"
 
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
 
 SqliteDatabase::SqliteDatabase(const QString& path, Mode mode) : file(path) {
@@ -18,14 +20,28 @@ SqliteDatabase::SqliteDatabase(const QString& path, Mode mode) : file(path) {
     }
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, 2000);
+    // Files opened to be read come from anywhere. Without the check a damaged page can give
+    // rows of bytes left over from other pages, so that the same file reads differently from
+    // one opening to the next; with it the damage is an error each time.
+    if (mode == Mode::ReadOnly)
+        sqlite3_exec(db, "PRAGMA cell_size_check=ON", nullptr, nullptr, nullptr);
 }
 
 SqliteDatabase::~SqliteDatabase() { sqlite3_close_v2(db); }
 
+QString SqliteDatabase::errorText() const {
+    // SQLite keeps no reliable copy of the system's error; the failing write left it in errno.
+    const int system = errno;
+    QString text = QString::fromUtf8(sqlite3_errmsg(db));
+    if ((sqlite3_extended_errcode(db) & 0xff) == SQLITE_IOERR && system != 0)
+        text += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(strerror(system)));
+    return text;
+}
+
 void SqliteDatabase::fail(const QString& what) const {
-    throw std::runtime_error(QStringLiteral("%1 in the table file '%2': %3")
-                                 .arg(what, file, QString::fromUtf8(sqlite3_errmsg(db)))
-                                 .toStdString());
+    const QString reason = errorText();
+    throw SqliteError(QStringLiteral("%1 in the table file '%2': %3").arg(what, file, reason),
+                      reason);
 }
 
 void SqliteDatabase::execute(const char* sql) {
@@ -75,11 +91,11 @@ bool SqliteStatement::step() {
         return true;
     if (result == SQLITE_DONE)
         return false;
-    const QString reason = QString::fromUtf8(sqlite3_errmsg(database->handle()));
+    const QString reason = database->errorText();
     sqlite3_reset(statement);
-    throw std::runtime_error(QStringLiteral("Database error in the table file '%1': %2")
-                                 .arg(database->path(), reason)
-                                 .toStdString());
+    throw SqliteError(
+        QStringLiteral("Database error in the table file '%1': %2").arg(database->path(), reason),
+        reason);
 }
 
 void SqliteStatement::run() {

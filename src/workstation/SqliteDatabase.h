@@ -3,11 +3,20 @@
 #include <QString>
 #include <memory>
 #include <sqlite3.h>
+#include <stdexcept>
 #include <string>
 
 // Thin ownership wrappers over the SQLite C API; every failure is a runtime error that names
 // the database file and carries SQLite's own text.
 class SqliteStatement;
+
+// A failed SQLite call: the whole message, and SQLite's reason on its own.
+class SqliteError : public std::runtime_error {
+public:
+    SqliteError(const QString& message, QString reason)
+        : std::runtime_error(message.toStdString()), reason(std::move(reason)) {}
+    QString reason;
+};
 
 class SqliteDatabase {
 public:
@@ -20,6 +29,9 @@ public:
     void execute(const char* sql);
     SqliteStatement prepare(const char* sql);
     [[noreturn]] void fail(const QString& what) const;
+    // SQLite's text for the last error, with the system's reason where a file operation failed
+    // ("disk I/O error (File too large)"). Only right straight after the failing call.
+    QString errorText() const;
 
     sqlite3* handle() const { return db; }
     const QString& path() const { return file; }

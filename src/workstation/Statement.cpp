@@ -23,6 +23,8 @@ void Statement::loadTemplate(const QString& path) {
     lines = text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
 }
 
-void Statement::save(const QString& path) const {
-    TextFile::replace(path, (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
+QByteArray Statement::fileContent() const {
+    return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
 }
+
+void Statement::save(const QString& path) const { TextFile::replace(path, fileContent()); }

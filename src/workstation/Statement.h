@@ -13,6 +13,7 @@ public:
     void loadTemplate(const QString& path);
     void appendLine(const QString& line) { lines.append(line); }
     // One line per memo line, each ending with CR LF.
+    QByteArray fileContent() const;
     void save(const QString& path) const;
 
     QStringList lines;

@@ -14,6 +14,23 @@ namespace {
         QStringLiteral("Can't write the file '%1': %2").arg(target, reason).toStdString());
 }
 
+// A value never ends its cell or its line early: tabs and line ends in it become blanks, and in
+// the quoted variant a quote in it is doubled, as readers of quoted cells expect.
+void appendValue(std::string& out, const std::string& value, char mark) {
+    if (value.find_first_of(mark == '"' ? "\t\r\n\"" : "\t\r\n") == std::string::npos) {
+        out += value;
+        return;
+    }
+    for (const char c : value) {
+        if (c == '\t' || c == '\r' || c == '\n')
+            out += ' ';
+        else if (c == '"' && mark == '"')
+            out += "\"\"";
+        else
+            out += c;
+    }
+}
+
 // Lines are gathered in a buffer and written in large pieces.
 class AsciiFile {
 public:
@@ -33,7 +50,7 @@ public:
         const char mark = variant == AsciiVariant::Viewer ? ' ' : '"';
         for (const std::string& value : texts.of(row)) {
             buffer += mark;
-            buffer += value;
+            appendValue(buffer, value, mark);
             buffer += mark;
             buffer += '\t';
         }

@@ -18,8 +18,9 @@ enum class AsciiVariant {
 };
 
 // Header line "AllTime"<tab>"Number"<tab>... then one line per row, every line ending in a tab
-// and CR LF; UTF-8 without byte order mark. Values are written as stored: a title holding a
-// tab or a line break yields a line with more cells. Replaces the target whole.
+// and CR LF; UTF-8 without byte order mark. Values are written as stored, except that a tab or
+// line end in a text becomes a blank, and in the file-menu variant a double quote is doubled:
+// every row stays one line of twelve cells. Replaces the target whole.
 void exportTableAscii(const std::vector<RecordRow>& rows, const QString& target,
                       AsciiVariant variant);
 // Reads the measurement file row by row; throws when it is no measurement table.

@@ -9,6 +9,11 @@ namespace TextFile {
 // Replaces the file whole: written to a temporary file, flushed to disk, then renamed over it,
 // so that a crash or a full disk leaves the old content or the new, never a part of either.
 void replace(const QString& path, const QByteArray& content);
+// Writes a new file in full and flushes it to disk, for a caller that renames it into place
+// itself. On failure nothing is left at path and the message names shownName.
+void writeDurably(const QString& path, const QByteArray& content, const QString& shownName);
+// Flushes a file or a directory (its entries) to disk; false, with errno set, when it failed.
+bool syncToDisk(const QString& path);
 QByteArray read(const QString& path);
 
 } // namespace TextFile

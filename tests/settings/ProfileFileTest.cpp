@@ -20,7 +20,7 @@ TEST_F(ProfileFileTest, ReadingRules) {
                                    "dec=12\nneg=-5\nhex=0x1F\nHEX2=0XfF\ndollar=$10\n"
                                    "allones=0xFFFFFFFF\nblank=\nword=abc\nspaced= 7 \n"
                                    "huge=99999999999\nhalf=1.5\ncomma=1,5\nexp=1e3\n"
-                                   "one=1\nzero=0\ntwo=2\n"
+                                   "one=1\nzero=0\ntwo=2\ninf=inf\nnan=-NaN\n"
                                    "[Other Section]\nName=Value with = sign\n");
     const ProfileFile file(path);
     const struct {
@@ -35,8 +35,8 @@ TEST_F(ProfileFileTest, ReadingRules) {
     const struct {
         const char* key;
         double value;
-    } floats[] = {{"half", 1.5}, {"comma", -7}, {"exp", 1000}, {"blank", -7}, {"word", -7},
-                  {"dec", 12},   {"missing", -7}};
+    } floats[] = {{"half", 1.5}, {"comma", -7},   {"exp", 1000}, {"blank", -7}, {"word", -7},
+                  {"dec", 12},   {"missing", -7}, {"inf", -7},   {"nan", -7}};
     for (const auto& c : floats)
         EXPECT_DOUBLE_EQ(file.readFloat("Values", c.key, -7), c.value) << c.key;
 
@@ -66,9 +66,17 @@ TEST_F(ProfileFileTest, WritesReachTheFileAtOnce) {
     EXPECT_EQ(ProfileFile(path).readString("S", "text", ""), "a;b'c\"d\\e");
 }
 
+TEST_F(ProfileFileTest, AWriteKeepsAFirstKeyThatBeginsLikeAByteOrderMark) {
+    const std::string key = "\xEF\xBB\xBFkey"; // not at the start of the file, so part of the name
+    TempDirectory::writeFile(path, "\n" + key + "=kept\n");
+    ProfileFile(path).writeString("S", "new", "1");
+    const ProfileFile reread(path);
+    EXPECT_EQ(reread.readString("", key, "lost"), "kept");
+    EXPECT_EQ(reread.readString("", "key", "absent"), "absent");
+}
+
 TEST_F(ProfileFileTest, LongStringsAreCutOnReading) {
-    ProfileFile file(path);
-    file.writeString("S", "long", std::string(3000, 'x'));
+    TempDirectory::writeFile(path, "[S]\nlong=" + std::string(3000, 'x') + "\n");
     EXPECT_EQ(ProfileFile(path).readString("S", "long", "").size(), 2047u);
 }
 
@@ -109,6 +117,17 @@ TEST_F(ProfileFileTest, AFailedWriteNamesTheFileAndKeepsEverything) {
     EXPECT_EQ(file.readString("S", "key", ""), "old") << "memory stays in step with the disk";
     EXPECT_THROW(file.writeString("New", "key", "v"), std::runtime_error);
     EXPECT_EQ(file.readString("New", "key", "absent"), "absent");
+}
+
+TEST_F(ProfileFileTest, ADirectoryInThePlaceOfTheFileIsRefusedWithItsReason) {
+    std::filesystem::create_directories(path);
+    try {
+        ProfileFile file(path);
+        FAIL() << "a directory was read as a profile";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Can't read ini- file '" + path + "'! System reported: \nIs a directory");
+    }
 }
 
 TEST_F(ProfileFileTest, DamagedFilesGiveDefaults) {

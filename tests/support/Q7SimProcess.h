@@ -16,6 +16,10 @@ public:
     // Waits (bounded) for the next announced line, e.g. the new terminal after a hang-up.
     std::string nextLine(int timeoutMilliseconds = 5000) { return process.nextLine(timeoutMilliseconds); }
     void stop();
+    // A signal of the test's choosing: SIGKILL for a device that vanishes, SIGSTOP/SIGCONT for
+    // one that freezes and comes back.
+    void signal(int number) { process.signal(number); }
+    int wait(int timeoutMilliseconds = 10000) { return process.wait(timeoutMilliseconds); }
     // What the simulator wrote to its standard error (the trace, with --verbose).
     std::string trace() const { return process.errorOutput(); }
 

@@ -142,6 +142,27 @@ TEST_F(Q7Protocol, CalibrationWithoutEarlierBrightnessSendsZeroAtBothEnds) {
     }
 }
 
+TEST_F(Q7Protocol, FailedCalibrationKeepsTheEarlierOneAndRestoresTheBrightness) {
+    connection.queue(okStatus);
+    source.setLedBrightness(300);
+    source.setCalibration(1, 4095);
+    connection.sent.clear();
+
+    connection.queue(okStatus); // brightness 0
+    for (int i = 0; i < 8; ++i)
+        queueReading(0x00, 0x10);
+    for (int i = 0; i < 3; ++i)
+        queueReading(0x0F, 0xFF);
+    connection.queue({1, 0, 0, 0, 0, 0}); // the fourth reference reading reports an error
+    connection.queue(okStatus);           // brightness restored
+    EXPECT_THROW(source.calibrate(), std::runtime_error);
+
+    EXPECT_DOUBLE_EQ(source.getDark(), 1);
+    EXPECT_DOUBLE_EQ(source.getReference(), 4095);
+    EXPECT_EQ(connection.sent.back(), Bytes({0x30, 0x01, 0x2C}));
+    EXPECT_TRUE(connection.answers.empty());
+}
+
 TEST(ConnectionInterface, SendByteAndReconnectOnce) {
     FakeSleeper sleeper;
     ScriptedConnection connection(sleeper);

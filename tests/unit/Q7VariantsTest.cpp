@@ -1,7 +1,9 @@
+#include "ErrorOf.h"
 #include "FakeSleeper.h"
 #include "LogCapture.h"
 #include "ProfileStoreFixture.h"
 #include "ScriptedConnection.h"
+#include "com/ODSourceFactory.h"
 #include "com/Q7Variants.h"
 
 using Bytes = std::vector<unsigned char>;
@@ -126,4 +128,15 @@ TEST_F(Q7Variants, BrightnessThatIsNoNumberStopsTheCreation) {
 TEST_F(Q7Variants, ErrorStatusDuringConstructionFails) {
     connection.queue({0x03, 0, 0, 0, 0, 0});
     EXPECT_THROW(Q7_82(connection, 6, sleeper), std::runtime_error);
+}
+
+TEST_F(Q7Variants, IdentificationCountsOnlyTheBytesThatCame) {
+    // The read fails before any byte comes: no answer, not one of the full seven bytes.
+    EXPECT_EQ(errorOf([&] { Talvessa::identifyPhotometer(connection, 6, sleeper); }),
+              "Can't identify type of source!\n0[]");
+
+    connection.queue({1, 2, 3, 4, 5, 6, 7});
+    connection.queue({0, 0, 0, 0, 0, 0}); // the status of the brightness command
+    const auto source = Talvessa::identifyPhotometer(connection, 6, sleeper);
+    EXPECT_NE(dynamic_cast<Q7_82*>(source.get()), nullptr);
 }

@@ -62,8 +62,8 @@ TEST(ThreadManager, StopWaitsOnceOrTwiceAndWithdrawsAFailedRequest) {
     };
     for (const Case& c : cases) {
         FakeSleeper sleeper;
+        TestThread object(7, "reader"); // outlives the manager, whose end still reaches it
         ThreadManager manager(sleeper);
-        TestThread object(7, "reader");
         ASSERT_TRUE(manager.registerThread(&object));
         sleeper.onSleep = [&](unsigned long) {
             ASSERT_TRUE(object.stopRequested) << c.name;
@@ -80,8 +80,8 @@ TEST(ThreadManager, StopWaitsOnceOrTwiceAndWithdrawsAFailedRequest) {
 
 TEST(ThreadManager, UnknownIdsFail) {
     FakeSleeper sleeper;
-    ThreadManager manager(sleeper);
     TestThread object(1, "known");
+    ThreadManager manager(sleeper);
     manager.registerThread(&object);
     unsigned int unknown = 2;
 
@@ -101,10 +101,10 @@ TEST(ThreadManager, UnknownIdsFail) {
 
 TEST(ThreadedInterface, TerminateEndsOnceReportsAndKeepsStateOnFailure) {
     FakeSleeper sleeper;
-    ThreadManager manager(sleeper);
     RecordingListener events;
-    manager.addListener(&events);
     TestThread object(5, "reader");
+    ThreadManager manager(sleeper);
+    manager.addListener(&events);
     manager.registerThread(&object);
 
     object.endResult = EPERM;
@@ -162,8 +162,8 @@ TEST(ThreadedInterface, TerminateCancelsARealThread) {
 
 TEST(ThreadManager, RemoveStopsOrTerminatesThenForgets) {
     FakeSleeper sleeper;
-    ThreadManager manager(sleeper);
     TestThread stops(1, "stops"), ignores(2, "ignores"), stuck(3, "stuck");
+    ThreadManager manager(sleeper);
     for (TestThread* object : {&stops, &ignores, &stuck})
         manager.registerThread(object);
     sleeper.onSleep = [&](unsigned long) {
@@ -187,14 +187,14 @@ TEST(ThreadManager, RemoveStopsOrTerminatesThenForgets) {
 
 TEST(ThreadManager, AutoDestroyDropsTerminatedObjectsFirst) {
     FakeSleeper sleeper;
-    ThreadManager manager(sleeper);
     RecordingListener events;
-    manager.addListener(&events);
     std::vector<bool> registeredAtEvent;
+    TestThread dropped(1, "dropped"), kept(2, "kept");
+    ThreadManager manager(sleeper);
+    manager.addListener(&events);
     events.onEvent = [&](unsigned int id) {
         registeredAtEvent.push_back(errorOf([&] { manager.getThread(id); }) == "no error");
     };
-    TestThread dropped(1, "dropped"), kept(2, "kept");
     dropped.autoDestroy = true;
     manager.registerThread(&dropped);
     manager.registerThread(&kept);

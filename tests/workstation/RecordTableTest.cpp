@@ -1,3 +1,4 @@
+#include "ErrorOf.h"
 #include "TempDirectory.h"
 #include "workstation/RecordTable.h"
 
@@ -155,6 +156,19 @@ TEST_F(RecordTableTest, FilesThatAreNoMeasurementTablesAreRefusedUntouched) {
     }
     EXPECT_EQ(TempDirectory::readFile(file.toStdString()), before);
     EXPECT_THROW(RecordTable::openFile(program + "/none.nph", true), std::runtime_error);
+}
+
+TEST_F(RecordTableTest, ViewInTheTablesPlaceIsRefusedUnread) {
+    // Every column there, and rows without end: reading them would never finish.
+    const QString viewFile = program + "/view.nph";
+    SqliteDatabase(viewFile, SqliteDatabase::Mode::Create)
+        .execute("CREATE VIEW record1 (AllTime, Number, Minutes, OD, StartTime, StartDate, Title, "
+                 "Note, TimeS, NoteS, CalcOD, SmoothOD) AS WITH RECURSIVE n(x) AS (SELECT 1 "
+                 "UNION ALL SELECT x + 1 FROM n) SELECT '', x, x, 0, '', '', '', '', '', 0, 0, "
+                 "NULL FROM n");
+    EXPECT_EQ(errorOf([&] { RecordTable::openFile(viewFile, true)->allRows(); }),
+              "The file '" + viewFile.toStdString() +
+                  "' is not a measurement table: its Record1 is not a table (view).");
 }
 
 TEST_F(RecordTableTest, SnapshotIsAStandaloneTable) {

@@ -74,13 +74,13 @@ TEST_F(TableExportTest, TextExportWritesBothVariantsByteForByte) {
         {AsciiVariant::Viewer,
          " 00:00:00 \t 0 \t 0 \t 0.3 \t 09:05:03 \t <date> \t Culture A \t  \t 0:00 \t -5 \t "
          "0.2468 \t  \t\r\n"
-         " 01:30:30 \t 1 \t 90.5 \t 1.2345 \t 09:05:03 \t <date> \t Culture\tB \t "
+         " 01:30:30 \t 1 \t 90.5 \t 1.2345 \t 09:05:03 \t <date> \t Culture B \t "
          "[1] \"added\" 5 µl \t 1:30 \t 1 \t 12.5 \t 1e-05 \t\r\n"},
         {AsciiVariant::FileMenu,
          "\"00:00:00\"\t\"0\"\t\"0\"\t\"0.3\"\t\"09:05:03\"\t\"<date>\"\t\"Culture A\"\t\"\"\t"
          "\"0:00\"\t\"-5\"\t\"0.2468\"\t\"\"\t\r\n"
          "\"01:30:30\"\t\"1\"\t\"90.5\"\t\"1.2345\"\t\"09:05:03\"\t\"<date>\"\t"
-         "\"Culture\tB\"\t\"[1] \"added\" 5 µl\"\t\"1:30\"\t\"1\"\t\"12.5\"\t\"1e-05\"\t\r\n"},
+         "\"Culture B\"\t\"[1] \"\"added\"\" 5 µl\"\t\"1:30\"\t\"1\"\t\"12.5\"\t\"1e-05\"\t\r\n"},
     };
     const QString source = measurement(samples());
     for (const auto& c : cases) {

@@ -11,6 +11,20 @@ constexpr unsigned char ledCode = 0x30;
 constexpr unsigned char readCode = 0x32;
 constexpr int calibrationSeries = 8;
 
+constexpr std::size_t noiseLength = 64;
+
+// Bytes with the top bit set, as a disturbed line delivers them; different for every reading
+// so that no two bursts look alike. Not one of them is a status meaning "no error".
+std::vector<unsigned char> noise(int reading) {
+    std::vector<unsigned char> bytes(noiseLength);
+    unsigned int state = 2654435761u * static_cast<unsigned int>(reading);
+    for (auto& byte : bytes) {
+        state = state * 1103515245u + 12345u;
+        byte = static_cast<unsigned char>(0x80 | ((state >> 16) & 0x7F));
+    }
+    return bytes;
+}
+
 std::string hexText(const unsigned char* bytes, std::size_t size) {
     static const char digits[] = "0123456789ABCDEF";
     std::string text;
@@ -104,11 +118,36 @@ Reply DeviceModel::readValue() {
     const auto fault = settings.faults.find(readings);
     if (fault != settings.faults.end()) {
         switch (fault->second.kind) {
-        case Fault::Kind::Status:
-            reply.event = name + ": status error " +
-                    std::to_string(fault->second.argument);
-            reply.bytes = status(fault->second.argument);
+        case Fault::Kind::Status: {
+            const int code = fault->second.argument;
+            // The 82 variant's codes 4 and 5 report no error: its value follows as usual.
+            if (settings.variant == Variant::Q82 && (code == 4 || code == 5)) {
+                const int raw = rawValue();
+                reply.event = name + ": status " + std::to_string(code) + ", raw " +
+                              std::to_string(raw);
+                reply.bytes = status(code);
+                reply.bytes.push_back(static_cast<unsigned char>(raw >> 8));
+                reply.bytes.push_back(static_cast<unsigned char>(raw & 0xFF));
+                return reply;
+            }
+            reply.event = name + ": status error " + std::to_string(code);
+            reply.bytes = status(code);
             return reply; // a device reporting an error sends no value
+        }
+        case Fault::Kind::Garbage:
+            reply.event = name + ": garbage";
+            reply.bytes = noise(readings);
+            return reply;
+        case Fault::Kind::Oversized: {
+            const int raw = rawValue();
+            reply.event = name + ": oversized answer, raw " + std::to_string(raw);
+            reply.bytes = status(0);
+            reply.bytes.push_back(static_cast<unsigned char>(raw >> 8));
+            reply.bytes.push_back(static_cast<unsigned char>(raw & 0xFF));
+            const auto tail = noise(readings);
+            reply.bytes.insert(reply.bytes.end(), tail.begin(), tail.end());
+            return reply;
+        }
         case Fault::Kind::Silence:
             reply.event = name + ": silence";
             return reply;

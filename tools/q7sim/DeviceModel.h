@@ -12,7 +12,7 @@ enum class Variant { Q82, Old };
 
 // What goes wrong on one chosen reading.
 struct Fault {
-    enum class Kind { Status, Silence, Short, Hangup, Slow };
+    enum class Kind { Status, Silence, Short, Hangup, Slow, Garbage, Oversized };
     Kind kind = Kind::Status;
     int argument = 0; // the status code, or the delay in ms for Slow
 };

@@ -27,10 +27,14 @@ Device:
   --calibration D,R     after a brightness-0 command, answer 8 readings with D (dark series)
                         and the next 8 with R (reference series), as during a calibration
 Faults, on the Nth reading (counted from 1; repeat the option for more):
-  --fault N:status=C    status answer with error code C (1..255), no value bytes
+  --fault N:status=C    status answer with error code C (1..255), no value bytes; for the
+                        82 variant the codes 4 and 5 are no errors, so its value follows
   --fault N:silence     no answer at all
   --fault N:short       status, then only one of the two value bytes
   --fault N:slow=MS     the whole answer MS milliseconds late
+  --fault N:garbage     line noise instead of the answer: 64 bytes from 80 to FF (hex),
+                        none of them a status that means "no error"
+  --fault N:oversized   the right answer, then 64 bytes of line noise after it
   --fault N:hangup      the line goes away: the terminal is closed, and a new one is
                         offered after the hang-up time (its path printed on a new line)
   --hangup-ms MS        how long the line stays away after a hang-up (default 1000)
@@ -96,6 +100,10 @@ void addFault(const std::string& text, DeviceSettings& device) {
         fault.kind = Fault::Kind::Short;
     } else if (kind == "hangup") {
         fault.kind = Fault::Kind::Hangup;
+    } else if (kind == "garbage") {
+        fault.kind = Fault::Kind::Garbage;
+    } else if (kind == "oversized") {
+        fault.kind = Fault::Kind::Oversized;
     } else {
         throw std::invalid_argument("unknown fault '" + kind + "'");
     }

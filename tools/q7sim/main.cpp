@@ -41,6 +41,11 @@ void writeAll(int fd, const std::vector<unsigned char>& bytes) {
     }
 }
 
+void trace(const q7sim::Options& options, const q7sim::Reply& reply) {
+    if (options.verbose)
+        std::cerr << "q7sim: " << reply.event << std::endl;
+}
+
 template <class Port> int serve(const q7sim::Options& options, Port& port) {
     q7sim::DeviceModel device(options.device);
     port.open();
@@ -61,9 +66,8 @@ template <class Port> int serve(const q7sim::Options& options, Port& port) {
             continue;
         }
         for (const auto& reply : device.receive(buffer, static_cast<std::size_t>(n))) {
-            if (options.verbose)
-                std::cerr << "q7sim: " << reply.event << std::endl;
             if (reply.hangup) {
+                trace(options, reply);
                 port.hangUp();
                 std::this_thread::sleep_for(std::chrono::milliseconds(options.hangupMilliseconds));
                 port.open();
@@ -73,6 +77,8 @@ template <class Port> int serve(const q7sim::Options& options, Port& port) {
             if (reply.delayMilliseconds > 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(reply.delayMilliseconds));
             writeAll(port.fd(), reply.bytes);
+            // Told once the answer is on its way, so that a reader of the trace can count on it.
+            trace(options, reply);
         }
     }
     return 0;
