@@ -41,7 +41,7 @@ int runInfoCommand(int argc, char** argv) {
     const QString file = QString::fromLocal8Bit(argv[2]);
     OpenedMeasurement opened;
     try {
-        opened = OpenedMeasurement::open(file);
+        opened = OpenedMeasurement::open(file, growthSettings);
     } catch (const std::exception& e) {
         std::cerr << "Unable to open file!\n" << e.what() << std::endl;
         return 1;
@@ -57,8 +57,7 @@ int runInfoCommand(int argc, char** argv) {
               << "\n"
               << "last OD: " << DisplayFormats::numberText(opened.rows.back().od).toStdString()
               << "\n";
-    std::cout << GrowthTexts::joined(GrowthAnalysis::analyse(opened.rows, growthSettings),
-                                   QStringLiteral("\n"))
+    std::cout << GrowthTexts::joined(opened.growth, QStringLiteral("\n"))
                      .toStdString()
               << "\n";
     std::cout << std::flush;

@@ -7,7 +7,8 @@
 
 #include <stdexcept>
 
-OpenedMeasurement OpenedMeasurement::open(const QString& chosenPath) {
+OpenedMeasurement OpenedMeasurement::open(const QString& chosenPath,
+                                          const GrowthAnalysis::Settings& growthSettings) {
     OpenedMeasurement opened;
     opened.chosenPath = chosenPath;
     QString file = chosenPath;
@@ -39,7 +40,7 @@ OpenedMeasurement OpenedMeasurement::open(const QString& chosenPath) {
                        DisplayFormats::shortDateText(opened.startDate) + QStringLiteral("    ") +
                        DisplayFormats::longTimeText(opened.startTime) + QStringLiteral("    ") +
                        opened.title;
-    opened.growth = GrowthAnalysis::analyse(opened.rows);
+    opened.growth = GrowthAnalysis::analyse(opened.rows, growthSettings);
     return opened;
 }
 

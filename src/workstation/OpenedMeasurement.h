@@ -23,10 +23,11 @@ struct OpenedMeasurement {
     QTime duration;        // AllTime of the last row
     QString titleLine;     // the viewer chart's title
     std::vector<RecordRow> rows;
-    GrowthAnalysis::Result growth; // of the OD curve, with the default settings
+    GrowthAnalysis::Result growth; // of the OD curve
 
     // Reads a measurement file; a file that is no measurement table (or has no rows) throws.
-    static OpenedMeasurement open(const QString& chosenPath);
+    static OpenedMeasurement open(const QString& chosenPath,
+                                  const GrowthAnalysis::Settings& growthSettings = {});
 };
 
 // Whether every value of a quantity lies within +/- 0.01 of the first (single precision).
