@@ -4,6 +4,7 @@
 #include "LiveChart.h"
 #include "WindowSet.h"
 #include "lumo/ProgramDirectory.h"
+#include "workstation/WorkingTableLock.h"
 #include "ui_WorkForm.h"
 
 #include <QApplication>
@@ -77,7 +78,9 @@ Options parse(const QStringList& arguments) {
 
 void fail(const QString& text) {
     std::cerr << text.toStdString() << std::endl;
-    if (QGuiApplication::primaryScreen())
+    // Nobody could see, let alone close, a box on the offscreen platform.
+    if (QGuiApplication::primaryScreen() &&
+        QGuiApplication::platformName() != QLatin1String("offscreen"))
         QMessageBox::critical(nullptr, QStringLiteral("Nephodar"), text);
 }
 
@@ -107,6 +110,9 @@ int main(int argc, char** argv) {
     const QString programDirectory = QString::fromStdString(Talvessa::getProgramDirectory());
 
     try {
+        // Held from here to the end: the window empties the table at Start and at close, so a
+        // second program must not run on it meanwhile. Nothing is written before this.
+        const auto tableHold = WorkingTableLock::acquire(programDirectory);
         QtUserPrompts prompts;
         QtTonePlayer tones;
         SystemClock clock;

@@ -28,7 +28,11 @@ protected:
 };
 } // namespace
 
-CliSetup::CliSetup(const CommandLine& line, const std::string& device) {
+CliSetup::CliSetup(const CommandLine& line, const std::string& device, TableUse table) {
+    if (line.has("--program-dir"))
+        Talvessa::setProgramDirectory(line.text("--program-dir"));
+    if (table == TableUse::Hold)
+        tableHold = WorkingTableLock::acquire(programDirectory());
     const std::string target = line.text("--log");
     if (target == "-") {
         Talvessa::setLogStream(std::cerr.rdbuf());
@@ -42,8 +46,6 @@ CliSetup::CliSetup(const CommandLine& line, const std::string& device) {
         logFile = std::make_unique<DiscardBuffer>();
         Talvessa::setLogStream(logFile.get());
     }
-    if (line.has("--program-dir"))
-        Talvessa::setProgramDirectory(line.text("--program-dir"));
     IniFile::openProfile(line.text("--profile", "Default"), "Nephodar", "Talvessa");
     if (line.has("--port")) {
         const std::string path = line.text("--port");

@@ -1,24 +1,30 @@
 #pragma once
 
 #include "CommandLine.h"
+#include "workstation/WorkingTableLock.h"
 
 #include <QString>
 #include <memory>
 #include <streambuf>
 
-// What every engine command of nephodar-cli does first: the device log's destination, the
-// program directory and the settings profile.
+// What every engine command of nephodar-cli does first: the program directory, the hold of
+// its working table (for the commands that write it), the device log's destination and the
+// settings profile.
 class CliSetup {
 public:
     static const std::vector<std::string> options; // --program-dir --profile --log --port
 
-    // Throws std::runtime_error with a message for the user.
-    CliSetup(const CommandLine& line, const std::string& device);
+    enum class TableUse { None, Hold };
+
+    // Throws std::runtime_error with a message for the user. A table that another program
+    // holds is refused before anything is written, the log and the profile included.
+    CliSetup(const CommandLine& line, const std::string& device, TableUse table);
     ~CliSetup();
 
     QString programDirectory() const;
 
 private:
+    std::shared_ptr<WorkingTableLock> tableHold;
     std::unique_ptr<std::streambuf> logFile;
 };
 

@@ -101,7 +101,7 @@ int runMeasureCommand(int argc, char** argv) {
     const long samples = options.number("--samples", 10, 1, 100000000);
     int argcCopy = 1;
     QCoreApplication application(argcCopy, argv);
-    CliSetup setup(options, device);
+    CliSetup setup(options, device, CliSetup::TableUse::Hold);
 
     QString saveFile = QString::fromStdString(options.text("--save"));
     if (!saveFile.isEmpty())
@@ -162,7 +162,7 @@ int runCalibrateCommand(int argc, char** argv) {
     const std::string device = options.text("--device");
     int argcCopy = 1;
     QCoreApplication application(argcCopy, argv);
-    CliSetup setup(options, device);
+    CliSetup setup(options, device, CliSetup::TableUse::Hold);
     TerminalPrompts prompts({});
     SystemClock clock;
     SilentTonePlayer tones;

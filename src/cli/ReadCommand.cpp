@@ -35,7 +35,7 @@ int runReadCommand(int argc, char** argv) {
         throw std::invalid_argument("--device is required");
     const std::string device = options.text("--device");
     const long count = options.number("--count", 10, 1, 1000000);
-    CliSetup setup(options, device);
+    CliSetup setup(options, device, CliSetup::TableUse::None);
 
     auto source = Talvessa::createODSource(device, 6);
     const auto& bright = IniFile::keys::LedBright;

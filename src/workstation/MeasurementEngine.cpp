@@ -30,7 +30,8 @@ QString profileText(const IniFile::SettingKey& key, const char* fallback) {
 MeasurementEngine::MeasurementEngine(const QString& programDirectory, Clock& clock,
                                      TonePlayer& tones, UserPrompts& prompts, QObject* parent)
     : QObject(parent), programDirectory(programDirectory), clock(clock), tones(tones),
-      prompts(prompts), workingTable(RecordTable::openWorking(programDirectory)) {
+      prompts(prompts), tableHold(WorkingTableLock::acquire(programDirectory)),
+      workingTable(RecordTable::openWorking(programDirectory)) {
     timer1.setInterval(100);
     timer3.setInterval(1);
     timer3.setTimerType(Qt::PreciseTimer);

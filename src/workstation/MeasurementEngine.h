@@ -11,6 +11,7 @@
 #include "RecordTable.h"
 #include "SamplingRules.h"
 #include "Statement.h"
+#include "WorkingTableLock.h"
 #include "com/ODSourceInterface.h"
 
 #include <QObject>
@@ -175,6 +176,7 @@ private:
     TonePlayer& tones;
     UserPrompts& prompts;
     std::unique_ptr<Talvessa::ODSourceInterface> odSource;
+    std::shared_ptr<WorkingTableLock> tableHold; // taken before the table is opened
     std::unique_ptr<RecordTable> workingTable;
     Protocol runProtocol;
     Statement runStatement;

@@ -57,8 +57,12 @@ std::unique_ptr<RecordTable> RecordTable::openWorking(const QString& programDire
         table->createTable();
     else
         table->checkColumns();
-    // One fsync per commit, and a crash never loses a committed row.
-    table->database.execute("PRAGMA journal_mode=WAL");
+    // A rollback journal, so that every committed row is in Record1.db itself: a copy of that
+    // one file, taken mid-run or rescued after a crash, holds the run. The journal is kept
+    // between commits (only its header is cleared), which saves creating and deleting it on
+    // every sample; synchronous=FULL makes each commit durable before the next sample. A table
+    // left in write-ahead mode by an earlier version is folded back into its file here.
+    table->database.execute("PRAGMA journal_mode=PERSIST");
     table->database.execute("PRAGMA synchronous=FULL");
     return table;
 }

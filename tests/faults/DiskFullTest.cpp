@@ -14,6 +14,10 @@ using namespace FaultRun;
 
 namespace {
 
+// The page size of the table files. The working table keeps a rollback journal, and a commit
+// writes at least one whole page to it past its header.
+constexpr int tablePage = 4096;
+
 // The soft limit of a process (0: this one); the hard limit stays, so it can be lifted again.
 void setFileSizeLimit(pid_t process, rlim_t bytes) {
     rlimit limit{};
@@ -56,8 +60,8 @@ TEST_F(DiskFull, SamplingGoesOnWhileTheWorkingTableCannotGrow) {
         return true;
     };
     ASSERT_TRUE(awaitThree(true)) << tool.errorOutput();
-    // The table's log may not grow past what it holds now: the next commits cannot be written.
-    setFileSizeLimit(tool.id(), std::filesystem::file_size(program + "/Record1.db-wal"));
+    // No file may reach past its first page: the journal cannot take the next commit.
+    setFileSizeLimit(tool.id(), tablePage);
     ASSERT_TRUE(awaitThree(false)) << "samples are still reported stored\n" << tool.errorOutput();
     setFileSizeLimit(tool.id(), RLIM_INFINITY);
     ASSERT_TRUE(awaitThree(true)) << "nothing is stored again once the limit is lifted\n"
@@ -158,8 +162,7 @@ TEST_F(EngineDiskFull, MeasurementGoesOnThroughFailedAppendsAndSaves) {
     ASSERT_EQ(before.size(), 3u);
 
     {
-        const auto wal = std::filesystem::file_size(temp.path("program/Record1.db-wal"));
-        FileSizeLimit limit(wal);
+        FileSizeLimit limit(tablePage);
         takeSamples(3);
         ASSERT_EQ(reports.size(), 5u);
         for (std::size_t i = 2; i < 5; ++i)
@@ -171,7 +174,7 @@ TEST_F(EngineDiskFull, MeasurementGoesOnThroughFailedAppendsAndSaves) {
             << prompts.messages[0].toStdString();
 
         // A statement longer than any file may now be: the save cannot be written.
-        engine->statement().appendLine(QString(static_cast<int>(wal) + 1, QLatin1Char('x')));
+        engine->statement().appendLine(QString(tablePage + 1, QLatin1Char('x')));
         EXPECT_FALSE(engine->save());
         EXPECT_FALSE(engine->isSaved());
         ASSERT_EQ(prompts.messages.size(), 2);
