@@ -22,7 +22,10 @@ samples was taken (or the 1000th OD reading ends it), then End. Each sample is p
 is stored: its number, its time (h:mm), OD and CalcOD, tab-separated; a sample the device
 reported an error for prints its number, its time and "n. c.", and one whose row could not
 be written (a full disk) ends in "not stored". The rows go into the working table Record1.db
-of the program directory; Ctrl+C ends the measurement as End does.
+of the program directory, which no other program may use meanwhile; Ctrl+C ends the
+measurement as End does. With "AutoSave" on in the profile the set is auto-saved; an auto-save
+that fails is said on standard error once per failing period. The exit status is 1 when the
+measurement could not start, the save asked for with --save failed or an auto-save failed.
 
   --device TYPE       connection type: Com1, Com2, ... (serial port), Sim1, Sim2, ...
                       (device simulator on a local socket) or Sim0 (built-in simulation)
@@ -148,7 +151,8 @@ int runMeasureCommand(int argc, char** argv) {
                   << engine.saveReport().toStdString() << std::endl;
         return 1;
     }
-    return 0;
+    // Each failed period of auto-saving was said when it began; a script learns it here.
+    return engine.autoSaveFailureCount() > 0 ? 1 : 0;
 }
 
 int runCalibrateCommand(int argc, char** argv) {

@@ -12,6 +12,12 @@ struct DeviceStatusError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The stored calibration leaves no scale to compute an OD on: the line and the device are
+// fine, the user has to calibrate again.
+struct CalibrationUnusableError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 struct CalibrationResult {
     double dark = 0.0;
     double reference = 0.0; // the reading that corresponds to OD 0

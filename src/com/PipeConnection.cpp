@@ -22,6 +22,29 @@ std::string PipeConnection::pipeDirectory() {
     return directory && *directory ? directory : "/tmp/nephodar-pipe";
 }
 
+namespace {
+
+// A local socket's connect waits while the server's queue is full (a simulator busy with
+// another client), without end unless the socket has a send time-out.
+bool connectWithin(int handle, const sockaddr_un& address, int milliseconds) {
+    const timeval bound{milliseconds / 1000, (milliseconds % 1000) * 1000};
+    setsockopt(handle, SOL_SOCKET, SO_SNDTIMEO, &bound, sizeof bound);
+    int result;
+    do
+        result = ::connect(handle, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        if (errno == EAGAIN || errno == EINPROGRESS)
+            errno = ETIMEDOUT;
+        return false;
+    }
+    const timeval none{};
+    setsockopt(handle, SOL_SOCKET, SO_SNDTIMEO, &none, sizeof none);
+    return true;
+}
+
+} // namespace
+
 PipeConnection::PipeConnection(const std::string& type, __lumo::Sleeper& sleeper)
     : ConnectionInterface(pipeDirectory() + "/" + type, 50, sleeper) {
     connect(false);
@@ -41,8 +64,7 @@ void PipeConnection::connect(bool reconnecting) {
     } else {
         std::memcpy(address.sun_path, name.c_str(), name.size() + 1);
         handle = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (handle >= 0 &&
-            ::connect(handle, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        if (handle >= 0 && !connectWithin(handle, address, connectBound())) {
             const int saved = errno;
             close(handle);
             handle = -1;

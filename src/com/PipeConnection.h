@@ -23,8 +23,11 @@ public:
 
     static std::string pipeDirectory();
 
-private:
+    // The longest a connect may wait: the read time-out of the longest answer (the 7-byte
+    // identification), so connecting is bounded like every exchange.
+    int connectBound() const { return timeouts.totalConstant + timeouts.totalPerByte * 7; }
 
+private:
     int handle = -1;
     SerialReadTimeouts timeouts;
 };

@@ -64,10 +64,10 @@ void Q7_Base::readData() {
 double Q7_Base::calculateODValue() {
     if (reference == dark) {
         std::ostringstream text;
-        text << "Q7_Base::calculateODValue\tcalibration unusable: reference reading equals dark "
-                "reading ("
-             << dark << "); calibrate the photometer again";
-        logAndThrow(text.str());
+        text << "The calibration cannot be used: its reference reading equals its dark reading ("
+             << dark << "), so no OD can be computed.\nPlease calibrate the photometer again.";
+        getLogStream() << "Q7_Base::calculateODValue\t" << text.str() << std::endl;
+        throw CalibrationUnusableError(text.str());
     }
     const double ratio = (static_cast<double>(rawValue) - dark) / (reference - dark);
     const double od = ratio > 0 ? -std::log10(ratio) : -1.0;

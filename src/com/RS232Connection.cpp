@@ -108,10 +108,7 @@ RS232Connection::RS232Connection(const std::string& type, __lumo::Sleeper& sleep
     connect(false);
 }
 
-RS232Connection::~RS232Connection() {
-    if (handle >= 0)
-        close(handle);
-}
+RS232Connection::~RS232Connection() { disconnect(); }
 
 void RS232Connection::connect(bool reconnecting) {
     disconnect();
@@ -144,8 +141,13 @@ void RS232Connection::connect(bool reconnecting) {
 }
 
 void RS232Connection::disconnect() {
-    if (handle >= 0)
-        close(handle);
+    if (handle < 0)
+        return;
+    // The exclusive mode belongs to the line, not to our descriptor: left set, it outlives us
+    // wherever another program (a device server, the simulator) keeps the line open, and every
+    // later open without root fails with "Device or resource busy".
+    ioctl(handle, TIOCNXCL);
+    close(handle);
     handle = -1;
 }
 

@@ -108,9 +108,37 @@ bool copyFile(const std::string& source, const std::string& target) {
     return ok;
 }
 
-// Renames like the profile manager expects: an existing target is never replaced.
+// Renames like the profile manager expects: an existing target is never replaced. Some
+// network and FUSE file systems do not know the no-replace rename (EINVAL). There a file gets
+// its new name as a link, which refuses an existing name, and loses the old one; what cannot
+// be linked (a directory, a file system without links) is renamed once the target was found
+// missing.
 bool renameWithoutReplacing(const std::string& from, const std::string& to) {
-    return renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0;
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    struct stat source {};
+    if (lstat(from.c_str(), &source) != 0)
+        return false;
+    if (!S_ISDIR(source.st_mode)) {
+        if (link(from.c_str(), to.c_str()) == 0) {
+            if (unlink(from.c_str()) == 0)
+                return true;
+            const int saved = errno;
+            unlink(to.c_str());
+            errno = saved;
+            return false;
+        }
+        if (errno == EEXIST)
+            return false;
+    }
+    struct stat target {};
+    if (lstat(to.c_str(), &target) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return errno == ENOENT && rename(from.c_str(), to.c_str()) == 0;
 }
 
 // The entries of a directory that match a pattern, without "." and ".."; false when the

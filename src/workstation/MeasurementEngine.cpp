@@ -198,10 +198,12 @@ bool MeasurementEngine::start() {
     lastOd = lastCalcOd = 0;
     fileNamed = false;
     odLeftStartWindow = calcOdLeftStartWindow = false;
+    haveStartReading = false;
+    firstOd = firstCalcOd = 0;
     chart.zoomed = chart.traceMode = false;
     chart.parameter = ChartParameter::OD;
     samples = 0;
-    deviceFault = readFailing = false;
+    deviceFault = readFailing = calibrationFailing = false;
     samplingPhase = false;
     countdownTicks = 0;
     samplingTicks = 1;
@@ -215,6 +217,8 @@ bool MeasurementEngine::start() {
     currentFileName.clear();
     saved = false;
     autoSaveSchedule.restart();
+    autoSaveFailing = false;
+    autoSaveFailures = 0;
     lastReportedFailure.clear();
     setState(RunState::Running);
     emit measurementStarted();
@@ -341,7 +345,16 @@ void MeasurementEngine::takeSample() {
         lastOd = odSource->value();
         ++odReads;
         log << "ODValue: " << lastOd << "\t" << "countOD " << odReads << std::endl;
+        readFailing = calibrationFailing = false;
+    } catch (const Talvessa::CalibrationUnusableError& e) {
+        // Nothing wrong with the line: the user has to calibrate again, and is told so once.
+        if (!calibrationFailing)
+            prompts.showMessage(QString::fromUtf8(e.what()));
+        log << "reading unusable: " << e.what() << std::endl;
+        calibrationFailing = true;
+        deviceFault = true;
         readFailing = false;
+        report.calibrationUnusable = true;
     } catch (const Talvessa::DeviceStatusError&) {
         // The device answered and reported an error: this sample is a device error.
         log << "odSource->checkErrorState() throws exception" << std::endl;
@@ -398,11 +411,13 @@ void MeasurementEngine::takeSample() {
 
     report.number = samples;
     ++samples;
-    if (samples == 1) {
+    // The start window comes from the first real reading and only real readings can leave it:
+    // a device error's stand-in value (100, or the last one) says nothing about the culture.
+    if (!deviceFault && !haveStartReading) {
+        haveStartReading = true;
         firstOd = lastOd;
         firstCalcOd = lastCalcOd;
-    }
-    if (samples > 1) {
+    } else if (!deviceFault) {
         if (lastOd > firstOd + 0.1 || lastOd < firstOd - 0.02)
             odLeftStartWindow = true;
         if (lastCalcOd > firstCalcOd + 1.0 || lastCalcOd < firstCalcOd - 0.2)
@@ -443,6 +458,8 @@ void MeasurementEngine::takeSample() {
         }
         if (report.portError)
             report.odText = QStringLiteral("Port Err.");
+        else if (report.calibrationUnusable)
+            report.odText = QStringLiteral("Cal. Err.");
     }
     emit sampleTaken(report);
     if (!failures.isEmpty())
@@ -474,7 +491,7 @@ QString MeasurementEngine::windowCaption() const {
            currentFileName;
 }
 
-bool MeasurementEngine::writeFiles(const FileSet& set, const QString& report) {
+QStringList MeasurementEngine::writeFiles(const FileSet& set, const QString& report) {
     QStringList failures;
     try {
         // The protocol file is brought up to date first, so the copy holds every entry so far.
@@ -490,7 +507,7 @@ bool MeasurementEngine::writeFiles(const FileSet& set, const QString& report) {
             Talvessa::getLogStream() << "save: " << failure.toStdString() << std::endl;
     }
     emit saveReportChanged(lastSaveReport);
-    return failures.isEmpty();
+    return failures;
 }
 
 bool MeasurementEngine::saveAs() {
@@ -500,46 +517,69 @@ bool MeasurementEngine::saveAs() {
         QStringLiteral("*.nph"));
     if (chosen.isEmpty())
         return false;
+    const QString nph = FileSet::fromChosenName(chosen).nph;
+    // A name is taken on only once a set was written under it: after a failed Save As there is
+    // nothing to Save again, and End asks for a name once more.
+    if (!saveManually(nph))
+        return false;
     fileNamed = true;
-    currentFileName = FileSet::fromChosenName(chosen).nph;
-    const bool complete = saveManually(currentFileName);
+    currentFileName = nph;
     saveEnabled = true;
     emit commandsChanged();
     addPlain(QStringLiteral("Saved at "));
-    return complete;
+    return true;
 }
 
 // Save As and Save: the set under the chosen name, shown on the "Saving" tab; a member that
 // could not be written is said at once, and the measurement does not count as saved.
 bool MeasurementEngine::saveManually(const QString& name) {
     const FileSet set = FileSet::fromChosenName(name);
+    if (!writeFiles(set, QStringLiteral("Database Saved manually")).isEmpty()) {
+        prompts.showMessage(lastSaveReport);
+        return false;
+    }
     savedTxtPath = set.txt;
     savedNphPath = set.nph;
     savedLogPath = set.log;
-    const bool complete = writeFiles(set, QStringLiteral("Database Saved manually"));
-    if (!complete)
-        prompts.showMessage(lastSaveReport);
-    saved = complete;
-    return complete;
+    saved = true;
+    return true;
 }
 
 bool MeasurementEngine::save() {
     // Without a name chosen in this measurement there is nothing to save under.
     if (!fileNamed || currentFileName.isEmpty())
         return saveAs();
-    const bool complete = saveManually(currentFileName);
+    if (!saveManually(currentFileName))
+        return false;
     addPlain(QStringLiteral("Saved Channel A at "));
-    return complete;
+    return true;
 }
 
+// An auto-save that fails is said once when the failure begins, in a message and in the
+// protocol, and its end too: the run goes on either way, and an unwatched overnight run
+// must not pile up a box per sample.
 void MeasurementEngine::autoSave() {
     const QString name = MeasurementFiles::autoSaveBaseName(started);
     QString directory = QDir(programDirectory).filePath(QStringLiteral("AutoSave"));
     if (profileInteger(IniFile::keys::OwnAutoDir, 0) == 1)
         directory = profileText(IniFile::keys::Dir, "Nothing");
     const FileSet set = FileSet::fromChosenName(QDir(directory).filePath(name));
-    writeFiles(set, QStringLiteral("Autosave    ") + name + QStringLiteral(".*     at   ") +
-                        DisplayFormats::longTimeText(SampleValues::allTime(elapsedMs)));
+    const QStringList failures =
+        writeFiles(set, QStringLiteral("Autosave    ") + name + QStringLiteral(".*     at   ") +
+                            DisplayFormats::longTimeText(SampleValues::allTime(elapsedMs)));
+    const bool written = failures.isEmpty();
+    if (written && autoSaveFailing) {
+        autoSaveFailing = false;
+        addPlain(QStringLiteral("Autosave written again at "));
+    } else if (!written) {
+        ++autoSaveFailures;
+        if (!autoSaveFailing) {
+            autoSaveFailing = true;
+            addPlain(QStringLiteral("Autosave failed at "));
+            prompts.showMessage(QStringLiteral("Autosave failed: ") +
+                                failures.join(QStringLiteral("; ")));
+        }
+    }
 }
 
 Calibration::Outcome

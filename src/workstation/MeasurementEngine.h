@@ -29,6 +29,7 @@ struct SampleReport {
     bool deviceError = false;
     bool stored = false;  // a row was appended
     bool portError = false;
+    bool calibrationUnusable = false; // the stored calibration gives no OD scale
     QString odText, calcOdText;
     bool odRed = false, calcOdRed = false, calcOdGrey = false;
     AnalogOutput::Code analog;
@@ -102,6 +103,9 @@ public:
     QString savedNphPath, savedLogPath, savedTxtPath;
     bool isSaved() const { return saved; }
     const QString& getCurrentFileName() const { return currentFileName; }
+    // Auto-saves of this measurement that could not be written, and whether the last one was.
+    int autoSaveFailureCount() const { return autoSaveFailures; }
+    bool autoSaveFailingNow() const { return autoSaveFailing; }
 
     // Calibration around the source's own; throws what the source throws.
     Calibration::Outcome calibrate(__lumo::EventListenerInterface<__lumo::ProgressInfoType>* progress);
@@ -167,7 +171,8 @@ private:
     void reportFailure(const QString& text);
     void addStamped(const QString& message);
     void addPlain(const QString& message);
-    bool writeFiles(const FileSet& set, const QString& report);
+    // The members that could not be written, with the reasons; empty when all were.
+    QStringList writeFiles(const FileSet& set, const QString& report);
     bool saveManually(const QString& name);
     void setState(RunState next);
 
@@ -193,13 +198,17 @@ private:
     int samples = 0;
     bool deviceFault = false;
     bool readFailing = false;
+    bool calibrationFailing = false;
     double lastOd = 0, lastCalcOd = 0;
     double firstOd = 0, firstCalcOd = 0;
+    bool haveStartReading = false;
     bool odLeftStartWindow = false, calcOdLeftStartWindow = false;
     QDateTime started;
     std::int64_t elapsedMs = 0;
     bool saved = true;
     SamplingRules::AutoSaveSchedule autoSaveSchedule;
+    bool autoSaveFailing = false;
+    int autoSaveFailures = 0;
     bool fileNamed = false;
     QString currentFileName;
     bool saveEnabled = false;

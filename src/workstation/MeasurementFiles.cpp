@@ -16,8 +16,7 @@
 #include <QFileInfo>
 
 FileSet FileSet::fromChosenName(const QString& name) {
-    QString base = name;
-    base.remove(QStringLiteral(".nph"));
+    const QString base = MeasurementFiles::replacedInFileName(name, QStringLiteral(".nph"), {});
     FileSet set;
     set.nph = base + QStringLiteral(".nph");
     set.log = base + QStringLiteral(".log");
@@ -27,6 +26,13 @@ FileSet FileSet::fromChosenName(const QString& name) {
 }
 
 namespace MeasurementFiles {
+
+QString replacedInFileName(const QString& path, const QString& from, const QString& to) {
+    const int nameStart = path.lastIndexOf(QLatin1Char('/')) + 1;
+    QString name = path.mid(nameStart);
+    name.replace(from, to);
+    return path.left(nameStart) + name;
+}
 
 QString defaultSaveAsName(const QString& title, const QDateTime& start) {
     const QDate date = start.date();

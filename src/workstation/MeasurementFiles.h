@@ -12,11 +12,15 @@ class Statement;
 struct FileSet {
     QString nph, log, txt, dat;
 
-    // From a chosen name: every ".nph" in it is removed, then ".nph" appended.
+    // From a chosen name: every ".nph" in its file name is removed, then ".nph" appended.
     static FileSet fromChosenName(const QString& name);
 };
 
 namespace MeasurementFiles {
+
+// The path with every "from" in its file name replaced by "to"; the folders it lies in keep
+// their names, even one called "runs.nph".
+QString replacedInFileName(const QString& path, const QString& from, const QString& to);
 
 // "Title_8_12_2007_09.05.03.nph" for a run started on 8 December 2007 at 09:05:03.
 QString defaultSaveAsName(const QString& title, const QDateTime& start);

@@ -11,13 +11,13 @@ OpenedMeasurement OpenedMeasurement::open(const QString& chosenPath,
                                           const GrowthAnalysis::Settings& growthSettings) {
     OpenedMeasurement opened;
     opened.chosenPath = chosenPath;
-    QString file = chosenPath;
-    file.remove(QStringLiteral(".nph"));
-    opened.filePath = file + QStringLiteral(".nph");
-    opened.logPath = opened.filePath;
-    opened.logPath.replace(QStringLiteral(".nph"), QStringLiteral(".log"));
-    opened.statementPath = opened.logPath;
-    opened.statementPath.replace(QStringLiteral(".log"), QStringLiteral(".txt"));
+    using MeasurementFiles::replacedInFileName;
+    opened.filePath =
+        replacedInFileName(chosenPath, QStringLiteral(".nph"), {}) + QStringLiteral(".nph");
+    opened.logPath =
+        replacedInFileName(opened.filePath, QStringLiteral(".nph"), QStringLiteral(".log"));
+    opened.statementPath =
+        replacedInFileName(opened.logPath, QStringLiteral(".log"), QStringLiteral(".txt"));
     opened.fileLabel = chosenPath + QStringLiteral("    ");
 
     // A save that a crash cut short after writing every member is completed first, so the

@@ -13,8 +13,8 @@
 // report and the exports show, and its rows.
 struct OpenedMeasurement {
     QString chosenPath;    // as the user chose it
-    QString filePath;      // every ".nph" removed, then ".nph" appended
-    QString logPath;       // ".nph" replaced by ".log" (letter case matters)
+    QString filePath;      // every ".nph" of the file name removed, then ".nph" appended
+    QString logPath;       // ".nph" of the file name replaced by ".log" (letter case matters)
     QString statementPath; // ".log" replaced by ".txt"
     QString fileLabel;     // the chosen path and four blanks
     QDate startDate;       // of the first row

@@ -1,5 +1,6 @@
 #include "TableExportFlow.h"
 
+#include "MeasurementFiles.h"
 #include "TableExport.h"
 
 #include <QDir>
@@ -11,8 +12,7 @@ namespace {
 // set is named. A name without .nph gets the suffix added, so the proposal is never the
 // measurement file itself.
 QString proposedName(const QString& source, const QString& suffix) {
-    QString name = source;
-    name.replace(QStringLiteral(".nph"), suffix);
+    const QString name = MeasurementFiles::replacedInFileName(source, QStringLiteral(".nph"), suffix);
     return name == source ? source + suffix : name;
 }
 

@@ -12,6 +12,7 @@
 #include <functional>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <gtest/gtest.h>
 #include <map>
 #include <unistd.h>
@@ -220,4 +221,28 @@ TEST_F(SerialLine, PortsThatCannotBeOpened) {
     EXPECT_EQ(errorOf([] { RS232Connection c("Com6"); }).rfind("Error SetCommState\nSystem reported: \n", 0),
               0u);
     unlink(name);
+}
+
+// The exclusive mode belongs to the line. Left set after closing, it keeps every later open
+// by a user without root out while another program still has the line open, as the simulator
+// has here. Root is let through regardless, so the flag itself is checked.
+TEST_F(SerialLine, ClosingTheConnectionReleasesTheLine) {
+    Q7SimProcess sim({"--value", "1000"});
+    ports()["Com7"] = sim.devicePath();
+    const int watcher = open(sim.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(watcher, 0);
+    const auto exclusive = [watcher] {
+        int flag = -1;
+        EXPECT_EQ(ioctl(watcher, TIOCGEXCL, &flag), 0);
+        return flag;
+    };
+    EXPECT_EQ(exclusive(), 0);
+    {
+        RS232Connection connection("Com7");
+        EXPECT_EQ(exclusive(), 1) << "held exclusively while open";
+        connection.connect(true); // a reconnect closes and opens again
+        EXPECT_EQ(exclusive(), 1);
+    }
+    EXPECT_EQ(exclusive(), 0);
+    close(watcher);
 }

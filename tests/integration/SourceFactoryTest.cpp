@@ -12,6 +12,10 @@
 
 #include <cmath>
 #include <functional>
+#include <cstring>
+#include <filesystem>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using Talvessa::createODSource;
@@ -140,4 +144,42 @@ TEST_F(SourceFactory, SilentSimulatorCannotHoldTheCaller) {
     EXPECT_NE(errorOf([&] { source->value(); }).find("should: 6[ 00 00 00 00 00 00]\nread: 0"),
               std::string::npos);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+}
+
+// A socket whose queue is full (its server busy and not accepting) gives an ordinary
+// connection failure within the read time-outs, instead of a connect that waits for ever.
+TEST_F(SourceFactory, ConnectingToABusySocketIsBounded) {
+    const std::string path = temp.path("pipes") + "/Sim34";
+    std::filesystem::create_directories(temp.path("pipes"));
+    const int server = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, path.c_str());
+    ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(server, 0), 0);
+    std::vector<int> queued;
+    for (;;) {
+        const int client = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            close(client);
+            break;
+        }
+        queued.push_back(client);
+        ASSERT_LT(queued.size(), 100u);
+    }
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(errorOf([] { Talvessa::PipeConnection c("Sim34"); }),
+              "Error connecting port.\nSystem reported: \nConnection timed out");
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(350));
+    EXPECT_LT(waited, std::chrono::milliseconds(1000));
+
+    // Once the server takes the waiting clients, connecting works again.
+    for (const int client : queued) {
+        close(accept(server, nullptr, nullptr));
+        close(client);
+    }
+    EXPECT_NO_THROW(Talvessa::PipeConnection c("Sim34"));
+    close(server);
 }

@@ -69,7 +69,7 @@ public:
 // An OD source whose readings the test lists: a value, or a failure by reading number.
 class ScriptedSource : public Talvessa::ODSourceInterface {
 public:
-    enum class Fault { None, Status, Line };
+    enum class Fault { None, Status, Line, Calibration };
 
     double value() override {
         ++reads;
@@ -78,6 +78,8 @@ public:
             throw Talvessa::DeviceStatusError("device returned an error");
         if (fault == Fault::Line)
             throw std::runtime_error("line gone");
+        if (fault == Fault::Calibration)
+            throw Talvessa::CalibrationUnusableError("calibrate again");
         return next ? next(reads) : 0.5;
     }
     void checkErrorState() override {

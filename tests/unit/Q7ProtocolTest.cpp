@@ -135,10 +135,10 @@ TEST_F(Q7Protocol, CalibrationWithoutEarlierBrightnessSendsZeroAtBothEnds) {
     try {
         source.calculateODValue();
         FAIL() << "no error";
-    } catch (const std::runtime_error& e) {
-        EXPECT_NE(std::string(e.what()).find("reference reading equals dark reading (500)"),
-                  std::string::npos)
-            << e.what();
+    } catch (const Talvessa::CalibrationUnusableError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "The calibration cannot be used: its reference reading equals its dark reading "
+                  "(500), so no OD can be computed.\nPlease calibrate the photometer again.");
     }
 }
 

@@ -136,6 +136,55 @@ TEST_F(RunControl, FailedSaveIsReportedAndNotTakenForSaved) {
     EXPECT_FALSE(engine->isSaved());
     EXPECT_EQ(prompts.messages.size(), 1);
     EXPECT_TRUE(log.text().find("save: ") != std::string::npos);
+    // Nothing was saved, so nothing says so, and there is no name to Save under again.
+    EXPECT_FALSE(engine->protocol().getText().contains("Saved at "));
+    EXPECT_FALSE(engine->commands().save);
+    EXPECT_TRUE(engine->getCurrentFileName().isEmpty());
+    EXPECT_TRUE(engine->savedNphPath.isEmpty());
+
+    // A Save onto a set that can no longer be written adds no "Saved Channel A at " either.
+    prompts.chosenFile = program() + "/out/run.nph";
+    ASSERT_TRUE(engine->saveAs());
+    EXPECT_TRUE(engine->commands().save);
+    QFile::remove(program() + "/out/run.nph");
+    QDir(program() + "/out").removeRecursively();
+    TempDirectory::writeFile(temp.path("program/out"), "now a file");
+    EXPECT_FALSE(engine->save());
+    EXPECT_EQ(engine->protocol().getText().count("Saved at "), 1);
+    EXPECT_FALSE(engine->protocol().getText().contains("Saved Channel A at "));
+}
+
+// A failing auto-save is said once per failing period, in a message and in the protocol; the
+// measurement goes on, and the return of auto-saving is protocolled too.
+TEST_F(RunControl, FailingAutoSaveIsSaidOncePerPeriod) {
+    IniFile::getIniFile().writeInteger("Options", "AutoSave", 1);
+    IniFile::getIniFile().writeInteger("Options", "OwnAutoDir", 1);
+    IniFile::getIniFile().writeString("Options", "Dir", temp.path("auto"));
+    TempDirectory::writeFile(temp.path("auto"), "a file where the directory should be");
+    engine->setInterval(1);
+    engine->start();
+    takeSamples(3);
+    EXPECT_EQ(engine->runState(), State::Running);
+    EXPECT_EQ(engine->sampleNumber(), 3);
+    ASSERT_EQ(prompts.messages.size(), 1) << "once, not on each of the three samples";
+    EXPECT_TRUE(prompts.messages[0].startsWith("Autosave failed: ") &&
+                prompts.messages[0].contains(QString::fromStdString(temp.path("auto"))))
+        << prompts.messages[0].toStdString();
+    EXPECT_EQ(engine->protocol().getText().count("Autosave failed at "), 1);
+    EXPECT_EQ(engine->autoSaveFailureCount(), 3);
+
+    std::filesystem::remove(temp.path("auto"));
+    takeSamples(1);
+    EXPECT_FALSE(engine->autoSaveFailingNow());
+    EXPECT_EQ(RecordTable::openFile(QString::fromStdString(temp.path("auto/8.12. 9 5.nph")), true)
+                  ->rowCount(),
+              4);
+    EXPECT_TRUE(engine->protocol().getText().contains("Autosave written again at "));
+
+    TempDirectory::writeFile(temp.path("auto/8.12. 9 5.nph.part/x"), "blocks the staged copy");
+    takeSamples(2);
+    EXPECT_EQ(prompts.messages.size(), 2) << "a new failing period is said again";
+    EXPECT_EQ(engine->protocol().getText().count("Autosave failed at "), 2);
 }
 
 TEST_F(RunControl, AutoSaveIntoItsDirectoryAfterEverySample) {
@@ -151,11 +200,31 @@ TEST_F(RunControl, AutoSaveIntoItsDirectoryAfterEverySample) {
     EXPECT_FALSE(engine->isSaved()) << "auto-save does not count as saved";
 
     IniFile::getIniFile().writeInteger("Options", "OwnAutoDir", 1);
-    IniFile::getIniFile().writeString("Options", "Dir", temp.path("own/auto"));
+    IniFile::getIniFile().writeString("Options", "Dir", temp.path("own.nph/auto"));
     takeSamples(1);
-    EXPECT_EQ(RecordTable::openFile(QString::fromStdString(temp.path("own/auto/8.12. 9 5.nph")), true)
+    EXPECT_EQ(RecordTable::openFile(QString::fromStdString(temp.path("own.nph/auto/8.12. 9 5.nph")),
+                                    true)
                   ->rowCount(),
-              3);
+              3)
+        << "a folder whose name holds .nph keeps it";
+}
+
+TEST(FileSetNames, OnlyTheFileNameLosesItsNph) {
+    const struct {
+        const char *chosen, *nph, *log, *txt;
+    } cases[] = {
+        {"/d/run.nph.nph", "/d/run.nph", "/d/run.log", "/d/run.txt"},
+        {"/d/runs.nph/run", "/d/runs.nph/run.nph", "/d/runs.nph/run.log", "/d/runs.nph/run.txt"},
+        {"/a.nph/b.nph/8.12. 9 5", "/a.nph/b.nph/8.12. 9 5.nph", "/a.nph/b.nph/8.12. 9 5.log",
+         "/a.nph/b.nph/8.12. 9 5.txt"},
+        {"run", "run.nph", "run.log", "run.txt"},
+    };
+    for (const auto& c : cases) {
+        const FileSet set = FileSet::fromChosenName(c.chosen);
+        EXPECT_EQ(set.nph, c.nph);
+        EXPECT_EQ(set.log, c.log);
+        EXPECT_EQ(set.txt, c.txt);
+    }
 }
 
 TEST_F(RunControl, CalibrationStoresTheValues) {

@@ -69,6 +69,27 @@ TEST_F(SamplingCycle, DeviceErrorPeriodStoresNoRowsAndIsEnteredOnce) {
     EXPECT_TRUE(prompts.messages.isEmpty()) << "a device's error report is no message box";
 }
 
+// The value band of the chart's start comes from the first real reading, however many
+// device errors come before it, and a device error later does not count as leaving it.
+TEST_F(SamplingCycle, DeviceErrorsDoNotSetOrLeaveTheStartWindow) {
+    for (int read : {1, 2, 5})
+        source->faults[read] = ScriptedSource::Fault::Status;
+    source->next = [](int read) { return 0.3 + 0.01 * read; };
+    engine->setInterval(1);
+    engine->start();
+    std::vector<AxisWindow> windows;
+    QObject::connect(engine.get(), &MeasurementEngine::axisWindowChanged,
+                     [&](const AxisWindow& w) { windows.push_back(w); });
+    takeSamples(6);
+    ASSERT_EQ(windows.size(), 6u);
+    EXPECT_DOUBLE_EQ(engine->windowInput().firstOd, 0.33);
+    for (std::size_t i = 2; i < windows.size(); ++i) {
+        EXPECT_FALSE(windows[i].leftAutomatic) << "sample " << i;
+        EXPECT_DOUBLE_EQ(windows[i].leftMinimum, 0.31) << "sample " << i;
+        EXPECT_DOUBLE_EQ(windows[i].leftMaximum, 0.43) << "sample " << i;
+    }
+}
+
 TEST_F(SamplingCycle, StatusTheDeviceSentUnaskedMarksTheSample) {
     engine->setInterval(1);
     engine->start();
@@ -93,6 +114,27 @@ TEST_F(SamplingCycle, FailedReadsStoreNoStaleValueAndSayItOnce) {
     EXPECT_EQ(prompts.messages, QStringList{"line gone"});
     EXPECT_EQ(reports[2].odText, "Port Err.");
     EXPECT_EQ(engine->odReadCount(), 4);
+}
+
+// A calibration that gives no scale is the user's to mend, not the cable's: its own label,
+// its message once, and the readings come back once it is mended.
+TEST_F(SamplingCycle, UnusableCalibrationIsNoPortError) {
+    for (int read : {2, 3})
+        source->faults[read] = ScriptedSource::Fault::Calibration;
+    engine->setInterval(1);
+    engine->start();
+    std::vector<SampleReport> reports;
+    QObject::connect(engine.get(), &MeasurementEngine::sampleTaken,
+                     [&](const SampleReport& r) { reports.push_back(r); });
+    takeSamples(4);
+    ASSERT_EQ(reports.size(), 4u);
+    for (int i : {1, 2}) {
+        EXPECT_EQ(reports[i].odText, "Cal. Err.");
+        EXPECT_FALSE(reports[i].portError);
+        EXPECT_FALSE(reports[i].stored);
+    }
+    EXPECT_EQ(prompts.messages, QStringList{"calibrate again"});
+    EXPECT_EQ(storedNumbers(), (std::vector<double>{0, 3}));
 }
 
 TEST_F(SamplingCycle, ThousandthReadEndsTheRun) {

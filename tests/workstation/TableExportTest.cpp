@@ -181,6 +181,7 @@ TEST_F(TableExportTest, FailedExportsSayWhyAndLeaveAnEarlierFileAlone) {
 TEST_F(TableExportTest, TheMeasurementFileIsNeverChanged) {
     const QString source = measurement(samples());
     QDir(dir).remove("Record1.db");
+    QDir(dir).remove("Record1.db-journal");
     const std::string before = read(source);
     exportTableAscii(source, path("run.dat"), AsciiVariant::FileMenu);
     exportTableExcel(source, path("run.xlsx"));
