@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
+#include <unistd.h>
 
 const char* const RecordTable::tableName = "Record1";
 
@@ -49,6 +50,15 @@ RecordTable::RecordTable(const QString& path, SqliteDatabase::Mode mode) : datab
 std::unique_ptr<RecordTable> RecordTable::openWorking(const QString& programDirectory) {
     const QString path = QDir(programDirectory).filePath(QStringLiteral("Record1.db"));
     const bool missing = !QFileInfo::exists(path);
+    // SQLite would open a write-protected table read-only without a word and fail at the first
+    // sample; the journal needs the directory writable too.
+    for (const QString& needed : {programDirectory, missing ? QString() : path}) {
+        if (!needed.isEmpty() && ::access(QFile::encodeName(needed).constData(), W_OK) != 0)
+            throw std::runtime_error(QStringLiteral("The working table '%1' cannot be written: "
+                                                    "'%2' is not writable (%3).")
+                                         .arg(path, needed, QString::fromLocal8Bit(strerror(errno)))
+                                         .toStdString());
+    }
     std::unique_ptr<RecordTable> table(
         new RecordTable(path, missing ? SqliteDatabase::Mode::Create : SqliteDatabase::Mode::ReadWrite));
     // A start that died between creating the file and creating the table left an empty

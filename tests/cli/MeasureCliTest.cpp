@@ -166,3 +166,30 @@ TEST_F(MeasureCli, KilledMidRunLeavesEveryPrintedRowIntact) {
     for (std::size_t i = 0; i < printed.size(); ++i)
         EXPECT_EQ(numbers[i], static_cast<double>(i)) << printed[i];
 }
+
+// Auto-saves that fail are said on standard error once per failing period, and the exit
+// status tells a script that they did.
+TEST_F(MeasureCli, FailingAutoSaveIsSaidOnceAndSetsTheExitStatus) {
+    IniFile::getIniFile().writeInteger("Options", "AutoSave", 1);
+    IniFile::getIniFile().writeInteger("Options", "OwnAutoDir", 1);
+    IniFile::getIniFile().writeString("Options", "Dir", temp.path("blocked/auto"));
+    TempDirectory::writeFile(temp.path("blocked"), "a file where a directory should be");
+    int status = -1;
+    std::string errors;
+    const auto lines =
+        run({"measure", "--device", "Sim0", "--samples", "3", "--interval", "0"}, status, &errors);
+    EXPECT_EQ(lines.size(), 3u);
+    EXPECT_EQ(status, 1);
+    std::size_t said = 0;
+    for (std::size_t at = errors.find("Autosave failed: "); at != std::string::npos;
+         at = errors.find("Autosave failed: ", at + 1))
+        ++said;
+    EXPECT_EQ(said, 1u) << errors;
+    EXPECT_NE(errors.find(temp.path("blocked/auto")), std::string::npos) << errors;
+    EXPECT_EQ(storedNumbers(temp.path("program/Record1.db")), (std::vector<double>{0, 1, 2}))
+        << "the measurement went on";
+
+    std::filesystem::remove(temp.path("blocked"));
+    run({"measure", "--device", "Sim0", "--samples", "2", "--interval", "0"}, status, &errors);
+    EXPECT_EQ(status, 0) << errors;
+}
