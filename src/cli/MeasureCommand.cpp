@@ -34,7 +34,9 @@ measurement could not start, the save asked for with --save failed or an auto-sa
                       "Interval", 30)
   --title TEXT        measurement title stored in every row
   --formula A1,A2,A3,A4
-                      switch the OD formula on: CalcOD = A1 OD³ + A2 OD² + A3 OD + A4
+                      use this OD formula for this run: CalcOD = A1 OD³ + A2 OD² + A3 OD + A4
+                      (default: the profile's formula, as the workstation uses it)
+  --no-formula        no OD formula for this run: CalcOD = OD
   --save FILE.nph     save the measurement set (FILE.nph, .log, .txt) at the end
 )";
 
@@ -93,13 +95,15 @@ int runMeasureCommand(int argc, char** argv) {
     const CommandLine options(
         argc, argv, 2,
         withSetup({"--device", "--samples", "--interval", "--title", "--formula", "--save"}),
-        {"--help"});
+        {"--help", "--no-formula"});
     if (options.has("--help")) {
         std::cout << measureHelp << cliSetupHelp << "  --help              show this text\n";
         return 0;
     }
     if (!options.has("--device"))
         throw std::invalid_argument("--device is required");
+    if (options.has("--formula") && options.has("--no-formula"))
+        throw std::invalid_argument("--formula and --no-formula exclude each other");
     const std::string device = options.text("--device");
     const long samples = options.number("--samples", 10, 1, 100000000);
     int argcCopy = 1;
@@ -116,8 +120,12 @@ int runMeasureCommand(int argc, char** argv) {
     if (options.has("--interval"))
         engine.setInterval(static_cast<int>(options.number("--interval", 30, 0, 1000000)));
     engine.title = QString::fromStdString(options.text("--title"));
+    // The profile's formula, as the workstation takes it; the options override it for this run.
+    engine.formula = ODFormula::loadFromProfile();
     if (options.has("--formula"))
         applyFormula(options.text("--formula"), engine.formula);
+    if (options.has("--no-formula"))
+        engine.formula.enabled = false;
     if (!connectEngine(engine, device))
         return 1;
 

@@ -3,6 +3,7 @@
 #include "ProfileStoreFixture.h"
 #include "Q7SimProcess.h"
 #include "Subprocess.h"
+#include "workstation/ODFormula.h"
 #include "workstation/RecordTable.h"
 #include "workstation/RtfText.h"
 
@@ -192,4 +193,41 @@ TEST_F(MeasureCli, FailingAutoSaveIsSaidOnceAndSetsTheExitStatus) {
     std::filesystem::remove(temp.path("blocked"));
     run({"measure", "--device", "Sim0", "--samples", "2", "--interval", "0"}, status, &errors);
     EXPECT_EQ(status, 0) << errors;
+}
+
+// A scripted run computes CalcOD with the profile's formula, as the window does; the options
+// override it for one run.
+TEST_F(MeasureCli, FormulaFromTheProfileUnlessOverridden) {
+    ODFormula turbidity;
+    turbidity.enabled = true;
+    turbidity.name = "Turbidity";
+    turbidity.a1 = "0";
+    turbidity.a2 = "0";
+    turbidity.a3 = "3";
+    turbidity.a4 = "0.5";
+    turbidity.storeToProfile();
+    const struct {
+        std::vector<std::string> extra;
+        double a3, a4;
+        const char* statement;
+    } cases[] = {
+        {{}, 3, 0.5, "Using OD-formula: Turbidity = 0X³+ 0X²+ 3X+ 0.5"},
+        {{"--formula", "0,0,2,0.1"}, 2, 0.1, "Using OD-formula: CalcOD = 0X³+ 0X²+ 2X+ 0.1"},
+        {{"--no-formula"}, 1, 0, "Using no OD-formula: CalcOD = OD"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> arguments{"measure", "--device", "Sim0", "--samples", "2",
+                                           "--interval", "0", "--save", temp.path("f/run.nph")};
+        arguments.insert(arguments.end(), c.extra.begin(), c.extra.end());
+        int status = -1;
+        std::string errors;
+        run(arguments, status, &errors);
+        ASSERT_EQ(status, 0) << errors;
+        for (const auto& row :
+             RecordTable::openFile(QString::fromStdString(temp.path("f/run.nph")), true)->allRows())
+            EXPECT_NEAR(row.calcOd, c.a3 * row.od + c.a4, 0.0002) << c.statement;
+        EXPECT_NE(TempDirectory::readFile(temp.path("f/run.txt")).find(c.statement),
+                  std::string::npos)
+            << TempDirectory::readFile(temp.path("f/run.txt"));
+    }
 }

@@ -3,6 +3,8 @@
 #include "ErrorOf.h"
 #include "LogCapture.h"
 #include "Q7SimProcess.h"
+#include "Subprocess.h"
+#include "TempDirectory.h"
 #include "TestVariant.h"
 #include "com/RS232Connection.h"
 #include "com/SerialPortResolver.h"
@@ -13,6 +15,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <map>
 #include <unistd.h>
@@ -245,4 +248,32 @@ TEST_F(SerialLine, ClosingTheConnectionReleasesTheLine) {
     }
     EXPECT_EQ(exclusive(), 0);
     close(watcher);
+}
+
+// The simulator's own options: unknown ones are named, and --link replaces only a link to a
+// terminal (its own, or one an earlier run left) and removes only the link it made.
+TEST(Q7SimOptions, UnknownOptionsAndForeignFiles) {
+    Subprocess bogus(Q7SimProcess::executable(), {"--bogus"});
+    EXPECT_EQ(bogus.wait(), 2);
+    EXPECT_NE(bogus.errorOutput().find("unknown option '--bogus'"), std::string::npos)
+        << bogus.errorOutput();
+
+    TempDirectory temp;
+    const std::string precious = temp.path("notes.txt");
+    TempDirectory::writeFile(precious, "precious");
+    Subprocess refused(Q7SimProcess::executable(), {"--link", precious});
+    EXPECT_EQ(refused.wait(), 1);
+    EXPECT_EQ(TempDirectory::readFile(precious), "precious");
+
+    const std::string stale = temp.path("ttyQ7");
+    ASSERT_EQ(symlink("/dev/pts/9999", stale.c_str()), 0);
+    {
+        Q7SimProcess sim({"--link", stale});
+        char target[256] = {};
+        ASSERT_GT(readlink(stale.c_str(), target, sizeof target - 1), 0);
+        EXPECT_EQ(std::string(target), sim.devicePath());
+        sim.stop();
+    }
+    struct stat gone {};
+    EXPECT_NE(lstat(stale.c_str(), &gone), 0) << "the link made is removed at the end";
 }

@@ -1,6 +1,8 @@
 #include "Options.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <stdexcept>
 
 namespace q7sim {
@@ -122,10 +124,16 @@ bool parseOptions(int argc, char** argv, Options& options) {
             options.verbose = true;
             continue;
         }
-        if (i + 1 >= argc)
+        static const char* const valueOptions[] = {
+            "--variant", "--value",     "--dark",   "--reference", "--od-max", "--points",
+            "--calibration", "--identify", "--fault", "--hangup-ms", "--socket", "--link"};
+        if (std::find(std::begin(valueOptions), std::end(valueOptions), option) ==
+            std::end(valueOptions))
             throw std::invalid_argument(option.rfind("--", 0) == 0
-                                            ? option + " needs a value"
+                                            ? "unknown option '" + option + "'"
                                             : "unknown argument '" + option + "'");
+        if (i + 1 >= argc)
+            throw std::invalid_argument(option + " needs a value");
         const std::string value = argv[++i];
         if (option == "--variant") {
             if (value == "82")
@@ -163,8 +171,6 @@ bool parseOptions(int argc, char** argv, Options& options) {
             options.socketName = value;
         } else if (option == "--link") {
             options.linkPath = value;
-        } else {
-            throw std::invalid_argument("unknown option '" + option + "'");
         }
     }
     return true;

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <stdexcept>
 #include <termios.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace q7sim {
@@ -15,6 +16,16 @@ namespace {
 [[noreturn]] void fail(const std::string& what) {
     throw std::runtime_error(what + ": " + std::strerror(errno));
 }
+std::string linkTarget(const std::string& path) {
+    char target[4096];
+    const ssize_t length = readlink(path.c_str(), target, sizeof target - 1);
+    return length > 0 ? std::string(target, static_cast<std::size_t>(length)) : std::string();
+}
+
+bool linkToTerminal(const std::string& path) {
+    return linkTarget(path).rfind("/dev/pts/", 0) == 0;
+}
+
 } // namespace
 
 PtyPort::PtyPort(std::string linkPath) : linkPath(std::move(linkPath)) {}
@@ -40,17 +51,31 @@ void PtyPort::open() {
         tcsetattr(slaveKeeper, TCSANOW, &line);
     }
     if (!linkPath.empty()) {
+        // Only a link to a terminal (ours, or one left by an earlier run) may be replaced:
+        // the path given might name a file of the user's.
+        struct stat existing {};
+        if (lstat(linkPath.c_str(), &existing) == 0 && !linkToTerminal(linkPath)) {
+            errno = EEXIST;
+            fail("will not replace " + linkPath + ", which is not a link to a terminal");
+        }
         const std::string temporary = linkPath + ".new";
+        if (lstat(temporary.c_str(), &existing) == 0 && !linkToTerminal(temporary)) {
+            errno = EEXIST;
+            fail("will not replace " + temporary + ", which is not a link to a terminal");
+        }
         unlink(temporary.c_str());
         if (symlink(slave.c_str(), temporary.c_str()) != 0 ||
             rename(temporary.c_str(), linkPath.c_str()) != 0)
             fail("cannot link " + linkPath);
+        linked = true;
     }
 }
 
 void PtyPort::hangUp() {
-    if (!linkPath.empty())
+    // Removed only while it is still the link made here.
+    if (linked && linkTarget(linkPath) == slave)
         unlink(linkPath.c_str());
+    linked = false;
     if (slaveKeeper >= 0)
         close(slaveKeeper);
     if (master >= 0)

@@ -28,6 +28,7 @@ private:
     std::string slave;
     int master = -1;
     int slaveKeeper = -1; // keeps the line alive while no client has it open
+    bool linked = false;  // the link at linkPath is ours to remove
 };
 
 } // namespace q7sim
