@@ -140,18 +140,18 @@ bool TformProfileManager::checkNameWithMessages(const QString& name) {
     case NameProblem::None:
         return true;
     case NameProblem::Empty:
-        prompts.showMessage(QStringLiteral("The profile name can't be empty!"));
+        prompts.showError(QStringLiteral("The profile name can't be empty!"));
         break;
     case NameProblem::ForbiddenCharacter:
-        prompts.showMessage(
+        prompts.showError(
             QStringLiteral("The profile name can't contain the followin characters:\n") +
             forbiddenCharacters);
         break;
     case NameProblem::Reserved:
-        prompts.showMessage(QStringLiteral("The profile name can't be '.' or '..'!"));
+        prompts.showError(QStringLiteral("The profile name can't be '.' or '..'!"));
         break;
     case NameProblem::Duplicate:
-        prompts.showMessage(QStringLiteral("A profile named '") + name +
+        prompts.showError(QStringLiteral("A profile named '") + name +
                             QStringLiteral("' already exists!"));
         break;
     }
@@ -181,7 +181,7 @@ bool TformProfileManager::storeOperation(const std::function<void()>& operation,
         operation();
         return true;
     } catch (const std::exception& e) {
-        prompts.showMessage(QString::fromUtf8(e.what()));
+        prompts.showError(QString::fromUtf8(e.what()));
         fillList(preferred);
         return false;
     }
@@ -189,7 +189,7 @@ bool TformProfileManager::storeOperation(const std::function<void()>& operation,
 
 void TformProfileManager::btnUseClick() {
     if (selected.isEmpty()) {
-        prompts.showMessage(QStringLiteral("You must select an available profile!"));
+        prompts.showError(QStringLiteral("You must select an available profile!"));
         return;
     }
     accept();

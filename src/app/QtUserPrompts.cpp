@@ -11,6 +11,10 @@ void QtUserPrompts::showMessage(const QString& text) {
     QMessageBox::information(parent, QApplication::applicationName(), text);
 }
 
+void QtUserPrompts::showError(const QString& text) {
+    QMessageBox::critical(parent, QApplication::applicationName(), text);
+}
+
 void QtUserPrompts::showInformation(const QString& title, const QString& text) {
     QMessageBox::information(parent, title, text);
 }

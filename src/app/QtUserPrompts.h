@@ -11,6 +11,7 @@ public:
     void setParent(QWidget* widget) { parent = widget; }
 
     void showMessage(const QString& text) override;
+    void showError(const QString& text) override;
     void showInformation(const QString& title, const QString& text) override;
     bool askYesNo(const QString& question) override;
     bool askWarningYesNo(const QString& text) override;

@@ -3,6 +3,7 @@
 #include "ChartPage.h"
 #include "LiveChart.h"
 #include "ExportPanel.h"
+#include "FocusLeaveWatcher.h"
 #include "ReportPrinting.h"
 #include "ViewerPage.h"
 #include "StartWindow.h"
@@ -140,7 +141,7 @@ bool TWorkForm::initialise(__lumo::Sleeper& sleeper) {
         } catch (const std::exception& e) {
             lastStartupError = QStringLiteral("Error while open profile '") + profile +
                                QStringLiteral("'.\n") + QString::fromUtf8(e.what());
-            prompts.showMessage(lastStartupError);
+            prompts.showError(lastStartupError);
             if (others.splash)
                 others.splash->hide();
             return false;
@@ -370,9 +371,11 @@ void TWorkForm::bindControls() {
 
     connect(ui->Edit1, &QLineEdit::textChanged, this, [this](const QString& t) { engine.title = t; });
     connect(ui->Edit1, &QLineEdit::returnPressed, this, [this] { focusNextChild(); });
-    connect(ui->Edit1, &QLineEdit::editingFinished, this, [this] {
+    // Leaving the field is protocolled whether or not the text changed; editingFinished would
+    // stay silent for an unchanged text.
+    ui->Edit1->installEventFilter(new FocusLeaveWatcher(ui->Edit1, [this] {
         engine.titleFieldLeft(ui->Edit1->text());
-    });
+    }));
 
     connect(ui->ODButton, &QToolButton::clicked, this, &TWorkForm::calibrateCommand);
 
@@ -410,8 +413,10 @@ void TWorkForm::bindControls() {
     connect(ui->ComboBox3, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int i) {
         engine.alarm.direction = i == 0 ? OdAlarm::Below : OdAlarm::Above;
     });
+    // The field's text as shown: with its mask, text() drops the blanks of unfilled places,
+    // so "1. 5 " would read as 1.5 instead of 1.050.
     connect(ui->MaskEdit3, &QLineEdit::textEdited, this,
-            [this](const QString& t) { engine.alarm.thresholdText = t; });
+            [this] { engine.alarm.thresholdText = ui->MaskEdit3->displayText(); });
     const auto arrow = [this](bool up) {
         if (up)
             engine.alarm.stepUp();
@@ -466,7 +471,7 @@ void TWorkForm::bindEngine() {
     connect(&engine, &MeasurementEngine::sampleTaken, this, &TWorkForm::showSample);
     connect(&engine, &MeasurementEngine::countdownChanged, this, [this](const QString& text) {
         ui->Label45->setText(text);
-        if (ui->MaskEdit3->text() != engine.alarm.thresholdText)
+        if (ui->MaskEdit3->displayText() != engine.alarm.thresholdText)
             ui->MaskEdit3->setText(engine.alarm.thresholdText);
     });
     connect(&engine, &MeasurementEngine::runningTimeChanged, ui->Label3, &QLabel::setText);

@@ -35,6 +35,8 @@ public:
     virtual ~UserPrompts() = default;
     // A plain message box with an OK button (errors and notices).
     virtual void showMessage(const QString& text) = 0;
+    // The same with the error icon: something the user asked for failed.
+    virtual void showError(const QString& text) { showMessage(text); }
     // An information box with its own title.
     virtual void showInformation(const QString& title, const QString& text) = 0;
     // A confirmation with Yes and No; true for Yes.

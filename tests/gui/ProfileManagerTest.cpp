@@ -189,6 +189,7 @@ TEST_F(ProfileManager, NewTwiceWithTheProposalRefusesTheDuplicate) {
     button("btnNew")->click();
 
     EXPECT_EQ(prompts.messages, QStringList{"A profile named 'new Profile' already exists!"});
+    EXPECT_EQ(prompts.errors, prompts.messages) << "shown with the error icon";
     EXPECT_EQ(prompts.offered(2), "new Profile");
     EXPECT_EQ(rows(), QStringList({"Default|available", "new Profile|available",
                                    "new Profile 2|available"}));

@@ -10,8 +10,10 @@
 
 #include <QAction>
 #include <QFile>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <QTest>
 #include <QToolButton>
 
 namespace {
@@ -113,6 +115,7 @@ TEST_F(WorkFormTest, ProfileManagerIsTheFallbackAndAFailureEndsTheStart) {
     EXPECT_FALSE(second.initialise(sleeper));
     ASSERT_FALSE(prompts.messages.isEmpty());
     EXPECT_TRUE(prompts.messages.last().startsWith("Error while open profile ''.\n"));
+    EXPECT_EQ(prompts.errors, QStringList{prompts.messages.last()}) << "with the error icon";
 }
 
 TEST_F(WorkFormTest, DeviceListTakesThePortsAndTheCommandLine) {
@@ -175,6 +178,33 @@ TEST_F(WorkFormTest, ConnectingAndAShortMeasurementThroughTheControls) {
     EXPECT_EQ(row(), "SSp-en stopped");
     EXPECT_EQ(prompts.questions, QStringList{"Save Chart?"});
     EXPECT_TRUE(ui().Edit9->isEnabled());
+}
+
+// Each time the title field is left its entry is written, changed or not.
+TEST_F(WorkFormTest, LeavingTheTitleFieldIsProtocolledEveryTime) {
+    ASSERT_TRUE(window->initialise(sleeper));
+    ui().Edit1->setText("Strain A");
+    for (int i = 0; i < 2; ++i) {
+        QFocusEvent left(QEvent::FocusOut);
+        QCoreApplication::sendEvent(ui().Edit1, &left);
+    }
+    EXPECT_EQ(engine->protocol().getText().count("title changed to: Strain A"), 2);
+}
+
+// The threshold is read as the field shows it: unfilled places are blanks that become 0.
+TEST_F(WorkFormTest, AlarmThresholdWithUnfilledPlaces) {
+    ASSERT_TRUE(window->initialise(sleeper));
+    QLineEdit* field = ui().MaskEdit3;
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    field->setCursorPosition(0);
+    QTest::keyClicks(field, "1");
+    field->setCursorPosition(3);
+    QTest::keyClicks(field, "5");
+    ASSERT_EQ(field->displayText(), "1. 5 ");
+    engine->countdownTick();
+    EXPECT_EQ(engine->alarm.thresholdText, "1.050");
+    EXPECT_EQ(field->displayText(), "1.050");
 }
 
 TEST_F(WorkFormTest, CloseQueryTexts) {

@@ -32,6 +32,11 @@ public:
 class ScriptedPrompts : public UserPrompts {
 public:
     void showMessage(const QString& text) override { messages << text; }
+    // Kept with the messages, and counted apart, so a test can tell the error icon.
+    void showError(const QString& text) override {
+        messages << text;
+        errors << text;
+    }
     void showInformation(const QString& title, const QString& text) override {
         informations << title + "|" + text;
     }
@@ -59,6 +64,7 @@ public:
         textQuestions << title + "|" + prompt + "|" + initial;
         return textAnswer;
     }
+    QStringList errors;
     QStringList messages, informations, questions, warnings, saveDialogs, saveFilters,
         openDialogs, textQuestions;
     bool answerYes = false;
