@@ -24,12 +24,15 @@ std::int32_t readNumber(const SettingKey& key, std::int32_t defaultValue) {
     return IniFile::getIniFile().readInteger(key.section, key.key, defaultValue);
 }
 
-void writeText(const SettingKey& key, const QString& value) {
-    IniFile::getIniFile().writeString(key.section, key.key, value.toStdString());
+using Entry = IniFile::ProfileFile::Entry;
+
+// Free texts lose blanks at their ends, which the profile could not keep anyway.
+Entry textEntry(const SettingKey& key, const QString& value) {
+    return {key.section, key.key, IniFile::ProfileFile::trimmedText(value.toStdString())};
 }
 
-void writeNumber(const SettingKey& key, std::int32_t value) {
-    IniFile::getIniFile().writeInteger(key.section, key.key, value);
+Entry numberEntry(const SettingKey& key, std::int32_t value) {
+    return {key.section, key.key, std::to_string(value)};
 }
 
 // The confirm button carries only a picture: a green check mark.
@@ -146,20 +149,24 @@ void TOptionsForm::loadFields() {
     ui->Edit7->setText(readText(keys::SaveAsDir, "C:Test"));
 }
 
+// Every key in its order, all stored or none: a refused field leaves the profile, the
+// "first time" flag included, as it was.
 void TOptionsForm::storeFields() {
     namespace keys = IniFile::keys;
-    writeNumber(keys::FirstTime, 0);
-    writeText(keys::User, ui->Edit1->text());
-    writeText(keys::Company, ui->Edit2->text());
-    writeText(keys::Dir, ui->Edit4->text());
-    writeText(keys::LedBright, ui->Edit6->text());
-    writeNumber(keys::AutoSave, ui->CheckBox2->isChecked() ? 1 : 0);
-    writeNumber(keys::OwnAutoDir, ui->CheckBox4->isChecked() ? 1 : 0);
-    writeNumber(keys::AutoConnect, ui->CheckBox1->isChecked() ? 1 : 0);
-    writeText(keys::ComPort, ui->ComboBox1->currentText());
     if (numberFormat > 1)
         numberFormat = 1;
-    writeText(keys::Country, numberFormat == 0 ? QStringLiteral("DE") : QStringLiteral("GB"));
+    IniFile::getIniFile().writeTogether({
+        numberEntry(keys::FirstTime, 0),
+        textEntry(keys::User, ui->Edit1->text()),
+        textEntry(keys::Company, ui->Edit2->text()),
+        textEntry(keys::Dir, ui->Edit4->text()),
+        textEntry(keys::LedBright, ui->Edit6->text()),
+        numberEntry(keys::AutoSave, ui->CheckBox2->isChecked() ? 1 : 0),
+        numberEntry(keys::OwnAutoDir, ui->CheckBox4->isChecked() ? 1 : 0),
+        numberEntry(keys::AutoConnect, ui->CheckBox1->isChecked() ? 1 : 0),
+        textEntry(keys::ComPort, ui->ComboBox1->currentText()),
+        textEntry(keys::Country, numberFormat == 0 ? QStringLiteral("DE") : QStringLiteral("GB")),
+    });
 }
 
 void TOptionsForm::SpeedButton1Click() {
@@ -173,8 +180,10 @@ void TOptionsForm::SpeedButton1Click() {
                 QStringLiteral(
                     "Thank you.\nNephodar/Brevimo is now ready for use.\nPlease restart."));
     } catch (const std::exception& e) {
-        // The dialog stays open so the entries are not lost.
-        prompts.showMessage(QString::fromUtf8(e.what()));
+        // The dialog stays open, in front, so the entries are not lost.
+        raise();
+        activateWindow();
+        prompts.showError(QString::fromUtf8(e.what()));
         return;
     }
     accept();

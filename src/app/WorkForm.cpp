@@ -92,19 +92,27 @@ TWorkForm::TWorkForm(MeasurementEngine& engine, UserPrompts& prompts,
 }
 
 TWorkForm::~TWorkForm() {
-    // The formula goes back into the profile when the window goes.
-    try {
-        if (IniFile::hasIniFile()) {
-            readFormulaControls();
-            engine.formula.storeToProfile();
+    // A window that goes without being closed (the program ended otherwise) still keeps its
+    // formula; closing stored it already and said so when that failed.
+    if (!closing) {
+        try {
+            storeSettings();
+        } catch (const std::exception&) {
+            // Nobody is left to tell.
         }
-    } catch (const std::exception&) {
-        // A profile that cannot be written at the very end: nothing left to tell.
     }
     // The pages read the form, which goes before the widgets do; a widget's last events (the
     // note field passes the chart page's filter) must not reach them then.
     delete chartPage;
     delete viewerPage;
+}
+
+// What the window keeps in the profile at the end: the formula.
+void TWorkForm::storeSettings() {
+    if (!IniFile::hasIniFile())
+        return;
+    readFormulaControls();
+    engine.formula.storeToProfile();
 }
 
 void TWorkForm::setCollaborators(Collaborators collaborators) { others = std::move(collaborators); }
@@ -617,6 +625,13 @@ void TWorkForm::closeEvent(QCloseEvent* event) {
         engine.table().empty();
     } catch (const std::exception& e) {
         prompts.showMessage(QString::fromUtf8(e.what()));
+    }
+    try {
+        storeSettings();
+    } catch (const std::exception& e) {
+        prompts.showError(QStringLiteral("The settings could not be stored in the profile; the "
+                                         "next start uses the ones stored before.\n") +
+                          QString::fromUtf8(e.what()));
     }
     closing = true;
     event->accept();

@@ -83,6 +83,7 @@ private:
     void calibrateCommand();
     void fillFormulaControls();
     void readFormulaControls();
+    void storeSettings(); // throws what the profile throws
     void setPageButtonImages(QObject* pressed);
     void setParameterChoice();
 

@@ -180,29 +180,54 @@ double ProfileFile::readFloat(const std::string& section, const std::string& key
     return parseIniFloat(readString(section, key, ""), value) ? value : defaultValue;
 }
 
-void ProfileFile::writeString(const std::string& section, const std::string& key,
-                              const std::string& value) {
+void ProfileFile::checkWritable(const std::string& section, const std::string& key,
+                                const std::string& value) const {
     const std::string reason = unwritable(section, key, value, maximumStringLength);
     if (!reason.empty())
         throw std::runtime_error("Can't write '" + key + "' in section '" + section + "' of '" +
                                  path + "': " + reason);
-    const char* previous = ini.GetValue(section.c_str(), key.c_str(), nullptr);
-    const bool hadSection = ini.GetSection(section.c_str()) != nullptr;
-    const std::string oldValue = previous ? previous : "";
-    ini.SetValue(section.c_str(), key.c_str(), value.c_str());
+}
+
+void ProfileFile::writeString(const std::string& section, const std::string& key,
+                              const std::string& value) {
+    writeTogether({{section, key, value}});
+}
+
+void ProfileFile::writeTogether(const std::vector<Entry>& entries) {
+    for (const Entry& entry : entries)
+        checkWritable(entry.section, entry.key, entry.value);
+    // What each value replaced, to put back in reverse order if the file cannot be written.
+    struct Undo {
+        const Entry* entry;
+        bool hadValue, hadSection;
+        std::string oldValue;
+    };
+    std::vector<Undo> undo;
+    for (const Entry& entry : entries) {
+        const char* previous = ini.GetValue(entry.section.c_str(), entry.key.c_str(), nullptr);
+        undo.push_back({&entry, previous != nullptr,
+                        ini.GetSection(entry.section.c_str()) != nullptr,
+                        previous ? previous : ""});
+        ini.SetValue(entry.section.c_str(), entry.key.c_str(), entry.value.c_str());
+    }
     try {
         save();
     } catch (...) {
         // Keep the object in step with the file that is still on disk.
-        if (previous)
-            ini.SetValue(section.c_str(), key.c_str(), oldValue.c_str());
-        else if (hadSection)
-            ini.Delete(section.c_str(), key.c_str());
-        else
-            ini.Delete(section.c_str(), nullptr);
+        for (auto it = undo.rbegin(); it != undo.rend(); ++it) {
+            const char* section = it->entry->section.c_str();
+            if (it->hadValue)
+                ini.SetValue(section, it->entry->key.c_str(), it->oldValue.c_str());
+            else if (it->hadSection)
+                ini.Delete(section, it->entry->key.c_str());
+            else
+                ini.Delete(section, nullptr);
+        }
         throw;
     }
 }
+
+std::string ProfileFile::trimmedText(const std::string& text) { return trimmed(text); }
 
 void ProfileFile::writeInteger(const std::string& section, const std::string& key,
                                std::int32_t value) {

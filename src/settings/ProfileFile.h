@@ -40,6 +40,18 @@ public:
     void writeBool(const std::string& section, const std::string& key, bool value);
     void writeFloat(const std::string& section, const std::string& key, double value);
 
+    // Values that belong together: every one is written or none is. All are checked first,
+    // then the file is replaced once; a refused value or a failed write leaves the profile,
+    // on disk and here, exactly as it was.
+    struct Entry {
+        std::string section, key, value;
+    };
+    void writeTogether(const std::vector<Entry>& entries);
+
+    // A free text as the profile can keep it: without blanks or tabs at either end, which
+    // reading would drop anyway. Other texts are returned unchanged.
+    static std::string trimmedText(const std::string& text);
+
     bool valueExists(const std::string& section, const std::string& key) const;
     // The keys of a section in the order of the file.
     std::vector<std::string> keysOf(const std::string& section) const;
@@ -48,6 +60,8 @@ public:
     static constexpr std::size_t maximumStringLength = 2047;
 
 private:
+    void checkWritable(const std::string& section, const std::string& key,
+                       const std::string& value) const;
     void save() const;
 
     std::string path;

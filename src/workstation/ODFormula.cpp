@@ -45,15 +45,22 @@ ODFormula ODFormula::loadFromProfile() {
     return formula;
 }
 
+// The six keys go together: a formula switched on with the coefficients of another would
+// give CalcOD values the user never asked for.
 void ODFormula::storeToProfile() const {
     using namespace IniFile::keys;
-    auto& profile = IniFile::getIniFile();
-    profile.writeInteger(NewOD.section, key(NewOD), enabled ? 1 : 0);
-    profile.writeString(CalcName.section, key(CalcName), name.toStdString());
-    profile.writeString(A1.section, key(A1), a1.toStdString());
-    profile.writeString(A2.section, key(A2), a2.toStdString());
-    profile.writeString(A3.section, key(A3), a3.toStdString());
-    profile.writeString(A4.section, key(A4), a4.toStdString());
+    const auto entry = [](const IniFile::SettingKey& k, const QString& text) {
+        return IniFile::ProfileFile::Entry{
+            k.section, k.key, IniFile::ProfileFile::trimmedText(text.toStdString())};
+    };
+    IniFile::getIniFile().writeTogether({
+        entry(NewOD, enabled ? QStringLiteral("1") : QStringLiteral("0")),
+        entry(CalcName, name),
+        entry(A1, a1),
+        entry(A2, a2),
+        entry(A3, a3),
+        entry(A4, a4),
+    });
 }
 
 void ODFormula::fillEmptyFields() {

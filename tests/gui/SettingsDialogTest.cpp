@@ -196,3 +196,26 @@ TEST_F(SettingsDialog, AFailedStoreIsShownAndKeepsTheDialogOpen) {
     EXPECT_EQ(stored("Options", "User"), "Ann");
     EXPECT_FALSE(form.isVisible());
 }
+
+// A field that cannot be stored stores nothing: neither the "first time" flag nor any field
+// before or after it. Free texts lose the blanks at their ends instead of being refused.
+TEST_F(SettingsDialog, ARefusedFieldStoresNoneAndBlanksAreTrimmed) {
+    openDefault();
+    const std::string before = TempDirectory::readFile(profilePath());
+    form.show();
+    field<QLineEdit>("Edit1")->setText(" Ann ");
+    field<QLineEdit>("Edit2")->setText(QString(3000, 'C'));
+    confirm();
+    ASSERT_EQ(prompts.errors.size(), 1);
+    EXPECT_TRUE(prompts.errors[0].contains("Company")) << prompts.errors[0].toStdString();
+    EXPECT_TRUE(prompts.informations.isEmpty());
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(TempDirectory::readFile(profilePath()), before);
+
+    field<QLineEdit>("Edit2")->setText("Lab ");
+    confirm();
+    EXPECT_EQ(stored("Options", "User"), "Ann");
+    EXPECT_EQ(stored("Options", "Company"), "Lab");
+    EXPECT_EQ(stored("Generell", "FirstTime"), "0");
+    EXPECT_EQ(prompts.informations, QStringList{thankYou});
+}

@@ -207,6 +207,18 @@ TEST_F(WorkFormTest, AlarmThresholdWithUnfilledPlaces) {
     EXPECT_EQ(field->displayText(), "1.050");
 }
 
+// Settings that cannot be kept at the end are said before the program ends.
+TEST_F(WorkFormTest, SettingsThatCannotBeStoredAtTheEndAreSaid) {
+    ASSERT_TRUE(window->initialise(sleeper));
+    window->show();
+    ui().Edit9->setText(QString(3000, '1'));
+    prompts.answerYes = true;
+    window->close();
+    ASSERT_EQ(prompts.errors.size(), 1);
+    EXPECT_TRUE(prompts.errors[0].startsWith("The settings could not be stored in the profile"))
+        << prompts.errors[0].toStdString();
+}
+
 TEST_F(WorkFormTest, CloseQueryTexts) {
     ASSERT_TRUE(window->initialise(sleeper));
     window->show();

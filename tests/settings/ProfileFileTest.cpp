@@ -144,3 +144,35 @@ TEST_F(ProfileFileTest, DamagedFilesGiveDefaults) {
         file.readString("Options", "User", "User");
     }
 }
+
+// Values that belong together are all written or none: a refused one or a failed write leaves
+// the file and the object as they were.
+TEST_F(ProfileFileTest, ValuesWrittenTogetherAllOrNone) {
+    ProfileFile file(path);
+    file.writeString("S", "a", "1");
+    const std::string before = TempDirectory::readFile(path);
+    EXPECT_THROW(file.writeTogether({{"S", "a", "2"}, {"New", "b", "3"}, {"S", "c", "x\ny"}}),
+                 std::runtime_error);
+    EXPECT_EQ(TempDirectory::readFile(path), before);
+    std::filesystem::create_directory(path + ".tmp"); // the save's temporary name is taken
+    EXPECT_THROW(file.writeTogether({{"S", "a", "2"}, {"New", "b", "3"}, {"New", "c", "4"}}),
+                 std::runtime_error);
+    EXPECT_EQ(TempDirectory::readFile(path), before);
+    EXPECT_EQ(file.readString("S", "a", ""), "1");
+    EXPECT_FALSE(file.valueExists("New", "b"));
+    std::filesystem::remove(path + ".tmp");
+    file.writeTogether({{"S", "a", "2"}, {"New", "b", "3"}});
+    EXPECT_EQ(ProfileFile(path).readString("New", "b", ""), "3");
+    EXPECT_EQ(ProfileFile(path).readString("S", "a", ""), "2");
+}
+
+TEST(ProfileFileText, TrimmingTouchesOnlyTheEnds) {
+    for (const auto& [text, expected] : std::vector<std::pair<std::string, std::string>>{
+             {"Turbidity ", "Turbidity"},
+             {" \tLab A\t ", "Lab A"},
+             {"no blanks", "no blanks"},
+             {"a  b", "a  b"},
+             {"   ", ""},
+             {"", ""}})
+        EXPECT_EQ(ProfileFile::trimmedText(text), expected) << "'" << text << "'";
+}

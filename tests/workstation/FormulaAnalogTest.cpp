@@ -98,6 +98,27 @@ TEST_F(FormulaProfile, LoadedAndStoredThroughTheProfile) {
     EXPECT_TRUE(again.enabled);
 }
 
+// A name with a blank at its end is stored without it, and the six keys go together: a
+// coefficient the profile refuses leaves the formula stored before whole.
+TEST_F(FormulaProfile, StoredTrimmedAndAllOrNone) {
+    ODFormula formula;
+    formula.enabled = true;
+    formula.name = "Turbidity ";
+    formula.a3 = "2";
+    formula.storeToProfile();
+    EXPECT_EQ(ODFormula::loadFromProfile().name, "Turbidity");
+
+    ODFormula refused = formula;
+    refused.enabled = false;
+    refused.a3 = "5";
+    refused.a4 = QString(3000, '1');
+    EXPECT_THROW(refused.storeToProfile(), std::runtime_error);
+    const ODFormula kept = ODFormula::loadFromProfile();
+    EXPECT_TRUE(kept.enabled);
+    EXPECT_EQ(kept.a3, "2");
+    EXPECT_EQ(kept.a4, "0");
+}
+
 TEST_F(FormulaProfile, AnalogOutputCodes) {
     IniFile::getIniFile().writeInteger("AnalogOut", "DACresolution", 4095);
     IniFile::getIniFile().writeInteger("AnalogOut", "LIVEmin", 819);
