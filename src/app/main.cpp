@@ -1,4 +1,5 @@
 // Nephodar: the workstation's windows.
+#include "EventProcessingSleeper.h"
 #include "QtTonePlayer.h"
 #include "QtUserPrompts.h"
 #include "LiveChart.h"
@@ -121,7 +122,8 @@ int main(int argc, char** argv) {
         TWorkForm& main = windows.mainWindow();
         prompts.setParent(&main);
         main.show();
-        if (!main.initialise(__lumo::systemSleeper())) {
+        EventProcessingSleeper startupPauses;
+        if (!main.initialise(startupPauses)) {
             std::cerr << main.startupError().toStdString() << std::endl;
             return 1;
         }

@@ -1,0 +1,99 @@
+// The start-up as a user sees it: the workstation on a real X server with a window manager,
+// the screen read back from the server while the start-up's pauses run.
+#include "ProfileStoreFixture.h"
+#include "Subprocess.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A display number nobody uses yet.
+int freeDisplay() {
+    for (int n = 150; n < 250; ++n)
+        if (!std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock") &&
+            !std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n)))
+            return n;
+    throw std::runtime_error("no free X display number");
+}
+
+struct SplashOnScreen : ProfileStoreFixture {
+    void SetUp() override {
+        ProfileStoreFixture::SetUp();
+        for (const char* folder : {"Objects", "buttons", "Templates"})
+            std::filesystem::copy(std::string(NEPHODAR_PROGRAM_DIR) + "/" + folder,
+                                  temp.path("program/") + folder);
+        const int number = freeDisplay();
+        display = ":" + std::to_string(number);
+        server = std::make_unique<Subprocess>(
+            "/usr/bin/Xvfb", std::vector<std::string>{display, "-screen", "0", "1280x900x24",
+                                                      "-nolisten", "tcp", "-br"});
+        const auto socket = "/tmp/.X11-unix/X" + std::to_string(number);
+        for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i)
+            std::this_thread::sleep_for(50ms);
+        ASSERT_TRUE(std::filesystem::exists(socket)) << server->errorOutput();
+        windowManager = std::make_unique<Subprocess>(
+            "/usr/bin/openbox", std::vector<std::string>{},
+            std::map<std::string, std::string>{{"DISPLAY", display}});
+        std::this_thread::sleep_for(500ms); // the manager takes the screen
+    }
+    void TearDown() override {
+        workstation.reset();
+        windowManager.reset();
+        server.reset();
+        ProfileStoreFixture::TearDown();
+    }
+
+    std::string display;
+    std::unique_ptr<Subprocess> server, windowManager, workstation;
+};
+
+// Pixels in the middle of the screen, where the splash stands, that are not the black of the
+// empty screen.
+double paintedShare(const QImage& screen, QRect& middle) {
+    middle = QRect(screen.width() / 2 - 200, screen.height() / 2 - 150, 400, 300);
+    int painted = 0;
+    for (int y = middle.top(); y <= middle.bottom(); ++y)
+        for (int x = middle.left(); x <= middle.right(); ++x)
+            painted += qGray(screen.pixel(x, y)) > 16 ? 1 : 0;
+    return static_cast<double>(painted) / (middle.width() * middle.height());
+}
+
+} // namespace
+
+TEST_F(SplashOnScreen, TheSplashIsPaintedAndItsProgressMovesDuringTheStartUp) {
+    workstation = std::make_unique<Subprocess>(
+        NEPHODAR_PROGRAM_DIR "/Nephodar", std::vector<std::string>{"--program-dir", temp.path("program")},
+        std::map<std::string, std::string>{{"DISPLAY", display}, {"QT_QPA_PLATFORM", "xcb"}});
+    const auto started = std::chrono::steady_clock::now();
+
+    setenv("DISPLAY", display.c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    int argc = 1;
+    char name[] = "splash_on_screen_tests";
+    char* argv[] = {name, nullptr};
+    QGuiApplication reader(argc, argv);
+    const auto grabAt = [&](std::chrono::milliseconds after) {
+        std::this_thread::sleep_until(started + after);
+        return QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+    };
+    // The 17 steps take 8.5 s; these two fall in the middle of them.
+    const QImage early = grabAt(3000ms);
+    const QImage later = grabAt(5000ms);
+    ASSERT_EQ(workstation->wait(0), -1) << "still starting\n" << workstation->errorOutput();
+
+    QRect middle;
+    EXPECT_GT(paintedShare(early, middle), 0.9) << "the splash is painted, not a black box";
+    EXPECT_GT(paintedShare(later, middle), 0.9);
+    int changed = 0;
+    for (int y = middle.top(); y <= middle.bottom(); ++y)
+        for (int x = middle.left(); x <= middle.right(); ++x)
+            changed += early.pixel(x, y) != later.pixel(x, y) ? 1 : 0;
+    EXPECT_GT(changed, 500) << "the progress bar moved between the steps";
+}
