@@ -10,9 +10,11 @@
 #include "workstation/TextFile.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <qcustomplot.h>
 
 namespace {
@@ -45,11 +47,22 @@ ViewerPage::ViewerPage(Ui::TWorkForm& ui, MeasurementEngine& engine, UserPrompts
     : QObject(parent), ui(ui), engine(engine), prompts(prompts),
       plot(new QCustomPlot(ui.ViewerArea)), growthLabel(new QLabel(ui.ViewerArea)) {
     plot->setObjectName(QStringLiteral("DBChart3"));
-    ui.ViewerArea->layout()->addWidget(plot);
+    // The chart takes the page's room; the growth figures keep to one line under it, and in
+    // Log mode the panes take the chart's place.
+    auto* area = static_cast<QBoxLayout*>(ui.ViewerArea->layout());
+    area->addWidget(plot, 1);
     growthLabel->setObjectName(QStringLiteral("LabelGrowth"));
     growthLabel->setFrameShape(QFrame::StyledPanel);
     growthLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    ui.ViewerArea->layout()->addWidget(growthLabel);
+    growthLabel->setWordWrap(false);
+    growthLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    area->addWidget(growthLabel, 0);
+    ui.layoutViewer->setStretchFactor(ui.ViewerArea, 1);
+    ui.layoutViewer->setStretchFactor(ui.GroupBox22, 1);
+    // The zoom box floats in the chart's top right corner instead of widening the button row.
+    ui.GroupBox18->setParent(plot);
+    ui.GroupBox18->setAutoFillBackground(true);
+    plot->installEventFilter(this);
     plot->setPlottingHint(QCP::phFastPolylines, true);
     plot->xAxis->setTicker(QSharedPointer<QCPAxisTicker>(new TimeSTicker));
     plot->yAxis->setNumberFormat(QStringLiteral("f"));
@@ -74,6 +87,7 @@ ViewerPage::ViewerPage(Ui::TWorkForm& ui, MeasurementEngine& engine, UserPrompts
         plot->yAxis->setRange(v.minimum, v.maximum);
         this->ui.Label23->setText(zoomTimeSpanText(t.maximum - t.minimum));
         this->ui.Label25->setText(zoomValueSpanText(v.maximum - v.minimum));
+            placeZoomBox();
         this->ui.GroupBox18->show();
     });
     connect(zoom, &DragZoom::undoRequested, this, [this] {
@@ -84,6 +98,15 @@ ViewerPage::ViewerPage(Ui::TWorkForm& ui, MeasurementEngine& engine, UserPrompts
         }
         this->ui.GroupBox18->hide();
     });
+
+    // The compare curve is the working table as it is now: every stored sample, a Start that
+    // empties it, a note.
+    connect(&engine, &MeasurementEngine::sampleTaken, this, [this](const SampleReport& report) {
+        if (report.stored)
+            refreshCompare();
+    });
+    connect(&engine, &MeasurementEngine::measurementStarted, this, &ViewerPage::refreshCompare);
+    connect(&engine, &MeasurementEngine::notesChanged, this, &ViewerPage::refreshCompare);
 
     buildPopupMenu();
     plot->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -155,6 +178,7 @@ void ViewerPage::resetControls() {
     setAvailable(false);
     compare->setChecked(false);
     ui.GroupBox22->hide();
+    ui.ViewerArea->show();
     plot->show();
     for (QCPGraph* g : {viewerOd, viewerCalcOd, compareOd, compareCalcOd})
         g->setVisible(false);
@@ -223,6 +247,7 @@ void ViewerPage::showViewerParameter(ChartParameter parameter) {
     else
         ui.RadioButton8->setChecked(true);
     plot->show();
+    ui.ViewerArea->show();
     ui.GroupBox22->hide();
     plot->yAxis->setLabel(parameter == ChartParameter::OD ? QStringLiteral("[OD]")
                                                           : QStringLiteral("[CalcOD]"));
@@ -244,6 +269,29 @@ void ViewerPage::showViewerParameter(ChartParameter parameter) {
     reloadViewerNoteMarks();
 }
 
+void ViewerPage::refreshCompare() {
+    if (!compare->isChecked() || !measurement)
+        return;
+    QCPGraph* curve = viewerParameter == ChartParameter::OD ? compareOd : compareCalcOd;
+    fill(curve, engine.table().allRows(), viewerParameter);
+    if (!beforeZoom) // a zoomed view stays where the user put it
+        plot->rescaleAxes(true);
+    plot->replot();
+}
+
+void ViewerPage::placeZoomBox() {
+    QWidget* box = ui.GroupBox18;
+    box->adjustSize();
+    box->move(std::max(0, plot->width() - box->width() - 6), 4);
+    box->raise();
+}
+
+bool ViewerPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == plot && event->type() == QEvent::Resize)
+        placeZoomBox();
+    return false;
+}
+
 void ViewerPage::setCompare(bool on) {
     compare->setChecked(on);
     showViewerParameter(viewerParameter);
@@ -251,6 +299,7 @@ void ViewerPage::setCompare(bool on) {
 
 void ViewerPage::showLog() {
     plot->hide();
+    ui.ViewerArea->hide();
     ui.GroupBox22->show();
 }
 

@@ -58,8 +58,13 @@ signals:
     void excelRequested(bool ask);
     void asciiRequested();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildPopupMenu();
+    void refreshCompare();
+    void placeZoomBox();
     void resetControls();
     void setAvailable(bool on);
     void reloadViewerNoteMarks();

@@ -605,7 +605,9 @@ std::optional<double> MeasurementEngine::attachNote(const QString& text, double 
     }
     addStamped(QStringLiteral("note added: ") + text);
     ++notes;
-    return workingTable->attachNote(notes, text, minutesPosition);
+    const auto row = workingTable->attachNote(notes, text, minutesPosition);
+    emit notesChanged();
+    return row;
 }
 
 void MeasurementEngine::setAlarmSwitch(bool on) {

@@ -163,6 +163,7 @@ signals:
     void saveReportChanged(const QString& report);
     void measurementStarted();
     void measurementEnded();
+    void notesChanged(); // a note was attached to a row of the working table
 
 private:
     void refreshElapsed();

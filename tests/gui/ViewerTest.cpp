@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QTest>
 #include <qcustomplot.h>
 #include <random>
 
@@ -183,6 +184,56 @@ TEST_F(ViewerTest, CompareLaysTheWorkingTableOver) {
     EXPECT_EQ(viewer().comparePointCount(), 3) << "Compare stays on across the quantities";
     item("Compare1")->trigger();
     EXPECT_EQ(viewer().comparePointCount(), 0);
+}
+
+// The compare curve is the working table as it is: each stored sample appears, a Start
+// empties it.
+TEST_F(ViewerTest, CompareFollowsTheWorkingTable) {
+    auto owned = std::make_unique<ScriptedSource>();
+    engine->setSource(std::move(owned));
+    engine->setInterval(1);
+    ASSERT_TRUE(viewer().openFile(saveSet("run.nph", {0.1, 0.3, 0.6, 0.9})));
+    item("Compare1")->trigger();
+    TickDriver driver(*engine, clock);
+    ASSERT_TRUE(engine->start());
+    EXPECT_EQ(viewer().comparePointCount(), 0);
+    for (int i = 1; i <= 3; ++i) {
+        ASSERT_TRUE(driver.untilNextSample());
+        EXPECT_EQ(viewer().comparePointCount(), i);
+    }
+    ASSERT_TRUE(engine->attachNote("lid opened", 0.0));
+    EXPECT_EQ(viewer().comparePointCount(), 3);
+    engine->shutDown();
+    ASSERT_TRUE(engine->start());
+    EXPECT_EQ(viewer().comparePointCount(), 0) << "Start empties the working table";
+    ASSERT_TRUE(driver.untilNextSample());
+    EXPECT_EQ(viewer().comparePointCount(), 1);
+}
+
+// On a real window size the chart takes the page: the growth figures keep to one line, the
+// zoom box takes no room from the chart, and in Log mode the panes take the chart's place.
+TEST_F(ViewerTest, TheChartFillsThePage) {
+    window->resize(1280, 900);
+    window->show();
+    prompts.chosenOpenFile = saveSet("run.nph", {0.1, 0.3, 0.6, 0.9});
+    ui().Open1->trigger();
+    QCoreApplication::processEvents();
+    const int page = ui().GroupBox_Viewer->height();
+    const int chartHeight = viewer().chart()->height();
+    EXPECT_GT(chartHeight, page * 3 / 4) << "chart " << chartHeight << " of " << page;
+    EXPECT_LE(viewer().growthPanel()->height(), 2 * viewer().growthPanel()->fontMetrics().height());
+
+    QTest::mousePress(viewer().chart(), Qt::LeftButton, {}, QPoint(200, 100));
+    QTest::mouseMove(viewer().chart(), QPoint(400, 250));
+    QTest::mouseRelease(viewer().chart(), Qt::LeftButton, {}, QPoint(400, 250));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(ui().GroupBox18->isVisible());
+    EXPECT_EQ(viewer().chart()->height(), chartHeight) << "the zoom box takes no room";
+    EXPECT_TRUE(viewer().chart()->rect().contains(ui().GroupBox18->geometry()));
+
+    ui().RadioButton26->click();
+    QCoreApplication::processEvents();
+    EXPECT_GT(ui().GroupBox22->height(), page * 3 / 4) << "the panes take the chart's place";
 }
 
 TEST_F(ViewerTest, FilesThatAreNoMeasurementsResetTheViewer) {
