@@ -73,6 +73,7 @@ ChartPage::ChartPage(Ui::TWorkForm& ui, LiveChart& chart, MeasurementEngine& eng
     connect(ui.SpeedButton_AbortNote, &QToolButton::clicked, this, &ChartPage::abortNote);
 
     connect(&engine, &MeasurementEngine::measurementStarted, this, &ChartPage::measurementStarted);
+    connect(&engine, &MeasurementEngine::notesChanged, &chart, &LiveChart::reloadNoteMarks);
     connect(&engine, &MeasurementEngine::sampleTaken, this, &ChartPage::sampleTaken);
     connect(&engine, &MeasurementEngine::axisWindowChanged, this, [this](const AxisWindow& w) {
         if (w.changeLeft)
@@ -343,8 +344,7 @@ void ChartPage::doubleClickAt(const QPoint& pixel) {
 }
 
 void ChartPage::saveNote() {
-    if (engine.attachNote(ui.Edit5->text(), notePositionMinutes))
-        chart.reloadNoteMarks();
+    engine.attachNote(ui.Edit5->text(), notePositionMinutes); // the marks follow notesChanged
     ui.Edit5->clear();
     ui.Panel4->hide();
     ui.ChartZoom->setChecked(true);

@@ -1,5 +1,7 @@
 #include "LiveChart.h"
 
+#include "PlotMarks.h"
+
 #include "TimeSTicker.h"
 
 #include <QVBoxLayout>
@@ -77,6 +79,7 @@ LiveChart::LiveChart(RecordTable& table, QWidget* parent)
     customPlot->plotLayout()->insertRow(0);
     title = new QCPTextElement(customPlot, QString());
     customPlot->plotLayout()->addElement(0, 0, title);
+    connect(customPlot, &QCustomPlot::afterLayout, this, &LiveChart::placeMarks);
     setParameter(ChartParameter::OD);
 }
 
@@ -121,9 +124,10 @@ std::optional<int> LiveChart::averaging() const {
     return averagingOn ? std::optional<int>(averagePeriod) : std::nullopt;
 }
 
+// Ticked or not, the mark of the newest value is there at once, without waiting for a sample.
 void LiveChart::setShowLabels(bool on) {
     showLabels = on;
-    lastMark->setVisible(on && lastMark->visible());
+    lastMark->setVisible(on && lastMark->property("active").toBool());
     lastArrow->setVisible(lastMark->visible());
     customPlot->replot(QCustomPlot::rpQueuedReplot);
 }
@@ -143,6 +147,7 @@ void LiveChart::clearSeries() {
     lastRowId = 0;
     lastMark->setVisible(false);
     lastArrow->setVisible(false);
+    lastMark->setProperty("active", false);
     refreshCurves();
     reloadNoteMarks();
 }
@@ -221,26 +226,28 @@ void LiveChart::appendNewRows(const AxisWindow& window, bool timeAxisAutomatic) 
     customPlot->replot(QCustomPlot::rpQueuedReplot);
 }
 
-// The arrow ends at the point; the label stands a fixed number of pixels above it, whatever
-// the zoom.
-void LiveChart::placeMark(QCPItemText* text, QCPItemLine* arrow, double x, double y,
-                          int arrowPixels) {
-    arrow->end->setType(QCPItemPosition::ptPlotCoords);
-    arrow->end->setCoords(x, y);
-    arrow->start->setType(QCPItemPosition::ptAbsolute);
-    arrow->start->setParentAnchor(arrow->end);
-    arrow->start->setCoords(0, -arrowPixels);
-    text->position->setType(QCPItemPosition::ptAbsolute);
-    text->position->setParentAnchor(arrow->start);
-    text->position->setCoords(0, 0);
+// Every layout (a new sample, a zoom, a resize) turns the labels inward again for the axes
+// as they now are.
+void LiveChart::placeMarks() {
+    const auto place = [](QCPItemText* text, QCPItemLine* arrow, int arrowPixels) {
+        placeMarkInside(text, arrow, text->property("x").toDouble(),
+                        text->property("y").toDouble(), arrowPixels);
+    };
+    if (lastMark->property("active").toBool())
+        place(lastMark, lastArrow, newestArrowPixels);
+    for (const auto& [text, arrow] : notes)
+        place(text, arrow, noteArrowPixels);
 }
 
 void LiveChart::updateLastValueMark(bool measurementStarted, bool deviceError, double minutes,
                                     double od, double calcOd) {
     lastMark->setVisible(false);
     lastArrow->setVisible(false);
-    if (!measurementStarted || deviceError)
+    lastMark->setProperty("active", false);
+    if (!measurementStarted || deviceError) {
+        customPlot->replot(QCustomPlot::rpQueuedReplot);
         return;
+    }
     const QString label = shown == ChartParameter::OD ? QStringLiteral("OD") : formulaName;
     double x = minutes, y = shown == ChartParameter::OD ? od : calcOd;
     if (averagingOn) {
@@ -251,7 +258,6 @@ void LiveChart::updateLastValueMark(bool measurementStarted, bool deviceError, d
         y = averaged.back().y;
     }
     lastMark->setText(label);
-    placeMark(lastMark, lastArrow, x, y, 33);
     lastMark->setProperty("x", x);
     lastMark->setProperty("y", y);
     lastMark->setVisible(showLabels);
@@ -287,7 +293,6 @@ void LiveChart::reloadNoteMarks() {
             text->setText(row.note);
             text->setProperty("x", x);
             text->setProperty("y", y);
-            placeMark(text, arrow, x, y, 23);
             text->setVisible(true);
             arrow->setVisible(true);
             notes.emplace_back(text, arrow);

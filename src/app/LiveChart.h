@@ -71,7 +71,9 @@ private:
     void addRows(const std::vector<ChartRow>& rows);
     void refreshCurves();
     void refreshTitle();
-    void placeMark(QCPItemText* text, QCPItemLine* arrow, double x, double y, int arrowPixels);
+    void placeMarks();
+    static constexpr int newestArrowPixels = 33; // Series41
+    static constexpr int noteArrowPixels = 23;   // Series2
 
     RecordTable& table;
     QCustomPlot* customPlot;

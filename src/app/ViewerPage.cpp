@@ -1,6 +1,7 @@
 #include "ViewerPage.h"
 
 #include "DragZoom.h"
+#include "PlotMarks.h"
 #include "TimeSTicker.h"
 #include "ui_WorkForm.h"
 #include "workstation/EngineEnvironment.h"
@@ -63,6 +64,12 @@ ViewerPage::ViewerPage(Ui::TWorkForm& ui, MeasurementEngine& engine, UserPrompts
     ui.GroupBox18->setParent(plot);
     ui.GroupBox18->setAutoFillBackground(true);
     plot->installEventFilter(this);
+    // Note labels are turned inward again for every layout: zoom, resize, printing.
+    connect(plot, &QCustomPlot::afterLayout, this, [this] {
+        for (const auto& [text, arrow] : noteItems)
+            placeMarkInside(text, arrow, text->property("x").toDouble(),
+                            text->property("y").toDouble(), noteArrowPixels);
+    });
     plot->setPlottingHint(QCP::phFastPolylines, true);
     plot->xAxis->setTicker(QSharedPointer<QCPAxisTicker>(new TimeSTicker));
     plot->yAxis->setNumberFormat(QStringLiteral("f"));
@@ -183,6 +190,7 @@ void ViewerPage::resetControls() {
     for (QCPGraph* g : {viewerOd, viewerCalcOd, compareOd, compareCalcOd})
         g->setVisible(false);
     plot->clearItems();
+    noteItems.clear();
     stretch = nullptr;
     noteMarks = 0;
     growthLabel->clear();
@@ -309,6 +317,7 @@ void ViewerPage::pageShown() {
 
 void ViewerPage::reloadViewerNoteMarks() {
     plot->clearItems();
+    noteItems.clear();
     stretch = nullptr;
     noteMarks = 0;
     markGrowthStretch();
@@ -321,18 +330,14 @@ void ViewerPage::reloadViewerNoteMarks() {
                 static_cast<float>(viewerParameter == ChartParameter::OD ? row.od : row.calcOd);
             auto* arrow = new QCPItemLine(plot);
             arrow->setHead(QCPLineEnding::esSpikeArrow);
-            arrow->end->setCoords(x, y);
-            arrow->start->setType(QCPItemPosition::ptAbsolute);
-            arrow->start->setParentAnchor(arrow->end);
-            arrow->start->setCoords(0, -20);
             auto* text = new QCPItemText(plot);
             text->setText(row.note);
             text->setBrush(QBrush(Qt::white));
             text->setPen(QPen(Qt::darkGray));
-            text->setPositionAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-            text->position->setType(QCPItemPosition::ptAbsolute);
-            text->position->setParentAnchor(arrow->start);
-            text->position->setCoords(0, 0);
+            text->setProperty("x", x);
+            text->setProperty("y", y);
+            placeMarkInside(text, arrow, x, y, noteArrowPixels);
+            noteItems.emplace_back(text, arrow);
             ++noteMarks;
         }
     }

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <optional>
+#include <vector>
 
 namespace Ui {
 class TWorkForm;
@@ -15,7 +16,9 @@ class UserPrompts;
 class QAction;
 class QCPGraph;
 class QCustomPlot;
+class QCPItemLine;
 class QCPItemRect;
+class QCPItemText;
 class QLabel;
 class QMenu;
 
@@ -88,6 +91,8 @@ private:
     FlatTest flat;
     std::optional<std::pair<AxisRange, AxisRange>> beforeZoom;
     int noteMarks = 0;
+    std::vector<std::pair<QCPItemText*, QCPItemLine*>> noteItems; // SeriesViewerNotes
+    static constexpr int noteArrowPixels = 20;
     QLabel* growthLabel;
     QCPItemRect* stretch = nullptr;
 };

@@ -184,6 +184,46 @@ TEST_F(ChartTest, AveragingAndTheNewestValueMark) {
     EXPECT_FALSE(chart().titleText().contains("Average"));
 }
 
+// The labels of the newest value and of the notes are turned inward: drawn whole inside the
+// plot even for a point in its top right corner.
+TEST_F(ChartTest, MarkLabelsStayInsideThePlot) {
+    menuItem("ShowLabels1")->setChecked(true);
+    startAndSample(5);
+    ASSERT_TRUE(engine->attachNote("top right", 1e9));
+    QCustomPlot* plot = chart().plot();
+    const auto rows = engine->table().allRows();
+    plot->xAxis->setRange(0, rows.back().minutes);
+    plot->yAxis->setRange(0, rows.back().od);
+    plot->replot();
+    const QRect inside = plot->axisRect()->rect();
+    int checked = 0;
+    for (int i = 0; i < plot->itemCount(); ++i) {
+        auto* text = qobject_cast<QCPItemText*>(plot->item(i));
+        if (!text || !text->visible())
+            continue;
+        const QRectF box(text->topLeft->pixelPosition(), text->bottomRight->pixelPosition());
+        EXPECT_TRUE(QRectF(inside).contains(box))
+            << text->text().toStdString() << " at " << box.x() << "," << box.y() << " "
+            << box.width() << "x" << box.height();
+        ++checked;
+    }
+    EXPECT_EQ(checked, 2) << "the newest value's mark and the note's";
+}
+
+// "Show Labels" shows the newest value's mark at once, during the run and after End.
+TEST_F(ChartTest, ShowLabelsTakesEffectAtOnce) {
+    startAndSample(2);
+    EXPECT_FALSE(chart().lastValueMark());
+    menuItem("ShowLabels1")->setChecked(true);
+    EXPECT_TRUE(chart().lastValueMark()) << "no new sample needed";
+    prompts.answerYes = false;
+    ui().Stop2->trigger();
+    menuItem("ShowLabels1")->setChecked(false);
+    EXPECT_FALSE(chart().lastValueMark());
+    menuItem("ShowLabels1")->setChecked(true);
+    EXPECT_TRUE(chart().lastValueMark()) << "after End too";
+}
+
 TEST_F(ChartTest, ScalingButtons) {
     startAndSample(3);
     ui().SpeedButton16->click(); // 0.1

@@ -236,6 +236,25 @@ TEST_F(ViewerTest, TheChartFillsThePage) {
     EXPECT_GT(ui().GroupBox22->height(), page * 3 / 4) << "the panes take the chart's place";
 }
 
+// A note on the highest point keeps its label inside the chart, below the point.
+TEST_F(ViewerTest, ANoteAtTheTopKeepsItsLabelInside) {
+    window->resize(1000, 700);
+    window->show();
+    prompts.chosenOpenFile = saveSet("peak.nph", {0.1, 0.9, 0.2});
+    ui().Open1->trigger();
+    QCoreApplication::processEvents();
+    QCustomPlot* plot = viewer().chart();
+    plot->replot();
+    QCPItemText* label = nullptr;
+    for (int i = 0; i < plot->itemCount(); ++i)
+        if (auto* text = qobject_cast<QCPItemText*>(plot->item(i)))
+            label = text;
+    ASSERT_NE(label, nullptr);
+    const QRectF box(label->topLeft->pixelPosition(), label->bottomRight->pixelPosition());
+    EXPECT_TRUE(QRectF(plot->axisRect()->rect()).contains(box))
+        << box.x() << "," << box.y() << " " << box.width() << "x" << box.height();
+}
+
 TEST_F(ViewerTest, FilesThatAreNoMeasurementsResetTheViewer) {
     ASSERT_TRUE(viewer().openFile(saveSet("good.nph", {0.1, 0.2})));
     std::mt19937 random(3);
