@@ -1,11 +1,13 @@
 #include "ChartPage.h"
 
+#include "CornerOverlay.h"
 #include "DragZoom.h"
 #include "LiveChart.h"
 #include "ui_WorkForm.h"
 #include "workstation/MeasurementEngine.h"
 
 #include <QActionGroup>
+#include <algorithm>
 #include <QKeyEvent>
 #include <QMenu>
 #include <qcustomplot.h>
@@ -24,6 +26,12 @@ ChartPage::ChartPage(Ui::TWorkForm& ui, LiveChart& chart, MeasurementEngine& eng
     // The note panel floats over the chart where the user double-clicked.
     ui.Panel4->setParent(chart.plot());
     ui.Panel4->hide();
+    // The chart takes the page's room: the choice strip and the scaling panel keep to the
+    // height of their controls, and the zoom box floats in the chart's corner.
+    ui.layoutChart->setStretchFactor(ui.ChartArea, 1);
+    ui.Panel11->setSizePolicy(ui.Panel11->sizePolicy().horizontalPolicy(), QSizePolicy::Maximum);
+    new CornerOverlay(ui.GroupBox3, chart.plot());
+    ui.layoutZoomBox->addWidget(ui.NewTrace); // "Trace" belongs with the zoom it follows
     zoom = new DragZoom(chart.plot());
     connect(zoom, &DragZoom::zoomRequested, this, &ChartPage::zoomTo);
     connect(zoom, &DragZoom::undoRequested, this, &ChartPage::undoZoom);
@@ -337,7 +345,10 @@ void ChartPage::doubleClickAt(const QPoint& pixel) {
         return; // zoom mode: zooming is allowed again, nothing else
     notePositionMinutes = notePosition(chart.plot()->xAxis->pixelToCoord(pixel.x()));
     ui.Panel4->adjustSize();
-    ui.Panel4->move(pixel.x() - 105, pixel.y() + 10);
+    // Where it belongs, moved in by the least that keeps it whole inside the chart.
+    const QSize room = chart.plot()->size() - ui.Panel4->size();
+    ui.Panel4->move(std::clamp(pixel.x() - 105, 0, std::max(0, room.width())),
+                    std::clamp(pixel.y() + 10, 0, std::max(0, room.height())));
     ui.Panel4->show();
     ui.Panel4->raise();
     ui.Edit5->setFocus();

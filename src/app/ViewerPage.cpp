@@ -1,5 +1,6 @@
 #include "ViewerPage.h"
 
+#include "CornerOverlay.h"
 #include "DragZoom.h"
 #include "PlotMarks.h"
 #include "TimeSTicker.h"
@@ -11,11 +12,9 @@
 #include "workstation/TextFile.h"
 
 #include <QDir>
-#include <QEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QVBoxLayout>
-#include <algorithm>
 #include <qcustomplot.h>
 
 namespace {
@@ -60,10 +59,8 @@ ViewerPage::ViewerPage(Ui::TWorkForm& ui, MeasurementEngine& engine, UserPrompts
     area->addWidget(growthLabel, 0);
     ui.layoutViewer->setStretchFactor(ui.ViewerArea, 1);
     ui.layoutViewer->setStretchFactor(ui.GroupBox22, 1);
-    // The zoom box floats in the chart's top right corner instead of widening the button row.
-    ui.GroupBox18->setParent(plot);
-    ui.GroupBox18->setAutoFillBackground(true);
-    plot->installEventFilter(this);
+    // The zoom box floats in the chart's corner instead of widening the button row.
+    new CornerOverlay(ui.GroupBox18, plot);
     // Note labels are turned inward again for every layout: zoom, resize, printing.
     connect(plot, &QCustomPlot::afterLayout, this, [this] {
         for (const auto& [text, arrow] : noteItems)
@@ -94,8 +91,7 @@ ViewerPage::ViewerPage(Ui::TWorkForm& ui, MeasurementEngine& engine, UserPrompts
         plot->yAxis->setRange(v.minimum, v.maximum);
         this->ui.Label23->setText(zoomTimeSpanText(t.maximum - t.minimum));
         this->ui.Label25->setText(zoomValueSpanText(v.maximum - v.minimum));
-            placeZoomBox();
-        this->ui.GroupBox18->show();
+            this->ui.GroupBox18->show();
     });
     connect(zoom, &DragZoom::undoRequested, this, [this] {
         if (beforeZoom) {
@@ -287,18 +283,6 @@ void ViewerPage::refreshCompare() {
     plot->replot();
 }
 
-void ViewerPage::placeZoomBox() {
-    QWidget* box = ui.GroupBox18;
-    box->adjustSize();
-    box->move(std::max(0, plot->width() - box->width() - 6), 4);
-    box->raise();
-}
-
-bool ViewerPage::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == plot && event->type() == QEvent::Resize)
-        placeZoomBox();
-    return false;
-}
 
 void ViewerPage::setCompare(bool on) {
     compare->setChecked(on);

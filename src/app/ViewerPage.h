@@ -61,13 +61,9 @@ signals:
     void excelRequested(bool ask);
     void asciiRequested();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void buildPopupMenu();
     void refreshCompare();
-    void placeZoomBox();
     void resetControls();
     void setAvailable(bool on);
     void reloadViewerNoteMarks();

@@ -224,6 +224,54 @@ TEST_F(ChartTest, ShowLabelsTakesEffectAtOnce) {
     EXPECT_TRUE(chart().lastValueMark()) << "after End too";
 }
 
+// The plot takes the chart page's room and follows the window's size; the strip above it
+// and the scaling panel below keep to the height of their controls.
+TEST_F(ChartTest, ThePlotGrowsWithTheWindow) {
+    std::vector<int> heights;
+    for (const QSize size : {QSize(1024, 768), QSize(1280, 900), QSize(1920, 1080)}) {
+        window->resize(size);
+        QCoreApplication::processEvents();
+        const int plot = chart().plot()->height();
+        EXPECT_GT(plot, ui().GroupBox_Chart->height() * 2 / 3)
+            << size.width() << "x" << size.height() << ": plot " << plot << " of "
+            << ui().GroupBox_Chart->height();
+        EXPECT_LE(ui().Panel11->height(), ui().Panel11->sizeHint().height());
+        heights.push_back(plot);
+    }
+    EXPECT_GT(heights[1] - heights[0], 100);
+    EXPECT_GT(heights[2] - heights[1], 150);
+
+    startAndSample(2); // a zoom box in the corner takes nothing from the plot
+    QCoreApplication::processEvents();
+    const int plotTop = ui().ChartArea->y();
+    QTest::mousePress(chart().plot(), Qt::LeftButton, {}, QPoint(200, 100));
+    QTest::mouseMove(chart().plot(), QPoint(400, 250));
+    QTest::mouseRelease(chart().plot(), Qt::LeftButton, {}, QPoint(400, 250));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(ui().GroupBox3->isVisible());
+    EXPECT_EQ(ui().ChartArea->y(), plotTop) << "the strip above the chart did not grow";
+    EXPECT_TRUE(chart().plot()->rect().contains(ui().GroupBox3->geometry()));
+}
+
+// The note panel opens by the double-clicked point, moved in just enough to be whole.
+TEST_F(ChartTest, TheNotePanelStaysInsideTheChart) {
+    startAndSample(3);
+    ui().ChartNote->setChecked(true);
+    QCustomPlot* plot = chart().plot();
+    for (const QPoint at : {QPoint(plot->width() - 5, plot->height() - 5), QPoint(3, 3),
+                            QPoint(plot->width() / 2, plot->height() / 2)}) {
+        page().doubleClickAt(at);
+        ASSERT_TRUE(ui().Panel4->isVisible());
+        EXPECT_TRUE(plot->rect().contains(ui().Panel4->geometry()))
+            << at.x() << "," << at.y() << " gives " << ui().Panel4->x() << ","
+            << ui().Panel4->y();
+        ui().SpeedButton_AbortNote->click();
+    }
+    page().doubleClickAt(QPoint(plot->width() / 2, plot->height() / 2));
+    EXPECT_EQ(ui().Panel4->pos(), QPoint(plot->width() / 2 - 105, plot->height() / 2 + 10))
+        << "where there is room it stays where it belongs";
+}
+
 TEST_F(ChartTest, ScalingButtons) {
     startAndSample(3);
     ui().SpeedButton16->click(); // 0.1
