@@ -1,5 +1,6 @@
 #include "workstation/TableExportFlow.h"
 #include "EngineFakes.h"
+#include "ParadoxWriter.h"
 #include "TempDirectory.h"
 #include "WorkbookSheet.h"
 #include "workstation/RecordTable.h"
@@ -110,6 +111,20 @@ TEST_F(TableExportFlowTest, ViewerWorkbookExportShowsProgressThenOpensTheWorkboo
     EXPECT_TRUE(flow.exportChosenExcel());
     EXPECT_TRUE(prompts.questions.isEmpty());
     EXPECT_EQ(opened.size(), 3);
+}
+
+TEST_F(TableExportFlowTest, FileMenuWorkbookExportReadsAParadoxTable) {
+    const QString source = path("legacy.nph");
+    ParadoxWriter::writeParadox(source.toStdString(), ParadoxWriter::measurementFields,
+                                {ParadoxWriter::sampleRow(0), ParadoxWriter::sampleRow(1)});
+    prompts.chosenOpenFile = source;
+    prompts.chosenFile = path("legacy.xlsx");
+    EXPECT_TRUE(flow.exportChosenExcel());
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join("\n").toStdString();
+    EXPECT_EQ(opened, QStringList{path("legacy.xlsx")});
+    const auto sheet = WorkbookSheet::cells(path("legacy.xlsx"));
+    EXPECT_EQ(sheet.size(), 3u);
+    EXPECT_EQ(sheet.at(3).at(6).text, "Culture A");
 }
 
 TEST_F(TableExportFlowTest, CancellingAnyQuestionWritesNothing) {
