@@ -208,7 +208,7 @@ void ViewerPage::loadPanes() {
     ui.RichEdit5->setPlainText(QStringLiteral("Statement File Viewer"));
     try {
         ui.RichEdit4->setPlainText(RtfText::read(TextFile::read(measurement->logPath)));
-        QString statement = QString::fromUtf8(TextFile::read(measurement->statementPath));
+        QString statement = TextFile::decode(TextFile::read(measurement->statementPath));
         statement.remove(QLatin1Char('\r'));
         ui.RichEdit5->setPlainText(statement);
     } catch (const std::exception& e) {
