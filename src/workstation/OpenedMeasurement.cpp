@@ -5,7 +5,7 @@
 #include "MeasurementFiles.h"
 #include "lumo/Logger.h"
 
-#include <stdexcept>
+#include <exception>
 
 OpenedMeasurement OpenedMeasurement::open(const QString& chosenPath,
                                           const GrowthAnalysis::Settings& growthSettings) {
@@ -29,13 +29,13 @@ OpenedMeasurement OpenedMeasurement::open(const QString& chosenPath,
     }
     // The table is the file as chosen; the derived name only names its companions.
     opened.rows = MeasurementFile::readRows(chosenPath);
-    if (opened.rows.empty())
-        throw std::runtime_error(
-            QStringLiteral("The file '%1' holds no samples.").arg(chosenPath).toStdString());
-    opened.startDate = opened.rows.front().startDate;
-    opened.startTime = opened.rows.front().startTime;
-    opened.title = opened.rows.back().title;
-    opened.duration = opened.rows.back().allTime;
+    // A measurement saved before its first sample is still a measurement: it shows empty.
+    if (!opened.rows.empty()) {
+        opened.startDate = opened.rows.front().startDate;
+        opened.startTime = opened.rows.front().startTime;
+        opened.title = opened.rows.back().title;
+        opened.duration = opened.rows.back().allTime;
+    }
     opened.titleLine = chosenPath + QStringLiteral("    ") +
                        DisplayFormats::shortDateText(opened.startDate) + QStringLiteral("    ") +
                        DisplayFormats::longTimeText(opened.startTime) + QStringLiteral("    ") +

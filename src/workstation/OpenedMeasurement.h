@@ -25,7 +25,8 @@ struct OpenedMeasurement {
     std::vector<RecordRow> rows;
     GrowthAnalysis::Result growth; // of the OD curve
 
-    // Reads a measurement file; a file that is no measurement table (or has no rows) throws.
+    // Reads a measurement file; a file that is no measurement table throws. A table without
+    // rows opens with empty values.
     static OpenedMeasurement open(const QString& chosenPath,
                                   const GrowthAnalysis::Settings& growthSettings = {});
 };
