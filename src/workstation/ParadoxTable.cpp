@@ -2,6 +2,13 @@
 
 extern "C" {
 #include <paradox.h>
+
+// The library reads and writes tables protected with a password, but keeps the key of a
+// password and the block decryption out of its header. Both are needed before the library
+// reads a block: to refuse other passwords, and to check the block chain first.
+long px_passwd_checksum(const char* password);
+void px_decrypt_db_block(unsigned char* source, unsigned char* target, unsigned long encryption,
+                         unsigned long blockSize, unsigned long blockNumber);
 }
 
 #include <QFile>
@@ -57,6 +64,9 @@ bool compatible(Kind kind, int type, int length) {
 unsigned le16(const unsigned char* bytes) {
     return static_cast<unsigned>(bytes[0]) | static_cast<unsigned>(bytes[1]) << 8;
 }
+
+// The password the workstation's tables may be protected with.
+constexpr const char* tablePassword = "lumivarek";
 
 // Fixed positions in the file header.
 constexpr int commonHeaderSize = 0x58;
@@ -144,6 +154,7 @@ struct ParadoxTable::Reader {
     int fileBlocks = 0;
     int firstBlock = 0;
     qint64 headerRows = 0;
+    std::uint32_t encryption = 0; // the key of the table's password; 0: not protected
     std::array<Field, columns.size()> fields;
     std::vector<Block> blocks;
     int rows = 0;
@@ -188,6 +199,16 @@ struct ParadoxTable::Reader {
             damaged(QStringLiteral("a short read"));
     }
 
+    // The first bytes of data block number (from 1), or all of it; decrypted when protected.
+    void readBlock(int number, std::vector<unsigned char>& bytes) {
+        readAt(headerSize + qint64{number - 1} * blockSize, bytes.data(),
+               static_cast<int>(bytes.size()));
+        if (encryption != 0)
+            px_decrypt_db_block(bytes.data(), bytes.data(), encryption,
+                                static_cast<unsigned long>(blockSize),
+                                static_cast<unsigned long>(number));
+    }
+
     void open() {
         fileSize = QFileInfo(path).size();
         file = std::fopen(QFile::encodeName(path).constData(), "rb");
@@ -226,7 +247,7 @@ struct ParadoxTable::Reader {
         firstBlock = static_cast<int>(le16(&header[0x0E]));
         headerRows = static_cast<qint64>(le16(&header[0x06])) |
                      static_cast<qint64>(le16(&header[0x08])) << 16;
-        std::uint32_t encryption = le16(&header[0x25]) | std::uint32_t{le16(&header[0x27])} << 16;
+        encryption = le16(&header[0x25]) | std::uint32_t{le16(&header[0x27])} << 16;
         const bool dataTable = fileType == pxfFileTypIndexDB || fileType == pxfFileTypNonIndexDB;
         const bool knownBlockSize = blockKilobytes == 1 || blockKilobytes == 2 ||
                                     blockKilobytes == 3 || blockKilobytes == 4 ||
@@ -268,9 +289,9 @@ struct ParadoxTable::Reader {
         }
         if (encryption == 0xFF00FF00 && version >= 5 && headerSize >= 0x60)
             encryption = le16(&header[0x5C]) | std::uint32_t{le16(&header[0x5E])} << 16;
-        // Encrypted blocks cannot be checked before the library reads them.
-        if (encryption != 0)
-            refuse(QStringLiteral("it is an encrypted Paradox table."));
+        if (encryption != 0 &&
+            encryption != static_cast<std::uint32_t>(px_passwd_checksum(tablePassword)))
+            refuse(QStringLiteral("it is protected with a password other than the program's."));
     }
 
     void matchColumns() {
@@ -319,8 +340,10 @@ struct ParadoxTable::Reader {
             const qint64 start = headerSize + qint64{number - 1} * blockSize;
             if (start + blockSize > fileSize)
                 damaged(QStringLiteral("data block %1 is cut short").arg(number));
-            unsigned char blockHead[blockHeaderSize];
-            readAt(start, blockHead, blockHeaderSize);
+            // A protected block is decrypted as a whole; its head is only known then.
+            std::vector<unsigned char> blockHead(
+                static_cast<std::size_t>(encryption != 0 ? blockSize : blockHeaderSize));
+            readBlock(number, blockHead);
             const auto added = static_cast<std::int16_t>(le16(&blockHead[4]));
             if ((added + recordSize) % recordSize != 0)
                 damaged(QStringLiteral("data block %1").arg(number));
@@ -346,8 +369,7 @@ struct ParadoxTable::Reader {
             return false;
         if (block.empty()) {
             block.resize(static_cast<std::size_t>(blockSize));
-            readAt(headerSize + qint64{blocks[blockIndex].number - 1} * blockSize, block.data(),
-                   blockSize);
+            readBlock(blocks[blockIndex].number, block);
         }
         const unsigned char* record = block.data() + blockHeaderSize +
                                       static_cast<std::ptrdiff_t>(recordInBlock) * recordSize;

@@ -256,6 +256,40 @@ TEST_F(ParadoxMeasurementTest, OtherColumnsAndWrongTypesAreRefused) {
     }
 }
 
+TEST_F(ParadoxMeasurementTest, TablesProtectedWithTheProgramsPasswordReadEverywhere) {
+    std::vector<ParadoxRow> samples;
+    for (int i = 0; i < 300; ++i) // several blocks, each decrypted with its own number
+        samples.push_back(sampleRow(i));
+    writeParadox(file, measurementFields, samples, "lumivarek");
+    ASSERT_EQ(TempDirectory::readFile(file).find("Culture A"), std::string::npos)
+        << "the fixture must be encrypted";
+
+    const auto opened = OpenedMeasurement::open(path);
+    ASSERT_EQ(opened.rows.size(), 300u);
+    EXPECT_EQ(opened.rows[299].number, 299);
+    EXPECT_DOUBLE_EQ(opened.rows[299].od, 299.1234);
+    EXPECT_EQ(opened.title, "Culture A");
+    EXPECT_EQ(opened.startTime, QTime(9, 5, 0));
+    RecordRowReader reader(path);
+    EXPECT_EQ(reader.rowCount(), 300);
+    exportTableAscii(path, QString::fromStdString(temp.path("out.txt")), AsciiVariant::Viewer);
+    const std::string text = TempDirectory::readFile(temp.path("out.txt"));
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 301);
+    exportTableExcel(path, QString::fromStdString(temp.path("out.xlsx")));
+
+    // Another password, or a protected table cut short, is refused before any row is read.
+    writeParadox(file, measurementFields, samples, "other");
+    EXPECT_EQ(errorOf([&] { OpenedMeasurement::open(path); }),
+              "The file '" + file +
+                  "' is not a measurement table: it is protected with a password other than the "
+                  "program's.");
+    writeParadox(file, measurementFields, samples, "lumivarek");
+    std::string bytes = TempDirectory::readFile(file);
+    bytes.resize(bytes.size() - 100);
+    TempDirectory::writeFile(file, bytes);
+    EXPECT_NE(errorOf([&] { RecordRowReader cut(path); }).find(notATable), std::string::npos);
+}
+
 TEST_F(ParadoxMeasurementTest, DamagedFilesAreRefusedWithoutReadingPastTheirEnd) {
     writeSamples(300);
     const std::string good = TempDirectory::readFile(file);
