@@ -32,8 +32,10 @@ void fill(QCPGraph* graph, const std::vector<RecordRow>& rows, ChartParameter pa
     keys.reserve(static_cast<int>(rows.size()));
     values.reserve(static_cast<int>(rows.size()));
     for (const auto& row : rows) {
-        keys << row.minutes;
-        values << (parameter == ChartParameter::OD ? row.od : row.calcOd);
+        if (const auto point = chartPoint(row, parameter)) {
+            keys << point->first;
+            values << point->second;
+        }
     }
     graph->setData(keys, values, true);
 }
@@ -265,11 +267,11 @@ void ViewerPage::reloadViewerNoteMarks() {
     markGrowthStretch();
     if (measurement && showNotes->isChecked()) {
         for (const auto& row : measurement->rows) {
-            if (row.noteS <= 0)
+            const auto point = chartPoint(row, viewerParameter);
+            if (!(row.noteS > 0) || !point)
                 continue;
-            const double x = static_cast<float>(row.minutes);
-            const double y =
-                static_cast<float>(viewerParameter == ChartParameter::OD ? row.od : row.calcOd);
+            const double x = static_cast<float>(point->first);
+            const double y = static_cast<float>(point->second);
             auto* arrow = new QCPItemLine(plot);
             arrow->setHead(QCPLineEnding::esSpikeArrow);
             arrow->end->setCoords(x, y);

@@ -3,6 +3,7 @@
 #include "DisplayFormats.h"
 #include "settings/ProfileFile.h"
 
+#include <cmath>
 #include <cstdio>
 
 const std::array<const char*, ExportTexts::columnCount> ExportTexts::columnNames = {
@@ -15,6 +16,10 @@ ExportTexts::ExportTexts(char decimalSeparator) : separator(decimalSeparator) {}
 // numbers per row.
 void ExportTexts::number(int column, double value) {
     std::string& text = texts[column];
+    if (std::isnan(value)) {
+        text.clear();
+        return;
+    }
     text = IniFile::formatIniFloat(value);
     if (separator != '.')
         for (char& c : text)

@@ -5,6 +5,7 @@
 #include "MeasurementFiles.h"
 #include "lumo/Logger.h"
 
+#include <cmath>
 #include <exception>
 
 OpenedMeasurement OpenedMeasurement::open(const QString& chosenPath,
@@ -44,18 +45,28 @@ OpenedMeasurement OpenedMeasurement::open(const QString& chosenPath,
     return opened;
 }
 
+std::optional<std::pair<double, double>> chartPoint(const RecordRow& row,
+                                                    ChartParameter parameter) {
+    const double y = parameter == ChartParameter::OD ? row.od : row.calcOd;
+    if (std::isnan(row.minutes) || std::isnan(y))
+        return std::nullopt;
+    return std::make_pair(row.minutes, y);
+}
+
 FlatTest testViewerFlat(const std::vector<RecordRow>& rows, ChartParameter parameter) {
     FlatTest test;
-    if (rows.empty())
-        return test;
-    const auto value = [parameter](const RecordRow& row) {
-        return static_cast<float>(parameter == ChartParameter::OD ? row.od : row.calcOd);
-    };
-    test.firstValue = value(rows.front());
-    test.flat = true;
+    // Only the points drawn count: a row without a value neither sets the band nor leaves it.
+    bool first = true;
     for (const auto& row : rows) {
-        const float v = value(row);
-        if (v > test.firstValue + 0.01f || v < test.firstValue - 0.01f) {
+        const auto point = chartPoint(row, parameter);
+        if (!point)
+            continue;
+        const auto v = static_cast<float>(point->second);
+        if (first) {
+            test.firstValue = v;
+            test.flat = true;
+            first = false;
+        } else if (v > test.firstValue + 0.01f || v < test.firstValue - 0.01f) {
             test.flat = false;
             break;
         }

@@ -17,6 +17,7 @@ void px_decrypt_db_block(unsigned char* source, unsigned char* target, unsigned 
 #include <cstdint>
 #include <cstdio>
 #include <iconv.h>
+#include <limits>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -375,17 +376,19 @@ struct ParadoxTable::Reader {
                                       static_cast<std::ptrdiff_t>(recordInBlock) * recordSize;
         ++recordInBlock;
 
+        // An empty number stays empty (NaN), never a measured 0.
+        constexpr double empty = std::numeric_limits<double>::quiet_NaN();
         row.allTime = timeAt(record, 0);
-        row.number = realAt(record, 1).value_or(0);
-        row.minutes = realAt(record, 2).value_or(0);
-        row.od = realAt(record, 3).value_or(0);
+        row.number = realAt(record, 1).value_or(empty);
+        row.minutes = realAt(record, 2).value_or(empty);
+        row.od = realAt(record, 3).value_or(empty);
         row.startTime = timeAt(record, 4);
         row.startDate = dateAt(record, 5);
         row.title = textAt(record, 6);
         row.note = textAt(record, 7);
         row.timeS = textAt(record, 8);
-        row.noteS = realAt(record, 9).value_or(0);
-        row.calcOd = realAt(record, 10).value_or(0);
+        row.noteS = realAt(record, 9).value_or(empty);
+        row.calcOd = realAt(record, 10).value_or(empty);
         row.smoothOd = realAt(record, 11);
         return true;
     }
