@@ -102,7 +102,7 @@ TEST_F(TableExportFlowTest, ViewerWorkbookExportShowsProgressThenOpensTheWorkboo
               (QStringList{"show|Export to MicroSoft Excel|2", "progress|Excel Export|0",
                            "progress|Proceed: 3 Lines|2", "progress|Proceed: 4 Lines|2", "hide"}));
     EXPECT_EQ(opened, QStringList{path("out.xlsx")});
-    EXPECT_EQ(WorkbookSheet::cells(path("out.xlsx")).at(3).at(3).text, "0,25");
+    EXPECT_EQ(WorkbookSheet::cells(path("out.xlsx")).at(3).at(3).text, "0.25");
 
     // The pop-up entry exports without asking; the file menu reads the chosen file.
     prompts.questions.clear();
