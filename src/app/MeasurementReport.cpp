@@ -61,8 +61,10 @@ std::unique_ptr<QCustomPlot> reportPlot(const ReportChartSpec& spec,
     auto plot = std::make_unique<QCustomPlot>();
     QVector<double> minutes, values;
     for (const auto& row : rows) {
-        minutes.push_back(row.minutes);
-        values.push_back(spec.parameter == ChartParameter::OD ? row.od : row.calcOd);
+        if (const auto point = chartPoint(row, spec.parameter)) {
+            minutes.push_back(point->first);
+            values.push_back(point->second);
+        }
     }
     QCPGraph* curve = plot->addGraph();
     curve->setPen(QPen(Qt::red, 1));

@@ -108,6 +108,8 @@ std::vector<std::pair<double, QString>> reportTimeLabels(const std::vector<Recor
                                                          double minSpacing) {
     std::vector<std::pair<double, QString>> labels;
     for (const auto& row : rows) {
+        if (std::isnan(row.minutes))
+            continue;
         if (!labels.empty() &&
             (row.minutes < labels.back().first + minSpacing || row.timeS == labels.back().second))
             continue;

@@ -34,8 +34,10 @@ void fill(QCPGraph* graph, const std::vector<RecordRow>& rows, ChartParameter pa
     keys.reserve(static_cast<int>(rows.size()));
     values.reserve(static_cast<int>(rows.size()));
     for (const auto& row : rows) {
-        keys << row.minutes;
-        values << (parameter == ChartParameter::OD ? row.od : row.calcOd);
+        if (const auto point = chartPoint(row, parameter)) {
+            keys << point->first;
+            values << point->second;
+        }
     }
     graph->setData(keys, values, true);
 }
@@ -236,7 +238,7 @@ void ViewerPage::loadPanes() {
     ui.RichEdit5->setPlainText(QStringLiteral("Statement File Viewer"));
     try {
         ui.RichEdit4->setPlainText(RtfText::read(TextFile::read(measurement->logPath)));
-        QString statement = QString::fromUtf8(TextFile::read(measurement->statementPath));
+        QString statement = TextFile::decode(TextFile::read(measurement->statementPath));
         statement.remove(QLatin1Char('\r'));
         ui.RichEdit5->setPlainText(statement);
     } catch (const std::exception& e) {
@@ -307,11 +309,11 @@ void ViewerPage::reloadViewerNoteMarks() {
     markGrowthStretch();
     if (measurement && showNotes->isChecked()) {
         for (const auto& row : measurement->rows) {
-            if (row.noteS <= 0)
+            const auto point = chartPoint(row, viewerParameter);
+            if (!(row.noteS > 0) || !point)
                 continue;
-            const double x = static_cast<float>(row.minutes);
-            const double y =
-                static_cast<float>(viewerParameter == ChartParameter::OD ? row.od : row.calcOd);
+            const double x = static_cast<float>(point->first);
+            const double y = static_cast<float>(point->second);
             auto* arrow = new QCPItemLine(plot);
             arrow->setHead(QCPLineEnding::esSpikeArrow);
             auto* text = new QCPItemText(plot);

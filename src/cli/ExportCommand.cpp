@@ -14,14 +14,15 @@ const char* const exportHelp =
        nephodar-cli export FILE.nph --xlsx OUT
 Exports a measurement file (a saved .nph, or the working table Record1.db) without changing
 it. Times are written as HH:mm:ss, the date in the desktop's short format, numbers with a
-point in the text export and with a comma in the workbook.
+point in the text export and as number cells in the workbook.
 
   --tsv OUT           tab-separated text: a line of the quoted column names, then one line
                       per row with a blank before and after each value; every cell ends with
                       a tab, every line with CR LF
   --quoted            put each value between double quotes instead of blanks
   --xlsx OUT          workbook with the sheet "Measuring Data": the column names in bold,
-                      then one row per table row, every value as text
+                      then one row per table row, numbers as number cells,
+                      times, date and texts as text
   --help              show this text
 )";
 

@@ -6,6 +6,7 @@
 #include "workstation/GrowthTexts.h"
 #include "workstation/OpenedMeasurement.h"
 
+#include <functional>
 #include <iostream>
 
 namespace {
@@ -46,16 +47,27 @@ int runInfoCommand(int argc, char** argv) {
         std::cerr << "Unable to open file!\n" << e.what() << std::endl;
         return 1;
     }
+    // An empty measurement has no duration and no first or last OD: those lines stay empty.
+    const auto ofRow = [&](bool last, const std::function<QString(const RecordRow&)>& text) {
+        if (opened.rows.empty())
+            return std::string();
+        return text(last ? opened.rows.back() : opened.rows.front()).toStdString();
+    };
     std::cout << "file: " << opened.filePath.toStdString() << "\n"
               << "rows: " << opened.rows.size() << "\n"
               << "title: " << opened.title.toStdString() << "\n"
               << "start date: " << opened.startDate.toString(Qt::ISODate).toStdString() << "\n"
               << "start time: " << DisplayFormats::longTimeText(opened.startTime).toStdString()
               << "\n"
-              << "duration: " << DisplayFormats::elapsedText(opened.rows.back().minutes).toStdString() << "\n"
-              << "first OD: " << DisplayFormats::numberText(opened.rows.front().od).toStdString()
+              << "duration: "
+              << ofRow(true,
+                       [](const RecordRow& r) { return DisplayFormats::elapsedText(r.minutes); })
               << "\n"
-              << "last OD: " << DisplayFormats::numberText(opened.rows.back().od).toStdString()
+              << "first OD: "
+              << ofRow(false, [](const RecordRow& r) { return DisplayFormats::numberText(r.od); })
+              << "\n"
+              << "last OD: "
+              << ofRow(true, [](const RecordRow& r) { return DisplayFormats::numberText(r.od); })
               << "\n";
     std::cout << GrowthTexts::joined(opened.growth, QStringLiteral("\n"))
                      .toStdString()

@@ -13,7 +13,10 @@ QString shortDateText(const QDate& date) {
     return QLocale::system().toString(date, QLocale::ShortFormat);
 }
 
-QString numberText(double value) { return QString::fromStdString(IniFile::formatIniFloat(value)); }
+// An empty value of a measurement file (NaN) shows as nothing.
+QString numberText(double value) {
+    return std::isnan(value) ? QString() : QString::fromStdString(IniFile::formatIniFloat(value));
+}
 
 QString elapsedText(double minutes) {
     const long long seconds = std::llround(minutes * 60);

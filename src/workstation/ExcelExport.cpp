@@ -8,6 +8,7 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 #include <xlsxwriter.h>
 
@@ -64,12 +65,21 @@ public:
     Workbook(const Workbook&) = delete;
     Workbook& operator=(const Workbook&) = delete;
 
-    // Row r of the sheet (1 is the header) receives the twelve texts.
+    // Row r of the sheet (1 is the header) receives the twelve values: numbers as number
+    // cells, which every spreadsheet shows in its own locale and can sum and chart; times, the
+    // date and the texts as text cells. An empty value leaves its cell empty.
     void write(lxw_row_t sheetRow, const RecordRow& row) {
         const auto& values = texts.of(row);
-        for (lxw_col_t column = 0; column < ExportTexts::columnCount; ++column)
-            check(worksheet_write_string(sheet, sheetRow - 1, column,
-                                         workbookText(values[column], escaped).c_str(), nullptr));
+        const auto numbers = ExportTexts::numbersOf(row);
+        for (lxw_col_t column = 0; column < ExportTexts::columnCount; ++column) {
+            if (!ExportTexts::isNumberColumn(column))
+                check(worksheet_write_string(sheet, sheetRow - 1, column,
+                                             workbookText(values[column], escaped).c_str(),
+                                             nullptr));
+            else if (!std::isnan(numbers[column]))
+                check(
+                    worksheet_write_number(sheet, sheetRow - 1, column, numbers[column], nullptr));
+        }
     }
 
     void commit() {
@@ -105,7 +115,7 @@ private:
     QTemporaryFile temporary;
     lxw_workbook* book = nullptr;
     lxw_worksheet* sheet = nullptr;
-    ExportTexts texts{','};
+    ExportTexts texts;
     std::string escaped;
 };
 

@@ -3,23 +3,33 @@
 #include "DisplayFormats.h"
 #include "settings/ProfileFile.h"
 
+#include <cmath>
 #include <cstdio>
+#include <limits>
 
 const std::array<const char*, ExportTexts::columnCount> ExportTexts::columnNames = {
     "AllTime", "Number", "Minutes", "OD",    "StartTime", "StartDate",
     "Title",   "Note",   "TimeS",   "NoteS", "CalcOD",    "SmoothOD"};
 
-ExportTexts::ExportTexts(char decimalSeparator) : separator(decimalSeparator) {}
+bool ExportTexts::isNumberColumn(int column) {
+    return column == 1 || column == 2 || column == 3 || column >= 9;
+}
+
+std::array<double, ExportTexts::columnCount> ExportTexts::numbersOf(const RecordRow& row) {
+    constexpr double empty = std::numeric_limits<double>::quiet_NaN();
+    return {empty, row.number, row.minutes, row.od,    empty,      empty,
+            empty, empty,      empty,       row.noteS, row.calcOd, row.smoothOd.value_or(empty)};
+}
 
 // The number form of DisplayFormats::numberText, kept in bytes: an export formats seven
 // numbers per row.
 void ExportTexts::number(int column, double value) {
     std::string& text = texts[column];
+    if (std::isnan(value)) {
+        text.clear();
+        return;
+    }
     text = IniFile::formatIniFloat(value);
-    if (separator != '.')
-        for (char& c : text)
-            if (c == '.')
-                c = separator;
 }
 
 // DisplayFormats::longTimeText in bytes; a time that is not valid is empty there too.

@@ -17,17 +17,18 @@ public:
     // The columns of a measurement table, in table order.
     static const std::array<const char*, columnCount> columnNames;
 
-    // The spreadsheet export writes its numbers with a comma; everything else with a point.
-    explicit ExportTexts(char decimalSeparator = '.');
+    // Whether column j holds a number (Number, Minutes, OD, NoteS, CalcOD, SmoothOD).
+    static bool isNumberColumn(int column);
 
     // The twelve texts of the row, valid until the next call.
     const std::array<std::string, columnCount>& of(const RecordRow& row);
+    // The values of the number columns, NaN where empty; the others are NaN too.
+    static std::array<double, columnCount> numbersOf(const RecordRow& row);
 
 private:
     void number(int column, double value);
     void time(int column, const QTime& value);
 
-    char separator;
     std::array<std::string, columnCount> texts;
     // Date and title rarely change from row to row; their texts are made once.
     std::optional<QDate> lastDate;

@@ -1,6 +1,6 @@
 #include "MeasurementFile.h"
 
-#include "ParadoxTable.h"
+#include "RecordRowReader.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -21,13 +21,11 @@ MeasurementFile::Format MeasurementFile::formatOf(const QString& path) {
 }
 
 std::vector<RecordRow> MeasurementFile::readRows(const QString& path) {
-    if (formatOf(path) == Format::Sqlite)
-        return RecordTable::openFile(path, true)->allRows();
-    ParadoxTable table(path);
+    RecordRowReader reader(path);
     std::vector<RecordRow> rows;
-    rows.reserve(static_cast<std::size_t>(table.rowCount()));
+    rows.reserve(static_cast<std::size_t>(reader.rowCount()));
     RecordRow row;
-    while (table.next(row))
+    while (reader.next(row))
         rows.push_back(row);
     return rows;
 }

@@ -16,6 +16,7 @@ public:
     static Format formatOf(const QString& path);
 
     // Every row in order; throws "The file '…' is not a measurement table: …" for a file of
-    // neither kind, with other columns or damaged.
+    // neither kind, with other columns or damaged. A number column left empty reads as NaN,
+    // which exports write as an empty text and charts and analyses leave out.
     static std::vector<RecordRow> readRows(const QString& path);
 };

@@ -5,7 +5,8 @@
 #include "MeasurementFiles.h"
 #include "lumo/Logger.h"
 
-#include <stdexcept>
+#include <cmath>
+#include <exception>
 
 OpenedMeasurement OpenedMeasurement::open(const QString& chosenPath,
                                           const GrowthAnalysis::Settings& growthSettings) {
@@ -29,13 +30,13 @@ OpenedMeasurement OpenedMeasurement::open(const QString& chosenPath,
     }
     // The table is the file as chosen; the derived name only names its companions.
     opened.rows = MeasurementFile::readRows(chosenPath);
-    if (opened.rows.empty())
-        throw std::runtime_error(
-            QStringLiteral("The file '%1' holds no samples.").arg(chosenPath).toStdString());
-    opened.startDate = opened.rows.front().startDate;
-    opened.startTime = opened.rows.front().startTime;
-    opened.title = opened.rows.back().title;
-    opened.duration = opened.rows.back().allTime;
+    // A measurement saved before its first sample is still a measurement: it shows empty.
+    if (!opened.rows.empty()) {
+        opened.startDate = opened.rows.front().startDate;
+        opened.startTime = opened.rows.front().startTime;
+        opened.title = opened.rows.back().title;
+        opened.duration = opened.rows.back().allTime;
+    }
     opened.titleLine = chosenPath + QStringLiteral("    ") +
                        DisplayFormats::shortDateText(opened.startDate) + QStringLiteral("    ") +
                        DisplayFormats::longTimeText(opened.startTime) + QStringLiteral("    ") +
@@ -44,18 +45,28 @@ OpenedMeasurement OpenedMeasurement::open(const QString& chosenPath,
     return opened;
 }
 
+std::optional<std::pair<double, double>> chartPoint(const RecordRow& row,
+                                                    ChartParameter parameter) {
+    const double y = parameter == ChartParameter::OD ? row.od : row.calcOd;
+    if (std::isnan(row.minutes) || std::isnan(y))
+        return std::nullopt;
+    return std::make_pair(row.minutes, y);
+}
+
 FlatTest testViewerFlat(const std::vector<RecordRow>& rows, ChartParameter parameter) {
     FlatTest test;
-    if (rows.empty())
-        return test;
-    const auto value = [parameter](const RecordRow& row) {
-        return static_cast<float>(parameter == ChartParameter::OD ? row.od : row.calcOd);
-    };
-    test.firstValue = value(rows.front());
-    test.flat = true;
+    // Only the points drawn count: a row without a value neither sets the band nor leaves it.
+    bool first = true;
     for (const auto& row : rows) {
-        const float v = value(row);
-        if (v > test.firstValue + 0.01f || v < test.firstValue - 0.01f) {
+        const auto point = chartPoint(row, parameter);
+        if (!point)
+            continue;
+        const auto v = static_cast<float>(point->second);
+        if (first) {
+            test.firstValue = v;
+            test.flat = true;
+            first = false;
+        } else if (v > test.firstValue + 0.01f || v < test.firstValue - 0.01f) {
             test.flat = false;
             break;
         }

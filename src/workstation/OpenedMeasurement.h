@@ -7,6 +7,8 @@
 #include <QDate>
 #include <QString>
 #include <QTime>
+#include <optional>
+#include <utility>
 #include <vector>
 
 // A saved measurement as the viewer opened it: its file set, the values the viewer, the
@@ -25,10 +27,15 @@ struct OpenedMeasurement {
     std::vector<RecordRow> rows;
     GrowthAnalysis::Result growth; // of the OD curve
 
-    // Reads a measurement file; a file that is no measurement table (or has no rows) throws.
+    // Reads a measurement file; a file that is no measurement table throws. A table without
+    // rows opens with empty values.
     static OpenedMeasurement open(const QString& chosenPath,
                                   const GrowthAnalysis::Settings& growthSettings = {});
 };
+
+// The point a row gives a chart of the quantity: x = Minutes; nothing where either value is
+// empty, so that a gap in a file is left out rather than drawn at 0.
+std::optional<std::pair<double, double>> chartPoint(const RecordRow& row, ChartParameter parameter);
 
 // Whether every value of a quantity lies within +/- 0.01 of the first (single precision).
 struct FlatTest {

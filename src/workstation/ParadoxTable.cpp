@@ -2,6 +2,13 @@
 
 extern "C" {
 #include <paradox.h>
+
+// The library reads and writes tables protected with a password, but keeps the key of a
+// password and the block decryption out of its header. Both are needed before the library
+// reads a block: to refuse other passwords, and to check the block chain first.
+long px_passwd_checksum(const char* password);
+void px_decrypt_db_block(unsigned char* source, unsigned char* target, unsigned long encryption,
+                         unsigned long blockSize, unsigned long blockNumber);
 }
 
 #include <QFile>
@@ -10,6 +17,7 @@ extern "C" {
 #include <cstdint>
 #include <cstdio>
 #include <iconv.h>
+#include <limits>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -57,6 +65,9 @@ bool compatible(Kind kind, int type, int length) {
 unsigned le16(const unsigned char* bytes) {
     return static_cast<unsigned>(bytes[0]) | static_cast<unsigned>(bytes[1]) << 8;
 }
+
+// The password the workstation's tables may be protected with.
+constexpr const char* tablePassword = "lumivarek";
 
 // Fixed positions in the file header.
 constexpr int commonHeaderSize = 0x58;
@@ -144,6 +155,7 @@ struct ParadoxTable::Reader {
     int fileBlocks = 0;
     int firstBlock = 0;
     qint64 headerRows = 0;
+    std::uint32_t encryption = 0; // the key of the table's password; 0: not protected
     std::array<Field, columns.size()> fields;
     std::vector<Block> blocks;
     int rows = 0;
@@ -188,6 +200,16 @@ struct ParadoxTable::Reader {
             damaged(QStringLiteral("a short read"));
     }
 
+    // The first bytes of data block number (from 1), or all of it; decrypted when protected.
+    void readBlock(int number, std::vector<unsigned char>& bytes) {
+        readAt(headerSize + qint64{number - 1} * blockSize, bytes.data(),
+               static_cast<int>(bytes.size()));
+        if (encryption != 0)
+            px_decrypt_db_block(bytes.data(), bytes.data(), encryption,
+                                static_cast<unsigned long>(blockSize),
+                                static_cast<unsigned long>(number));
+    }
+
     void open() {
         fileSize = QFileInfo(path).size();
         file = std::fopen(QFile::encodeName(path).constData(), "rb");
@@ -226,7 +248,7 @@ struct ParadoxTable::Reader {
         firstBlock = static_cast<int>(le16(&header[0x0E]));
         headerRows = static_cast<qint64>(le16(&header[0x06])) |
                      static_cast<qint64>(le16(&header[0x08])) << 16;
-        std::uint32_t encryption = le16(&header[0x25]) | std::uint32_t{le16(&header[0x27])} << 16;
+        encryption = le16(&header[0x25]) | std::uint32_t{le16(&header[0x27])} << 16;
         const bool dataTable = fileType == pxfFileTypIndexDB || fileType == pxfFileTypNonIndexDB;
         const bool knownBlockSize = blockKilobytes == 1 || blockKilobytes == 2 ||
                                     blockKilobytes == 3 || blockKilobytes == 4 ||
@@ -268,9 +290,9 @@ struct ParadoxTable::Reader {
         }
         if (encryption == 0xFF00FF00 && version >= 5 && headerSize >= 0x60)
             encryption = le16(&header[0x5C]) | std::uint32_t{le16(&header[0x5E])} << 16;
-        // Encrypted blocks cannot be checked before the library reads them.
-        if (encryption != 0)
-            refuse(QStringLiteral("it is an encrypted Paradox table."));
+        if (encryption != 0 &&
+            encryption != static_cast<std::uint32_t>(px_passwd_checksum(tablePassword)))
+            refuse(QStringLiteral("it is protected with a password other than the program's."));
     }
 
     void matchColumns() {
@@ -319,8 +341,10 @@ struct ParadoxTable::Reader {
             const qint64 start = headerSize + qint64{number - 1} * blockSize;
             if (start + blockSize > fileSize)
                 damaged(QStringLiteral("data block %1 is cut short").arg(number));
-            unsigned char blockHead[blockHeaderSize];
-            readAt(start, blockHead, blockHeaderSize);
+            // A protected block is decrypted as a whole; its head is only known then.
+            std::vector<unsigned char> blockHead(
+                static_cast<std::size_t>(encryption != 0 ? blockSize : blockHeaderSize));
+            readBlock(number, blockHead);
             const auto added = static_cast<std::int16_t>(le16(&blockHead[4]));
             if ((added + recordSize) % recordSize != 0)
                 damaged(QStringLiteral("data block %1").arg(number));
@@ -346,24 +370,25 @@ struct ParadoxTable::Reader {
             return false;
         if (block.empty()) {
             block.resize(static_cast<std::size_t>(blockSize));
-            readAt(headerSize + qint64{blocks[blockIndex].number - 1} * blockSize, block.data(),
-                   blockSize);
+            readBlock(blocks[blockIndex].number, block);
         }
         const unsigned char* record = block.data() + blockHeaderSize +
                                       static_cast<std::ptrdiff_t>(recordInBlock) * recordSize;
         ++recordInBlock;
 
+        // An empty number stays empty (NaN), never a measured 0.
+        constexpr double empty = std::numeric_limits<double>::quiet_NaN();
         row.allTime = timeAt(record, 0);
-        row.number = realAt(record, 1).value_or(0);
-        row.minutes = realAt(record, 2).value_or(0);
-        row.od = realAt(record, 3).value_or(0);
+        row.number = realAt(record, 1).value_or(empty);
+        row.minutes = realAt(record, 2).value_or(empty);
+        row.od = realAt(record, 3).value_or(empty);
         row.startTime = timeAt(record, 4);
         row.startDate = dateAt(record, 5);
         row.title = textAt(record, 6);
         row.note = textAt(record, 7);
         row.timeS = textAt(record, 8);
-        row.noteS = realAt(record, 9).value_or(0);
-        row.calcOd = realAt(record, 10).value_or(0);
+        row.noteS = realAt(record, 9).value_or(empty);
+        row.calcOd = realAt(record, 10).value_or(empty);
         row.smoothOd = realAt(record, 11);
         return true;
     }

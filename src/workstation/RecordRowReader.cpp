@@ -2,6 +2,7 @@
 
 #include "MeasurementFile.h"
 
+#include <limits>
 #include <stdexcept>
 
 namespace {
@@ -87,10 +88,16 @@ bool RecordRowReader::next(RecordRow& row) {
         return true;
     };
 
+    // A number column left empty (NULL) reads as empty (NaN), as in a Paradox table.
+    const auto number = [s](int column) {
+        return sqlite3_column_type(s, column) == SQLITE_NULL
+                   ? std::numeric_limits<double>::quiet_NaN()
+                   : sqlite3_column_double(s, column);
+    };
     row.allTime = timeAt(0);
-    row.number = sqlite3_column_double(s, 1);
-    row.minutes = sqlite3_column_double(s, 2);
-    row.od = sqlite3_column_double(s, 3);
+    row.number = number(1);
+    row.minutes = number(2);
+    row.od = number(3);
     if (changed(4, startTimeText))
         startTime = timeAt(4);
     row.startTime = startTime;
@@ -102,8 +109,8 @@ bool RecordRowReader::next(RecordRow& row) {
     row.title = title;
     row.note = text(7);
     row.timeS = text(8);
-    row.noteS = sqlite3_column_double(s, 9);
-    row.calcOd = sqlite3_column_double(s, 10);
+    row.noteS = number(9);
+    row.calcOd = number(10);
     if (sqlite3_column_type(s, 11) == SQLITE_NULL)
         row.smoothOd.reset();
     else

@@ -10,8 +10,8 @@
 #include <optional>
 
 // Walks a measurement file row by row, read-only, without holding the whole table in memory,
-// so that a long measurement exports at the speed of the disk. The rows come out exactly as
-// RecordTable::allRows() gives them.
+// so that a long measurement exports at the speed of the disk. The rows come out as
+// RecordTable::allRows() gives them, except that an empty number reads as NaN, not as 0.
 class RecordRowReader {
 public:
     // Throws with a clear message when the file is no measurement table.

@@ -12,7 +12,7 @@ QString Statement::templatePath(const QString& programDirectory) {
 void Statement::loadTemplate(const QString& path) {
     QString text;
     try {
-        text = QString::fromUtf8(TextFile::read(path));
+        text = TextFile::decode(TextFile::read(path));
     } catch (const std::exception&) {
         throw std::runtime_error(
             QStringLiteral("Can't load the template '%1'.").arg(path).toStdString());

@@ -35,7 +35,7 @@ struct ExcelProgress {
 using ExcelProgressCallback = std::function<void(const ExcelProgress&)>;
 
 // An .xlsx workbook with the one sheet "Measuring Data": row 1 the column names in bold, then
-// one row per table row, every value a text cell, numbers with a comma as decimal separator.
+// one row per table row: numbers as number cells, times, the date and texts as text cells.
 void exportTableExcel(const std::vector<RecordRow>& rows, const QString& target,
                       const ExcelProgressCallback& progress = {});
 void exportTableExcel(const QString& sourcePath, const QString& target,

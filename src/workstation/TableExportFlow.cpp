@@ -1,6 +1,7 @@
 #include "TableExportFlow.h"
 
 #include "MeasurementFiles.h"
+#include "RecordRowReader.h"
 #include "TableExport.h"
 
 #include <QDir>
@@ -122,7 +123,7 @@ bool TableExportFlow::exportChosenExcel() {
         return false;
     try {
         // An unreadable source is reported before a workbook name is asked for.
-        RecordTable::openFile(source, true);
+        RecordRowReader{source};
         const QString target = askWorkbookTarget(source);
         if (target.isEmpty())
             return false;

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -62,6 +63,24 @@ QByteArray read(const QString& path) {
         throw std::runtime_error(
             QStringLiteral("Can't read the file '%1': %2").arg(path, file.errorString()).toStdString());
     return file.readAll();
+}
+
+QString decode(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringConverter::Utf8);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    // Code page 1252 is Latin-1 except for these; its five unassigned bytes keep their value.
+    static const char16_t high[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    text.resize(bytes.size());
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        text[i] = QChar(byte >= 0x80 && byte < 0xA0 ? high[byte - 0x80] : char16_t{byte});
+    }
+    return text;
 }
 
 } // namespace TextFile

@@ -15,5 +15,8 @@ void writeDurably(const QString& path, const QByteArray& content, const QString&
 // Flushes a file or a directory (its entries) to disk; false, with errno set, when it failed.
 bool syncToDisk(const QString& path);
 QByteArray read(const QString& path);
+// The text of a file written by hand: UTF-8 when its bytes are valid UTF-8, otherwise the
+// single-byte Windows code page 1252 in which older templates and statements were kept.
+QString decode(const QByteArray& bytes);
 
 } // namespace TextFile

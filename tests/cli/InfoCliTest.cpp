@@ -36,6 +36,19 @@ struct InfoCli : testing::Test {
 
 } // namespace
 
+TEST_F(InfoCli, AMeasurementWithoutSamplesShowsEmptyValues) {
+    const QString file = SavedMeasurement::write(temp.path(), "run", {}, QString(), QString());
+    Subprocess tool(NEPHODAR_PROGRAM_DIR "/nephodar-cli", {"info", file.toStdString()});
+    std::vector<std::string> lines;
+    for (std::string line = tool.nextLine(20000); !tool.outputEnded(); line = tool.nextLine(20000))
+        lines.push_back(line);
+    EXPECT_EQ(tool.wait(20000), 0) << tool.errorOutput();
+    ASSERT_GE(lines.size(), 8u);
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.begin() + 8),
+              (std::vector<std::string>{"rows: 0", "title: ", "start date: ", "start time: ",
+                                        "duration: ", "first OD: ", "last OD: "}));
+}
+
 TEST_F(InfoCli, GrowthOfAMeasurement) {
     // Flat at OD 0.1 until 50 minutes, doubling every hour for 70 minutes (eight samples),
     // then every two hours; straight lines over eight points find the hour exactly.

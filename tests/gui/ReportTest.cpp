@@ -246,6 +246,15 @@ TEST_F(ReportPdf, ThreeA4PagesCarryTheMeasurementsTexts) {
     }
 }
 
+TEST_F(ReportPdf, AMeasurementWithoutSamplesGivesTheReportWithEmptyCharts) {
+    const ReportInput in = input({}, ChartParameter::OD);
+    EXPECT_EQ(writeMeasurementReportPdf(in, QString::fromStdString(pdf())), 3);
+    const std::string first = flatText(pdf(), 1);
+    for (const char* text : {"Report", "Title", "Duration", "[OD]", "[CalcOD]"})
+        EXPECT_NE(first.find(text), std::string::npos) << text << "\nin: " << first;
+    EXPECT_NE(flatText(pdf(), 3).find("Lab: bench 4"), std::string::npos);
+}
+
 TEST_F(ReportPdf, AQuantityTheViewerFoundFlatFixesBothAutoscaledCharts) {
     std::vector<RecordRow> rows;
     for (int i = 0; i < 20; ++i) // OD within 0.250 +/- 0.005; CalcOD far from it

@@ -255,6 +255,17 @@ TEST_F(ViewerTest, ANoteAtTheTopKeepsItsLabelInside) {
         << box.x() << "," << box.y() << " " << box.width() << "x" << box.height();
 }
 
+TEST_F(ViewerTest, AMeasurementWithoutSamplesOpensWithEmptyCharts) {
+    ASSERT_TRUE(viewer().openFile(saveSet("empty.nph", {})));
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join('|').toStdString();
+    EXPECT_EQ(viewer().shownPointCount(), 0);
+    EXPECT_TRUE(ui().SpeedButton27->isEnabled()) << "the report is available";
+    EXPECT_TRUE(item("CreateReport")->isEnabled());
+    EXPECT_TRUE(viewer().opened()->title.isEmpty());
+    ui().RadioButton8->click();
+    EXPECT_EQ(viewer().shownPointCount(), 0);
+}
+
 TEST_F(ViewerTest, FilesThatAreNoMeasurementsResetTheViewer) {
     ASSERT_TRUE(viewer().openFile(saveSet("good.nph", {0.1, 0.2})));
     std::mt19937 random(3);

@@ -36,8 +36,9 @@ inline long dayNumber(int year, int month, int day) {
     return PX_GregorianToSdn(year, month, day) - 1721425;
 }
 
+// With a password the table is protected (encrypted) with it, as the library writes that.
 inline void writeParadox(const std::string& path, const std::vector<FieldLayout>& layout,
-                         const std::vector<ParadoxRow>& rows) {
+                         const std::vector<ParadoxRow>& rows, const std::string& password = {}) {
     pxdoc_t* doc = PX_new();
     if (doc == nullptr)
         throw std::runtime_error("PX_new failed");
@@ -55,6 +56,11 @@ inline void writeParadox(const std::string& path, const std::vector<FieldLayout>
                        pxfFileTypNonIndexDB) != 0) {
         PX_delete(doc);
         throw std::runtime_error("PX_create_file failed for " + path);
+    }
+    if (!password.empty() && PX_set_parameter(doc, "password", password.c_str()) != 0) {
+        PX_close(doc);
+        PX_delete(doc);
+        throw std::runtime_error("PX_set_parameter password failed for " + path);
     }
     std::vector<char> record(static_cast<std::size_t>(recordSize));
     for (const auto& row : rows) {

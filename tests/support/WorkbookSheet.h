@@ -22,7 +22,7 @@ inline QByteArray member(const QString& workbook, const QString& name) {
 
 struct Cell {
     QString text;
-    QString type; // the cell's t attribute: inlineStr for a text given inline
+    QString type; // the cell's t attribute: inlineStr for a text given inline, empty for a number
     bool bold = false;
 };
 
@@ -71,7 +71,7 @@ inline Grid cells(const QString& workbook) {
             cell->type = xml.attributes().value("t").toString();
             const auto style = xml.attributes().value("s");
             cell->bold = !style.isEmpty() && bold.at(style.toInt());
-        } else if (xml.name() == QLatin1String("t") && cell) {
+        } else if ((xml.name() == QLatin1String("t") || xml.name() == QLatin1String("v")) && cell) {
             cell->text = xml.readElementText();
         }
     }

@@ -1,6 +1,7 @@
 #include "ErrorOf.h"
 #include "ParadoxWriter.h"
 #include "TempDirectory.h"
+#include "WorkbookSheet.h"
 #include "workstation/MeasurementFile.h"
 #include "workstation/OpenedMeasurement.h"
 #include "workstation/RecordRowReader.h"
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
@@ -104,11 +106,43 @@ TEST_F(ParadoxMeasurementTest, EmptyCellsReadAsEmptyValues) {
     EXPECT_TRUE(row.title.isEmpty());
     EXPECT_TRUE(row.note.isEmpty());
     EXPECT_TRUE(row.timeS.isEmpty());
-    // As an SQLite file's empty numbers read.
-    EXPECT_EQ(row.number, 0);
-    EXPECT_EQ(row.od, 0);
-    EXPECT_EQ(row.noteS, 0);
+    // Empty numbers stay empty: a 0 would be a measured value in every chart and export.
+    for (const double value : {row.number, row.minutes, row.od, row.noteS, row.calcOd})
+        EXPECT_TRUE(std::isnan(value));
     EXPECT_FALSE(row.smoothOd.has_value());
+    EXPECT_FALSE(chartPoint(row, ChartParameter::OD));
+    EXPECT_FALSE(chartPoint(row, ChartParameter::CalcOD));
+    EXPECT_TRUE(chartPoint(rows[1], ChartParameter::OD));
+
+    const QString text = QString::fromStdString(temp.path("out.dat"));
+    exportTableAscii(path, text, AsciiVariant::FileMenu);
+    const std::string written = TempDirectory::readFile(text.toStdString());
+    std::string emptyLine;
+    for (int i = 0; i < 12; ++i)
+        emptyLine += "\"\"\t";
+    EXPECT_NE(written.find("\r\n" + emptyLine + "\r\n"), std::string::npos) << written;
+    const QString workbook = QString::fromStdString(temp.path("out.xlsx"));
+    exportTableExcel(path, workbook);
+    EXPECT_TRUE(WorkbookSheet::cells(workbook)[2].empty()) << "every cell of the row left empty";
+}
+
+TEST_F(ParadoxMeasurementTest, GapsInACurveAreLeftOutOfItsCharts) {
+    ParadoxRow noOd = sampleRow(0), noTime = sampleRow(2);
+    noOd[3] = Cell{};
+    noTime[2] = Cell{};
+    ParadoxRow first = sampleRow(1), last = sampleRow(3);
+    first[3] = 0.25;
+    last[3] = 0.255;
+    noTime[3] = 9.0; // would leave the band, but has no place on the time axis
+    writeParadox(file, measurementFields, {noOd, first, noTime, last});
+    const auto opened = OpenedMeasurement::open(path);
+    const FlatTest flat = testViewerFlat(opened.rows, ChartParameter::OD);
+    EXPECT_TRUE(flat.flat);
+    EXPECT_FLOAT_EQ(flat.firstValue, 0.25f);
+    int drawn = 0;
+    for (const auto& row : opened.rows)
+        drawn += chartPoint(row, ChartParameter::OD).has_value();
+    EXPECT_EQ(drawn, 2);
 }
 
 TEST_F(ParadoxMeasurementTest, ManyBlocksReadInOrderByEveryReader) {
@@ -254,6 +288,40 @@ TEST_F(ParadoxMeasurementTest, OtherColumnsAndWrongTypesAreRefused) {
         EXPECT_EQ(errorOf([&] { RecordRowReader reader(path); }), expected);
         EXPECT_EQ(errorOf([&] { OpenedMeasurement::open(path); }), expected);
     }
+}
+
+TEST_F(ParadoxMeasurementTest, TablesProtectedWithTheProgramsPasswordReadEverywhere) {
+    std::vector<ParadoxRow> samples;
+    for (int i = 0; i < 300; ++i) // several blocks, each decrypted with its own number
+        samples.push_back(sampleRow(i));
+    writeParadox(file, measurementFields, samples, "lumivarek");
+    ASSERT_EQ(TempDirectory::readFile(file).find("Culture A"), std::string::npos)
+        << "the fixture must be encrypted";
+
+    const auto opened = OpenedMeasurement::open(path);
+    ASSERT_EQ(opened.rows.size(), 300u);
+    EXPECT_EQ(opened.rows[299].number, 299);
+    EXPECT_DOUBLE_EQ(opened.rows[299].od, 299.1234);
+    EXPECT_EQ(opened.title, "Culture A");
+    EXPECT_EQ(opened.startTime, QTime(9, 5, 0));
+    RecordRowReader reader(path);
+    EXPECT_EQ(reader.rowCount(), 300);
+    exportTableAscii(path, QString::fromStdString(temp.path("out.txt")), AsciiVariant::Viewer);
+    const std::string text = TempDirectory::readFile(temp.path("out.txt"));
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 301);
+    exportTableExcel(path, QString::fromStdString(temp.path("out.xlsx")));
+
+    // Another password, or a protected table cut short, is refused before any row is read.
+    writeParadox(file, measurementFields, samples, "other");
+    EXPECT_EQ(errorOf([&] { OpenedMeasurement::open(path); }),
+              "The file '" + file +
+                  "' is not a measurement table: it is protected with a password other than the "
+                  "program's.");
+    writeParadox(file, measurementFields, samples, "lumivarek");
+    std::string bytes = TempDirectory::readFile(file);
+    bytes.resize(bytes.size() - 100);
+    TempDirectory::writeFile(file, bytes);
+    EXPECT_NE(errorOf([&] { RecordRowReader cut(path); }).find(notATable), std::string::npos);
 }
 
 TEST_F(ParadoxMeasurementTest, DamagedFilesAreRefusedWithoutReadingPastTheirEnd) {

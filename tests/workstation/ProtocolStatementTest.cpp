@@ -91,3 +91,31 @@ TEST(Statement, TemplateAndFormulaLine) {
     EXPECT_EQ(errorOf([&] { statement.loadTemplate(missing); }),
               ("Can't load the template '" + missing + "'.").toStdString());
 }
+
+TEST(Statement, TemplateInCodePage1252OrUtf8) {
+    TempDirectory temp;
+    const QString path = QString::fromStdString(temp.path("Template.txt"));
+    const struct {
+        const char* what;
+        std::string bytes;
+        QString line;
+    } cases[] = {
+        {"UTF-8",
+         "Temperature: 37 \xC2\xB0"
+         "C, M\xC3\xBCller",
+         QString::fromUtf8("Temperature: 37 °C, Müller")},
+        {"code page 1252",
+         "Temperature: 37 \xB0"
+         "C, M\xFCller \x80 \x93x\x94",
+         QString::fromUtf8("Temperature: 37 °C, Müller € “x”")},
+        // One stray byte makes the whole file single-byte text, never replacement characters.
+        {"mostly UTF-8 with one 1252 byte", "\xC3\xBC and \xFC", QString::fromUtf8("Ã¼ and ü")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDirectory::writeFile(path.toStdString(), c.bytes + "\r\n");
+        Statement statement;
+        statement.loadTemplate(path);
+        EXPECT_EQ(statement.lines, QStringList{c.line});
+    }
+}

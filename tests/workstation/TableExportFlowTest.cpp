@@ -1,5 +1,6 @@
 #include "workstation/TableExportFlow.h"
 #include "EngineFakes.h"
+#include "ParadoxWriter.h"
 #include "TempDirectory.h"
 #include "WorkbookSheet.h"
 #include "workstation/RecordTable.h"
@@ -101,7 +102,7 @@ TEST_F(TableExportFlowTest, ViewerWorkbookExportShowsProgressThenOpensTheWorkboo
               (QStringList{"show|Export to MicroSoft Excel|2", "progress|Excel Export|0",
                            "progress|Proceed: 3 Lines|2", "progress|Proceed: 4 Lines|2", "hide"}));
     EXPECT_EQ(opened, QStringList{path("out.xlsx")});
-    EXPECT_EQ(WorkbookSheet::cells(path("out.xlsx")).at(3).at(3).text, "0,25");
+    EXPECT_EQ(WorkbookSheet::cells(path("out.xlsx")).at(3).at(3).text, "0.25");
 
     // The pop-up entry exports without asking; the file menu reads the chosen file.
     prompts.questions.clear();
@@ -110,6 +111,20 @@ TEST_F(TableExportFlowTest, ViewerWorkbookExportShowsProgressThenOpensTheWorkboo
     EXPECT_TRUE(flow.exportChosenExcel());
     EXPECT_TRUE(prompts.questions.isEmpty());
     EXPECT_EQ(opened.size(), 3);
+}
+
+TEST_F(TableExportFlowTest, FileMenuWorkbookExportReadsAParadoxTable) {
+    const QString source = path("legacy.nph");
+    ParadoxWriter::writeParadox(source.toStdString(), ParadoxWriter::measurementFields,
+                                {ParadoxWriter::sampleRow(0), ParadoxWriter::sampleRow(1)});
+    prompts.chosenOpenFile = source;
+    prompts.chosenFile = path("legacy.xlsx");
+    EXPECT_TRUE(flow.exportChosenExcel());
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join("\n").toStdString();
+    EXPECT_EQ(opened, QStringList{path("legacy.xlsx")});
+    const auto sheet = WorkbookSheet::cells(path("legacy.xlsx"));
+    EXPECT_EQ(sheet.size(), 3u);
+    EXPECT_EQ(sheet.at(3).at(6).text, "Culture A");
 }
 
 TEST_F(TableExportFlowTest, CancellingAnyQuestionWritesNothing) {

@@ -3,6 +3,7 @@
 #include "TempDirectory.h"
 #include "WorkbookSheet.h"
 #include "workstation/DisplayFormats.h"
+#include "workstation/ExportTexts.h"
 #include "workstation/RecordTable.h"
 
 #include <QDir>
@@ -95,7 +96,7 @@ TEST_F(TableExportTest, TextExportWritesBothVariantsByteForByte) {
     }
 }
 
-TEST_F(TableExportTest, WorkbookHoldsBoldHeaderAndTextCellsWithDecimalComma) {
+TEST_F(TableExportTest, WorkbookHoldsBoldHeaderNumberCellsAndTextCells) {
     const QString source = measurement(samples());
     std::vector<QString> progress;
     exportTableExcel(source, path("run.xlsx"), [&](const ExcelProgress& p) {
@@ -109,10 +110,10 @@ TEST_F(TableExportTest, WorkbookHoldsBoldHeaderAndTextCellsWithDecimalComma) {
     const QStringList expected[] = {
         {"AllTime", "Number", "Minutes", "OD", "StartTime", "StartDate", "Title", "Note", "TimeS",
          "NoteS", "CalcOD", "SmoothOD"},
-        {"00:00:00", "0", "0", "0,3", "09:05:03", date, "Culture A", "", "0:00", "-5", "0,2468",
+        {"00:00:00", "0", "0", "0.3", "09:05:03", date, "Culture A", "", "0:00", "-5", "0.2468",
          ""},
-        {"01:30:30", "1", "90,5", "1,2345", "09:05:03", date, "Culture\tB",
-         QString::fromUtf8("[1] \"added\" 5 µl"), "1:30", "1", "12,5", "1e-05"},
+        {"01:30:30", "1", "90.5", "1.2345", "09:05:03", date, "Culture\tB",
+         QString::fromUtf8("[1] \"added\" 5 µl"), "1:30", "1", "12.5", "1e-05"},
     };
     exportTableExcel(samples(), path("rows.xlsx")); // as the viewer exports
     for (const QString& workbook : {path("run.xlsx"), path("rows.xlsx")}) {
@@ -124,10 +125,19 @@ TEST_F(TableExportTest, WorkbookHoldsBoldHeaderAndTextCellsWithDecimalComma) {
                 const auto found = grid.at(row).find(column);
                 const WorkbookSheet::Cell cell =
                     found == grid.at(row).end() ? WorkbookSheet::Cell{} : found->second;
-                EXPECT_EQ(cell.text, expected[row - 1][column]);
+                const QString& value = expected[row - 1][column];
                 EXPECT_EQ(cell.bold, row == 1);
-                if (!cell.text.isEmpty()) {
-                    EXPECT_EQ(cell.type, "inlineStr"); // text, never a number
+                // Number columns hold numbers a spreadsheet can sum, whatever its locale;
+                // times, the date and texts stay texts ("0:00" must not become a time).
+                const bool number = row > 1 && ExportTexts::isNumberColumn(column);
+                if (number && !value.isEmpty()) {
+                    EXPECT_EQ(cell.type, "");
+                    EXPECT_DOUBLE_EQ(cell.text.toDouble(), value.toDouble());
+                } else {
+                    EXPECT_EQ(cell.text, value);
+                    if (!value.isEmpty()) {
+                        EXPECT_EQ(cell.type, "inlineStr");
+                    }
                 }
             }
         }
