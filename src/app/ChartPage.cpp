@@ -7,9 +7,9 @@
 #include "workstation/MeasurementEngine.h"
 
 #include <QActionGroup>
-#include <algorithm>
 #include <QKeyEvent>
 #include <QMenu>
+#include <algorithm>
 #include <qcustomplot.h>
 
 namespace {

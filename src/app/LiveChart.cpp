@@ -230,8 +230,8 @@ void LiveChart::appendNewRows(const AxisWindow& window, bool timeAxisAutomatic) 
 // as they now are.
 void LiveChart::placeMarks() {
     const auto place = [](QCPItemText* text, QCPItemLine* arrow, int arrowPixels) {
-        placeMarkInside(text, arrow, text->property("x").toDouble(),
-                        text->property("y").toDouble(), arrowPixels);
+        placeMarkInside(text, arrow, text->property("x").toDouble(), text->property("y").toDouble(),
+                        arrowPixels);
     };
     if (lastMark->property("active").toBool())
         place(lastMark, lastArrow, newestArrowPixels);

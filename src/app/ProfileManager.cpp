@@ -152,7 +152,7 @@ bool TformProfileManager::checkNameWithMessages(const QString& name) {
         break;
     case NameProblem::Duplicate:
         prompts.showError(QStringLiteral("A profile named '") + name +
-                            QStringLiteral("' already exists!"));
+                          QStringLiteral("' already exists!"));
         break;
     }
     return false;

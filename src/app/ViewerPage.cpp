@@ -93,7 +93,7 @@ ViewerPage::ViewerPage(Ui::TWorkForm& ui, MeasurementEngine& engine, UserPrompts
         plot->yAxis->setRange(v.minimum, v.maximum);
         this->ui.Label23->setText(zoomTimeSpanText(t.maximum - t.minimum));
         this->ui.Label25->setText(zoomValueSpanText(v.maximum - v.minimum));
-            this->ui.GroupBox18->show();
+        this->ui.GroupBox18->show();
     });
     connect(zoom, &DragZoom::undoRequested, this, [this] {
         if (beforeZoom) {
@@ -284,7 +284,6 @@ void ViewerPage::refreshCompare() {
         plot->rescaleAxes(true);
     plot->replot();
 }
-
 
 void ViewerPage::setCompare(bool on) {
     compare->setChecked(on);

@@ -1,12 +1,12 @@
 #include "WorkForm.h"
 
 #include "ChartPage.h"
-#include "LiveChart.h"
 #include "ExportPanel.h"
 #include "FocusLeaveWatcher.h"
+#include "LiveChart.h"
 #include "ReportPrinting.h"
-#include "ViewerPage.h"
 #include "StartWindow.h"
+#include "ViewerPage.h"
 #include "com/ODSourceSimulated.h"
 #include "settings/IniFile.h"
 #include "settings/SettingsKeys.h"
@@ -381,9 +381,8 @@ void TWorkForm::bindControls() {
     connect(ui->Edit1, &QLineEdit::returnPressed, this, [this] { focusNextChild(); });
     // Leaving the field is protocolled whether or not the text changed; editingFinished would
     // stay silent for an unchanged text.
-    ui->Edit1->installEventFilter(new FocusLeaveWatcher(ui->Edit1, [this] {
-        engine.titleFieldLeft(ui->Edit1->text());
-    }));
+    ui->Edit1->installEventFilter(
+        new FocusLeaveWatcher(ui->Edit1, [this] { engine.titleFieldLeft(ui->Edit1->text()); }));
 
     connect(ui->ODButton, &QToolButton::clicked, this, &TWorkForm::calibrateCommand);
 

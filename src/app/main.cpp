@@ -1,12 +1,12 @@
 // Nephodar: the workstation's windows.
 #include "EventProcessingSleeper.h"
+#include "LiveChart.h"
 #include "QtTonePlayer.h"
 #include "QtUserPrompts.h"
-#include "LiveChart.h"
 #include "WindowSet.h"
 #include "lumo/ProgramDirectory.h"
-#include "workstation/WorkingTableLock.h"
 #include "ui_WorkForm.h"
+#include "workstation/WorkingTableLock.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -108,7 +108,9 @@ RS232Connection::RS232Connection(const std::string& type, __lumo::Sleeper& sleep
     connect(false);
 }
 
-RS232Connection::~RS232Connection() { disconnect(); }
+RS232Connection::~RS232Connection() {
+    disconnect();
+}
 
 void RS232Connection::connect(bool reconnecting) {
     disconnect();

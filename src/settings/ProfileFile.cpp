@@ -227,7 +227,9 @@ void ProfileFile::writeTogether(const std::vector<Entry>& entries) {
     }
 }
 
-std::string ProfileFile::trimmedText(const std::string& text) { return trimmed(text); }
+std::string ProfileFile::trimmedText(const std::string& text) {
+    return trimmed(text);
+}
 
 void ProfileFile::writeInteger(const std::string& section, const std::string& key,
                                std::int32_t value) {

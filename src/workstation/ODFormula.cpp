@@ -50,8 +50,8 @@ ODFormula ODFormula::loadFromProfile() {
 void ODFormula::storeToProfile() const {
     using namespace IniFile::keys;
     const auto entry = [](const IniFile::SettingKey& k, const QString& text) {
-        return IniFile::ProfileFile::Entry{
-            k.section, k.key, IniFile::ProfileFile::trimmedText(text.toStdString())};
+        return IniFile::ProfileFile::Entry{k.section, k.key,
+                                           IniFile::ProfileFile::trimmedText(text.toStdString())};
     };
     IniFile::getIniFile().writeTogether({
         entry(NewOD, enabled ? QStringLiteral("1") : QStringLiteral("0")),

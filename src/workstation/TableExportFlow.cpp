@@ -13,7 +13,8 @@ namespace {
 // set is named. A name without .nph gets the suffix added, so the proposal is never the
 // measurement file itself.
 QString proposedName(const QString& source, const QString& suffix) {
-    const QString name = MeasurementFiles::replacedInFileName(source, QStringLiteral(".nph"), suffix);
+    const QString name =
+        MeasurementFiles::replacedInFileName(source, QStringLiteral(".nph"), suffix);
     return name == source ? source + suffix : name;
 }
 

@@ -27,14 +27,18 @@ std::map<QString, std::weak_ptr<WorkingTableLock>>& registry() {
     return holds;
 }
 
-QString systemText(int error) { return QString::fromLocal8Bit(strerror(error)); }
+QString systemText(int error) {
+    return QString::fromLocal8Bit(strerror(error));
+}
 
 QString canonical(const QString& directory) {
     const QString resolved = QFileInfo(directory).canonicalFilePath();
     return resolved.isEmpty() ? QFileInfo(directory).absoluteFilePath() : resolved;
 }
 
-bool holdExclusively(int descriptor) { return flock(descriptor, LOCK_EX | LOCK_NB) == 0; }
+bool holdExclusively(int descriptor) {
+    return flock(descriptor, LOCK_EX | LOCK_NB) == 0;
+}
 
 // The process holding a flock on the file with this device and inode, from the kernel's own
 // list, or 0.
@@ -131,8 +135,8 @@ std::shared_ptr<WorkingTableLock> WorkingTableLock::acquire(const QString& progr
         return held;
 
     // Close-on-exec: a program started from here (a spreadsheet, a viewer) must not inherit it.
-    const int descriptor = ::open(QFile::encodeName(directory).constData(),
-                                  O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int descriptor =
+        ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (descriptor < 0)
         throw cannotHold(directory, errno);
     int held = descriptor;

@@ -216,8 +216,9 @@ TEST_F(MeasureCli, FormulaFromTheProfileUnlessOverridden) {
         {{"--no-formula"}, 1, 0, "Using no OD-formula: CalcOD = OD"},
     };
     for (const auto& c : cases) {
-        std::vector<std::string> arguments{"measure", "--device", "Sim0", "--samples", "2",
-                                           "--interval", "0", "--save", temp.path("f/run.nph")};
+        std::vector<std::string> arguments{"measure",   "--device", "Sim0",
+                                           "--samples", "2",        "--interval",
+                                           "0",         "--save",   temp.path("f/run.nph")};
         arguments.insert(arguments.end(), c.extra.begin(), c.extra.end());
         int status = -1;
         std::string errors;
@@ -226,7 +227,8 @@ TEST_F(MeasureCli, FormulaFromTheProfileUnlessOverridden) {
         for (const auto& row :
              RecordTable::openFile(QString::fromStdString(temp.path("f/run.nph")), true)->allRows())
             // OD is stored cut to 4 decimals, CalcOD computed from the uncut reading.
-            EXPECT_NEAR(row.calcOd, c.a3 * row.od + c.a4, (c.a3 + 1) * 0.0001 + 1e-9) << c.statement;
+            EXPECT_NEAR(row.calcOd, c.a3 * row.od + c.a4, (c.a3 + 1) * 0.0001 + 1e-9)
+                << c.statement;
         EXPECT_NE(TempDirectory::readFile(temp.path("f/run.txt")).find(c.statement),
                   std::string::npos)
             << TempDirectory::readFile(temp.path("f/run.txt"));

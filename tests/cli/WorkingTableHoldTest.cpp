@@ -15,8 +15,12 @@
 
 namespace {
 
-std::string cli() { return NEPHODAR_PROGRAM_DIR "/nephodar-cli"; }
-std::string workstation() { return NEPHODAR_PROGRAM_DIR "/Nephodar"; }
+std::string cli() {
+    return NEPHODAR_PROGRAM_DIR "/nephodar-cli";
+}
+std::string workstation() {
+    return NEPHODAR_PROGRAM_DIR "/Nephodar";
+}
 
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -39,9 +43,9 @@ struct WorkingTableHold : ProfileStoreFixture {
     // A measuring command that stays on: its first sample line shows it holds the table.
     std::unique_ptr<Subprocess> holdingMeasurement() {
         auto tool = std::make_unique<Subprocess>(
-            cli(), std::vector<std::string>{"measure", "--program-dir", program(), "--device",
-                                            "Sim0", "--samples", "100000", "--interval", "1",
-                                            "--title", "first"});
+            cli(),
+            std::vector<std::string>{"measure", "--program-dir", program(), "--device", "Sim0",
+                                     "--samples", "100000", "--interval", "1", "--title", "first"});
         EXPECT_FALSE(tool->nextLine(20000).empty()) << tool->errorOutput();
         return tool;
     }
@@ -66,7 +70,8 @@ struct WorkingTableHold : ProfileStoreFixture {
 
     // True once some process holds the program directory; waits up to the time given.
     bool heldByAnother(int milliseconds) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        const auto until =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
         do {
             const int fd = open(program().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
@@ -91,10 +96,10 @@ TEST_F(WorkingTableHold, ASecondCommandIsRefusedAndChangesNothing) {
     const std::string holder = "nephodar-cli (process " + std::to_string(first->id()) + ")";
     const std::string profileBefore = profile();
 
-    for (const auto& command : {std::vector<std::string>{"measure", "--device", "Sim0",
-                                                         "--samples", "3", "--interval", "0",
-                                                         "--title", "second"},
-                                std::vector<std::string>{"calibrate", "--device", "Sim0"}}) {
+    for (const auto& command :
+         {std::vector<std::string>{"measure", "--device", "Sim0", "--samples", "3", "--interval",
+                                   "0", "--title", "second"},
+          std::vector<std::string>{"calibrate", "--device", "Sim0"}}) {
         std::string errors;
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(runCli(command, errors), 1) << command[0];
@@ -142,15 +147,15 @@ TEST_F(WorkingTableHold, TheWorkstationHoldsItFromStartToExit) {
     std::string errors;
     EXPECT_EQ(runCli({"measure", "--device", "Sim0", "--samples", "2", "--interval", "0"}, errors),
               1);
-    EXPECT_TRUE(contains(errors, "is in use by Nephodar (process " + std::to_string(window->id()) +
-                                     ")."))
+    EXPECT_TRUE(
+        contains(errors, "is in use by Nephodar (process " + std::to_string(window->id()) + ")."))
         << errors;
 
     // A second workstation ends at once, says why, and leaves the first one holding.
     auto second = startWorkstation();
     EXPECT_EQ(second->wait(20000), 1);
-    EXPECT_TRUE(contains(second->errorOutput(), "is in use by Nephodar (process " +
-                                                    std::to_string(window->id()) + ")."))
+    EXPECT_TRUE(contains(second->errorOutput(),
+                         "is in use by Nephodar (process " + std::to_string(window->id()) + ")."))
         << second->errorOutput();
     EXPECT_TRUE(heldByAnother(0));
 
@@ -194,14 +199,14 @@ TEST_F(WorkingTableHold, AReadOnlyProgramDirectoryIsSaidClearly) {
                                    fs::perms::others_read | fs::perms::others_exec);
     const std::string before = TempDirectory::readFile(program() + "/Record1.db");
 
-    std::vector<std::string> command{cli(), "measure", "--program-dir", program(), "--device",
-                                     "Sim0", "--samples", "1", "--interval", "0"};
+    std::vector<std::string> command{cli(),        "measure", "--program-dir", program(),
+                                     "--device",   "Sim0",    "--samples",     "1",
+                                     "--interval", "0"};
     if (geteuid() == 0)
-        command.insert(command.begin(),
-                       {"--reuid=65534", "--regid=65534", "--clear-groups"});
-    Subprocess tool(geteuid() == 0 ? "/usr/bin/setpriv" : cli(),
-                    std::vector<std::string>(command.begin() + (geteuid() == 0 ? 0 : 1),
-                                             command.end()));
+        command.insert(command.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups"});
+    Subprocess tool(
+        geteuid() == 0 ? "/usr/bin/setpriv" : cli(),
+        std::vector<std::string>(command.begin() + (geteuid() == 0 ? 0 : 1), command.end()));
     EXPECT_EQ(tool.wait(20000), 1);
     EXPECT_EQ(tool.errorOutput(), "The working table '" + program() +
                                       "/Record1.db' cannot be written: '" + program() +

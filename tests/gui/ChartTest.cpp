@@ -263,8 +263,7 @@ TEST_F(ChartTest, TheNotePanelStaysInsideTheChart) {
         page().doubleClickAt(at);
         ASSERT_TRUE(ui().Panel4->isVisible());
         EXPECT_TRUE(plot->rect().contains(ui().Panel4->geometry()))
-            << at.x() << "," << at.y() << " gives " << ui().Panel4->x() << ","
-            << ui().Panel4->y();
+            << at.x() << "," << at.y() << " gives " << ui().Panel4->x() << "," << ui().Panel4->y();
         ui().SpeedButton_AbortNote->click();
     }
     page().doubleClickAt(QPoint(plot->width() / 2, plot->height() / 2));

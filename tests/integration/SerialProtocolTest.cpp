@@ -11,13 +11,13 @@
 
 #include <chrono>
 #include <cmath>
-#include <functional>
 #include <cstdio>
 #include <fcntl.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using Talvessa::RS232Connection;

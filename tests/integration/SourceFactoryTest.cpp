@@ -11,9 +11,9 @@
 #include "com/Q7Variants.h"
 
 #include <cmath>
-#include <functional>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>

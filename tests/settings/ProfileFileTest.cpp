@@ -167,12 +167,12 @@ TEST_F(ProfileFileTest, ValuesWrittenTogetherAllOrNone) {
 }
 
 TEST(ProfileFileText, TrimmingTouchesOnlyTheEnds) {
-    for (const auto& [text, expected] : std::vector<std::pair<std::string, std::string>>{
-             {"Turbidity ", "Turbidity"},
-             {" \tLab A\t ", "Lab A"},
-             {"no blanks", "no blanks"},
-             {"a  b", "a  b"},
-             {"   ", ""},
-             {"", ""}})
+    for (const auto& [text, expected] :
+         std::vector<std::pair<std::string, std::string>>{{"Turbidity ", "Turbidity"},
+                                                          {" \tLab A\t ", "Lab A"},
+                                                          {"no blanks", "no blanks"},
+                                                          {"a  b", "a  b"},
+                                                          {"   ", ""},
+                                                          {"", ""}})
         EXPECT_EQ(ProfileFile::trimmedText(text), expected) << "'" << text << "'";
 }

@@ -202,10 +202,10 @@ TEST_F(RunControl, AutoSaveIntoItsDirectoryAfterEverySample) {
     IniFile::getIniFile().writeInteger("Options", "OwnAutoDir", 1);
     IniFile::getIniFile().writeString("Options", "Dir", temp.path("own.nph/auto"));
     takeSamples(1);
-    EXPECT_EQ(RecordTable::openFile(QString::fromStdString(temp.path("own.nph/auto/8.12. 9 5.nph")),
-                                    true)
-                  ->rowCount(),
-              3)
+    EXPECT_EQ(
+        RecordTable::openFile(QString::fromStdString(temp.path("own.nph/auto/8.12. 9 5.nph")), true)
+            ->rowCount(),
+        3)
         << "a folder whose name holds .nph keeps it";
 }
 

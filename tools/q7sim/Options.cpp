@@ -125,7 +125,7 @@ bool parseOptions(int argc, char** argv, Options& options) {
             continue;
         }
         static const char* const valueOptions[] = {
-            "--variant", "--value",     "--dark",   "--reference", "--od-max", "--points",
+            "--variant",     "--value",    "--dark",  "--reference", "--od-max", "--points",
             "--calibration", "--identify", "--fault", "--hangup-ms", "--socket", "--link"};
         if (std::find(std::begin(valueOptions), std::end(valueOptions), option) ==
             std::end(valueOptions))

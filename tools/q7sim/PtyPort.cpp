@@ -6,8 +6,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
-#include <termios.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace q7sim {

@@ -38,9 +38,9 @@ struct SplashOnScreen : ProfileStoreFixture {
         for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i)
             std::this_thread::sleep_for(50ms);
         ASSERT_TRUE(std::filesystem::exists(socket)) << server->errorOutput();
-        windowManager = std::make_unique<Subprocess>(
-            "/usr/bin/openbox", std::vector<std::string>{},
-            std::map<std::string, std::string>{{"DISPLAY", display}});
+        windowManager =
+            std::make_unique<Subprocess>("/usr/bin/openbox", std::vector<std::string>{},
+                                         std::map<std::string, std::string>{{"DISPLAY", display}});
         std::this_thread::sleep_for(500ms); // the manager takes the screen
     }
     void TearDown() override {
@@ -69,7 +69,8 @@ double paintedShare(const QImage& screen, QRect& middle) {
 
 TEST_F(SplashOnScreen, TheSplashIsPaintedAndItsProgressMovesDuringTheStartUp) {
     workstation = std::make_unique<Subprocess>(
-        NEPHODAR_PROGRAM_DIR "/Nephodar", std::vector<std::string>{"--program-dir", temp.path("program")},
+        NEPHODAR_PROGRAM_DIR "/Nephodar",
+        std::vector<std::string>{"--program-dir", temp.path("program")},
         std::map<std::string, std::string>{{"DISPLAY", display}, {"QT_QPA_PLATFORM", "xcb"}});
     const auto started = std::chrono::steady_clock::now();
 
