@@ -108,11 +108,14 @@ TEST_F(MeasureCli, SimulatorOnASocket) {
     EXPECT_EQ(lines, (std::vector<std::string>{"0\t0:00\t1\t1", "1\t0:00\t1\t1", "2\t0:00\t1\t1"}));
 }
 
-TEST_F(MeasureCli, CalibrationStoresTheValues) {
-    Q7SimProcess sim({"--calibration", "20,4000"});
+TEST_F(MeasureCli, CalibrationStoresTheValuesAndMeasuringReadsTheSample) {
+    // The simulator serves its calibration levels only while a calibration has the LED off;
+    // the brightness sent on connecting and at Start leaves the sample's readings alone.
+    Q7SimProcess sim({"--calibration", "20,4000", "--value", "2010"});
     IniFile::getIniFile().writeString("Ports", "Com6", sim.devicePath());
+    IniFile::getIniFile().writeInteger("CommandCheck", "LedBright", 300);
     int status = -1;
-    const auto lines = run({"calibrate", "--device", "Com6"}, status);
+    auto lines = run({"calibrate", "--device", "Com6"}, status);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(lines, (std::vector<std::string>{"Reference (OD 0): 4000 units",
                                                "Dark (OD maximum): 20 units",
@@ -120,6 +123,11 @@ TEST_F(MeasureCli, CalibrationStoresTheValues) {
     IniFile::openProfile("Default", "Nephodar", "Talvessa"); // read what the tool wrote
     EXPECT_EQ(IniFile::getIniFile().readInteger("CalibrECH", "OD1", 0), 4000);
     EXPECT_EQ(IniFile::getIniFile().readInteger("CalibrECH", "ODDark", 0), 20);
+
+    // (2010 - 20) / (4000 - 20) = 0.5: OD 0.301 from the first sample on.
+    lines = run({"measure", "--device", "Com6", "--samples", "2", "--interval", "1"}, status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(lines, (std::vector<std::string>{"0\t0:00\t0.301\t0.301", "1\t0:00\t0.301\t0.301"}));
 }
 
 TEST_F(MeasureCli, UnreachableDeviceAndBadOptions) {

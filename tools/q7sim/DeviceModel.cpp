@@ -86,8 +86,11 @@ std::vector<unsigned char> DeviceModel::status(int code) const {
 }
 
 Reply DeviceModel::setBrightness(int high, int low) {
+    const int previous = ledBrightness;
     ledBrightness = high * 256 + low;
-    readingsSinceDarkCommand = ledBrightness == 0 ? 0 : -1;
+    // Only a calibration switches a lit LED off: connecting and starting a measurement send the
+    // measuring brightness, which the device cannot tell from a calibration when it is 0 too.
+    readingsSinceDarkCommand = ledBrightness == 0 && previous != 0 ? 0 : -1;
     Reply reply;
     reply.event = "brightness " + std::to_string(ledBrightness);
     reply.bytes = status(0);

@@ -60,7 +60,7 @@ private:
     std::vector<unsigned char> pending;
     int readings = 0;
     int ledBrightness = 0;
-    int readingsSinceDarkCommand = -1; // counts calibration readings after a brightness-0 command
+    int readingsSinceDarkCommand = -1; // counts calibration readings since the LED went off
 };
 
 } // namespace q7sim

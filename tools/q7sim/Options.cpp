@@ -26,8 +26,13 @@ Device:
   --points N            readings from the start to the end of the curve (default 1000)
   --identify HEX        answer the identification with these bytes (e.g. 010203), or
                         with nothing at all (none), instead of the variant's own answer
-  --calibration D,R     after a brightness-0 command, answer 8 readings with D (dark series)
-                        and the next 8 with R (reference series), as during a calibration
+  --calibration D,R     when a brightness-0 command switches the lit LED off, as a
+                        calibration does, answer the next 8 readings with D (dark series)
+                        and the 8 after them with R (reference series). The LED is lit by a
+                        brightness above 0, so set "LedBright" (section "CommandCheck") of
+                        the profile above 0: at 0, a calibration looks on the line just like
+                        connecting or Start, which send the measuring brightness, and no
+                        series is served
 Faults, on the Nth reading (counted from 1; repeat the option for more):
   --fault N:status=C    status answer with error code C (1..255), no value bytes; for the
                         82 variant the codes 4 and 5 are no errors, so its value follows
