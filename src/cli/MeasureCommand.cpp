@@ -6,6 +6,7 @@
 #include "TerminalPrompts.h"
 #include "workstation/DisplayFormats.h"
 #include "workstation/MeasurementEngine.h"
+#include "workstation/TimeLapseClock.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -38,6 +39,9 @@ measurement could not start, the save asked for with --save failed or an auto-sa
                       (default: the profile's formula, as the workstation uses it)
   --no-formula        no OD formula for this run: CalcOD = OD
   --save FILE.nph     save the measurement set (FILE.nph, .log, .txt) at the end
+  --time-lapse K      for demonstrations with a simulated device (Sim0, Sim1, ...) only:
+                      the run's clock goes K times as fast as the real one (1 to 10000), so
+                      the stored times of a run of seconds span hours
 )";
 
 const char* const calibrateHelp =
@@ -78,6 +82,11 @@ std::vector<std::string> withSetup(std::initializer_list<std::string> own) {
     return all;
 }
 
+bool isSimulatedDevice(const std::string& device) {
+    return device.size() > 3 && device.compare(0, 3, "Sim") == 0 &&
+           device.find_first_not_of("0123456789", 3) == std::string::npos;
+}
+
 // Connects, or says why not.
 bool connectEngine(MeasurementEngine& engine, const std::string& device) {
     try {
@@ -94,7 +103,8 @@ bool connectEngine(MeasurementEngine& engine, const std::string& device) {
 int runMeasureCommand(int argc, char** argv) {
     const CommandLine options(
         argc, argv, 2,
-        withSetup({"--device", "--samples", "--interval", "--title", "--formula", "--save"}),
+        withSetup({"--device", "--samples", "--interval", "--title", "--formula", "--save",
+                   "--time-lapse"}),
         {"--help", "--no-formula"});
     if (options.has("--help")) {
         std::cout << measureHelp << cliSetupHelp << "  --help              show this text\n";
@@ -106,6 +116,10 @@ int runMeasureCommand(int argc, char** argv) {
         throw std::invalid_argument("--formula and --no-formula exclude each other");
     const std::string device = options.text("--device");
     const long samples = options.number("--samples", 10, 1, 100000000);
+    const long timeLapse = options.number("--time-lapse", 1, 1, 10000);
+    // Made-up times are for a simulated culture only, never for a real sample's record.
+    if (options.has("--time-lapse") && !isSimulatedDevice(device))
+        throw std::invalid_argument("--time-lapse is for simulated devices (Sim0, Sim1, ...) only");
     int argcCopy = 1;
     QCoreApplication application(argcCopy, argv);
     CliSetup setup(options, device, CliSetup::TableUse::Hold);
@@ -114,7 +128,7 @@ int runMeasureCommand(int argc, char** argv) {
     if (!saveFile.isEmpty())
         saveFile = QDir::current().absoluteFilePath(saveFile);
     TerminalPrompts prompts(saveFile);
-    SystemClock clock;
+    TimeLapseClock clock(static_cast<double>(timeLapse));
     SilentTonePlayer tones;
     MeasurementEngine engine(setup.programDirectory(), clock, tones, prompts);
     if (options.has("--interval"))

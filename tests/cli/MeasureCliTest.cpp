@@ -130,6 +130,29 @@ TEST_F(MeasureCli, CalibrationStoresTheValuesAndMeasuringReadsTheSample) {
     EXPECT_EQ(lines, (std::vector<std::string>{"0\t0:00\t0.301\t0.301", "1\t0:00\t0.301\t0.301"}));
 }
 
+TEST_F(MeasureCli, TimeLapseStretchesTheStoredTimesOfASimulatedRun) {
+    // 10 ticks of 100 ms between samples, on a clock 600 times as fast: about 10 minutes.
+    int status = -1;
+    const auto lines = run({"measure", "--device", "Sim0", "--samples", "3", "--interval", "10",
+                            "--time-lapse", "600", "--save", temp.path("lapse.nph")},
+                           status);
+    ASSERT_EQ(status, 0);
+    ASSERT_EQ(lines.size(), 3u);
+    const auto rows = RecordTable::openFile(QString::fromStdString(temp.path("lapse.nph")), true)
+                          ->allRows();
+    ASSERT_EQ(rows.size(), 3u);
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const double step = rows[i].minutes - rows[i - 1].minutes;
+        EXPECT_GT(step, 9.0) << lines[i];
+        EXPECT_LT(step, 20.0) << lines[i];
+    }
+    std::string errors;
+    const auto refused = run({"measure", "--device", "Com1", "--time-lapse", "600"}, status, &errors);
+    EXPECT_EQ(status, 2);
+    EXPECT_TRUE(refused.empty());
+    EXPECT_NE(errors.find("--time-lapse is for simulated devices"), std::string::npos) << errors;
+}
+
 TEST_F(MeasureCli, UnreachableDeviceAndBadOptions) {
     IniFile::getIniFile().writeString("Ports", "Com9", "/nonexistent/tty");
     int status = -1;

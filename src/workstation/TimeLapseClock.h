@@ -1,0 +1,23 @@
+#pragma once
+
+#include "EngineEnvironment.h"
+
+// A clock that runs `rate` times as fast as the real one, so that a simulated culture of
+// several hours fits into a demonstration of a few seconds. It shows the real time when first
+// read (the start of the run) and runs fast from there; anchoring it earlier would move the
+// start by the set-up time multiplied by the rate.
+class TimeLapseClock final : public Clock {
+public:
+    explicit TimeLapseClock(double rate) : rate(rate) {}
+
+    QDateTime now() const override {
+        const QDateTime real = QDateTime::currentDateTime();
+        if (!origin.isValid())
+            origin = real;
+        return origin.addMSecs(static_cast<qint64>(static_cast<double>(origin.msecsTo(real)) * rate));
+    }
+
+private:
+    double rate;
+    mutable QDateTime origin;
+};
