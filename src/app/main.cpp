@@ -3,6 +3,7 @@
 #include "LiveChart.h"
 #include "QtTonePlayer.h"
 #include "QtUserPrompts.h"
+#include "ViewerPage.h"
 #include "WindowSet.h"
 #include "lumo/ProgramDirectory.h"
 #include "ui_WorkForm.h"
@@ -29,8 +30,10 @@ The optical-density workstation.
   --start             start a measurement right after connecting
   --title TEXT        title of that measurement
   --interval TICKS    its countdown in 100 ms ticks
+  --view FILE.nph     open this saved measurement in the viewer page
   --screenshot FILE   save a picture of the main window after the number of samples given
-                      with --screenshot-after (default 20), then end without questions
+                      with --screenshot-after (default 20), or once the file of --view is
+                      shown, then end without questions
   --help              show this text
 )";
 
@@ -40,6 +43,7 @@ struct Options {
     bool connectAtStart = false;
     bool startMeasurement = false;
     QString title;
+    QString viewFile;
     int interval = -1;
     QString screenshot;
     int screenshotAfter = 20;
@@ -67,6 +71,8 @@ Options parse(const QStringList& arguments) {
             options.title = value();
         else if (a == "--interval")
             options.interval = value().toInt();
+        else if (a == "--view")
+            options.viewFile = value();
         else if (a == "--screenshot")
             options.screenshot = value();
         else if (a == "--screenshot-after")
@@ -139,16 +145,25 @@ int main(int argc, char** argv) {
             main.connectCommand();
         if (options.startMeasurement && engine.source())
             ui.StartButton->click();
-        if (!options.screenshot.isEmpty()) {
+        const auto takeScreenshot = [&] {
+            main.grab().save(options.screenshot);
+            engine.shutDown();
+            QApplication::exit(0);
+        };
+        if (!options.viewFile.isEmpty()) {
+            main.showPage(TWorkForm::Page::Viewer);
+            const bool opened = main.viewer().openFile(options.viewFile);
+            // Once the page has had its layout and a paint, as a user sees it.
+            if (opened && !options.screenshot.isEmpty())
+                QTimer::singleShot(500, &main, takeScreenshot);
+        } else if (!options.screenshot.isEmpty()) {
             // Taken in the countdown after the sample, with the chart drawn and the commands
             // available again, as a user sees it.
             QObject::connect(&engine, &MeasurementEngine::countdownChanged, &main, [&] {
                 if (engine.sampleNumber() < options.screenshotAfter)
                     return;
                 main.chart().plot()->replot();
-                main.grab().save(options.screenshot);
-                engine.shutDown();
-                QApplication::exit(0);
+                takeScreenshot();
             });
         }
         return application.exec();

@@ -19,6 +19,7 @@ CommandLine::CommandLine(int argc, char** argv, int first,
             if (i + 1 >= argc)
                 throw std::invalid_argument(option + " needs a value");
             values[option] = argv[++i];
+            repeated.emplace(option, values[option]);
         } else {
             throw std::invalid_argument("unknown option '" + option + "'");
         }
@@ -28,6 +29,14 @@ CommandLine::CommandLine(int argc, char** argv, int first,
 std::string CommandLine::text(const std::string& name, const std::string& fallback) const {
     const auto found = values.find(name);
     return found == values.end() ? fallback : found->second;
+}
+
+std::vector<std::string> CommandLine::all(const std::string& name) const {
+    std::vector<std::string> given;
+    const auto range = repeated.equal_range(name);
+    for (auto it = range.first; it != range.second; ++it)
+        given.push_back(it->second);
+    return given;
 }
 
 long CommandLine::number(const std::string& name, long fallback, long low, long high) const {

@@ -13,11 +13,15 @@ public:
                 const std::vector<std::string>& flagOptions);
 
     bool has(const std::string& name) const { return values.count(name) > 0; }
+    // The last value given for the option.
     std::string text(const std::string& name, const std::string& fallback = "") const;
+    // Every value given for an option that may be repeated, in order.
+    std::vector<std::string> all(const std::string& name) const;
     long number(const std::string& name, long fallback, long low, long high) const;
     // A decimal with a point, whatever the locale.
     double decimal(const std::string& name, double fallback, double low, double high) const;
 
 private:
     std::map<std::string, std::string> values;
+    std::multimap<std::string, std::string> repeated;
 };

@@ -12,7 +12,9 @@
 #include <QDir>
 #include <QTimer>
 #include <csignal>
+#include <cstdlib>
 #include <iostream>
+#include <map>
 
 namespace {
 
@@ -39,6 +41,8 @@ measurement could not start, the save asked for with --save failed or an auto-sa
                       (default: the profile's formula, as the workstation uses it)
   --no-formula        no OD formula for this run: CalcOD = OD
   --save FILE.nph     save the measurement set (FILE.nph, .log, .txt) at the end
+  --note N:TEXT       attach the note TEXT to sample N once it is stored, as the window's
+                      note command does; may be given more than once
   --time-lapse K      for demonstrations with a simulated device (Sim0, Sim1, ...) only:
                       the run's clock goes K times as fast as the real one (1 to 10000), so
                       the stored times of a run of seconds span hours
@@ -82,6 +86,23 @@ std::vector<std::string> withSetup(std::initializer_list<std::string> own) {
     return all;
 }
 
+// --note N:TEXT, by sample number.
+std::multimap<int, QString> parseNotes(const std::vector<std::string>& given) {
+    std::multimap<int, QString> notes;
+    for (const auto& entry : given) {
+        const auto colon = entry.find(':');
+        char* end = nullptr;
+        const long number = colon == std::string::npos
+                                ? -1
+                                : std::strtol(entry.substr(0, colon).c_str(), &end, 10);
+        if (colon == 0 || number < 0 || number > 100000000 || *end != '\0' ||
+            colon + 1 == entry.size())
+            throw std::invalid_argument("--note takes SAMPLE:TEXT, not '" + entry + "'");
+        notes.emplace(static_cast<int>(number), QString::fromStdString(entry.substr(colon + 1)));
+    }
+    return notes;
+}
+
 bool isSimulatedDevice(const std::string& device) {
     return device.size() > 3 && device.compare(0, 3, "Sim") == 0 &&
            device.find_first_not_of("0123456789", 3) == std::string::npos;
@@ -104,7 +125,7 @@ int runMeasureCommand(int argc, char** argv) {
     const CommandLine options(
         argc, argv, 2,
         withSetup({"--device", "--samples", "--interval", "--title", "--formula", "--save",
-                   "--time-lapse"}),
+                   "--time-lapse", "--note"}),
         {"--help", "--no-formula"});
     if (options.has("--help")) {
         std::cout << measureHelp << cliSetupHelp << "  --help              show this text\n";
@@ -117,6 +138,7 @@ int runMeasureCommand(int argc, char** argv) {
     const std::string device = options.text("--device");
     const long samples = options.number("--samples", 10, 1, 100000000);
     const long timeLapse = options.number("--time-lapse", 1, 1, 10000);
+    const auto notes = parseNotes(options.all("--note"));
     // Made-up times are for a simulated culture only, never for a real sample's record.
     if (options.has("--time-lapse") && !isSimulatedDevice(device))
         throw std::invalid_argument("--time-lapse is for simulated devices (Sim0, Sim1, ...) only");
@@ -146,6 +168,14 @@ int runMeasureCommand(int argc, char** argv) {
     bool saveFailed = false;
     QObject::connect(&engine, &MeasurementEngine::sampleTaken, [&](const SampleReport& report) {
         std::cout << sampleLine(report).toStdString() << std::endl;
+        const auto due = notes.equal_range(report.number);
+        for (auto note = due.first; note != due.second; ++note) {
+            if (report.stored)
+                engine.attachNote(note->second, report.minutes);
+            else
+                std::cerr << "The note for sample " << report.number
+                          << " was not attached: the sample was not stored." << std::endl;
+        }
         if (engine.sampleNumber() >= samples)
             QTimer::singleShot(0, &engine, [&engine] { engine.end(); });
     });

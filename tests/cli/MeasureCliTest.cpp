@@ -130,11 +130,12 @@ TEST_F(MeasureCli, CalibrationStoresTheValuesAndMeasuringReadsTheSample) {
     EXPECT_EQ(lines, (std::vector<std::string>{"0\t0:00\t0.301\t0.301", "1\t0:00\t0.301\t0.301"}));
 }
 
-TEST_F(MeasureCli, TimeLapseStretchesTheStoredTimesOfASimulatedRun) {
+TEST_F(MeasureCli, TimeLapseAndNotesOfASimulatedRun) {
     // 10 ticks of 100 ms between samples, on a clock 600 times as fast: about 10 minutes.
     int status = -1;
     const auto lines = run({"measure", "--device", "Sim0", "--samples", "3", "--interval", "10",
-                            "--time-lapse", "600", "--save", temp.path("lapse.nph")},
+                            "--time-lapse", "600", "--note", "1:Inducer \"B\": 2 ml", "--save",
+                            temp.path("lapse.nph")},
                            status);
     ASSERT_EQ(status, 0);
     ASSERT_EQ(lines.size(), 3u);
@@ -146,11 +147,17 @@ TEST_F(MeasureCli, TimeLapseStretchesTheStoredTimesOfASimulatedRun) {
         EXPECT_GT(step, 9.0) << lines[i];
         EXPECT_LT(step, 20.0) << lines[i];
     }
+    EXPECT_EQ(rows[0].note, "");
+    EXPECT_EQ(rows[1].note, "[1] Inducer \"B\": 2 ml"); // numbered as the window numbers it
+    EXPECT_EQ(rows[2].note, "");
     std::string errors;
     const auto refused = run({"measure", "--device", "Com1", "--time-lapse", "600"}, status, &errors);
     EXPECT_EQ(status, 2);
     EXPECT_TRUE(refused.empty());
     EXPECT_NE(errors.find("--time-lapse is for simulated devices"), std::string::npos) << errors;
+    run({"measure", "--device", "Sim0", "--note", "x:text"}, status, &errors);
+    EXPECT_EQ(status, 2);
+    EXPECT_NE(errors.find("--note takes SAMPLE:TEXT"), std::string::npos) << errors;
 }
 
 TEST_F(MeasureCli, UnreachableDeviceAndBadOptions) {

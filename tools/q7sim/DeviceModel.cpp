@@ -108,8 +108,10 @@ int DeviceModel::rawValue() {
     // Logistic growth in OD over curvePoints readings, turned back into raw counts.
     const double t = static_cast<double>((readings - 1) % std::max(1, settings.curvePoints)) /
                      std::max(1, settings.curvePoints);
-    const double od =
+    double od =
         settings.odStart + (settings.odMax - settings.odStart) / (1.0 + std::exp(-12.0 * (t - 0.5)));
+    if (settings.odNoise > 0)
+        od += std::normal_distribution<double>(0.0, settings.odNoise)(noiseSource);
     const double raw = settings.dark + (settings.reference - settings.dark) * std::pow(10.0, -od);
     return std::clamp(static_cast<int>(std::lround(raw)), 0, 65535);
 }

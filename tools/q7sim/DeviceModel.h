@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ struct DeviceSettings {
     double odStart = 0.05;
     double odMax = 2.0;
     int curvePoints = 1000;
+    double odNoise = 0; // standard deviation of the noise added to the curve's OD
     std::optional<std::pair<int, int>> calibrationLevels; // dark, reference
     std::optional<std::vector<unsigned char>> identification; // else the variant's own answer
     std::map<int, Fault> faults;                          // by reading number, from 1
@@ -60,6 +62,7 @@ private:
     std::vector<unsigned char> pending;
     int readings = 0;
     int ledBrightness = 0;
+    std::mt19937 noiseSource{1}; // a fixed seed: every run of the simulator looks alike
     int readingsSinceDarkCommand = -1; // counts calibration readings since the LED went off
 };
 

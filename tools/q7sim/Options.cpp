@@ -24,6 +24,8 @@ Device:
   --reference N         raw value at OD 0 for the growth curve (default 4095)
   --od-max X            OD the growth curve rises to (default 2.0)
   --points N            readings from the start to the end of the curve (default 1000)
+  --noise SD            add Gaussian noise of standard deviation SD (in OD) to the growth
+                        curve, the same sequence on every run (default 0)
   --identify HEX        answer the identification with these bytes (e.g. 010203), or
                         with nothing at all (none), instead of the variant's own answer
   --calibration D,R     when a brightness-0 command switches the lit LED off, as a
@@ -131,7 +133,7 @@ bool parseOptions(int argc, char** argv, Options& options) {
         }
         static const char* const valueOptions[] = {
             "--variant",     "--value",    "--dark",  "--reference", "--od-max", "--points",
-            "--calibration", "--identify", "--fault", "--hangup-ms", "--socket", "--link"};
+            "--noise",       "--calibration", "--identify", "--fault", "--hangup-ms", "--socket", "--link"};
         if (std::find(std::begin(valueOptions), std::end(valueOptions), option) ==
             std::end(valueOptions))
             throw std::invalid_argument(option.rfind("--", 0) == 0
@@ -157,6 +159,10 @@ bool parseOptions(int argc, char** argv, Options& options) {
             device.odMax = toDouble(value, "--od-max");
         } else if (option == "--points") {
             device.curvePoints = toInt(value, "--points", 1, 100000000);
+        } else if (option == "--noise") {
+            device.odNoise = toDouble(value, "--noise");
+            if (!(device.odNoise >= 0 && device.odNoise <= 1))
+                throw std::invalid_argument("--noise must be from 0 to 1, not '" + value + "'");
         } else if (option == "--calibration") {
             const auto comma = value.find(',');
             if (comma == std::string::npos)

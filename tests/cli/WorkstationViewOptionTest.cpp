@@ -1,0 +1,48 @@
+// The workstation opened on a saved measurement from the command line, as the README's
+// picture is taken: a real process on the offscreen platform.
+#include "ProfileStoreFixture.h"
+#include "Subprocess.h"
+
+#include <QImage>
+#include <QSet>
+
+namespace {
+
+struct WorkstationViewOption : ProfileStoreFixture {
+    void SetUp() override {
+        ProfileStoreFixture::SetUp();
+        TempDirectory::writeFile(temp.path("program/Templates/Template.txt"), "Lab:\n");
+        for (const char* folder : {"Objects", "buttons"})
+            std::filesystem::copy(std::string(NEPHODAR_PROGRAM_DIR) + "/" + folder,
+                                  temp.path("program/") + folder);
+        openDefault();
+    }
+};
+
+} // namespace
+
+TEST_F(WorkstationViewOption, OpensTheFileInTheViewerAndPicturesIt) {
+    Subprocess measure(NEPHODAR_PROGRAM_DIR "/nephodar-cli",
+                       {"measure", "--program-dir", temp.path("program"), "--device", "Sim0",
+                        "--samples", "5", "--interval", "1", "--title", "Viewed run", "--save",
+                        temp.path("viewed.nph")});
+    while (!measure.nextLine(20000).empty() || !measure.outputEnded()) {
+    }
+    ASSERT_EQ(measure.wait(20000), 0) << measure.errorOutput();
+
+    const std::string picture = temp.path("viewer.png");
+    Subprocess workstation(NEPHODAR_PROGRAM_DIR "/Nephodar",
+                           {"--program-dir", temp.path("program"), "--view",
+                            temp.path("viewed.nph"), "--screenshot", picture},
+                           {{"QT_QPA_PLATFORM", "offscreen"}});
+    ASSERT_EQ(workstation.wait(40000), 0) << workstation.errorOutput();
+    const QImage image(QString::fromStdString(picture));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_GE(image.width(), 800);
+    // The viewer's chart has a curve and its axes: far more than one or two colours.
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 4)
+        for (int x = 0; x < image.width(); x += 4)
+            colours.insert(image.pixel(x, y));
+    EXPECT_GT(colours.size(), 20);
+}
