@@ -30,10 +30,7 @@ struct WorkingTableHold : ProfileStoreFixture {
     void SetUp() override {
         ProfileStoreFixture::SetUp();
         TempDirectory::writeFile(temp.path("program/Templates/Template.txt"), "Lab:\n");
-        // The pictures the windows load from their program directory.
-        for (const char* folder : {"Objects", "buttons"})
-            std::filesystem::copy(std::string(NEPHODAR_PROGRAM_DIR) + "/" + folder,
-                                  temp.path("program/") + folder);
+        copyProgramFolders({"Objects", "buttons"});
         openDefault();
     }
 

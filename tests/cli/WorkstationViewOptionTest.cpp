@@ -12,9 +12,7 @@ struct WorkstationViewOption : ProfileStoreFixture {
     void SetUp() override {
         ProfileStoreFixture::SetUp();
         TempDirectory::writeFile(temp.path("program/Templates/Template.txt"), "Lab:\n");
-        for (const char* folder : {"Objects", "buttons"})
-            std::filesystem::copy(std::string(NEPHODAR_PROGRAM_DIR) + "/" + folder,
-                                  temp.path("program/") + folder);
+        copyProgramFolders({"Objects", "buttons"});
         openDefault();
     }
 };

@@ -26,5 +26,15 @@ protected:
     std::string store() const { return temp.path("config/Talvessa/Nephodar"); }
     void openDefault() { IniFile::openProfile("Default", "Nephodar", "Talvessa"); }
 
+#ifdef NEPHODAR_PROGRAM_DIR
+    // What the windows load from their program directory (pictures, templates), copied from
+    // the built program, for a test that runs the workstation itself.
+    void copyProgramFolders(std::initializer_list<const char*> folders) {
+        for (const char* folder : folders)
+            std::filesystem::copy(std::string(NEPHODAR_PROGRAM_DIR) + "/" + folder,
+                                  temp.path("program/") + folder);
+    }
+#endif
+
     TempDirectory temp;
 };

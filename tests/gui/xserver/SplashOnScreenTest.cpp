@@ -26,9 +26,7 @@ int freeDisplay() {
 struct SplashOnScreen : ProfileStoreFixture {
     void SetUp() override {
         ProfileStoreFixture::SetUp();
-        for (const char* folder : {"Objects", "buttons", "Templates"})
-            std::filesystem::copy(std::string(NEPHODAR_PROGRAM_DIR) + "/" + folder,
-                                  temp.path("program/") + folder);
+        copyProgramFolders({"Objects", "buttons", "Templates"});
         const int number = freeDisplay();
         display = ":" + std::to_string(number);
         server = std::make_unique<Subprocess>(
