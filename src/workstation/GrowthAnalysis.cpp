@@ -214,6 +214,13 @@ Result analyse(const std::vector<Point>& points, const Settings& settings) {
     return result;
 }
 
+std::optional<std::pair<double, double>> Result::doublingIntervalMinutes() const {
+    if (!rateInterval || !(rateInterval->low > 0))
+        return std::nullopt;
+    return std::make_pair(std::log(2.0) / rateInterval->high * 60,
+                          std::log(2.0) / rateInterval->low * 60);
+}
+
 Result analyse(const std::vector<RecordRow>& rows, const Settings& settings) {
     std::vector<Point> points;
     points.reserve(rows.size());

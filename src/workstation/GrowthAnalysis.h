@@ -3,6 +3,8 @@
 #include "RecordTable.h"
 
 #include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 // Growth of a culture read from its OD curve: the steepest stretch of ln OD over time.
@@ -26,9 +28,16 @@ struct Settings {
     double minimumTValue = 15;
 };
 
+// The 95 % interval of a rate, per hour.
+struct Interval {
+    double low = 0;
+    double high = 0;
+};
+
 struct Result {
     bool growing = false;       // false: "no growth", every number below is meaningless
     double maxRatePerHour = 0;  // slope of ln OD at the steepest stretch
+    std::optional<Interval> rateInterval; // empty when the data leave no error to judge by
     double doublingMinutes = 0; // ln 2 / rate
     double stretchStartMinutes = 0;
     double stretchEndMinutes = 0;
@@ -37,6 +46,13 @@ struct Result {
     // reaches it before the initial point.
     std::optional<double> lagMinutes;
     int pointsUsed = 0; // points with OD > 0 and at least the minimum OD
+    double maximumOd = 0; // the highest of those points
+    // How the rate was found: the growth model fitted to the whole curve ("logistic",
+    // "Richards", "Gompertz", "Baranyi") or "window" (the steepest fitted window).
+    std::string method;
+
+    // The doubling times that belong to the rate's interval, shortest first.
+    std::optional<std::pair<double, double>> doublingIntervalMinutes() const;
 };
 
 // The points in measurement order.
