@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <gsl/gsl_cdf.h>
 
 namespace GrowthAnalysis {
 
@@ -178,6 +179,8 @@ Result analyse(const std::vector<Point>& points, const Settings& settings) {
             usable.push_back(p);
     Result result;
     result.pointsUsed = static_cast<int>(usable.size());
+    for (const auto& p : usable)
+        result.maximumOd = std::max(result.maximumOd, p.od);
     if (usable.size() < 3)
         return result;
     const std::size_t window =
@@ -194,7 +197,14 @@ Result analyse(const std::vector<Point>& points, const Settings& settings) {
     const Fit& fit = steepest->fit;
 
     result.growing = true;
+    result.method = "window";
     result.maxRatePerHour = fit.slope;
+    if (fit.standardError > 0) {
+        const double t = gsl_cdf_tdist_Pinv(0.975, static_cast<double>(window) -
+                                                        (degreeFor(window) + 1));
+        result.rateInterval = Interval{fit.slope - t * fit.standardError,
+                                       fit.slope + t * fit.standardError};
+    }
     result.doublingMinutes = std::log(2.0) / fit.slope * 60;
     result.stretchStartMinutes = usable[steepest->first].minutes;
     result.stretchEndMinutes = usable[steepest->first + window - 1].minutes;
