@@ -1,5 +1,7 @@
 #include "GrowthAnalysis.h"
 
+#include "GrowthModelFit.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -172,7 +174,11 @@ bool finite(const Point& p) {
 
 } // namespace
 
-Result analyse(const std::vector<Point>& points, const Settings& settings) {
+namespace {
+
+// The steepest window of ln OD: the analysis asked for with a fixed window, the gate that
+// tells growth from none, and the answer where no growth model fits the curve.
+Result windowAnalysis(const std::vector<Point>& points, const Settings& settings) {
     std::vector<Point> usable;
     for (const auto& p : points)
         if (finite(p) && p.od > 0 && p.od >= settings.minimumOd)
@@ -224,11 +230,264 @@ Result analyse(const std::vector<Point>& points, const Settings& settings) {
     return result;
 }
 
+} // namespace
+
 std::optional<std::pair<double, double>> Result::doublingIntervalMinutes() const {
     if (!rateInterval || !(rateInterval->low > 0))
         return std::nullopt;
     return std::make_pair(std::log(2.0) / rateInterval->high * 60,
                           std::log(2.0) / rateInterval->low * 60);
+}
+
+namespace {
+
+// The grid OD values were cut to (0.001 for three decimals), or 0 when they lie on none.
+// A reading cut toward zero lies on average half a step below the OD it stands for.
+double truncationStep(const std::vector<GrowthModelFit::Sample>& samples) {
+    for (int decimals = 1; decimals <= 5; ++decimals) {
+        const double step = std::pow(10.0, -decimals);
+        const bool onGrid = std::all_of(samples.begin(), samples.end(), [&](const auto& s) {
+            const double units = s.od / step;
+            return std::abs(units - std::round(units)) < 1e-6 * std::max(1.0, units);
+        });
+        if (onGrid)
+            return step;
+    }
+    return 0;
+}
+
+// The noise of the readings, from their second differences: a smooth curve sampled densely
+// leaves little else in them. It errs high where the curve bends sharply between readings,
+// which only makes the judgement of a fit more lenient.
+double readingNoise(const std::vector<GrowthModelFit::Sample>& samples) {
+    if (samples.size() < 3)
+        return 0;
+    double sum = 0;
+    for (std::size_t i = 1; i + 1 < samples.size(); ++i) {
+        const double d = samples[i + 1].od - 2 * samples[i].od + samples[i - 1].od;
+        sum += d * d;
+    }
+    return std::sqrt(sum / (6.0 * static_cast<double>(samples.size() - 2)));
+}
+
+// The readings the growth models are fitted to: every finite positive reading, in hours from
+// the first, up to where the curve starts to fall from its highest level (a culture's decline
+// is none of the models' business). Long runs are averaged into consecutive groups.
+std::vector<GrowthModelFit::Sample> fittedSamples(const std::vector<Point>& points,
+                                                  double& startMinutes) {
+    std::vector<GrowthModelFit::Sample> samples;
+    startMinutes = 0;
+    for (const auto& p : points) {
+        if (!finite(p) || !(p.od > 0))
+            continue;
+        if (samples.empty())
+            startMinutes = p.minutes;
+        samples.push_back({(p.minutes - startMinutes) / 60, p.od});
+    }
+    if (samples.size() < 8)
+        return samples;
+    const auto smoothed = [&](std::size_t i) {
+        const std::size_t from = i >= 2 ? i - 2 : 0;
+        const std::size_t to = std::min(samples.size() - 1, i + 2);
+        double sum = 0;
+        for (std::size_t k = from; k <= to; ++k)
+            sum += samples[k].od;
+        return sum / static_cast<double>(to - from + 1);
+    };
+    std::size_t highest = 0;
+    double highestLevel = smoothed(0);
+    for (std::size_t i = 1; i < samples.size(); ++i)
+        if (smoothed(i) > highestLevel) {
+            highestLevel = smoothed(i);
+            highest = i;
+        }
+    std::size_t end = highest + 1;
+    while (end < samples.size() && smoothed(end) >= 0.95 * highestLevel)
+        ++end;
+    samples.resize(end);
+
+    constexpr std::size_t mostSamples = 1500;
+    constexpr std::size_t groups = 1000;
+    if (samples.size() > mostSamples) {
+        std::vector<GrowthModelFit::Sample> grouped;
+        for (std::size_t g = 0; g < groups; ++g) {
+            const std::size_t from = samples.size() * g / groups;
+            const std::size_t to = samples.size() * (g + 1) / groups;
+            GrowthModelFit::Sample mean;
+            for (std::size_t k = from; k < to; ++k) {
+                mean.hours += samples[k].hours;
+                mean.od += samples[k].od;
+            }
+            mean.hours /= static_cast<double>(to - from);
+            mean.od /= static_cast<double>(to - from);
+            grouped.push_back(mean);
+        }
+        samples = std::move(grouped);
+    }
+    return samples;
+}
+
+double median(std::vector<double> values) {
+    std::nth_element(values.begin(), values.begin() + static_cast<long>(values.size() / 2),
+                     values.end());
+    return values[values.size() / 2];
+}
+
+// Every growth model fitted from starting points around the window's answer. The rate is
+// their average weighted by how well each fits (Akaike weights), and its standard error
+// takes in how far the models disagree: a curve that two models fit about equally well
+// should not be answered as if one of them were sure. The curve of the best model places
+// the steepest point.
+struct ChosenFit {
+    GrowthModelFit::Fit fit; // the best model
+    GrowthModelFit::Rate rate; // its steepest point, with the averaged rate and error
+};
+std::optional<ChosenFit> bestModel(const std::vector<GrowthModelFit::Sample>& samples,
+                                   const Result& window) {
+    std::vector<double> firstOds;
+    for (std::size_t i = 0; i < std::min<std::size_t>(3, samples.size()); ++i)
+        firstOds.push_back(samples[i].od);
+    const double od0 = std::max(median(firstOds), 1e-3);
+    double plateau = 0;
+    for (const auto& s : samples)
+        plateau = std::max(plateau, s.od);
+    plateau = std::max(plateau, 1.5 * od0);
+    const double rate = window.maxRatePerHour;
+    // The window's lag counts from the first positive reading, as the hours here do.
+    const double lag = window.lagMinutes ? *window.lagMinutes / 60 : 0.0;
+    const double end = samples.back().hours;
+
+    std::vector<ChosenFit> fits;
+    for (const auto& model : GrowthModels::all()) {
+        const std::vector<double> shapes =
+            model.kind == GrowthModels::Kind::Richards ? std::vector<double>{0.5, 1, 2}
+                                                       : std::vector<double>{1};
+        // A lag started at nothing can stay there (Baranyi's lag has no slope at zero), and
+        // the window's lag can be late for a curve steepest at its start: two starts.
+        std::optional<GrowthModelFit::Fit> bestOfModel;
+        for (const double shape : shapes)
+            for (const double startLag : {std::max(lag, 0.25), lag + 1}) {
+                const auto start =
+                    GrowthModels::startingPoint(model.kind, od0, plateau, rate, startLag, shape);
+                const auto fitted = GrowthModelFit::fit(model, samples, start);
+                if (fitted &&
+                    (!bestOfModel || fitted->residualSquares < bestOfModel->residualSquares))
+                    bestOfModel = fitted;
+            }
+        if (!bestOfModel)
+            continue;
+        const auto steepest = GrowthModelFit::steepestRate(*bestOfModel, 0, end);
+        if (std::isfinite(steepest.steepest.rate) && steepest.steepest.rate > 0 &&
+            std::isfinite(steepest.standardError))
+            fits.push_back({*bestOfModel, steepest});
+    }
+    if (fits.empty())
+        return std::nullopt;
+    const auto best = std::min_element(fits.begin(), fits.end(), [](const auto& a, const auto& b) {
+        return a.fit.informationCriterion() < b.fit.informationCriterion();
+    });
+    double weights = 0;
+    double averaged = 0;
+    for (const auto& f : fits) {
+        const double w =
+            std::exp(-(f.fit.informationCriterion() - best->fit.informationCriterion()) / 2);
+        weights += w;
+        averaged += w * f.rate.steepest.rate;
+    }
+    averaged /= weights;
+    double error = 0;
+    for (const auto& f : fits) {
+        const double w =
+            std::exp(-(f.fit.informationCriterion() - best->fit.informationCriterion()) / 2);
+        const double apart = f.rate.steepest.rate - averaged;
+        error += w / weights * std::sqrt(f.rate.standardError * f.rate.standardError + apart * apart);
+    }
+    ChosenFit chosen = *best;
+    chosen.rate.steepest.rate = averaged;
+    chosen.rate.standardError = error;
+    return chosen;
+}
+
+// The growth model that fits the whole curve best, when one fits it as closely as the
+// readings' noise allows; its steepest point then holds wherever it lies, at the start,
+// in the middle or just before the plateau.
+std::optional<Result> modelAnalysis(const std::vector<Point>& points, const Settings& settings,
+                                    const Result& window) {
+    double startMinutes = 0;
+    auto samples = fittedSamples(points, startMinutes);
+    if (samples.size() < 8)
+        return std::nullopt;
+    const double noise = readingNoise(samples);
+    const double step = truncationStep(samples);
+    if (step > 0 && step <= 0.01)
+        for (auto& s : samples)
+            s.od += step / 2;
+    const auto chosen = bestModel(samples, window);
+    if (!chosen || chosen->fit.residualStandardDeviation() > 2 * noise + 0.001)
+        return std::nullopt;
+
+    const auto kind = chosen->fit.model.kind;
+    const auto& p = chosen->fit.parameters;
+    const double end = samples.back().hours;
+    const auto& steepest = chosen->rate.steepest;
+    Result result = window;
+    result.method = chosen->fit.model.name;
+    result.maxRatePerHour = steepest.rate;
+    result.doublingMinutes = std::log(2.0) / steepest.rate * 60;
+    result.rateInterval.reset();
+    if (std::isfinite(chosen->rate.standardError)) {
+        const double t = gsl_cdf_tdist_Pinv(
+            0.975, static_cast<double>(chosen->fit.points - chosen->fit.model.parameterCount));
+        const double half = t * chosen->rate.standardError;
+        result.rateInterval = Interval{std::max(0.0, steepest.rate - half), steepest.rate + half};
+    }
+
+    // The stretch: where the fitted curve rises at 90 % of its steepest rate or more.
+    constexpr int gridPoints = 1000;
+    const auto hourAt = [&](int i) { return end * i / gridPoints; };
+    int steepestIndex = static_cast<int>(std::lround(steepest.time / end * gridPoints));
+    int first = steepestIndex;
+    int last = steepestIndex;
+    while (first > 0 && GrowthModels::lnSlope(kind, p, hourAt(first - 1)) >= 0.9 * steepest.rate)
+        --first;
+    while (last < gridPoints &&
+           GrowthModels::lnSlope(kind, p, hourAt(last + 1)) >= 0.9 * steepest.rate)
+        ++last;
+    result.stretchStartMinutes = startMinutes + std::min(hourAt(first), steepest.time) * 60;
+    result.stretchEndMinutes = startMinutes + std::max(hourAt(last), steepest.time) * 60;
+
+    // The lag: where the tangent at the steepest point meets ln of the initial OD.
+    result.lagMinutes.reset();
+    const auto initial = std::find_if(points.begin(), points.end(),
+                                      [](const Point& p) { return finite(p) && p.od > 0; });
+    if (initial != points.end() && initial->od >= settings.minimumOd) {
+        const double crossingHours =
+            steepest.time -
+            (GrowthModels::lnOd(kind, p, steepest.time) - std::log(initial->od)) / steepest.rate;
+        const double lag = startMinutes + crossingHours * 60 - initial->minutes;
+        std::vector<double> steps;
+        for (std::size_t i = 1; i < samples.size(); ++i)
+            steps.push_back((samples[i].hours - samples[i - 1].hours) * 60);
+        // A tangent that meets the initial OD a little before the first reading is a lag of
+        // none within the readings' noise.
+        if (lag >= -median(steps))
+            result.lagMinutes = std::max(lag, 0.0);
+    }
+    return result;
+}
+
+} // namespace
+
+Result analyse(const std::vector<Point>& points, const Settings& settings) {
+    const Result window = windowAnalysis(points, settings);
+    if (settings.windowPoints > 0 || !window.growing)
+        return window;
+    // A window that is exact to rounding holds an exact exponential: nothing to refine.
+    if (!window.rateInterval ||
+        window.rateInterval->high - window.rateInterval->low < 1e-9 * window.maxRatePerHour)
+        return window;
+    const auto fitted = modelAnalysis(points, settings, window);
+    return fitted ? *fitted : window;
 }
 
 Result analyse(const std::vector<RecordRow>& rows, const Settings& settings) {
