@@ -479,6 +479,19 @@ std::optional<Result> modelAnalysis(const std::vector<Point>& points, const Sett
 } // namespace
 
 Result analyse(const std::vector<Point>& points, const Settings& settings) {
+    // A clock set back mid-run (or a file put together from two runs) leaves readings whose
+    // order in time is unknown: no rate can honestly be read from them.
+    double latest = -INFINITY;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        if (!std::isfinite(points[i].minutes))
+            continue;
+        if (points[i].minutes < latest) {
+            Result refused;
+            refused.reason = "the time goes back at row " + std::to_string(i + 1);
+            return refused;
+        }
+        latest = points[i].minutes;
+    }
     const Result window = windowAnalysis(points, settings);
     if (settings.windowPoints > 0 || !window.growing)
         return window;

@@ -36,6 +36,7 @@ struct Interval {
 
 struct Result {
     bool growing = false;       // false: "no growth", every number below is meaningless
+    std::string reason;         // why there is no answer where it is not a flat curve
     double maxRatePerHour = 0;  // slope of ln OD at the steepest stretch
     std::optional<Interval> rateInterval; // empty when the data leave no error to judge by
     double doublingMinutes = 0; // ln 2 / rate

@@ -1,3 +1,4 @@
+#include "SyntheticCultures.h"
 #include "workstation/GrowthAnalysis.h"
 
 #include <cmath>
@@ -5,6 +6,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <random>
+#include <sstream>
 
 using namespace GrowthAnalysis;
 
@@ -206,4 +208,142 @@ TEST(GrowthAnalysis, SettingsAndRecordRows) {
     ASSERT_TRUE(r.growing);
     EXPECT_NEAR(r.maxRatePerHour, 0.4, 1e-9);
     EXPECT_NEAR(r.doublingMinutes, std::log(2.0) / 0.4 * 60, 1e-6);
+}
+
+namespace {
+
+std::vector<Point> pointsOf(const SyntheticCultures::Culture& culture) {
+    std::vector<Point> points;
+    for (const auto& r : SyntheticCultures::readings(culture))
+        points.push_back({r.minutes, r.od});
+    return points;
+}
+
+std::string described(const SyntheticCultures::Culture& c) {
+    std::ostringstream text;
+    text << SyntheticCultures::modelName(c.model) << ": rate " << c.rate << "/h, lag " << c.lagHours
+         << " h, OD " << c.od0 << " to " << c.plateau << ", shape " << c.shape << ", every "
+         << c.stepMinutes << " min, " << c.decimals << " decimals, noise " << c.noise;
+    return text.str();
+}
+
+// The steepest straight line through five consecutive readings of ln OD: the common way.
+double steepestFivePoints(const std::vector<Point>& points) {
+    double best = 0;
+    for (std::size_t i = 0; i + 5 <= points.size(); ++i) {
+        double meanT = 0, meanY = 0;
+        for (std::size_t k = i; k < i + 5; ++k) {
+            meanT += points[k].minutes / 60 / 5;
+            meanY += std::log(std::max(points[k].od, 1e-4)) / 5;
+        }
+        double sxy = 0, sxx = 0;
+        for (std::size_t k = i; k < i + 5; ++k) {
+            const double dt = points[k].minutes / 60 - meanT;
+            sxy += dt * (std::log(std::max(points[k].od, 1e-4)) - meanY);
+            sxx += dt * dt;
+        }
+        best = std::max(best, sxy / sxx);
+    }
+    return best;
+}
+
+double medianOf(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+} // namespace
+
+TEST(GrowthAnalysis, CulturesOfEveryModelWithoutNoiseWithinTwoPercent) {
+    using SyntheticCultures::Culture;
+    using SyntheticCultures::Model;
+    auto cultures = SyntheticCultures::panel(12, 0, 11);
+    // The corners of the range: fast and sparse from the first reading on, slow after a long
+    // lag, and the Richards shape at both ends.
+    for (const Model model : {Model::Logistic, Model::Richards, Model::Gompertz, Model::Baranyi}) {
+        Culture fast{model, 2.0, 0, 0.1, 0.8, 1, 15, 3};
+        Culture slow{model, 0.2, 4, 0.02, 2.0, 1, 5, 4};
+        cultures.push_back(fast);
+        cultures.push_back(slow);
+    }
+    cultures.push_back(Culture{Model::Richards, 1.0, 1, 0.02, 2.0, 0.3, 10, 3});
+    cultures.push_back(Culture{Model::Richards, 1.0, 1, 0.1, 0.8, 2.0, 10, 3});
+    for (const auto& culture : cultures) {
+        SCOPED_TRACE(described(culture));
+        const double truth = SyntheticCultures::trueRate(culture);
+        const Result r = analyse(pointsOf(culture));
+        ASSERT_TRUE(r.growing);
+        EXPECT_NEAR(r.maxRatePerHour, truth, 0.02 * truth) << r.method;
+        ASSERT_TRUE(r.rateInterval.has_value());
+        EXPECT_LT(r.rateInterval->low, r.maxRatePerHour);
+        EXPECT_GT(r.rateInterval->high, r.maxRatePerHour);
+        const auto doubling = r.doublingIntervalMinutes();
+        ASSERT_TRUE(doubling.has_value());
+        EXPECT_LT(doubling->first, r.doublingMinutes);
+        EXPECT_GT(doubling->second, r.doublingMinutes);
+        EXPECT_LE(r.stretchStartMinutes, r.stretchEndMinutes);
+    }
+}
+
+TEST(GrowthAnalysis, NoisyCulturesBeatTheFivePointWindowAndTheirIntervalsHoldTheTruth) {
+    for (const double noise : {0.002, 0.005}) {
+        SCOPED_TRACE(noise);
+        std::vector<double> errors, windowErrors;
+        int covered = 0;
+        const auto cultures = SyntheticCultures::panel(25, noise, 23);
+        for (const auto& culture : cultures) {
+            const double truth = SyntheticCultures::trueRate(culture);
+            const auto points = pointsOf(culture);
+            const Result r = analyse(points);
+            ASSERT_TRUE(r.growing) << described(culture);
+            errors.push_back(std::abs(r.maxRatePerHour - truth) / truth);
+            windowErrors.push_back(std::abs(steepestFivePoints(points) - truth) / truth);
+            if (r.rateInterval && r.rateInterval->low <= truth && truth <= r.rateInterval->high)
+                ++covered;
+        }
+        EXPECT_LE(medianOf(errors), medianOf(windowErrors));
+        EXPECT_LT(medianOf(errors), 0.02);
+        EXPECT_GE(covered, 0.9 * static_cast<double>(cultures.size()));
+    }
+}
+
+TEST(GrowthAnalysis, ReadingsThatHoldNoRateGiveNoNumber) {
+    const auto culture = pointsOf({SyntheticCultures::Model::Gompertz, 0.8, 2, 0.05, 1.5});
+    const auto with = [&](const std::function<void(std::vector<Point>&)>& change) {
+        auto points = culture;
+        change(points);
+        return points;
+    };
+    const struct {
+        const char* name;
+        std::vector<Point> points;
+        const char* reason;
+    } cases[] = {
+        {"one reading", {culture[20]}, ""},
+        {"every OD empty", with([](auto& p) { for (auto& x : p) x.od = NAN; }), ""},
+        {"every time empty", with([](auto& p) { for (auto& x : p) x.minutes = NAN; }), ""},
+        {"all at one time", with([](auto& p) { for (auto& x : p) x.minutes = 30; }), ""},
+        {"the clock set back", with([](auto& p) { for (std::size_t i = 30; i < p.size(); ++i) p[i].minutes -= 120; }),
+         "the time goes back at row 31"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Result r = analyse(c.points);
+        EXPECT_FALSE(r.growing);
+        EXPECT_EQ(r.reason, c.reason);
+        EXPECT_FALSE(r.rateInterval.has_value());
+    }
+
+    // Empty, zero and negative readings and doubled times among good ones leave the answer
+    // standing: those readings are left out or counted as what they are.
+    const auto damaged = with([](auto& p) {
+        p[5].od = NAN;
+        p[9].od = 0;
+        p[12].od = -0.01;
+        p[40].minutes = p[39].minutes;
+    });
+    const double truth = 0.8;
+    const Result r = analyse(damaged);
+    ASSERT_TRUE(r.growing);
+    EXPECT_NEAR(r.maxRatePerHour, truth, 0.03 * truth);
 }
