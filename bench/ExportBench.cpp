@@ -1,7 +1,6 @@
 // Text export of a 100 000-row measurement by nephodar-cli against the SQLite shell dumping the
 // same table in the same run: the export should cost at most twice the plain dump.
-#include "TempDirectory.h"
-#include "workstation/RecordTable.h"
+#include "BenchMeasurement.h"
 
 #include <QString>
 #include <algorithm>
@@ -17,45 +16,6 @@ namespace {
 
 constexpr int rowCount = 100000;
 constexpr int runs = 5;
-
-// The table is filled in one transaction: a measurement's per-sample commits would only make
-// the preparation slow.
-void fill(const std::string& path) {
-    sqlite3* db = nullptr;
-    sqlite3_open(path.c_str(), &db);
-    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    sqlite3_stmt* insert = nullptr;
-    sqlite3_prepare_v2(db,
-                       "INSERT INTO Record1 (AllTime, Number, Minutes, OD, StartTime, StartDate, "
-                       "Title, Note, TimeS, NoteS, CalcOD, SmoothOD) "
-                       "VALUES (?,?,?,?,?,?,'Benchmark culture',?,?,?,?,NULL)",
-                       -1, &insert, nullptr);
-    for (int i = 0; i < rowCount; ++i) {
-        const int seconds = i * 3;
-        char allTime[16], timeS[16], note[32];
-        std::snprintf(allTime, sizeof allTime, "%02d:%02d:%02d", seconds / 3600 % 24,
-                      seconds / 60 % 60, seconds % 60);
-        std::snprintf(timeS, sizeof timeS, "%d:%02d", seconds / 3600, seconds / 60 % 60);
-        const bool noted = i % 100 == 0;
-        std::snprintf(note, sizeof note, "[%d] sample taken", i / 100 + 1);
-        const double od = static_cast<int>(20000.0 * i / rowCount) / 10000.0;
-        sqlite3_bind_text(insert, 1, allTime, -1, SQLITE_TRANSIENT);
-        sqlite3_bind_double(insert, 2, i);
-        sqlite3_bind_double(insert, 3, static_cast<int>(seconds / 60.0 * 1000) / 1000.0);
-        sqlite3_bind_double(insert, 4, od);
-        sqlite3_bind_text(insert, 5, "09:05:03", -1, SQLITE_STATIC);
-        sqlite3_bind_text(insert, 6, "2026-12-10", -1, SQLITE_STATIC);
-        sqlite3_bind_text(insert, 7, noted ? note : "", -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 8, timeS, -1, SQLITE_TRANSIENT);
-        sqlite3_bind_double(insert, 9, noted ? i / 100 + 1 : -5);
-        sqlite3_bind_double(insert, 10, od * 1.5 + 0.0123);
-        sqlite3_step(insert);
-        sqlite3_reset(insert);
-    }
-    sqlite3_finalize(insert);
-    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-}
 
 // Runs a program with its standard output going to a file; the wall time in milliseconds, or a
 // negative value when it failed.
@@ -94,11 +54,11 @@ std::size_t lineCount(const std::string& path) {
 
 int main() {
     TempDirectory temp;
-    RecordTable::openWorking(QString::fromStdString(temp.path()));
-    fill(temp.path("Record1.db"));
-    const std::string measurement = temp.path("run.nph");
-    RecordTable::openWorking(QString::fromStdString(temp.path()))
-        ->snapshotTo(QString::fromStdString(measurement));
+    const std::string measurement =
+        BenchMeasurement::write(temp, "run", rowCount, [](int i) {
+            return BenchMeasurement::Sample{i * 3.0,
+                                            static_cast<int>(20000.0 * i / rowCount) / 10000.0};
+        });
 
     const std::vector<std::string> exportCommand = {NEPHODAR_PROGRAM_DIR "/nephodar-cli", "export",
                                                     measurement, "--tsv", temp.path("run.dat")};

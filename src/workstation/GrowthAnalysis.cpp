@@ -178,15 +178,26 @@ namespace {
 
 // The steepest window of ln OD: the analysis asked for with a fixed window, the gate that
 // tells growth from none, and the answer where no growth model fits the curve.
-Result windowAnalysis(const std::vector<Point>& points, const Settings& settings) {
+std::vector<Point> usablePoints(const std::vector<Point>& points, const Settings& settings) {
     std::vector<Point> usable;
     for (const auto& p : points)
         if (finite(p) && p.od > 0 && p.od >= settings.minimumOd)
             usable.push_back(p);
-    Result result;
+    return usable;
+}
+
+// How many points the analysis can use, and the highest OD among them.
+void countUsable(const std::vector<Point>& usable, Result& result) {
     result.pointsUsed = static_cast<int>(usable.size());
+    result.maximumOd = 0;
     for (const auto& p : usable)
         result.maximumOd = std::max(result.maximumOd, p.od);
+}
+
+Result windowAnalysis(const std::vector<Point>& points, const Settings& settings) {
+    const auto usable = usablePoints(points, settings);
+    Result result;
+    countUsable(usable, result);
     if (usable.size() < 3)
         return result;
     const std::size_t window =
@@ -270,6 +281,39 @@ double readingNoise(const std::vector<GrowthModelFit::Sample>& samples) {
     return std::sqrt(sum / (6.0 * static_cast<double>(samples.size() - 2)));
 }
 
+double timeOf(const GrowthModelFit::Sample& s) {
+    return s.hours;
+}
+double timeOf(const Point& p) {
+    return p.minutes;
+}
+GrowthModelFit::Sample withTime(const GrowthModelFit::Sample&, double hours, double od) {
+    return {hours, od};
+}
+Point withTime(const Point&, double minutes, double od) {
+    return {minutes, od};
+}
+
+// Long runs read densely carry more readings than a curve needs: consecutive groups averaged
+// into their means keep its shape and shed most of the noise.
+template <class Reading> std::vector<Reading> groupedMeans(const std::vector<Reading>& readings,
+                                                            std::size_t groups) {
+    std::vector<Reading> means;
+    for (std::size_t g = 0; g < groups; ++g) {
+        const std::size_t from = readings.size() * g / groups;
+        const std::size_t to = readings.size() * (g + 1) / groups;
+        double time = 0;
+        double od = 0;
+        for (std::size_t k = from; k < to; ++k) {
+            time += timeOf(readings[k]);
+            od += readings[k].od;
+        }
+        means.push_back(withTime(readings[from], time / static_cast<double>(to - from),
+                                 od / static_cast<double>(to - from)));
+    }
+    return means;
+}
+
 // The readings the growth models are fitted to: every finite positive reading, in hours from
 // the first, up to where the curve starts to fall from its highest level (a culture's decline
 // is none of the models' business). Long runs are averaged into consecutive groups.
@@ -306,24 +350,10 @@ std::vector<GrowthModelFit::Sample> fittedSamples(const std::vector<Point>& poin
         ++end;
     samples.resize(end);
 
-    constexpr std::size_t mostSamples = 1500;
-    constexpr std::size_t groups = 1000;
-    if (samples.size() > mostSamples) {
-        std::vector<GrowthModelFit::Sample> grouped;
-        for (std::size_t g = 0; g < groups; ++g) {
-            const std::size_t from = samples.size() * g / groups;
-            const std::size_t to = samples.size() * (g + 1) / groups;
-            GrowthModelFit::Sample mean;
-            for (std::size_t k = from; k < to; ++k) {
-                mean.hours += samples[k].hours;
-                mean.od += samples[k].od;
-            }
-            mean.hours /= static_cast<double>(to - from);
-            mean.od /= static_cast<double>(to - from);
-            grouped.push_back(mean);
-        }
-        samples = std::move(grouped);
-    }
+    constexpr std::size_t mostSamples = 300;
+    constexpr std::size_t groups = 200;
+    if (samples.size() > mostSamples)
+        samples = groupedMeans(samples, groups);
     return samples;
 }
 
@@ -359,21 +389,11 @@ std::optional<ChosenFit> bestModel(const std::vector<GrowthModelFit::Sample>& sa
 
     std::vector<ChosenFit> fits;
     for (const auto& model : GrowthModels::all()) {
-        const std::vector<double> shapes =
-            model.kind == GrowthModels::Kind::Richards ? std::vector<double>{0.5, 1, 2}
-                                                       : std::vector<double>{1};
-        // A lag started at nothing can stay there (Baranyi's lag has no slope at zero), and
-        // the window's lag can be late for a curve steepest at its start: two starts.
-        std::optional<GrowthModelFit::Fit> bestOfModel;
-        for (const double shape : shapes)
-            for (const double startLag : {std::max(lag, 0.25), lag + 1}) {
-                const auto start =
-                    GrowthModels::startingPoint(model.kind, od0, plateau, rate, startLag, shape);
-                const auto fitted = GrowthModelFit::fit(model, samples, start);
-                if (fitted &&
-                    (!bestOfModel || fitted->residualSquares < bestOfModel->residualSquares))
-                    bestOfModel = fitted;
-            }
+        // A lag started at nothing can stay there: Baranyi's lag has no slope at zero. The
+        // Richards shape starts as the logistic's.
+        const auto start =
+            GrowthModels::startingPoint(model.kind, od0, plateau, rate, std::max(lag, 0.25));
+        const auto bestOfModel = GrowthModelFit::fit(model, samples, start);
         if (!bestOfModel)
             continue;
         const auto steepest = GrowthModelFit::steepestRate(*bestOfModel, 0, end);
@@ -492,15 +512,28 @@ Result analyse(const std::vector<Point>& points, const Settings& settings) {
         }
         latest = points[i].minutes;
     }
-    const Result window = windowAnalysis(points, settings);
-    if (settings.windowPoints > 0 || !window.growing)
-        return window;
+    // A run read every second or so is analysed in the means of groups of its readings: the
+    // windows then span the curve's time instead of its noise.
+    constexpr std::size_t mostPoints = 2000;
+    constexpr std::size_t groups = 1000;
+    std::vector<Point> finitePoints;
+    for (const auto& p : points)
+        if (finite(p))
+            finitePoints.push_back(p);
+    // A window of a given size means that many readings.
+    const bool grouped = settings.windowPoints == 0 && finitePoints.size() > mostPoints;
+    const std::vector<Point>& analysed = grouped ? groupedMeans(finitePoints, groups) : points;
+
+    Result result = windowAnalysis(analysed, settings);
     // A window that is exact to rounding holds an exact exponential: nothing to refine.
-    if (!window.rateInterval ||
-        window.rateInterval->high - window.rateInterval->low < 1e-9 * window.maxRatePerHour)
-        return window;
-    const auto fitted = modelAnalysis(points, settings, window);
-    return fitted ? *fitted : window;
+    const bool exact = !result.rateInterval || result.rateInterval->high - result.rateInterval->low <
+                                                   1e-9 * result.maxRatePerHour;
+    if (settings.windowPoints == 0 && result.growing && !exact)
+        if (const auto fitted = modelAnalysis(analysed, settings, result))
+            result = *fitted;
+    if (grouped)
+        countUsable(usablePoints(points, settings), result); // the readings, not their means
+    return result;
 }
 
 Result analyse(const std::vector<RecordRow>& rows, const Settings& settings) {
