@@ -1,6 +1,6 @@
 #include "ReportPrinting.h"
 
-#include "PlotPainting.h"
+#include "report/PlotPainting.h"
 #include "workstation/EngineEnvironment.h"
 
 #include <QAction>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MeasurementReport.h"
+#include "report/MeasurementReport.h"
 
 #include <QPrinter>
 #include <functional>

@@ -2,8 +2,8 @@
 
 #include "CommandLine.h"
 #include "CommandRegistry.h"
-#include "MeasurementReport.h"
-#include "ReportContent.h"
+#include "report/MeasurementReport.h"
+#include "workstation/ReportContent.h"
 
 #include <QApplication>
 #include <QFile>

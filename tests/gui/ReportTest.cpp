@@ -1,10 +1,10 @@
 // The measurement report: its content rules, the PDF it makes (read back with poppler's
 // tools), and printing through dialogs that the tests answer.
 #include "EngineFakes.h"
-#include "MeasurementReport.h"
+#include "report/MeasurementReport.h"
 #include "PdfProbe.h"
 #include "QtPrinters.h"
-#include "ReportContent.h"
+#include "workstation/ReportContent.h"
 #include "ReportPrinting.h"
 #include "SavedMeasurement.h"
 #include "TempDirectory.h"

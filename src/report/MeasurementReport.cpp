@@ -1,7 +1,7 @@
 #include "MeasurementReport.h"
 
 #include "PlotPainting.h"
-#include "ReportContent.h"
+#include "workstation/ReportContent.h"
 
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
