@@ -86,7 +86,7 @@ ChartPage::ChartPage(Ui::TWorkForm& ui, LiveChart& chart, MeasurementEngine& eng
     connect(&engine, &MeasurementEngine::axisWindowChanged, this, [this](const AxisWindow& w) {
         if (w.changeLeft)
             valueAxisAutomatic = w.leftAutomatic;
-        this->chart.appendNewRows(w, timeAxisAutomatic && !this->engine.chart.zoomed);
+        this->chart.appendNewRows(w, timeAxisAutomatic && !this->engine.chartState().zoomed);
     });
 }
 
@@ -203,10 +203,10 @@ void ChartPage::measurementStarted() {
     beforeZoom.reset();
     hideZoomBox();
     ui.RadioButton_Chart_OD->setChecked(true);
-    chart.setFormulaName(engine.formula.name);
+    chart.setFormulaName(engine.formula().name);
     chart.setParameter(ChartParameter::OD);
     if (QAction* userDefined = menu->findChild<QAction*>(QStringLiteral("UserDef1")))
-        userDefined->setEnabled(engine.formula.enabled);
+        userDefined->setEnabled(engine.formula().enabled);
 }
 
 void ChartPage::sampleTaken(const SampleReport& report) {
@@ -246,7 +246,7 @@ void ChartPage::applyTimeWindow() {
 }
 
 void ChartPage::applyValueRange() {
-    const AxisRange range = valueButtonRange(scale, engine.chart.parameter, engine.od(), engine.calcOd());
+    const AxisRange range = valueButtonRange(scale, engine.chartState().parameter, engine.od(), engine.calcOd());
     if (!validAxisRange(range)) {
         chart.setValueRange({-250, 250});
         prompts.showMessage(QStringLiteral("Ooops. Fehler in CalcGraphY!"));
@@ -273,12 +273,14 @@ void ChartPage::hideZoomBox() {
 }
 
 void ChartPage::zoomTo(const AxisRange& time, const AxisRange& value) {
-    if (!engine.chart.zoomed)
+    if (!engine.chartState().zoomed)
         beforeZoom = std::make_pair(chart.timeRange(), chart.valueRange());
     chart.setTimeRange(time);
     chart.setValueRange(value);
-    engine.chart.zoomed = true;
-    engine.chart.traceMode = false;
+    ChartState zoomed = engine.chartState();
+    zoomed.zoomed = true;
+    zoomed.traceMode = false;
+    engine.setChartState(zoomed);
     ui.GroupBox3->setTitle(QStringLiteral("Zoom"));
     ui.NewTrace->show();
     showZoomSpans();
@@ -290,17 +292,21 @@ void ChartPage::undoZoom() {
         chart.setValueRange(beforeZoom->second);
         beforeZoom.reset();
     }
-    engine.chart.zoomed = false;
-    engine.chart.traceMode = false;
+    ChartState unzoomed = engine.chartState();
+    unzoomed.zoomed = false;
+    unzoomed.traceMode = false;
+    engine.setChartState(unzoomed);
     hideZoomBox();
 }
 
 void ChartPage::startTrace() {
     const AxisRange time = chart.timeRange();
     const AxisRange value = chart.valueRange();
-    engine.chart.traceTimeSpan = static_cast<float>(time.maximum - time.minimum);
-    engine.chart.traceValueSpan = static_cast<float>(value.maximum - value.minimum);
-    engine.chart.traceMode = true;
+    ChartState trace = engine.chartState();
+    trace.traceTimeSpan = static_cast<float>(time.maximum - time.minimum);
+    trace.traceValueSpan = static_cast<float>(value.maximum - value.minimum);
+    trace.traceMode = true;
+    engine.setChartState(trace);
     ui.NewTrace->hide();
     ui.GroupBox3->setTitle(QStringLiteral("Trace"));
 }
@@ -316,8 +322,10 @@ void ChartPage::resetXY() {
 }
 
 void ChartPage::switchChartParameter(ChartParameter parameter) {
-    engine.chart.parameter = parameter;
-    if (engine.chart.zoomed)
+    ChartState shown = engine.chartState();
+    shown.parameter = parameter;
+    engine.setChartState(shown);
+    if (engine.chartState().zoomed)
         undoZoom();
     {
         const QSignalBlocker block(ui.RadioButton_Chart_OD);
@@ -325,7 +333,7 @@ void ChartPage::switchChartParameter(ChartParameter parameter) {
             ui.RadioButton_Chart_OD->setChecked(true);
     }
     chart.setParameter(parameter);
-    const AxisWindow window = sampleAxisWindow(engine.chart, engine.windowInput());
+    const AxisWindow window = sampleAxisWindow(engine.chartState(), engine.windowInput());
     if (window.changeLeft) {
         valueAxisAutomatic = window.leftAutomatic;
         if (window.leftAutomatic)

@@ -63,14 +63,14 @@ void TODAlarm::showEvent(QShowEvent* event) {
         centreOnScreen(*this);
         placed = true;
     }
-    if (engine.alarm.fired) {
+    if (engine.alarm().fired) {
         engine.addPlainEntry(QStringLiteral("OD Alert at "));
     }
 }
 
 void TODAlarm::acknowledge() {
-    if (engine.alarm.fired) {
-        const bool wasOn = engine.alarm.isOn();
+    if (engine.alarm().fired) {
+        const bool wasOn = engine.alarm().isOn();
         engine.acknowledgeAlarm();
         if (wasOn)
             emit alarmSwitchedOff();

@@ -88,7 +88,7 @@ TWorkForm::TWorkForm(MeasurementEngine& engine, UserPrompts& prompts,
     gaugeSetter = std::make_unique<Talvessa::TCGaugeSetter>(ui->CGauge1);
     bindControls();
     bindEngine();
-    engine.title = ui->Edit1->text(); // the field's first text is the first title
+    engine.setTitle(ui->Edit1->text()); // the field's first text is the first title
 }
 
 TWorkForm::~TWorkForm() {
@@ -112,7 +112,7 @@ void TWorkForm::storeSettings() {
     if (!IniFile::hasIniFile())
         return;
     readFormulaControls();
-    engine.formula.storeToProfile();
+    engine.formula().storeToProfile();
 }
 
 void TWorkForm::setCollaborators(Collaborators collaborators) { others = std::move(collaborators); }
@@ -200,7 +200,7 @@ bool TWorkForm::initialise(__lumo::Sleeper& sleeper) {
 
     step(12);
     step(13);
-    engine.formula = ODFormula::loadFromProfile();
+    engine.setFormula(ODFormula::loadFromProfile());
     fillFormulaControls();
 
     step(14);
@@ -377,7 +377,7 @@ void TWorkForm::bindControls() {
     connect(ui->SaveAs, &QAction::triggered, &engine, [this] { engine.saveAs(); });
     connect(ui->Save, &QAction::triggered, &engine, [this] { engine.save(); });
 
-    connect(ui->Edit1, &QLineEdit::textChanged, this, [this](const QString& t) { engine.title = t; });
+    connect(ui->Edit1, &QLineEdit::textChanged, this, [this](const QString& t) { engine.setTitle(t); });
     connect(ui->Edit1, &QLineEdit::returnPressed, this, [this] { focusNextChild(); });
     // Leaving the field is protocolled whether or not the text changed; editingFinished would
     // stay silent for an unchanged text.
@@ -388,9 +388,9 @@ void TWorkForm::bindControls() {
 
     connect(ui->CheckBox4, &QCheckBox::toggled, this, [this] { readFormulaControls(); });
     connect(ui->MaskEdit1, &QLineEdit::textChanged, this,
-            [this](const QString& t) { engine.fullScaleText = t; });
+            [this](const QString& t) { engine.setFullScaleText(t); });
     connect(ui->LiveOnRadioB, &QRadioButton::toggled, this,
-            [this](bool on) { engine.analogOutput.live = on; });
+            [this](bool on) { engine.setAnalogOutputLive(on); });
 
     connect(ui->RadioButton27, &QRadioButton::toggled, this, [this](bool on) {
         ui->ComboBox5->setEnabled(!on);
@@ -405,8 +405,12 @@ void TWorkForm::bindControls() {
     connect(ui->ComboBox5, &QComboBox::currentTextChanged, this,
             [this](const QString& entry) { engine.chooseInterval(entry); });
 
-    connect(ui->CheckBox11, &QCheckBox::toggled, this, [this](bool on) { engine.recordOd = on; });
-    connect(ui->CheckBox1, &QCheckBox::toggled, this, [this](bool on) { engine.recordCalcOd = on; });
+    connect(ui->CheckBox11, &QCheckBox::toggled, this, [this](bool on) {
+        engine.setRecordedQuantities(on, engine.recordsCalcOd());
+    });
+    connect(ui->CheckBox1, &QCheckBox::toggled, this, [this](bool on) {
+        engine.setRecordedQuantities(engine.recordsOd(), on);
+    });
     connect(ui->CheckBox_AutoS, &QCheckBox::clicked, this, [](bool on) {
         IniFile::getIniFile().writeInteger(IniFile::keys::AutoSave.section,
                                            IniFile::keys::AutoSave.key, on ? 1 : 0);
@@ -418,25 +422,25 @@ void TWorkForm::bindControls() {
 
     connect(ui->CheckBox19, &QCheckBox::toggled, this, [this](bool on) { engine.setAlarmSwitch(on); });
     connect(ui->ComboBox3, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int i) {
-        engine.alarm.direction = i == 0 ? OdAlarm::Below : OdAlarm::Above;
+        engine.setAlarmDirection(i == 0 ? OdAlarm::Below : OdAlarm::Above);
     });
     // The field's text as shown: with its mask, text() drops the blanks of unfilled places,
     // so "1. 5 " would read as 1.5 instead of 1.050.
     connect(ui->MaskEdit3, &QLineEdit::textEdited, this,
-            [this] { engine.alarm.thresholdText = ui->MaskEdit3->displayText(); });
+            [this] { engine.setAlarmThresholdText(ui->MaskEdit3->displayText()); });
     const auto arrow = [this](bool up) {
         if (up)
-            engine.alarm.stepUp();
+            engine.stepAlarmThreshold(true);
         else
-            engine.alarm.stepDown();
-        ui->MaskEdit3->setText(engine.alarm.thresholdText);
+            engine.stepAlarmThreshold(false);
+        ui->MaskEdit3->setText(engine.alarm().thresholdText);
     };
     connect(ui->UpDown4Up, &QToolButton::clicked, this, [arrow] { arrow(true); });
     connect(ui->UpDown4Down, &QToolButton::clicked, this, [arrow] { arrow(false); });
     for (QToolButton* b : {ui->UpDown4Up, ui->UpDown4Down})
         connect(b, &QToolButton::released, this, [this, b] {
             if (!b->isDown())
-                engine.alarm.releaseArrows();
+                engine.releaseAlarmArrows();
         });
 
     connect(ui->RadioButton1, &QRadioButton::toggled, this, [this] { setParameterChoice(); });
@@ -478,8 +482,8 @@ void TWorkForm::bindEngine() {
     connect(&engine, &MeasurementEngine::sampleTaken, this, &TWorkForm::showSample);
     connect(&engine, &MeasurementEngine::countdownChanged, this, [this](const QString& text) {
         ui->Label45->setText(text);
-        if (ui->MaskEdit3->displayText() != engine.alarm.thresholdText)
-            ui->MaskEdit3->setText(engine.alarm.thresholdText);
+        if (ui->MaskEdit3->displayText() != engine.alarm().thresholdText)
+            ui->MaskEdit3->setText(engine.alarm().thresholdText);
     });
     connect(&engine, &MeasurementEngine::runningTimeChanged, ui->Label3, &QLabel::setText);
     connect(&engine, &MeasurementEngine::gaugeChanged, this, [this](int value, int maximum) {
@@ -493,9 +497,9 @@ void TWorkForm::bindEngine() {
         const auto shown = [](const QString& path) {
             return path.isEmpty() ? QStringLiteral("not saved yet") : path;
         };
-        ui->Edit4->setText(shown(engine.savedNphPath));
-        ui->Edit2->setText(shown(engine.savedLogPath));
-        ui->Edit13->setText(shown(engine.savedTxtPath));
+        ui->Edit4->setText(shown(engine.savedNphPath()));
+        ui->Edit2->setText(shown(engine.savedLogPath()));
+        ui->Edit13->setText(shown(engine.savedTxtPath()));
         setWindowTitle(engine.windowCaption());
     });
 }
@@ -541,9 +545,9 @@ void TWorkForm::showSample(const SampleReport& report) {
 void TWorkForm::afterStart() {
     fillFormulaControls(); // Start filled the empty coefficients
     ui->RadioButton1->setChecked(true);
-    ui->RadioButton9->setVisible(engine.formula.enabled);
-    ui->RadioButton9->setText(engine.formula.name);
-    setColour(ui->Label146, engine.formula.enabled ? "black" : "grey");
+    ui->RadioButton9->setVisible(engine.formula().enabled);
+    ui->RadioButton9->setText(engine.formula().name);
+    setColour(ui->Label146, engine.formula().enabled ? "black" : "grey");
     ui->Label14->setText(DisplayFormats::longTimeText(engine.startTime().time()));
     ui->Label32->setText(QStringLiteral("0.000 "));
     setWindowTitle(engine.windowCaption());
@@ -570,7 +574,7 @@ void TWorkForm::calibrateCommand() {
 }
 
 void TWorkForm::fillFormulaControls() {
-    const ODFormula& f = engine.formula;
+    const ODFormula& f = engine.formula();
     const QSignalBlocker block(ui->CheckBox4);
     ui->CheckBox4->setChecked(f.enabled);
     ui->Edit25->setText(f.name);
@@ -581,13 +585,14 @@ void TWorkForm::fillFormulaControls() {
 }
 
 void TWorkForm::readFormulaControls() {
-    ODFormula& f = engine.formula;
+    ODFormula f = engine.formula();
     f.enabled = ui->CheckBox4->isChecked();
     f.name = ui->Edit25->text();
     f.a1 = ui->Edit9->text();
     f.a2 = ui->Edit23->text();
     f.a3 = ui->Edit8->text();
     f.a4 = ui->Edit24->text();
+    engine.setFormula(f); // the controls are locked while a measurement runs
 }
 
 QString TWorkForm::aboutText() const {

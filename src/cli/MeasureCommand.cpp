@@ -155,13 +155,14 @@ int runMeasureCommand(int argc, char** argv) {
     MeasurementEngine engine(setup.programDirectory(), clock, tones, prompts);
     if (options.has("--interval"))
         engine.setInterval(static_cast<int>(options.number("--interval", 30, 0, 1000000)));
-    engine.title = QString::fromStdString(options.text("--title"));
+    engine.setTitle(QString::fromStdString(options.text("--title")));
     // The profile's formula, as the workstation takes it; the options override it for this run.
-    engine.formula = ODFormula::loadFromProfile();
+    ODFormula formula = ODFormula::loadFromProfile();
     if (options.has("--formula"))
-        applyFormula(options.text("--formula"), engine.formula);
+        applyFormula(options.text("--formula"), formula);
     if (options.has("--no-formula"))
-        engine.formula.enabled = false;
+        formula.enabled = false;
+    engine.setFormula(formula);
     if (!connectEngine(engine, device))
         return 1;
 

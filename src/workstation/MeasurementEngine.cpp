@@ -146,16 +146,52 @@ void MeasurementEngine::addPlain(const QString& message) {
     emit protocolChanged();
 }
 
-void MeasurementEngine::changeTitle(const QString& text) {
-    if (text == title)
+void MeasurementEngine::setTitle(const QString& text) {
+    if (text == runTitle)
         return;
-    title = text;
+    runTitle = text;
+    emit titleChanged(runTitle);
+}
+
+void MeasurementEngine::changeTitle(const QString& text) {
+    if (text == runTitle)
+        return;
+    setTitle(text);
     addStamped(QStringLiteral("title changed to: ") + text);
 }
 
 void MeasurementEngine::titleFieldLeft(const QString& text) {
-    title = text;
+    setTitle(text);
     addStamped(QStringLiteral("title changed to: ") + text);
+}
+
+bool MeasurementEngine::setFormula(const ODFormula& next) {
+    if (state == RunState::Running || state == RunState::Paused)
+        return false;
+    runFormula = next;
+    emit formulaChanged();
+    return true;
+}
+
+void MeasurementEngine::setAnalogOutputLive(bool on) {
+    analog.live = on;
+    emit outputSettingsChanged();
+}
+
+void MeasurementEngine::setFullScaleText(const QString& text) {
+    fullScale = text;
+    emit outputSettingsChanged();
+}
+
+void MeasurementEngine::setRecordedQuantities(bool od, bool calcOd) {
+    recordingOd = od;
+    recordingCalcOd = calcOd;
+    emit outputSettingsChanged();
+}
+
+void MeasurementEngine::setChartState(const ChartState& next) {
+    chart = next;
+    emit chartStateChanged();
 }
 
 void MeasurementEngine::shutDown() {
@@ -177,7 +213,7 @@ bool MeasurementEngine::start() {
     if (!odSource || (state != RunState::Ready && state != RunState::Stopped))
         return false;
     // What can refuse the start is checked before anything of the last measurement is touched.
-    ODFormula prepared = formula;
+    ODFormula prepared = runFormula;
     prepared.fillEmptyFields();
     Statement prepStatement;
     try {
@@ -200,8 +236,10 @@ bool MeasurementEngine::start() {
     odLeftStartWindow = calcOdLeftStartWindow = false;
     haveStartReading = false;
     firstOd = firstCalcOd = 0;
-    chart.zoomed = chart.traceMode = false;
-    chart.parameter = ChartParameter::OD;
+    ChartState unzoomed = chart;
+    unzoomed.zoomed = unzoomed.traceMode = false;
+    unzoomed.parameter = ChartParameter::OD;
+    setChartState(unzoomed);
     samples = 0;
     deviceFault = readFailing = calibrationFailing = false;
     samplingPhase = false;
@@ -211,9 +249,9 @@ bool MeasurementEngine::start() {
     started = clock.now();
     elapsedMs = 0;
     addStamped(QStringLiteral("started measurement"));
-    formula = prepared;
+    runFormula = prepared;
     runStatement = prepStatement;
-    runStatement.appendLine(formula.statementLine());
+    runStatement.appendLine(runFormula.statementLine());
     currentFileName.clear();
     saved = false;
     autoSaveSchedule.restart();
@@ -271,7 +309,7 @@ void MeasurementEngine::measureNow() {
 }
 
 void MeasurementEngine::countdownTick() {
-    if (alarm.check(lastOd, deviceFault, tones))
+    if (runAlarm.check(lastOd, deviceFault, tones))
         emit alarmFired();
     const int left = intervalTicks - countdownTicks - 1;
     if (left > 0) {
@@ -371,9 +409,9 @@ void MeasurementEngine::takeSample() {
         report.portError = true;
     }
 
-    lastCalcOd = formula.calcOd(lastOd);
+    lastCalcOd = runFormula.calcOd(lastOd);
     const double analogCalcOd = lastCalcOd < 0 ? 0.0 : lastCalcOd;
-    report.analog = analogOutput.compute(analogCalcOd, fullScaleText);
+    report.analog = analog.compute(analogCalcOd, fullScale);
     if (std::fabs(lastOd) < 0.0001)
         lastOd = 0;
     if (!previousDeviceError && deviceFault)
@@ -390,12 +428,12 @@ void MeasurementEngine::takeSample() {
         row.allTime = SampleValues::allTime(elapsedMs);
         row.number = samples;
         row.minutes = minutes;
-        row.od = recordOd ? lastOd : 0.0;
+        row.od = recordingOd ? lastOd : 0.0;
         row.startTime = started.time();
         row.startDate = started.date();
-        row.title = title;
+        row.title = runTitle;
         row.timeS = timeS;
-        row.calcOd = recordCalcOd ? lastCalcOd : 0.0;
+        row.calcOd = recordingCalcOd ? lastCalcOd : 0.0;
         try {
             workingTable->append(row);
             report.stored = true;
@@ -443,8 +481,8 @@ void MeasurementEngine::takeSample() {
     report.odText = DisplayTexts::odDisplayText(lastOd);
     report.odRed = lastOd < DisplayTexts::redBelow;
     report.calcOdText = DisplayTexts::odDisplayText(lastCalcOd);
-    report.calcOdRed = formula.enabled && lastCalcOd < DisplayTexts::redBelow;
-    report.calcOdGrey = !formula.enabled;
+    report.calcOdRed = runFormula.enabled && lastCalcOd < DisplayTexts::redBelow;
+    report.calcOdGrey = !runFormula.enabled;
     if (deviceFault) {
         report.odText = report.calcOdText = QStringLiteral("n. c.");
         report.odRed = report.calcOdRed = true;
@@ -483,7 +521,7 @@ void MeasurementEngine::afterSample() {
 }
 
 QString MeasurementEngine::defaultSaveAsName() const {
-    return MeasurementFiles::defaultSaveAsName(title, started);
+    return MeasurementFiles::defaultSaveAsName(runTitle, started);
 }
 
 QString MeasurementEngine::windowCaption() const {
@@ -538,9 +576,9 @@ bool MeasurementEngine::saveManually(const QString& name) {
         prompts.showMessage(lastSaveReport);
         return false;
     }
-    savedTxtPath = set.txt;
-    savedNphPath = set.nph;
-    savedLogPath = set.log;
+    savedTxt = set.txt;
+    savedNph = set.nph;
+    savedLog = set.log;
     saved = true;
     return true;
 }
@@ -611,11 +649,35 @@ std::optional<double> MeasurementEngine::attachNote(const QString& text, double 
 }
 
 void MeasurementEngine::setAlarmSwitch(bool on) {
-    alarm.setSwitch(on, runProtocol, elapsedMs);
+    runAlarm.setSwitch(on, runProtocol, elapsedMs);
     emit protocolChanged();
+    emit alarmChanged();
 }
 
 void MeasurementEngine::acknowledgeAlarm() {
-    alarm.acknowledge(runProtocol, elapsedMs);
+    runAlarm.acknowledge(runProtocol, elapsedMs);
     emit protocolChanged();
+    emit alarmChanged();
+}
+
+void MeasurementEngine::setAlarmDirection(OdAlarm::Direction direction) {
+    runAlarm.direction = direction;
+    emit alarmChanged();
+}
+
+void MeasurementEngine::setAlarmThresholdText(const QString& text) {
+    runAlarm.thresholdText = text;
+    emit alarmChanged();
+}
+
+void MeasurementEngine::stepAlarmThreshold(bool up) {
+    if (up)
+        runAlarm.stepUp();
+    else
+        runAlarm.stepDown();
+    emit alarmChanged();
+}
+
+void MeasurementEngine::releaseAlarmArrows() {
+    runAlarm.releaseArrows();
 }

@@ -88,7 +88,9 @@ public:
     int quality() const { return qualityTicks; }
     void setQuality(int ticks);
 
-    QString title;
+    // The measurement's title, as the title field holds it while it is typed.
+    const QString& title() const { return runTitle; }
+    void setTitle(const QString& text);
     void changeTitle(const QString& text); // with the protocol entry, when it changed
     // The title field was left: the entry is written whether or not the text changed.
     void titleFieldLeft(const QString& text);
@@ -100,7 +102,10 @@ public:
     QString defaultSaveAsName() const;
     QString windowCaption() const;
     const QString& saveReport() const { return lastSaveReport; }
-    QString savedNphPath, savedLogPath, savedTxtPath;
+    // The files of the last save, or empty texts before one.
+    const QString& savedNphPath() const { return savedNph; }
+    const QString& savedLogPath() const { return savedLog; }
+    const QString& savedTxtPath() const { return savedTxt; }
     bool isSaved() const { return saved; }
     const QString& getCurrentFileName() const { return currentFileName; }
     // Auto-saves of this measurement that could not be written, and whether the last one was.
@@ -114,15 +119,32 @@ public:
     // Notes: the note goes to the row its time position falls on. Without rows it is refused.
     std::optional<double> attachNote(const QString& text, double minutesPosition);
 
+    // The OD alarm, set from its controls.
+    const OdAlarm& alarm() const { return runAlarm; }
     void setAlarmSwitch(bool on);
+    void setAlarmDirection(OdAlarm::Direction direction);
+    void setAlarmThresholdText(const QString& text);
+    void stepAlarmThreshold(bool up); // an arrow button's click
+    void releaseAlarmArrows();
     void acknowledgeAlarm();
-    OdAlarm alarm;
 
-    ODFormula formula;
-    AnalogOutput analogOutput;
-    QString fullScaleText = QStringLiteral("10.0");
-    bool recordOd = true, recordCalcOd = true;
-    ChartState chart;
+    // The OD formula. It stays as it is while a measurement runs or is paused: setFormula
+    // refuses a change then (false), since the rows already taken were computed with it.
+    const ODFormula& formula() const { return runFormula; }
+    bool setFormula(const ODFormula& next);
+
+    // The analog output and the quantities a row records.
+    const AnalogOutput& analogOutput() const { return analog; }
+    void setAnalogOutputLive(bool on);
+    const QString& fullScaleText() const { return fullScale; }
+    void setFullScaleText(const QString& text);
+    bool recordsOd() const { return recordingOd; }
+    bool recordsCalcOd() const { return recordingCalcOd; }
+    void setRecordedQuantities(bool od, bool calcOd);
+
+    // How the live chart is zoomed and which quantity it shows.
+    const ChartState& chartState() const { return chart; }
+    void setChartState(const ChartState& next);
 
     Protocol& protocol() { return runProtocol; }
     // A plain protocol entry stamped with the elapsed time, for windows that report events.
@@ -164,6 +186,11 @@ signals:
     void measurementStarted();
     void measurementEnded();
     void notesChanged(); // a note was attached to a row of the working table
+    void titleChanged(const QString& title);
+    void formulaChanged();
+    void alarmChanged();
+    void outputSettingsChanged(); // analog output, full scale, recorded quantities
+    void chartStateChanged();
 
 private:
     void refreshElapsed();
@@ -178,6 +205,14 @@ private:
     void setState(RunState next);
 
     QString programDirectory;
+    QString runTitle;
+    QString savedNph, savedLog, savedTxt;
+    OdAlarm runAlarm;
+    ODFormula runFormula;
+    AnalogOutput analog;
+    QString fullScale = QStringLiteral("10.0");
+    bool recordingOd = true, recordingCalcOd = true;
+    ChartState chart;
     Clock& clock;
     TonePlayer& tones;
     UserPrompts& prompts;

@@ -211,8 +211,8 @@ protected:
         window = std::make_unique<TODAlarm>(*engine);
         engine->setInterval(1000); // the countdown outlasts the test
         source->next = [this](int) { return od; };
-        engine->alarm.thresholdText = "0.500";
-        engine->alarm.direction = OdAlarm::Above;
+        engine->setAlarmThresholdText("0.500");
+        engine->setAlarmDirection(OdAlarm::Above);
         engine->start();
         takeSamples(1);
     }
@@ -261,8 +261,8 @@ TEST_F(OdAlarmWindow, AlertIsRecordedOnceAndOkSwitchesTheAlarmOff) {
 
     control<QPushButton>(*window, "SpeedButton1").click();
     EXPECT_FALSE(window->isVisible());
-    EXPECT_FALSE(engine->alarm.fired);
-    EXPECT_FALSE(engine->alarm.isOn());
+    EXPECT_FALSE(engine->alarm().fired);
+    EXPECT_FALSE(engine->alarm().isOn());
     EXPECT_EQ(switchedOff.count(), 1);
     EXPECT_EQ(entries().first(), "Turn Off OD Alarm at ");
     EXPECT_EQ(engine->protocol().getText().section('\n', 1, 1),
@@ -288,7 +288,7 @@ TEST_F(OdAlarmWindow, SwitchedOffWhileShownOkOnlyClears) {
 
     window->acknowledge();
     EXPECT_FALSE(window->isVisible());
-    EXPECT_FALSE(engine->alarm.fired);
+    EXPECT_FALSE(engine->alarm().fired);
     EXPECT_EQ(engine->protocol().getText(), before);
     EXPECT_EQ(switchedOff.count(), 0);
 

@@ -72,7 +72,7 @@ TEST_F(ChartTest, ZoomThenTraceFollowsTheNextSample) {
     EXPECT_FALSE(ui().GroupBox3->isVisibleTo(window.get()));
 
     page().zoomTo({1.0, 3.0}, {0.2, 0.5});
-    EXPECT_TRUE(engine->chart.zoomed);
+    EXPECT_TRUE(engine->chartState().zoomed);
     EXPECT_TRUE(ui().GroupBox3->isVisibleTo(window.get()));
     EXPECT_EQ(ui().GroupBox3->title(), "Zoom");
     EXPECT_TRUE(ui().NewTrace->isVisibleTo(window.get()));
@@ -90,9 +90,9 @@ TEST_F(ChartTest, ZoomThenTraceFollowsTheNextSample) {
     EXPECT_NEAR(chart().valueRange().maximum - chart().valueRange().minimum, 0.3, 1e-6);
 
     page().zoomTo({0, 1}, {0, 1});
-    EXPECT_FALSE(engine->chart.traceMode) << "a new zoom ends follow mode";
+    EXPECT_FALSE(engine->chartState().traceMode) << "a new zoom ends follow mode";
     page().undoZoom();
-    EXPECT_FALSE(engine->chart.zoomed);
+    EXPECT_FALSE(engine->chartState().zoomed);
     EXPECT_FALSE(ui().GroupBox3->isVisibleTo(window.get()));
 }
 
@@ -103,12 +103,12 @@ TEST_F(ChartTest, DraggingRightZoomsAndLeftUndoes) {
     QTest::mousePress(plot, Qt::LeftButton, {}, QPoint(200, 100));
     QTest::mouseMove(plot, QPoint(400, 250));
     QTest::mouseRelease(plot, Qt::LeftButton, {}, QPoint(400, 250));
-    EXPECT_TRUE(engine->chart.zoomed);
+    EXPECT_TRUE(engine->chartState().zoomed);
     EXPECT_LT(chart().timeRange().maximum - chart().timeRange().minimum,
               before.maximum - before.minimum);
     QTest::mousePress(plot, Qt::LeftButton, {}, QPoint(400, 250));
     QTest::mouseRelease(plot, Qt::LeftButton, {}, QPoint(200, 100));
-    EXPECT_FALSE(engine->chart.zoomed);
+    EXPECT_FALSE(engine->chartState().zoomed);
     EXPECT_DOUBLE_EQ(chart().timeRange().minimum, before.minimum) << "the earlier view is back";
 }
 
@@ -140,15 +140,17 @@ TEST_F(ChartTest, NoteModeDoubleClickPutsTheNoteOnItsRow) {
 }
 
 TEST_F(ChartTest, ParameterSwitchShowsTheCalculatedCurve) {
-    engine->formula.enabled = true;
-    engine->formula.name = "Cells";
+    ODFormula formula = engine->formula();
+    formula.enabled = true;
+    formula.name = "Cells";
+    engine->setFormula(formula);
     window->form().CheckBox4->setChecked(true);
     window->form().Edit25->setText("Cells");
     window->form().Edit8->setText("2");
     startAndSample(3);
     EXPECT_EQ(chart().titleText(), "");
     ui().RadioButton_Chart_CalcOD->setChecked(true);
-    EXPECT_EQ(engine->chart.parameter, ChartParameter::CalcOD);
+    EXPECT_EQ(engine->chartState().parameter, ChartParameter::CalcOD);
     EXPECT_EQ(chart().plot()->yAxis->label(), "[CalcOD]");
     EXPECT_EQ(chart().titleText(), "Cells");
     menuItem("ODA1")->trigger();
@@ -281,7 +283,7 @@ TEST_F(ChartTest, ScalingButtons) {
     EXPECT_EQ(ui().Label44->text(), "Time 2min");
     EXPECT_NEAR(chart().timeRange().maximum - chart().timeRange().minimum, 2.0, 1e-9);
     ui().SpeedButton31->click(); // Reset XY
-    EXPECT_FALSE(engine->chart.zoomed);
+    EXPECT_FALSE(engine->chartState().zoomed);
     ui().SpeedButton20->click();
     EXPECT_EQ(ui().Label44->text(), "Time Auto");
 }

@@ -203,7 +203,7 @@ TEST_F(WorkFormTest, AlarmThresholdWithUnfilledPlaces) {
     QTest::keyClicks(field, "5");
     ASSERT_EQ(field->displayText(), "1. 5 ");
     engine->countdownTick();
-    EXPECT_EQ(engine->alarm.thresholdText, "1.050");
+    EXPECT_EQ(engine->alarm().thresholdText, "1.050");
     EXPECT_EQ(field->displayText(), "1.050");
 }
 

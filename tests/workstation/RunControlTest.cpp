@@ -93,7 +93,7 @@ TEST_F(RunControl, EndAsksToSaveOnlyWhatIsNotSaved) {
 
 TEST_F(RunControl, SaveAsWritesTheWholeSet) {
     engine->setInterval(1);
-    engine->title = "Untitled";
+    engine->setTitle("Untitled");
     engine->start();
     takeSamples(2);
     EXPECT_EQ(engine->defaultSaveAsName(), "Untitled_8_12_2007_09.05.03.nph");
@@ -105,7 +105,7 @@ TEST_F(RunControl, SaveAsWritesTheWholeSet) {
     const QString base = program() + "/run";
     EXPECT_EQ(engine->getCurrentFileName(), base + ".nph");
     EXPECT_EQ(engine->windowCaption(), "Nephodar v2.0  " + base + ".nph");
-    EXPECT_EQ(engine->savedTxtPath, base + ".txt");
+    EXPECT_EQ(engine->savedTxtPath(), base + ".txt");
     EXPECT_EQ(engine->saveReport(), "Database Saved manually");
     EXPECT_EQ(RecordTable::openFile(base + ".nph", true)->rowCount(), 2);
     EXPECT_EQ(TempDirectory::readFile((base + ".txt").toStdString()),
@@ -140,7 +140,7 @@ TEST_F(RunControl, FailedSaveIsReportedAndNotTakenForSaved) {
     EXPECT_FALSE(engine->protocol().getText().contains("Saved at "));
     EXPECT_FALSE(engine->commands().save);
     EXPECT_TRUE(engine->getCurrentFileName().isEmpty());
-    EXPECT_TRUE(engine->savedNphPath.isEmpty());
+    EXPECT_TRUE(engine->savedNphPath().isEmpty());
 
     // A Save onto a set that can no longer be written adds no "Saved Channel A at " either.
     prompts.chosenFile = program() + "/out/run.nph";

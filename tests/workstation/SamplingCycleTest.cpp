@@ -3,6 +3,7 @@
 #include "workstation/SamplingRules.h"
 
 #include <QDir>
+#include <QSignalSpy>
 
 namespace {
 using SamplingCycle = EngineFixture;
@@ -168,7 +169,7 @@ TEST_F(SamplingCycle, TenMinutePauseMovesTheTimeAxis) {
 
 TEST_F(SamplingCycle, ProtocolFileWrittenAfterEverySample) {
     engine->setInterval(1);
-    engine->title = "Strain 7";
+    engine->setTitle("Strain 7");
     engine->start();
     takeSamples(1);
     const QString logFile = QDir(program()).filePath("Temp.log");
@@ -199,19 +200,21 @@ TEST_F(SamplingCycle, ATickThatFailsDoesNotStopTheMeasurement) {
 }
 
 TEST_F(SamplingCycle, FormulaAppliedAndRecordingSwitches) {
-    engine->formula.enabled = true;
-    engine->formula.name = "Cells";
-    engine->formula.a1 = engine->formula.a2 = "";
-    engine->formula.a3 = "2";
-    engine->formula.a4 = "0.1";
+    ODFormula formula = engine->formula();
+    formula.enabled = true;
+    formula.name = "Cells";
+    formula.a1 = formula.a2 = "";
+    formula.a3 = "2";
+    formula.a4 = "0.1";
+    ASSERT_TRUE(engine->setFormula(formula));
     source->next = [](int) { return 0.123456; };
     engine->setInterval(1);
     engine->start();
-    EXPECT_EQ(engine->formula.a1, "0");
+    EXPECT_EQ(engine->formula().a1, "0");
     EXPECT_EQ(engine->statement().lines.last(),
               QString::fromUtf8("Using OD-formula: Cells = 0X³+ 0X²+ 2X+ 0.1"));
     takeSamples(1);
-    engine->recordOd = false;
+    engine->setRecordedQuantities(false, true);
     takeSamples(1);
     const auto rows = engine->table().allRows();
     EXPECT_DOUBLE_EQ(rows[0].od, 0.1234);
@@ -222,15 +225,18 @@ TEST_F(SamplingCycle, FormulaAppliedAndRecordingSwitches) {
 }
 
 TEST_F(SamplingCycle, StartIsRefusedWhatWouldFailLater) {
-    engine->formula.enabled = true;
-    engine->formula.a3 = "1.2.3";
+    ODFormula formula = engine->formula();
+    formula.enabled = true;
+    formula.a3 = "1.2.3";
+    engine->setFormula(formula);
     EXPECT_FALSE(engine->start());
     EXPECT_EQ(prompts.messages.last(),
               "The coefficient a3 of the OD formula is not a number: '1.2.3'\nThe measurement "
               "was not started.");
     EXPECT_EQ(engine->runState(), State::Ready);
 
-    engine->formula.a3 = "1";
+    formula.a3 = "1";
+    engine->setFormula(formula);
     QFile::remove(QDir(program()).filePath("Templates/Template.txt"));
     EXPECT_FALSE(engine->start());
     EXPECT_TRUE(prompts.messages.last().startsWith("Can't load the template"));
@@ -283,4 +289,32 @@ TEST(AutoSaveSchedule, EverySampleThenEveryTenthTwentiethThirtieth) {
     EXPECT_TRUE(savedAt(1019));
     EXPECT_FALSE(savedAt(4000));
     EXPECT_EQ(std::count_if(saved.begin(), saved.end(), [](int n) { return n > 8000; }), 3);
+}
+
+TEST_F(SamplingCycle, SettersTellTheirChangesAndTheFormulaStaysWhileAMeasurementRuns) {
+    QSignalSpy formulaChanges(engine.get(), &MeasurementEngine::formulaChanged);
+    QSignalSpy titleChanges(engine.get(), &MeasurementEngine::titleChanged);
+    QSignalSpy alarmChanges(engine.get(), &MeasurementEngine::alarmChanged);
+    ODFormula doubled = engine->formula();
+    doubled.enabled = true;
+    doubled.a3 = "2";
+    EXPECT_TRUE(engine->setFormula(doubled));
+    engine->setTitle("Strain 9");
+    engine->setTitle("Strain 9"); // no change, no signal
+    engine->setAlarmThresholdText("0.800");
+    EXPECT_EQ(formulaChanges.count(), 1);
+    EXPECT_EQ(titleChanges.count(), 1);
+    EXPECT_EQ(alarmChanges.count(), 1);
+
+    engine->setInterval(1000);
+    ASSERT_TRUE(engine->start());
+    ODFormula other = doubled;
+    other.a3 = "3";
+    EXPECT_FALSE(engine->setFormula(other)) << "running";
+    engine->pause();
+    EXPECT_FALSE(engine->setFormula(other)) << "paused";
+    EXPECT_EQ(engine->formula().a3, "2");
+    engine->end();
+    EXPECT_TRUE(engine->setFormula(other)) << "after the end";
+    EXPECT_EQ(engine->formula().a3, "3");
 }
