@@ -13,8 +13,9 @@ namespace {
 
 const char* const infoHelp = R"(Usage: nephodar-cli info FILE.nph
 Prints what a saved measurement holds: its rows, title, start date and time, duration, and its
-first and last OD, and its growth (the steepest rise of ln OD: rate, doubling time, that stretch
-and the lag before it, or "no growth"), one "name: value" line each.
+first and last OD, and its growth (the steepest rise of ln OD: rate and doubling time with
+their 95 % intervals, that stretch, the lag before it and how the rate was found, or
+"no growth"), one "name: value" line each.
 
   --window N          points in each fitted window of the growth analysis (default 0: sized
                       from the curve; under 9 points a straight line, from 9 a cubic)
