@@ -192,6 +192,7 @@ void ViewerPage::resetControls() {
     stretch = nullptr;
     noteMarks = 0;
     growthLabel->clear();
+    growthLabel->setToolTip(QString());
     growthLabel->hide();
     plot->replot();
 }
@@ -219,7 +220,10 @@ bool ViewerPage::openFile(const QString& path) {
             title->setText(measurement->titleLine);
         fill(viewerOd, measurement->rows, ChartParameter::OD);
         fill(viewerCalcOd, measurement->rows, ChartParameter::CalcOD);
-        growthLabel->setText(GrowthTexts::joined(measurement->growth, QStringLiteral("    ")));
+        // One line under the chart; the intervals and the method in full when pointed at.
+        growthLabel->setText(GrowthTexts::joined(measurement->growth, QStringLiteral("    "),
+                                                 GrowthTexts::Detail::OneLine));
+        growthLabel->setToolTip(GrowthTexts::joined(measurement->growth, QStringLiteral("\n")));
         growthLabel->show();
         setAvailable(true);
         showViewerParameter(ChartParameter::OD);

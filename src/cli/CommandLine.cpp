@@ -7,13 +7,21 @@
 
 CommandLine::CommandLine(int argc, char** argv, int first,
                          const std::vector<std::string>& valueOptions,
-                         const std::vector<std::string>& flagOptions) {
+                         const std::vector<std::string>& flagOptions, Operands operands) {
     const auto listed = [](const std::vector<std::string>& list, const std::string& name) {
         return std::find(list.begin(), list.end(), name) != list.end();
     };
+    bool optionsEnded = false;
     for (int i = first; i < argc; ++i) {
         const std::string option = argv[i];
-        if (listed(flagOptions, option)) {
+        const bool isOperand =
+            optionsEnded || option.size() < 2 || option[0] != '-' || option == "--";
+        if (operands == Operands::Taken && isOperand) {
+            if (option == "--" && !optionsEnded)
+                optionsEnded = true;
+            else
+                givenOperands.push_back(option);
+        } else if (listed(flagOptions, option)) {
             values[option] = "";
         } else if (listed(valueOptions, option)) {
             if (i + 1 >= argc)

@@ -1,8 +1,8 @@
 // nephodar-cli info: what a saved measurement holds, at a glance.
 #include "CommandLine.h"
 #include "CommandRegistry.h"
+#include "GrowthOptions.h"
 #include "workstation/DisplayFormats.h"
-#include "workstation/GrowthAnalysis.h"
 #include "workstation/GrowthTexts.h"
 #include "workstation/OpenedMeasurement.h"
 
@@ -11,34 +11,31 @@
 
 namespace {
 
-const char* const infoHelp = R"(Usage: nephodar-cli info FILE.nph
+const char* const infoHelp = R"(Usage: nephodar-cli info FILE.nph [OPTION]...
 Prints what a saved measurement holds: its rows, title, start date and time, duration, and its
-first and last OD, and its growth (the steepest rise of ln OD: rate, doubling time, that stretch
-and the lag before it, or "no growth"), one "name: value" line each.
+first and last OD, and its growth (the steepest rise of ln OD: rate and doubling time with
+their 95 % intervals, that stretch, the lag before it and how the rate was found, or
+"no growth"), one "name: value" line each.
 
-  --window N          points in each fitted window of the growth analysis (default 0: sized
-                      from the curve; under 9 points a straight line, from 9 a cubic)
-  --minimum-od X      leave readings below this OD out of the growth analysis (default 0.02)
-  --help              show this text
 )";
+
+void printHelp() {
+    std::cout << infoHelp << GrowthOptions::method << GrowthOptions::help << "  --help              show this text\n";
+}
 
 int runInfoCommand(int argc, char** argv) {
     if (argc >= 3 && std::string(argv[2]) == "--help") {
-        std::cout << infoHelp;
+        printHelp();
         return 0;
     }
     if (argc < 3)
         throw std::invalid_argument("the measurement file is missing");
-    const CommandLine options(argc, argv, 3, {"--window", "--minimum-od"}, {"--help"});
+    const CommandLine options(argc, argv, 3, GrowthOptions::names, {"--help"});
     if (options.has("--help")) {
-        std::cout << infoHelp;
+        printHelp();
         return 0;
     }
-    GrowthAnalysis::Settings growthSettings;
-    growthSettings.windowPoints =
-        static_cast<int>(options.number("--window", growthSettings.windowPoints, 0, 1000000));
-    growthSettings.minimumOd =
-        options.decimal("--minimum-od", growthSettings.minimumOd, 0, 1000);
+    const GrowthAnalysis::Settings growthSettings = GrowthOptions::settings(options);
     const QString file = QString::fromLocal8Bit(argv[2]);
     OpenedMeasurement opened;
     try {

@@ -2,30 +2,87 @@
 
 #include "DisplayFormats.h"
 
+#include <cmath>
+
 namespace GrowthTexts {
 
-std::vector<std::pair<QString, QString>> lines(const GrowthAnalysis::Result& result) {
+using DisplayFormats::elapsedText;
+
+// QString::number keeps the point whatever the desktop's locale.
+QString rateNumber(double perHour) {
+    return QString::number(perHour, 'f', 3);
+}
+
+QString rateText(const GrowthAnalysis::Result& result) {
+    QString text = rateNumber(result.maxRatePerHour) + QStringLiteral(" /h");
+    if (result.rateInterval)
+        text += QStringLiteral(" (95 %: ") + rateNumber(result.rateInterval->low) +
+                QStringLiteral(" to ") + rateNumber(result.rateInterval->high) + QLatin1Char(')');
+    return text;
+}
+
+std::optional<DoublingRange> doublingRange(const GrowthAnalysis::Result& result) {
+    if (const auto interval = result.doublingIntervalMinutes();
+        interval && std::isfinite(interval->second))
+        return DoublingRange{interval->first, interval->second};
+    if (result.rateInterval && result.rateInterval->high > 0)
+        return DoublingRange{std::log(2.0) / result.rateInterval->high * 60, std::nullopt};
+    return std::nullopt;
+}
+
+QString doublingText(const GrowthAnalysis::Result& result) {
+    QString text = elapsedText(result.doublingMinutes);
+    const auto range = doublingRange(result);
+    if (!range)
+        return text;
+    text += QStringLiteral(" (") + elapsedText(range->shortest);
+    return text +
+           (range->longest ? QStringLiteral(" to ") + elapsedText(*range->longest)
+                           : QStringLiteral(" or longer")) +
+           QLatin1Char(')');
+}
+
+QString methodText(const std::string& method) {
+    if (method == "window")
+        return QStringLiteral("steepest window");
+    return QString::fromStdString(method) + QStringLiteral(" fit");
+}
+
+QString noRateText(const GrowthAnalysis::Result& result) {
+    return result.reason.empty()
+               ? QStringLiteral("no growth")
+               : QStringLiteral("not known: ") + QString::fromStdString(result.reason);
+}
+
+std::vector<std::pair<QString, QString>> lines(const GrowthAnalysis::Result& result,
+                                               Detail detail) {
     if (!result.growing)
-        return {{QStringLiteral("growth rate"), QStringLiteral("no growth")}};
-    using DisplayFormats::elapsedText;
-    return {
-        // QString::number keeps the point whatever the desktop's locale.
-        {QStringLiteral("growth rate"),
-         QString::number(result.maxRatePerHour, 'f', 3) + QStringLiteral(" /h")},
-        {QStringLiteral("doubling time"), elapsedText(result.doublingMinutes)},
+        return {{QStringLiteral("growth rate"), noRateText(result)}};
+    const bool full = detail == Detail::Full;
+    std::vector<std::pair<QString, QString>> texts = {
+        {QStringLiteral("growth rate"), rateText(result)},
+        {QStringLiteral("doubling time"),
+         full ? doublingText(result) : elapsedText(result.doublingMinutes)},
         {QStringLiteral("growth stretch"), elapsedText(result.stretchStartMinutes) +
                                                QStringLiteral(" to ") +
                                                elapsedText(result.stretchEndMinutes)},
         {QStringLiteral("lag time"),
          result.lagMinutes ? elapsedText(*result.lagMinutes) : QStringLiteral("unknown")},
     };
+    if (full && !result.method.empty())
+        texts.emplace_back(QStringLiteral("rate from"), methodText(result.method));
+    return texts;
 }
 
-QString joined(const GrowthAnalysis::Result& result, const QString& separator) {
+QStringList texts(const GrowthAnalysis::Result& result, Detail detail) {
     QStringList texts;
-    for (const auto& [name, value] : lines(result))
+    for (const auto& [name, value] : lines(result, detail))
         texts << name + QStringLiteral(": ") + value;
-    return texts.join(separator);
+    return texts;
+}
+
+QString joined(const GrowthAnalysis::Result& result, const QString& separator, Detail detail) {
+    return texts(result, detail).join(separator);
 }
 
 } // namespace GrowthTexts

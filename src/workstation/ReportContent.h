@@ -18,7 +18,9 @@ struct ReportFields {
     QString startDate; // QRLabel9
     QString startTime; // QRLabel5
     QString duration;  // QRLabel17: less than a day, so written as a time of day
-    QString growth;    // the growth analysis of the OD curve on one line
+    // The growth analysis of the OD curve on one or two lines: the rate and the doubling
+    // time, then the rest.
+    QStringList growth;
     QString fileLabel; // QRLabel15
     QString version;   // QRLabel18: the splash window's version text
     QString printed;   // QRSysData2

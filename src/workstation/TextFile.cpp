@@ -12,9 +12,18 @@
 namespace TextFile {
 
 void replace(const QString& path, const QByteArray& content) {
+    // Unbuffered: a write that fails (a full disk, a file-size limit) fails here, with the
+    // system's reason. Buffered, it would fail only in the flush within commit(), which Qt 6.4
+    // does not report, and a cut-short file would replace the whole one. A write cut short is
+    // continued, so that its reason comes from the write that fails.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() ||
-        !file.commit())
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    for (qsizetype done = 0; written && done < content.size();) {
+        const qint64 n = file.write(content.constData() + done, content.size() - done);
+        written = n > 0;
+        done += n;
+    }
+    if (!written || !file.commit())
         throw std::runtime_error(
             QStringLiteral("Can't write the file '%1': %2").arg(path, file.errorString()).toStdString());
 }

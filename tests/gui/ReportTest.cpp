@@ -1,6 +1,7 @@
 // The measurement report: its content rules, the PDF it makes (read back with poppler's
 // tools), and printing through dialogs that the tests answer.
 #include "EngineFakes.h"
+#include "GrowthCurves.h"
 #include "report/MeasurementReport.h"
 #include "PdfProbe.h"
 #include "QtPrinters.h"
@@ -9,6 +10,7 @@
 #include "SavedMeasurement.h"
 #include "TempDirectory.h"
 #include "workstation/DisplayFormats.h"
+#include "workstation/GrowthTexts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -244,6 +246,24 @@ TEST_F(ReportPdf, ThreeA4PagesCarryTheMeasurementsTexts) {
               "Page " + std::to_string(page), std::string("Nephodar v2.0")})
             EXPECT_NE(text.find(footer), std::string::npos) << footer << " on page " << page;
     }
+}
+
+TEST_F(ReportPdf, GrowthFiguresWithTheirIntervalsStayOnThePage) {
+    std::vector<RecordRow> rows;
+    const std::vector<double> ods = GrowthCurves::noisyCulture();
+    for (std::size_t i = 0; i < ods.size(); ++i)
+        rows.push_back(SavedMeasurement::row(static_cast<int>(i), 10.0 * i, ods[i], ods[i]));
+    const ReportInput in = input(rows, ChartParameter::OD);
+    ASSERT_TRUE(in.measurement.growth.rateInterval);
+    writeMeasurementReportPdf(in, QString::fromStdString(pdf()));
+
+    const std::string first = flatText(pdf(), 1);
+    for (const QString& text : GrowthTexts::texts(in.measurement.growth))
+        EXPECT_NE(first.find(text.toStdString()), std::string::npos)
+            << text.toStdString() << "\nin: " << first;
+    const double rightMarginPoints = (210 - 10) / 25.4 * 72;
+    for (const auto& box : PdfProbe::wordBoxes(pdf(), 1))
+        EXPECT_LE(box.xMax, rightMarginPoints) << box.word;
 }
 
 TEST_F(ReportPdf, AMeasurementWithoutSamplesGivesTheReportWithEmptyCharts) {

@@ -1,10 +1,12 @@
 #include "EngineFakes.h"
+#include "GrowthCurves.h"
 #include "LogCapture.h"
 #include "ProfileStoreFixture.h"
 #include "ReportPrinting.h"
 #include "ViewerPage.h"
 #include "WorkForm.h"
 #include "ui_WorkForm.h"
+#include "workstation/GrowthTexts.h"
 #include "workstation/RtfText.h"
 #include "workstation/TextFile.h"
 
@@ -139,16 +141,24 @@ TEST_F(ViewerTest, FlatCurvesGetAFixedBand) {
 }
 
 TEST_F(ViewerTest, GrowthPanelAndStretchBand) {
-    // Samples every half minute, rising by 2 % each: 2.4 per hour, doubling in 17:20.
-    std::vector<double> ods;
-    for (int i = 0; i < 30; ++i)
-        ods.push_back(0.1 * std::exp(0.02 * i));
-    ASSERT_TRUE(viewer().openFile(saveSet("growing.nph", ods)));
-    EXPECT_FALSE(viewer().growthPanel()->isHidden());
-    EXPECT_TRUE(viewer().growthPanel()->text().startsWith(
-        "growth rate: 2.400 /h    doubling time: 00:17:20    growth stretch: "))
-        << viewer().growthPanel()->text().toStdString();
-    const auto& growth = viewer().opened()->growth;
+    // At the window's first size the panel's one line holds every figure it shows; pointed
+    // at, it shows them all with their intervals, one a line.
+    window->resize(1100, 720);
+    window->show();
+    prompts.chosenOpenFile = saveSet("growing.nph", GrowthCurves::noisyCulture());
+    ui().Open1->trigger();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(viewer().opened());
+    const QLabel* panel = viewer().growthPanel();
+    EXPECT_FALSE(panel->isHidden());
+    const GrowthAnalysis::Result& growth = viewer().opened()->growth;
+    ASSERT_TRUE(growth.rateInterval);
+    EXPECT_EQ(panel->text(),
+              GrowthTexts::joined(growth, QStringLiteral("    "), GrowthTexts::Detail::OneLine));
+    EXPECT_LE(panel->fontMetrics().horizontalAdvance(panel->text()), panel->contentsRect().width())
+        << panel->text().toStdString();
+    EXPECT_EQ(panel->toolTip(), GrowthTexts::joined(growth, QStringLiteral("\n")));
+
     QCPItemRect* band = viewer().stretchBand();
     ASSERT_NE(band, nullptr);
     EXPECT_EQ(band->topLeft->coords().x(), growth.stretchStartMinutes);
@@ -159,12 +169,14 @@ TEST_F(ViewerTest, GrowthPanelAndStretchBand) {
 
     ASSERT_TRUE(viewer().openFile(saveSet("flat.nph", std::vector<double>(30, 0.3))));
     EXPECT_EQ(viewer().growthPanel()->text(), "growth rate: no growth");
+    EXPECT_EQ(viewer().growthPanel()->toolTip(), "growth rate: no growth");
     EXPECT_EQ(viewer().stretchBand(), nullptr);
 
     const std::string junk = temp.path("bad/junk.nph");
     TempDirectory::writeFile(junk, "no table");
     EXPECT_FALSE(viewer().openFile(QString::fromStdString(junk)));
     EXPECT_TRUE(viewer().growthPanel()->isHidden());
+    EXPECT_EQ(viewer().growthPanel()->toolTip(), "");
 }
 
 TEST_F(ViewerTest, CompareLaysTheWorkingTableOver) {

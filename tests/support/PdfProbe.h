@@ -3,8 +3,10 @@
 #include "Subprocess.h"
 
 #include <chrono>
+#include <regex>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 // What poppler's tools read from a PDF file.
@@ -50,7 +52,14 @@ inline std::vector<std::string> pageSizes(const std::string& pdf) {
 inline std::string pageText(const std::string& pdf, int page) {
     const std::string number = std::to_string(page);
     // In layout mode a line of the page stays one line of text: a caption and its value too.
-    return toolOutput("/usr/bin/pdftotext", {"-layout", "-f", number, "-l", number, pdf, "-"});
+    std::string text =
+        toolOutput("/usr/bin/pdftotext", {"-layout", "-f", number, "-l", number, pdf, "-"});
+    // The font sets "fi" and "fl" as ligatures; the text the program wrote has the letters.
+    for (const auto& [ligature, letters] : {std::pair<std::string, std::string>{"\uFB01", "fi"},
+                                            std::pair<std::string, std::string>{"\uFB02", "fl"}})
+        for (auto at = text.find(ligature); at != std::string::npos; at = text.find(ligature, at))
+            text.replace(at, ligature.size(), letters);
+    return text;
 }
 
 // The words of a page, each as pdftotext separates them.
@@ -60,6 +69,27 @@ inline std::vector<std::string> pageWords(const std::string& pdf, int page) {
     for (std::string word; text >> word;)
         words.push_back(word);
     return words;
+}
+
+// A word of a page and its box, in points from the page's top left corner.
+struct WordBox {
+    std::string word; // as pdftotext writes it in its XML: "&quot;" for a double quote
+    double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
+};
+
+inline std::vector<WordBox> wordBoxes(const std::string& pdf, int page) {
+    const std::string number = std::to_string(page);
+    const std::string text =
+        toolOutput("/usr/bin/pdftotext", {"-bbox", "-f", number, "-l", number, pdf, "-"});
+    const std::regex word(
+        R"re(<word xMin="([-\d.]+)" yMin="([-\d.]+)" xMax="([-\d.]+)" yMax="([-\d.]+)">(.*)</word>)re");
+    std::vector<WordBox> boxes;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), word);
+         it != std::sregex_iterator(); ++it) {
+        const auto& m = *it;
+        boxes.push_back({m[5], std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), std::stod(m[4])});
+    }
+    return boxes;
 }
 
 } // namespace PdfProbe
