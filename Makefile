@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DNEPHODAR_WERROR=ON
 
-.PHONY: all deps configure build run test test-sanitize bench install screenshot format lint clean
+.PHONY: all deps configure build run test test-sanitize bench install screenshot format format-check lint check-layers clean
 
 all: build
 
@@ -50,11 +50,26 @@ install: build
 screenshot: deps build
 	bash scripts/screenshot $(BUILD)/program docs/screenshot.png
 
-format:
-	find src tools tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+# Every C++ file of ours; the fuzzers' corpora and generated files are not.
+SOURCES = find src tools tests bench \( -name '*.cpp' -o -name '*.h' \) -print0
 
+format:
+	$(SOURCES) | xargs -0 clang-format -i
+
+# Fails on the first file whose formatting differs from .clang-format's.
+format-check:
+	$(SOURCES) | xargs -0 clang-format --dry-run --Werror
+
+# clang-tidy with the checks of .clang-tidy over the program's sources; any finding fails.
 lint: configure
-	find src tools -name '*.cpp' | xargs clang-tidy -p $(BUILD) --quiet
+	cmake --build $(BUILD) -j $(JOBS)
+	find src tools -name '*.cpp' -print0 | xargs -0 run-clang-tidy -p $(BUILD) -quiet -j $(JOBS) \
+	  > $(BUILD)/lint.txt 2>&1 || true
+	@if grep -E '(warning|error):' $(BUILD)/lint.txt; then echo "lint: findings above"; exit 1; fi
+	@echo "lint: no findings"
+
+check-layers:
+	bash scripts/check-layers
 
 clean:
 	rm -rf $(BUILD)

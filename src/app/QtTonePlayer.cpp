@@ -34,7 +34,7 @@ QtTonePlayer::~QtTonePlayer() {
 QByteArray QtTonePlayer::sineSamples(int frequencyHz, int durationMilliseconds, int rate) {
     const int count = std::max(0, rate * durationMilliseconds / 1000);
     const int fade = std::min(count / 4, rate / 200); // 5 ms: no click at either end
-    QByteArray samples(count * 2, '\0');
+    QByteArray samples(qsizetype{count} * 2, '\0');
     auto* out = reinterpret_cast<std::int16_t*>(samples.data());
     for (int i = 0; i < count; ++i) {
         double level = 0.4;

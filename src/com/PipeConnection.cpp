@@ -27,7 +27,7 @@ namespace {
 // A local socket's connect waits while the server's queue is full (a simulator busy with
 // another client), without end unless the socket has a send time-out.
 bool connectWithin(int handle, const sockaddr_un& address, int milliseconds) {
-    const timeval bound{milliseconds / 1000, (milliseconds % 1000) * 1000};
+    const timeval bound{milliseconds / 1000, static_cast<suseconds_t>(milliseconds % 1000) * 1000};
     setsockopt(handle, SOL_SOCKET, SO_SNDTIMEO, &bound, sizeof bound);
     int result;
     do
@@ -47,7 +47,7 @@ bool connectWithin(int handle, const sockaddr_un& address, int milliseconds) {
 
 PipeConnection::PipeConnection(const std::string& type, __lumo::Sleeper& sleeper)
     : ConnectionInterface(pipeDirectory() + "/" + type, 50, sleeper) {
-    connect(false);
+    PipeConnection::connect(false); // this class's own: a connection is made whole here
 }
 
 PipeConnection::~PipeConnection() {
@@ -56,7 +56,7 @@ PipeConnection::~PipeConnection() {
 }
 
 void PipeConnection::connect(bool reconnecting) {
-    disconnect();
+    PipeConnection::disconnect();
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (name.size() >= sizeof address.sun_path) {

@@ -105,15 +105,15 @@ int readWithTimeouts(int fd, unsigned char* buffer, int size, const SerialReadTi
 
 RS232Connection::RS232Connection(const std::string& type, __lumo::Sleeper& sleeper)
     : ConnectionInterface(type, 50, sleeper) {
-    connect(false);
+    RS232Connection::connect(false); // this class's own: a connection is made whole here
 }
 
 RS232Connection::~RS232Connection() {
-    disconnect();
+    RS232Connection::disconnect();
 }
 
 void RS232Connection::connect(bool reconnecting) {
-    disconnect();
+    RS232Connection::disconnect();
     const std::string path = resolveSerialDevice(name);
     handle = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (handle >= 0 && flock(handle, LOCK_EX | LOCK_NB) != 0) {

@@ -87,7 +87,7 @@ bool parseIniInteger(const std::string& raw, std::int32_t& value) {
     if (text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0) {
         base = 16;
         text.erase(0, 2);
-    } else if (text.rfind("$", 0) == 0) {
+    } else if (text.rfind('$', 0) == 0) {
         base = 16;
         text.erase(0, 1);
     }

@@ -16,7 +16,7 @@ int wholeDigits(double value) {
 
 QString exponentText(double value, int precision) {
     QString text = QString::number(value, 'E', precision - 1); // "1.235E+04"
-    const int e = text.indexOf(QLatin1Char('E'));
+    const qsizetype e = text.indexOf(QLatin1Char('E'));
     const QChar sign = text.at(e + 1);
     QString exponent = text.mid(e + 2);
     while (exponent.size() > 1 && exponent.startsWith(QLatin1Char('0')))
@@ -38,7 +38,7 @@ QString odDisplayText(double value) {
 
 QString runningTimeText(std::int64_t elapsedMilliseconds) {
     const auto parts = SampleValues::splitElapsed(elapsedMilliseconds);
-    const QString time = DisplayFormats::longTimeText(SampleValues::allTime(elapsedMilliseconds));
+    QString time = DisplayFormats::longTimeText(SampleValues::allTime(elapsedMilliseconds));
     if (parts.days < 1)
         return time;
     if (parts.days == 1)

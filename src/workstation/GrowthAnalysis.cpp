@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <gsl/gsl_cdf.h>
 
 namespace GrowthAnalysis {
@@ -44,39 +45,39 @@ std::optional<Fit> fitWindow(const std::vector<Point>& points, std::size_t first
 
     // Normal equations in x = (t - centre) / halfSpan, which keeps them well conditioned;
     // the right half holds the identity, giving the inverse for the slope's error.
-    const int n = degree + 1;
+    const std::size_t n = static_cast<std::size_t>(degree) + 1;
     std::array<std::array<double, 9>, 4> m{};
     for (std::size_t i = first; i < end; ++i) {
         const double x = (points[i].minutes / 60 - centre) / halfSpan;
         const double y = std::log(points[i].od);
         double powers[4] = {1, x, x * x, x * x * x};
-        for (int r = 0; r < n; ++r) {
-            for (int c = 0; c < n; ++c)
+        for (std::size_t r = 0; r < n; ++r) {
+            for (std::size_t c = 0; c < n; ++c)
                 m[r][c] += powers[r] * powers[c];
             m[r][2 * n] += powers[r] * y;
         }
     }
-    for (int r = 0; r < n; ++r)
+    for (std::size_t r = 0; r < n; ++r)
         m[r][n + r] = 1;
-    for (int c = 0; c < n; ++c) {
-        int pivot = c;
-        for (int r = c + 1; r < n; ++r)
+    for (std::size_t c = 0; c < n; ++c) {
+        std::size_t pivot = c;
+        for (std::size_t r = c + 1; r < n; ++r)
             if (std::abs(m[r][c]) > std::abs(m[pivot][c]))
                 pivot = r;
         // Too few distinct times for this degree.
         if (!(std::abs(m[pivot][c]) > 1e-9 * static_cast<double>(count)))
             return std::nullopt;
         std::swap(m[c], m[pivot]);
-        for (int r = 0; r < n; ++r) {
+        for (std::size_t r = 0; r < n; ++r) {
             if (r == c)
                 continue;
             const double factor = m[r][c] / m[c][c];
-            for (int k = c; k <= 2 * n; ++k)
+            for (std::size_t k = c; k <= 2 * n; ++k)
                 m[r][k] -= factor * m[c][k];
         }
     }
     double coefficients[4] = {};
-    for (int r = 0; r < n; ++r)
+    for (std::size_t r = 0; r < n; ++r)
         coefficients[r] = m[r][2 * n] / m[r][r];
     const double slopeVariance = m[1][n + 1] / m[1][1]; // (X'X)^-1 for the slope
 
@@ -501,7 +502,7 @@ std::optional<Result> modelAnalysis(const std::vector<Point>& points, const Sett
 Result analyse(const std::vector<Point>& points, const Settings& settings) {
     // A clock set back mid-run (or a file put together from two runs) leaves readings whose
     // order in time is unknown: no rate can honestly be read from them.
-    double latest = -INFINITY;
+    double latest = -std::numeric_limits<double>::infinity();
     for (std::size_t i = 0; i < points.size(); ++i) {
         if (!std::isfinite(points[i].minutes))
             continue;

@@ -28,7 +28,7 @@ FileSet FileSet::fromChosenName(const QString& name) {
 namespace MeasurementFiles {
 
 QString replacedInFileName(const QString& path, const QString& from, const QString& to) {
-    const int nameStart = path.lastIndexOf(QLatin1Char('/')) + 1;
+    const qsizetype nameStart = path.lastIndexOf(QLatin1Char('/')) + 1;
     QString name = path.mid(nameStart);
     name.replace(from, to);
     return path.left(nameStart) + name;

@@ -75,7 +75,7 @@ constexpr int dataHeaderSize = 0x20;
 constexpr int blockHeaderSize = 6;
 // Paradox dates count days from 1 January of year 1; Qt counts Julian days.
 constexpr qint64 julianDayBeforeYearOne = 1721425;
-constexpr qint64 millisecondsPerDay = 24 * 60 * 60 * 1000;
+constexpr qint64 millisecondsPerDay = qint64{24} * 60 * 60 * 1000;
 
 // Integers are stored big-endian with the sign bit inverted; all zero bytes mean empty.
 // Decoded here because the library's four-byte decoder reads a whole `long` from a
@@ -127,7 +127,8 @@ public:
     }
 
 private:
-    static iconv_t invalid() { return reinterpret_cast<iconv_t>(-1); }
+    // iconv_open's failure value, (iconv_t)-1 by its contract.
+    static iconv_t invalid() { return reinterpret_cast<iconv_t>(-1); } // NOLINT(performance-no-int-to-ptr)
     iconv_t converter = invalid();
 };
 
@@ -270,9 +271,10 @@ struct ParadoxTable::Reader {
         // Field types, the table name pointer, the field name pointers, the table name, then
         // one terminated name per field.
         const int tableNameLength = version == 12 ? 261 : 79;
-        std::size_t position = static_cast<std::size_t>(
-            (version >= 5 ? commonHeaderSize + dataHeaderSize : commonHeaderSize) + fieldCount * 2 +
-            4 + fieldCount * 4);
+        std::size_t position =
+            static_cast<std::size_t>(version >= 5 ? commonHeaderSize + dataHeaderSize
+                                                  : commonHeaderSize) +
+            static_cast<std::size_t>(fieldCount) * 6 + 4;
         const auto terminatedWithin = [&](std::size_t from, std::size_t limit) {
             for (std::size_t i = from; i < limit && i < header.size(); ++i)
                 if (header[i] == 0)

@@ -124,7 +124,7 @@ bool TableExportFlow::exportChosenExcel() {
         return false;
     try {
         // An unreadable source is reported before a workbook name is asked for.
-        RecordRowReader{source};
+        [[maybe_unused]] const RecordRowReader check{source}; // throws what it cannot read
         const QString target = askWorkbookTarget(source);
         if (target.isEmpty())
             return false;
