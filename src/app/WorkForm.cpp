@@ -69,7 +69,7 @@ TWorkForm::TWorkForm(MeasurementEngine& engine, UserPrompts& prompts,
     ui->setupUi(this);
     liveChart = new LiveChart(engine.table(), ui->ChartArea);
     ui->ChartArea->layout()->addWidget(liveChart);
-    chartPage = new ChartPage(*ui, *liveChart, engine, prompts, this);
+    chartPage = new ChartPage(ChartPageWidgets::from(*ui), *liveChart, engine, prompts, this);
     viewerPage = new ViewerPage(*ui, engine, prompts, this);
     exportFlow = std::make_unique<TableExportFlow>(prompts, [](const QString& path) {
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
