@@ -3,12 +3,17 @@
 #include "CornerOverlay.h"
 #include "DragZoom.h"
 #include "LiveChart.h"
-#include "ui_WorkForm.h"
 #include "workstation/MeasurementEngine.h"
 
 #include <QActionGroup>
+#include <QBoxLayout>
+#include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QRadioButton>
+#include <QToolButton>
 #include <algorithm>
 #include <qcustomplot.h>
 
@@ -20,7 +25,7 @@ const std::pair<int, const char*> averageItems[] = {{3, "Avarage31"},
                                                     {30, "Avarage301"}};
 }
 
-ChartPage::ChartPage(Ui::TWorkForm& ui, LiveChart& chart, MeasurementEngine& engine,
+ChartPage::ChartPage(const ChartPageWidgets& ui, LiveChart& chart, MeasurementEngine& engine,
                      UserPrompts& prompts, QObject* parent)
     : QObject(parent), ui(ui), chart(chart), engine(engine), prompts(prompts) {
     // The note panel floats over the chart where the user double-clicked.

@@ -1,14 +1,12 @@
 #pragma once
 
+#include "ChartPageWidgets.h"
 #include "workstation/ChartWindow.h"
 
 #include <QObject>
 #include <QPoint>
 #include <optional>
 
-namespace Ui {
-class TWorkForm;
-}
 class LiveChart;
 class MeasurementEngine;
 class UserPrompts;
@@ -23,8 +21,8 @@ struct SampleReport;
 class ChartPage : public QObject {
     Q_OBJECT
 public:
-    ChartPage(Ui::TWorkForm& ui, LiveChart& chart, MeasurementEngine& engine, UserPrompts& prompts,
-              QObject* parent = nullptr);
+    ChartPage(const ChartPageWidgets& ui, LiveChart& chart, MeasurementEngine& engine,
+              UserPrompts& prompts, QObject* parent = nullptr);
 
     // The two reactions of the zoom, and follow mode.
     void zoomTo(const AxisRange& time, const AxisRange& value);
@@ -60,7 +58,7 @@ private:
     void hideZoomBox();
     bool noteMode() const;
 
-    Ui::TWorkForm& ui;
+    const ChartPageWidgets ui;
     LiveChart& chart;
     MeasurementEngine& engine;
     UserPrompts& prompts;

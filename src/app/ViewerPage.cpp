@@ -4,7 +4,6 @@
 #include "DragZoom.h"
 #include "PlotMarks.h"
 #include "TimeSTicker.h"
-#include "ui_WorkForm.h"
 #include "workstation/EngineEnvironment.h"
 #include "workstation/GrowthTexts.h"
 #include "workstation/MeasurementEngine.h"
@@ -12,8 +11,12 @@
 #include "workstation/TextFile.h"
 
 #include <QDir>
+#include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QRadioButton>
+#include <QTextEdit>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <qcustomplot.h>
 
@@ -44,7 +47,7 @@ void fill(QCPGraph* graph, const std::vector<RecordRow>& rows, ChartParameter pa
 
 } // namespace
 
-ViewerPage::ViewerPage(Ui::TWorkForm& ui, MeasurementEngine& engine, UserPrompts& prompts,
+ViewerPage::ViewerPage(const ViewerPageWidgets& ui, MeasurementEngine& engine, UserPrompts& prompts,
                        QObject* parent)
     : QObject(parent), ui(ui), engine(engine), prompts(prompts),
       plot(new QCustomPlot(ui.ViewerArea)), growthLabel(new QLabel(ui.ViewerArea)) {

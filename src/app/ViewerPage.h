@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ViewerPageWidgets.h"
 #include "workstation/ChartWindow.h"
 #include "workstation/OpenedMeasurement.h"
 
@@ -7,9 +8,6 @@
 #include <optional>
 #include <vector>
 
-namespace Ui {
-class TWorkForm;
-}
 class DragZoom;
 class MeasurementEngine;
 class UserPrompts;
@@ -28,7 +26,7 @@ class QMenu;
 class ViewerPage : public QObject {
     Q_OBJECT
 public:
-    ViewerPage(Ui::TWorkForm& ui, MeasurementEngine& engine, UserPrompts& prompts,
+    ViewerPage(const ViewerPageWidgets& ui, MeasurementEngine& engine, UserPrompts& prompts,
                QObject* parent = nullptr);
 
     // "Load": the open dialog, then the file.
@@ -70,7 +68,7 @@ private:
     void markGrowthStretch();
     void loadPanes();
 
-    Ui::TWorkForm& ui;
+    const ViewerPageWidgets ui;
     MeasurementEngine& engine;
     UserPrompts& prompts;
     QCustomPlot* plot;

@@ -69,8 +69,8 @@ TWorkForm::TWorkForm(MeasurementEngine& engine, UserPrompts& prompts,
     ui->setupUi(this);
     liveChart = new LiveChart(engine.table(), ui->ChartArea);
     ui->ChartArea->layout()->addWidget(liveChart);
-    chartPage = new ChartPage(*ui, *liveChart, engine, prompts, this);
-    viewerPage = new ViewerPage(*ui, engine, prompts, this);
+    chartPage = new ChartPage(ChartPageWidgets::from(*ui), *liveChart, engine, prompts, this);
+    viewerPage = new ViewerPage(ViewerPageWidgets::from(*ui), engine, prompts, this);
     exportFlow = std::make_unique<TableExportFlow>(prompts, [](const QString& path) {
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     });
@@ -101,8 +101,8 @@ TWorkForm::~TWorkForm() {
             // Nobody is left to tell.
         }
     }
-    // The pages read the form, which goes before the widgets do; a widget's last events (the
-    // note field passes the chart page's filter) must not reach them then.
+    // The pages point at the form's widgets; a widget's last events as the widgets go (the
+    // note field passes the chart page's filter) must not reach them.
     delete chartPage;
     delete viewerPage;
 }
