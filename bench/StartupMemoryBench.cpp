@@ -6,7 +6,7 @@
 #include "LiveChart.h"
 #include "TempDirectory.h"
 #include "WindowSet.h"
-#include "ui_WorkForm.h"
+#include "ui_TWorkForm.h"
 
 #include <QApplication>
 #include <chrono>

@@ -4,7 +4,7 @@
 #include "Subprocess.h"
 #include "TempDirectory.h"
 #include "ViewerPage.h"
-#include "WorkForm.h"
+#include "TWorkForm.h"
 #include "lumo/Logger.h"
 #include "settings/IniFile.h"
 

@@ -1,6 +1,6 @@
 #include "ChartPageWidgets.h"
 
-#include "ui_WorkForm.h"
+#include "ui_TWorkForm.h"
 
 ChartPageWidgets ChartPageWidgets::from(Ui::TWorkForm& form) {
     ChartPageWidgets w;

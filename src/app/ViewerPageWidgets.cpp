@@ -1,6 +1,6 @@
 #include "ViewerPageWidgets.h"
 
-#include "ui_WorkForm.h"
+#include "ui_TWorkForm.h"
 
 ViewerPageWidgets ViewerPageWidgets::from(Ui::TWorkForm& form) {
     ViewerPageWidgets w;

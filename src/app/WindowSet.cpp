@@ -1,6 +1,6 @@
 #include "WindowSet.h"
 
-#include "ui_WorkForm.h"
+#include "ui_TWorkForm.h"
 
 #include <QCheckBox>
 #include <QLabel>

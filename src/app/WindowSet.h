@@ -1,16 +1,16 @@
 #pragma once
 
 #include "HelpWindow.h"
-#include "LogWindow.h"
-#include "ODAlarmWindow.h"
-#include "PortErrorWindow.h"
-#include "ProfileManager.h"
-#include "ProtocolWindow.h"
-#include "ProtocolWindowB.h"
-#include "SettingsDialog.h"
-#include "StartWindow.h"
-#include "TimerAlarmWindow.h"
-#include "WorkForm.h"
+#include "TFormLogWindow.h"
+#include "TODAlarm.h"
+#include "TPortErrorForm.h"
+#include "TformProfileManager.h"
+#include "TInfoForm.h"
+#include "TInfoForm2.h"
+#include "TOptionsForm.h"
+#include "TStart.h"
+#include "TTimerForm.h"
+#include "TWorkForm.h"
 #include "workstation/TimerAlarmCountdown.h"
 
 #include <memory>

@@ -6,7 +6,7 @@
 #include "ViewerPage.h"
 #include "WindowSet.h"
 #include "lumo/ProgramDirectory.h"
-#include "ui_WorkForm.h"
+#include "ui_TWorkForm.h"
 #include "workstation/WorkingTableLock.h"
 
 #include <QApplication>

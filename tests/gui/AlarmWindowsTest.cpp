@@ -1,6 +1,6 @@
 #include "../workstation/EngineFixture.h"
-#include "ODAlarmWindow.h"
-#include "TimerAlarmWindow.h"
+#include "TODAlarm.h"
+#include "TTimerForm.h"
 #include "workstation/DisplayFormats.h"
 #include "workstation/SampleValues.h"
 #include "workstation/TimerAlarmCountdown.h"

@@ -4,8 +4,8 @@
 #include "LiveChart.h"
 #include "LogCapture.h"
 #include "ProfileStoreFixture.h"
-#include "WorkForm.h"
-#include "ui_WorkForm.h"
+#include "TWorkForm.h"
+#include "ui_TWorkForm.h"
 
 #include <QAction>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "LogWindow.h"
+#include "TFormLogWindow.h"
 #include "EngineFakes.h"
 #include "TempDirectory.h"
 #include "lumo/Logger.h"

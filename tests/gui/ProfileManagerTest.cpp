@@ -1,4 +1,4 @@
-#include "ProfileManager.h"
+#include "TformProfileManager.h"
 #include "EngineFakes.h"
 #include "ProfileStoreFixture.h"
 #include "settings/IniFile.h"

@@ -1,8 +1,8 @@
 #include "../workstation/EngineFixture.h"
 #include "ErrorOf.h"
-#include "PortErrorWindow.h"
-#include "ProtocolWindow.h"
-#include "ProtocolWindowB.h"
+#include "TPortErrorForm.h"
+#include "TInfoForm.h"
+#include "TInfoForm2.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "SettingsDialog.h"
+#include "TOptionsForm.h"
 #include "EngineFakes.h"
 #include "ProfileStoreFixture.h"
 #include "settings/IniFile.h"

@@ -1,12 +1,12 @@
-#include "WorkForm.h"
+#include "TWorkForm.h"
 #include "EngineFakes.h"
 #include "FakeSleeper.h"
 #include "LiveChart.h"
 #include "LogCapture.h"
 #include "ProfileStoreFixture.h"
-#include "StartWindow.h"
+#include "TStart.h"
 #include "com/ODSourceSimulated.h"
-#include "ui_WorkForm.h"
+#include "ui_TWorkForm.h"
 
 #include <QAction>
 #include <QFile>

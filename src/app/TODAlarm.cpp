@@ -1,7 +1,7 @@
-#include "ODAlarmWindow.h"
+#include "TODAlarm.h"
 
 #include "CentredWindow.h"
-#include "ui_ODAlarmWindow.h"
+#include "ui_TODAlarm.h"
 #include "workstation/MeasurementEngine.h"
 
 #include <QPainter>

@@ -1,7 +1,7 @@
-#include "PortErrorWindow.h"
+#include "TPortErrorForm.h"
 
 #include "CentredWindow.h"
-#include "ui_PortErrorWindow.h"
+#include "ui_TPortErrorForm.h"
 
 #include <QShowEvent>
 

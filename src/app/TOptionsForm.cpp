@@ -1,8 +1,8 @@
-#include "SettingsDialog.h"
+#include "TOptionsForm.h"
 
 #include "settings/IniFile.h"
 #include "settings/SettingsKeys.h"
-#include "ui_SettingsDialog.h"
+#include "ui_TOptionsForm.h"
 #include "workstation/EngineEnvironment.h"
 
 #include <QPainter>

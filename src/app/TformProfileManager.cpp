@@ -1,7 +1,7 @@
-#include "ProfileManager.h"
+#include "TformProfileManager.h"
 
 #include "settings/IniFile.h"
-#include "ui_ProfileManager.h"
+#include "ui_TformProfileManager.h"
 #include "workstation/EngineEnvironment.h"
 
 #include <QHeaderView>

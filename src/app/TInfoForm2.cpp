@@ -1,7 +1,7 @@
-#include "ProtocolWindowB.h"
+#include "TInfoForm2.h"
 
 #include "TemplateMemo.h"
-#include "ui_ProtocolWindowB.h"
+#include "ui_TInfoForm2.h"
 #include "workstation/EngineEnvironment.h"
 #include "workstation/MeasurementEngine.h"
 

@@ -1,8 +1,8 @@
-#include "ProtocolWindow.h"
+#include "TInfoForm.h"
 
 #include "CentredWindow.h"
 #include "TemplateMemo.h"
-#include "ui_ProtocolWindow.h"
+#include "ui_TInfoForm.h"
 #include "workstation/MeasurementEngine.h"
 
 #include <QShowEvent>

@@ -1,7 +1,7 @@
-#include "TimerAlarmWindow.h"
+#include "TTimerForm.h"
 
 #include "CentredWindow.h"
-#include "ui_TimerAlarmWindow.h"
+#include "ui_TTimerForm.h"
 #include "workstation/TimerAlarmCountdown.h"
 
 #include <QPainter>

@@ -1,7 +1,7 @@
-#include "StartWindow.h"
+#include "TStart.h"
 
 #include "settings/IniFile.h"
-#include "ui_StartWindow.h"
+#include "ui_TStart.h"
 
 #include <QDir>
 #include <QPixmap>

@@ -1,9 +1,9 @@
-#include "LogWindow.h"
+#include "TFormLogWindow.h"
 
 #include "lumo/LineDisplay.h"
 #include "lumo/Logger.h"
 #include "lumo/MemoLogBuffer.h"
-#include "ui_LogWindow.h"
+#include "ui_TFormLogWindow.h"
 #include "workstation/EngineEnvironment.h"
 #include "workstation/RtfText.h"
 #include "workstation/TextFile.h"
