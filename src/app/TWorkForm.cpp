@@ -176,7 +176,7 @@ bool TWorkForm::initialise(__lumo::Sleeper& sleeper) {
     ui->LiveOnRadioB->setChecked(true);
     engine.setInterval(30);
     ui->ComboBox5->setCurrentText(QStringLiteral("30 Sec"));
-    ui->ComboBox3->setCurrentIndex(OdAlarm::Above);
+    ui->ComboBox3->setCurrentIndex(ODAlarm::Above);
 
     step(6);
     fillDeviceList();
@@ -422,7 +422,7 @@ void TWorkForm::bindControls() {
 
     connect(ui->CheckBox19, &QCheckBox::toggled, this, [this](bool on) { engine.setAlarmSwitch(on); });
     connect(ui->ComboBox3, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int i) {
-        engine.setAlarmDirection(i == 0 ? OdAlarm::Below : OdAlarm::Above);
+        engine.setAlarmDirection(i == 0 ? ODAlarm::Below : ODAlarm::Above);
     });
     // The field's text as shown: with its mask, text() drops the blanks of unfilled places,
     // so "1. 5 " would read as 1.5 instead of 1.050.

@@ -22,7 +22,7 @@ enum Column {
     DoublingShortest,
     DoublingLongest,
     Lag,
-    MaximumOd,
+    MaximumOD,
     StretchStart,
     StretchEnd,
     RateFrom,
@@ -63,7 +63,7 @@ Row rowOf(const QString& file, const OpenedMeasurement& opened) {
     const GrowthAnalysis::Result& growth = opened.growth;
     // The highest OD tells a culture that stayed low from one that was full from the start.
     if (growth.pointsUsed > 0)
-        row[MaximumOd] = DisplayFormats::numberText(growth.maximumOd);
+        row[MaximumOD] = DisplayFormats::numberText(growth.maximumOd);
     if (!growth.growing) {
         row[Rate] = GrowthTexts::noRateText(growth);
         return row;

@@ -660,7 +660,7 @@ void MeasurementEngine::acknowledgeAlarm() {
     emit alarmChanged();
 }
 
-void MeasurementEngine::setAlarmDirection(OdAlarm::Direction direction) {
+void MeasurementEngine::setAlarmDirection(ODAlarm::Direction direction) {
     runAlarm.direction = direction;
     emit alarmChanged();
 }

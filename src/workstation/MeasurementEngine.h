@@ -6,7 +6,7 @@
 #include "EngineEnvironment.h"
 #include "MeasurementFiles.h"
 #include "ODFormula.h"
-#include "OdAlarm.h"
+#include "ODAlarm.h"
 #include "Protocol.h"
 #include "RecordTable.h"
 #include "SamplingRules.h"
@@ -120,9 +120,9 @@ public:
     std::optional<double> attachNote(const QString& text, double minutesPosition);
 
     // The OD alarm, set from its controls.
-    const OdAlarm& alarm() const { return runAlarm; }
+    const ODAlarm& alarm() const { return runAlarm; }
     void setAlarmSwitch(bool on);
-    void setAlarmDirection(OdAlarm::Direction direction);
+    void setAlarmDirection(ODAlarm::Direction direction);
     void setAlarmThresholdText(const QString& text);
     void stepAlarmThreshold(bool up); // an arrow button's click
     void releaseAlarmArrows();
@@ -207,7 +207,7 @@ private:
     QString programDirectory;
     QString runTitle;
     QString savedNph, savedLog, savedTxt;
-    OdAlarm runAlarm;
+    ODAlarm runAlarm;
     ODFormula runFormula;
     AnalogOutput analog;
     QString fullScale = QStringLiteral("10.0");

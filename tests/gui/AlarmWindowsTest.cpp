@@ -204,7 +204,7 @@ TEST_F(TimerAlarm, CancelStopAndCloseBox) {
 
 namespace {
 
-class OdAlarmWindow : public EngineFixture {
+class ODAlarmWindow : public EngineFixture {
 protected:
     void SetUp() override {
         EngineFixture::SetUp();
@@ -212,7 +212,7 @@ protected:
         engine->setInterval(1000); // the countdown outlasts the test
         source->next = [this](int) { return od; };
         engine->setAlarmThresholdText("0.500");
-        engine->setAlarmDirection(OdAlarm::Above);
+        engine->setAlarmDirection(ODAlarm::Above);
         engine->start();
         takeSamples(1);
     }
@@ -240,7 +240,7 @@ protected:
 
 } // namespace
 
-TEST_F(OdAlarmWindow, AlertIsRecordedOnceAndOkSwitchesTheAlarmOff) {
+TEST_F(ODAlarmWindow, AlertIsRecordedOnceAndOkSwitchesTheAlarmOff) {
     EXPECT_EQ(window->windowTitle(), "OD Alarm!");
     EXPECT_EQ(control<QLabel>(*window, "Label1").text(), "OD Alarm");
     EXPECT_TRUE(window->windowFlags() & Qt::WindowStaysOnTopHint);
@@ -278,7 +278,7 @@ TEST_F(OdAlarmWindow, AlertIsRecordedOnceAndOkSwitchesTheAlarmOff) {
                                                 "Turn Off OD Alarm at ", "OD Alert at "}));
 }
 
-TEST_F(OdAlarmWindow, SwitchedOffWhileShownOkOnlyClears) {
+TEST_F(ODAlarmWindow, SwitchedOffWhileShownOkOnlyClears) {
     engine->setAlarmSwitch(true);
     countdownTicks(1);
     ASSERT_TRUE(window->isVisible());

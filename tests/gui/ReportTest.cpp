@@ -293,7 +293,7 @@ TEST_F(ReportPdf, AQuantityTheViewerFoundFlatFixesBothAutoscaledCharts) {
     EXPECT_TRUE(hasWord(scaled, "75.000"));
 }
 
-TEST_F(ReportPdf, CalcOdBeyondTheFixedAxisIsCutOnPageOneButScaledOnPageTwo) {
+TEST_F(ReportPdf, CalcODBeyondTheFixedAxisIsCutOnPageOneButScaledOnPageTwo) {
     writeMeasurementReportPdf(input(growth(31, 150), ChartParameter::OD),
                               QString::fromStdString(pdf())); // CalcOD up to 105
     const auto fixed = PdfProbe::pageWords(pdf(), 1);

@@ -77,7 +77,7 @@ TEST_F(SerialLine, ReadingAndBrightnessCommandsOnTheWire) {
                            "q7sim: 32 06 -> reading 1: raw 1000\n");
 }
 
-TEST_F(SerialLine, OdFromDarkAndReferenceReadings) {
+TEST_F(SerialLine, ODFromDarkAndReferenceReadings) {
     const struct {
         const char* raw;
         double od;

@@ -73,7 +73,7 @@ TEST_F(Q7Protocol, LedBrightnessSendsLow16BitsHighFirst) {
     }
 }
 
-TEST_F(Q7Protocol, OdFromRawReading) {
+TEST_F(Q7Protocol, ODFromRawReading) {
     source.setCalibration(100, 1100);
     const struct {
         std::uint32_t raw;

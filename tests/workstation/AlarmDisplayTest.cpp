@@ -1,22 +1,22 @@
 #include "EngineFakes.h"
 #include "workstation/DisplayTexts.h"
-#include "workstation/OdAlarm.h"
+#include "workstation/ODAlarm.h"
 #include "workstation/Protocol.h"
 
 #include <gtest/gtest.h>
 
-TEST(OdAlarm, ThresholdTextBlanksAreZeros) {
-    EXPECT_EQ(OdAlarm::filledThresholdText("1. 5 "), "1.050");
-    OdAlarm alarm;
+TEST(ODAlarm, ThresholdTextBlanksAreZeros) {
+    EXPECT_EQ(ODAlarm::filledThresholdText("1. 5 "), "1.050");
+    ODAlarm alarm;
     RecordingTones tones;
     alarm.thresholdText = "1. 5 ";
     alarm.check(0.0, false, tones);
     EXPECT_EQ(alarm.thresholdText, "1.050") << "written back into the field";
 }
 
-TEST(OdAlarm, FiresAboveAndBelowButNotOnTheThresholdOrDuringErrors) {
+TEST(ODAlarm, FiresAboveAndBelowButNotOnTheThresholdOrDuringErrors) {
     Protocol protocol;
-    OdAlarm alarm;
+    ODAlarm alarm;
     RecordingTones tones;
     alarm.thresholdText = "0.500";
     EXPECT_FALSE(alarm.check(0.9, false, tones)) << "switched off";
@@ -24,17 +24,17 @@ TEST(OdAlarm, FiresAboveAndBelowButNotOnTheThresholdOrDuringErrors) {
     EXPECT_EQ(protocol.getText(), "Turn On OD Alarm at 00:00:00\n");
 
     const struct {
-        OdAlarm::Direction direction;
+        ODAlarm::Direction direction;
         double od;
         bool deviceError;
         std::vector<std::pair<int, int>> tones;
     } cases[] = {
-        {OdAlarm::Above, 0.5, false, {}},
-        {OdAlarm::Above, 0.5001, false, {{1500, 50}}},
-        {OdAlarm::Above, 0.9, true, {}},
-        {OdAlarm::Below, 0.5, false, {}},
-        {OdAlarm::Below, 0.4999, false, {{1500, 50}, {500, 50}}},
-        {OdAlarm::Below, 0.1, true, {}},
+        {ODAlarm::Above, 0.5, false, {}},
+        {ODAlarm::Above, 0.5001, false, {{1500, 50}}},
+        {ODAlarm::Above, 0.9, true, {}},
+        {ODAlarm::Below, 0.5, false, {}},
+        {ODAlarm::Below, 0.4999, false, {{1500, 50}, {500, 50}}},
+        {ODAlarm::Below, 0.1, true, {}},
     };
     for (const auto& c : cases) {
         tones.tones.clear();
@@ -54,13 +54,13 @@ TEST(OdAlarm, FiresAboveAndBelowButNotOnTheThresholdOrDuringErrors) {
     EXPECT_TRUE(protocol.getText().startsWith("Turn Off OD Alarm at 00:01:01\n"));
 }
 
-TEST(OdAlarm, ArrowButtonsAccelerateWhileHeld) {
-    OdAlarm alarm;
+TEST(ODAlarm, ArrowButtonsAccelerateWhileHeld) {
+    ODAlarm alarm;
     for (int i = 0; i < 4; ++i)
         alarm.stepUp();
     EXPECT_EQ(alarm.thresholdText, "0.012") << "held: 1 + 2 + 3 + 4 steps from 0.002";
     alarm.releaseArrows();
-    OdAlarm clicks;
+    ODAlarm clicks;
     for (int i = 0; i < 4; ++i) {
         clicks.stepUp();
         clicks.releaseArrows();
@@ -71,7 +71,7 @@ TEST(OdAlarm, ArrowButtonsAccelerateWhileHeld) {
     EXPECT_EQ(clicks.thresholdText, "9.000") << "kept within the range";
 }
 
-TEST(DisplayTexts, OdDisplayAndRunningTime) {
+TEST(DisplayTexts, ODDisplayAndRunningTime) {
     const struct {
         double value;
         const char* text;

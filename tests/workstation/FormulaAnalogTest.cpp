@@ -12,7 +12,7 @@ struct FormulaProfile : ProfileStoreFixture {
 };
 } // namespace
 
-TEST(ODFormula, CalcOdFromTheCoefficients) {
+TEST(ODFormula, CalcODFromTheCoefficients) {
     ODFormula formula;
     formula.enabled = true;
     formula.a1 = "0";

@@ -152,7 +152,7 @@ TEST(GrowthAnalysis, CurvesThatNeverGrowReportNoGrowth) {
     }
 }
 
-TEST(GrowthAnalysis, ZeroNegativeAndLowOdPointsAreLeftOut) {
+TEST(GrowthAnalysis, ZeroNegativeAndLowODPointsAreLeftOut) {
     const auto clean = exponential(0.1, 0.6, 30, 10);
     auto points = clean;
     // A blank reading, a dropout and a negative reading, each of which ln cannot take, and a

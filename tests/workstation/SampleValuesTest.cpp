@@ -12,7 +12,7 @@ constexpr std::int64_t minute = 60 * second;
 constexpr std::int64_t hour = 60 * minute;
 } // namespace
 
-TEST(SampleValues, StoredOdIsZeroedAndCutTowardZero) {
+TEST(SampleValues, StoredODIsZeroedAndCutTowardZero) {
     const struct {
         double in, stored;
     } cases[] = {{0.00004, 0.0},   {-0.00005, 0.0},  {0.00009, 0.0},    {1.23456, 1.2345},

@@ -8,7 +8,7 @@ class TonePlayer;
 
 // The OD alarm: a switch, a direction ("  <" below, "  >" above) and a threshold text, checked
 // on every countdown tick of a running measurement.
-class OdAlarm {
+class ODAlarm {
 public:
     enum Direction { Below = 0, Above = 1 };
 

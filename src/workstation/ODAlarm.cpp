@@ -1,4 +1,4 @@
-#include "OdAlarm.h"
+#include "ODAlarm.h"
 
 #include "EngineEnvironment.h"
 #include "Protocol.h"
@@ -6,13 +6,13 @@
 #include <algorithm>
 #include <cmath>
 
-QString OdAlarm::filledThresholdText(const QString& text) {
+QString ODAlarm::filledThresholdText(const QString& text) {
     QString filled = text;
     filled.replace(QLatin1Char(' '), QLatin1Char('0'));
     return filled;
 }
 
-void OdAlarm::setSwitch(bool on, Protocol& protocol, std::int64_t elapsedMilliseconds) {
+void ODAlarm::setSwitch(bool on, Protocol& protocol, std::int64_t elapsedMilliseconds) {
     if (on == switchOn)
         return;
     switchOn = on;
@@ -21,7 +21,7 @@ void OdAlarm::setSwitch(bool on, Protocol& protocol, std::int64_t elapsedMillise
                       elapsedMilliseconds);
 }
 
-bool OdAlarm::check(double od, bool deviceError, TonePlayer& tones) {
+bool ODAlarm::check(double od, bool deviceError, TonePlayer& tones) {
     thresholdText = filledThresholdText(thresholdText);
     bool ok = false;
     const double threshold = thresholdText.toDouble(&ok);
@@ -43,17 +43,17 @@ bool OdAlarm::check(double od, bool deviceError, TonePlayer& tones) {
     return false;
 }
 
-void OdAlarm::moveBy(int delta) {
+void ODAlarm::moveBy(int delta) {
     position = std::clamp(position + delta, 0, 9000);
     thresholdText = QString::number(position * 0.001, 'f', 3);
     ++step;
 }
 
-void OdAlarm::stepUp() { moveBy(step); }
+void ODAlarm::stepUp() { moveBy(step); }
 
-void OdAlarm::stepDown() { moveBy(-step); }
+void ODAlarm::stepDown() { moveBy(-step); }
 
-void OdAlarm::acknowledge(Protocol& protocol, std::int64_t elapsedMilliseconds) {
+void ODAlarm::acknowledge(Protocol& protocol, std::int64_t elapsedMilliseconds) {
     fired = false;
     setSwitch(false, protocol, elapsedMilliseconds);
 }
