@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Thin wrapper: every target installs what it needs, configures and builds.
 BUILD ?= build
 JOBS ?= $(shell nproc)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A saved measurement of many rows for the benchmarks, written straight into its table in one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart's work after one new sample (the new row read, the axis window, the newest mark
 // and a full redraw) with 10 points shown and with 1000: it must not grow with the run.
 #include "LiveChart.h"

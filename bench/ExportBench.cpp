@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text export of a 100 000-row measurement by nephodar-cli against the SQLite shell dumping the
 // same table in the same run: the export should cost at most twice the plain dump.
 #include "BenchMeasurement.h"

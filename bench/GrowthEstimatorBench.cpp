@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The growth analysis against two common estimators on synthetic cultures of the four growth
 // models, without noise and with Gaussian OD noise: errors of the steepest rate side by side
 // (median, 95th percentile, share within 2 %), the share of the analysis's 95 % intervals that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of storing one sample and handing the new row to the chart side, early in a run
 // (row 10) and late (row 1000): the per-sample work must not grow with the table.
 #include "TempDirectory.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of one sampling tick (a reading from the simulated source, the row append, the
 // protocol file, the chart's read of the new row) early in a run and late in it.
 #include "EngineFakes.h"

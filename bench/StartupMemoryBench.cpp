@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The workstation's start-up time beyond its seventeen mandated 500 ms pauses, and the
 // process's peak memory after a 1000-sample "Sim0" measurement at the shortest interval,
 // with every window created and the chart drawn after each sample.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening a 100 000-row measurement: the time for `nephodar-cli info` and for the viewer's
 // open (reading the file, the curve, the flat test, the notes) up to the first drawn chart.
 #include "EngineFakes.h"

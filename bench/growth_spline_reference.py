@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The smoothing-spline reference of the growth benchmark.
 
 Reads curves as CSV lines "curve,minutes,od" on standard input and writes "curve,rate" lines:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "TFormLogWindow.h"
 
 #include "lumo/LineDisplay.h"

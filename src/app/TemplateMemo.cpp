@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "TemplateMemo.h"
 
 #include "workstation/EngineEnvironment.h"

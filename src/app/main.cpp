@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Nephodar: the workstation's windows.
 #include "EventProcessingSleeper.h"
 #include "LiveChart.h"

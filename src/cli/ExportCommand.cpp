@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nephodar-cli export: a saved measurement as tab-separated text or as a workbook.
 #include "CommandLine.h"
 #include "CommandRegistry.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nephodar-cli growth: the growth of several saved measurements side by side.
 #include "CommandLine.h"
 #include "CommandRegistry.h"

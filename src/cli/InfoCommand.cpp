@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nephodar-cli info: what a saved measurement holds, at a glance.
 #include "CommandLine.h"
 #include "CommandRegistry.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nephodar-cli: the workstation's engine from a terminal.
 #include "CommandRegistry.h"
 

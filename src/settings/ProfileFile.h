@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Profiles are byte strings; the wide-character half of the library is not needed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ODAlarm.h"
 
 #include "EngineEnvironment.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nephodar-cli export end to end: a real process, a saved measurement in a temporary directory.
 #include "Subprocess.h"
 #include "TempDirectory.h"

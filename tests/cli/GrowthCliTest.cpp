@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nephodar-cli growth end to end: a real process over saved measurements of both formats.
 #include "GrowthCurves.h"
 #include "ParadoxWriter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nephodar-cli end to end: a real process, the simulator on a real pseudo-terminal and a
 // real socket, and real files in a temporary program directory.
 #include "ProfileStoreFixture.h"

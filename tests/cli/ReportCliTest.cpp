@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nephodar-cli report end to end: a real process without a display, a saved measurement set in
 // a temporary directory, and the PDF read back with poppler's tools.
 #include "PdfProbe.h"

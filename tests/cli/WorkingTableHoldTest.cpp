@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One measurement at a time per working table, between real processes: the workstation and
 // nephodar-cli on one program directory.
 #include "ProfileStoreFixture.h"

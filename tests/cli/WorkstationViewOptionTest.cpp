@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The workstation opened on a saved measurement from the command line, as the README's
 // picture is taken: a real process on the offscreen platform.
 #include "ProfileStoreFixture.h"

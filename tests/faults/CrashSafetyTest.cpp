@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Process death: nephodar-cli killed with SIGKILL while it measures and while it saves. The
 // tool is the real one; the moments are random times, or every single change it makes to its
 // files (the shim kills it just before the chosen one).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A photometer that goes away, freezes or talks nonsense, against the real connections and the
 // engine: the simulator runs as its own process on a real pseudo-terminal or local socket, and
 // the rows land in a real SQLite file.

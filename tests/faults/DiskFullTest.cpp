@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Disk trouble: files that may not grow (a file-size limit, with SIGXFSZ ignored so that the
 // write fails instead of ending the process) and a disk that runs full at each step of a save
 // (the shim answers ENOSPC from a chosen change on). The measurement goes on, says what went

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What the crash and disk tests share: nephodar-cli run on a program directory of its own,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Preloaded into nephodar-cli by the fault tests. It counts every call that changes a file
 // under one directory and, at a chosen call, either kills the process (SIGKILL, just before
 // the call) or lets the disk run full (that call and every later one that needs space fails

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts a user (or a file from elsewhere) may hand the program: quotes, tabs, line breaks,
 // path separators, very long and non-ASCII texts. Each must be stored and read back exactly,
 // or be refused with a message; none may reach into a profile, the table or an export.

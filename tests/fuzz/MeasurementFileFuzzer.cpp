@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saved measurements come from other labs and old disks: any file must open as a measurement
 // or be refused with a message, through the viewer's entry and the exports' alike, and the
 // two must agree on every row they read.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the seeds of corpus/measurement_file into the directory given: measurement tables
 // saved through the working table as the program saves them, and Paradox tables written as
 // the tests write theirs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A photometer, a cable or a simulator can send anything: identification, status checks,
 // readings and calibration must end in a value or a runtime error, never in a crash, a hang
 // or a calibration that silently went wrong.

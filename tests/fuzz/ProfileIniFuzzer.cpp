@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Profiles are text files people edit by hand: whatever bytes one holds, opening it and
 // reading every kind of value must give a value or the caller's default, and the first write
 // the program makes must keep every other value as it was read.

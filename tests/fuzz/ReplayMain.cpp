@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a fuzz target over the inputs kept in its corpus, so that every input it was once fed
 // on purpose (the seeds, and each input that found a fault) runs in the ordinary test suite.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The protocol files a viewer opens are rich text from disk: any bytes must read as some
 // text, and every text the program writes must read back as it was.
 #include "FuzzSupport.h"

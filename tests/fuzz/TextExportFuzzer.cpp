@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Titles and notes are typed by people and arrive from old files: whatever they hold, a reader
 // of the text export finds one line per row of exactly its twelve cells, and in them the texts
 // as stored, a tab or line end in one as a blank.

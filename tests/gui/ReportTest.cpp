@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The measurement report: its content rules, the PDF it makes (read back with poppler's
 // tools), and printing through dialogs that the tests answer.
 #include "EngineFakes.h"

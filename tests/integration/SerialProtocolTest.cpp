@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial connection and the photometer protocol against the simulator on a real
 // pseudo-terminal.
 #include "ErrorOf.h"

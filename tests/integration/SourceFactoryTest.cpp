@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Identification, the connection cache and the socket connection against the simulator,
 // on a real pseudo-terminal and a real local socket.
 #include "ErrorOf.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Profile renames on a file system that does not know the no-replace rename: this program's
 // renameat2 answers EINVAL as some network and FUSE file systems do.
 #include "ErrorOf.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test main for code that needs a Qt application object (timers, signals).
 #include <QCoreApplication>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test main for window tests: a widget application on the offscreen platform.
 #include <QApplication>
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Synthetic cultures of the four standard growth models with a known steepest rate of ln OD,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "lumo/Exception.h"
 #include "lumo/SystemUtilities.h"
 

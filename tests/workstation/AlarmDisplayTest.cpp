@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "EngineFakes.h"
 #include "workstation/DisplayTexts.h"
 #include "workstation/ODAlarm.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "EngineFixture.h"
 #include "FakeSleeper.h"
 #include "com/ODSourceSimulated.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "workstation/TableExportFlow.h"
 #include "EngineFakes.h"
 #include "ParadoxWriter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Paints the program directory's pictures: the splash picture, the page buttons (normal and
 // pressed) and the desktop icon. Run by the build: artwork <program directory>.
 #include <QDir>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // q7sim: a Q7 photometer on a pseudo-terminal.
 #include "DeviceModel.h"
 #include "Options.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start-up as a user sees it: the workstation on a real X server with a window manager,
 // the screen read back from the server while the start-up's pauses run.
 #include "ProfileStoreFixture.h"
