@@ -42,7 +42,9 @@ double medianReplot(RecordTable& table, LiveChart& chart, int shown, int repetit
         chart.appendNewRows(window, true);
         chart.updateLastValueMark(true, false, sample(shown - 1 + r).minutes, 0.5, 0.5);
         chart.plot()->replot(QCustomPlot::rpImmediateRefresh);
-        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
@@ -62,8 +64,8 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     const double few = medianReplot(*table, chart, 10, 31);
     const double many = medianReplot(*table, chart, 1000, 31);
-    std::printf("chart: one new sample with 10 points shown %.3f ms, with 1000 points %.3f ms\n", few,
-                many);
+    std::printf("chart: one new sample with 10 points shown %.3f ms, with 1000 points %.3f ms\n",
+                few, many);
     std::printf("chart: ratio 1000 / 10 = %.3f (target <= 3)\n", many / few);
     return 0;
 }

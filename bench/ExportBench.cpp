@@ -55,11 +55,10 @@ std::size_t lineCount(const std::string& path) {
 
 int main() {
     TempDirectory temp;
-    const std::string measurement =
-        BenchMeasurement::write(temp, "run", rowCount, [](int i) {
-            return BenchMeasurement::Sample{i * 3.0,
-                                            static_cast<int>(20000.0 * i / rowCount) / 10000.0};
-        });
+    const std::string measurement = BenchMeasurement::write(temp, "run", rowCount, [](int i) {
+        return BenchMeasurement::Sample{i * 3.0,
+                                        static_cast<int>(20000.0 * i / rowCount) / 10000.0};
+    });
 
     const std::vector<std::string> exportCommand = {NEPHODAR_PROGRAM_DIR "/nephodar-cli", "export",
                                                     measurement, "--tsv", temp.path("run.dat")};

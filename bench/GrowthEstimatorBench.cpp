@@ -80,8 +80,8 @@ double quantile(std::vector<double> values, double q) {
     return values[static_cast<std::size_t>(q * static_cast<double>(values.size() - 1))];
 }
 double within2(const std::vector<double>& values) {
-    return static_cast<double>(std::count_if(values.begin(), values.end(),
-                                             [](double e) { return e <= 0.02; })) /
+    return static_cast<double>(
+               std::count_if(values.begin(), values.end(), [](double e) { return e <= 0.02; })) /
            static_cast<double>(values.size());
 }
 
@@ -147,8 +147,8 @@ void timeAgainstReading(int rows, TempDirectory& temp) {
     std::normal_distribution<double> noise(0, 0.003);
     const std::string file =
         BenchMeasurement::write(temp, "rows" + std::to_string(rows), rows, [&](int i) {
-            const double od = std::exp(SyntheticCultures::lnOd(culture, i * seconds / 3600)) +
-                              noise(generator);
+            const double od =
+                std::exp(SyntheticCultures::lnOd(culture, i * seconds / 3600)) + noise(generator);
             return BenchMeasurement::Sample{i * seconds, std::trunc(od * 10000) / 10000};
         });
     std::vector<RecordRow> rowsRead;

@@ -5,9 +5,9 @@
 #include "workstation/RecordTable.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -60,7 +60,8 @@ void measure(const QString& program, int runs, int window, std::vector<double> (
                 if (std::abs(row - around[k]) <= window) {
                     appends[k].push_back(
                         std::chrono::duration<double, std::milli>(appended - start).count());
-                    totals[k].push_back(std::chrono::duration<double, std::milli>(end - start).count());
+                    totals[k].push_back(
+                        std::chrono::duration<double, std::milli>(end - start).count());
                 }
             }
         }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of one sampling tick (a reading from the simulated source, the row append, the
 // protocol file, the chart's read of the new row) early in a run and late in it.
-#include "EngineFakes.h"
 #include "BenchProfileStore.h"
+#include "EngineFakes.h"
 #include "TempDirectory.h"
 #include "com/ODSourceSimulated.h"
 #include "lumo/Logger.h"
@@ -63,7 +63,8 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "unexpected row count %zu\n", rows.size());
             for (int k = 0; k < 2; ++k)
                 if (std::abs(row - around[k]) <= window)
-                    times[k].push_back(std::chrono::duration<double, std::milli>(end - start).count());
+                    times[k].push_back(
+                        std::chrono::duration<double, std::milli>(end - start).count());
         }
         prompts.answerYes = false;
         engine.end();

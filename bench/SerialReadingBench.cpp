@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Time of one photometer reading through the serial code against the simulator on a
 // pseudo-terminal, set against the 20 ms pause the protocol itself demands.
-#include "Q7SimProcess.h"
 #include "BenchProfileStore.h"
+#include "Q7SimProcess.h"
 #include "TempDirectory.h"
 #include "com/ODSourceFactory.h"
 #include "com/SerialPortResolver.h"

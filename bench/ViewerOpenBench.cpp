@@ -3,9 +3,9 @@
 // open (reading the file, the curve, the flat test, the notes) up to the first drawn chart.
 #include "EngineFakes.h"
 #include "Subprocess.h"
+#include "TWorkForm.h"
 #include "TempDirectory.h"
 #include "ViewerPage.h"
-#include "TWorkForm.h"
 #include "lumo/Logger.h"
 #include "settings/IniFile.h"
 

@@ -19,11 +19,8 @@
 #include <qcustomplot.h>
 
 namespace {
-const std::pair<int, const char*> averageItems[] = {{3, "Avarage31"},
-                                                    {5, "Avarage51"},
-                                                    {10, "Avarage101"},
-                                                    {20, "Avarage201"},
-                                                    {30, "Avarage301"}};
+const std::pair<int, const char*> averageItems[] = {
+    {3, "Avarage31"}, {5, "Avarage51"}, {10, "Avarage101"}, {20, "Avarage201"}, {30, "Avarage301"}};
 }
 
 ChartPage::ChartPage(const ChartPageWidgets& ui, LiveChart& chart, MeasurementEngine& engine,
@@ -52,9 +49,8 @@ ChartPage::ChartPage(const ChartPageWidgets& ui, LiveChart& chart, MeasurementEn
         {ui.SpeedButton32, {2, "Time 2min"}},   {ui.SpeedButton33, {10, "Time 10min"}},
         {ui.SpeedButton34, {30, "Time 1/2hr"}}, {ui.SpeedButton35, {60, "Time 1hr"}},
         {ui.SpeedButton36, {120, "Time 2hr"}},  {ui.SpeedButton37, {240, "Time 4hr"}}};
-    connect(ui.SpeedButton20, &QToolButton::clicked, this, [this] {
-        setTimeWindow(0, QStringLiteral("Time Auto"));
-    });
+    connect(ui.SpeedButton20, &QToolButton::clicked, this,
+            [this] { setTimeWindow(0, QStringLiteral("Time Auto")); });
     for (const auto& [button, setting] : timeButtons) {
         const double minutes = setting.first;
         const QString indicator = QString::fromLatin1(setting.second);
@@ -63,13 +59,14 @@ ChartPage::ChartPage(const ChartPageWidgets& ui, LiveChart& chart, MeasurementEn
     }
     connect(ui.SpeedButton30, &QToolButton::clicked, this,
             [this] { setDeltaY(0, QStringLiteral("Y All"), false); });
-    const std::pair<QToolButton*, double> valueButtons[] = {
-        {ui.SpeedButton15, 0.01}, {ui.SpeedButton16, 0.1}, {ui.SpeedButton17, 1}, {ui.SpeedButton18, 10}};
+    const std::pair<QToolButton*, double> valueButtons[] = {{ui.SpeedButton15, 0.01},
+                                                            {ui.SpeedButton16, 0.1},
+                                                            {ui.SpeedButton17, 1},
+                                                            {ui.SpeedButton18, 10}};
     for (const auto& [button, delta] : valueButtons) {
         const double d = delta;
-        connect(button, &QToolButton::clicked, this, [this, d] {
-            setDeltaY(d, QStringLiteral("+/- ") + QString::number(d), true);
-        });
+        connect(button, &QToolButton::clicked, this,
+                [this, d] { setDeltaY(d, QStringLiteral("+/- ") + QString::number(d), true); });
     }
     connect(ui.SpeedButton31, &QToolButton::clicked, this, &ChartPage::resetXY);
     connect(ui.NewTrace, &QToolButton::clicked, this, &ChartPage::startTrace);
@@ -121,9 +118,8 @@ void ChartPage::buildPopupMenu() {
 
     QMenu* parameter = menu->addMenu(QStringLiteral("Parameter"));
     parameter->setObjectName(QStringLiteral("ChannelA3"));
-    connect(item(parameter, "ODA1", QStringLiteral("OD")), &QAction::triggered, this, [this] {
-        switchChartParameter(ChartParameter::OD);
-    });
+    connect(item(parameter, "ODA1", QStringLiteral("OD")), &QAction::triggered, this,
+            [this] { switchChartParameter(ChartParameter::OD); });
     connect(item(parameter, "CalcOD1", QStringLiteral("CalcOD")), &QAction::triggered, this,
             [this] { switchChartParameter(ChartParameter::CalcOD); });
     QAction* userDefined = item(menu, "UserDef1", QStringLiteral("User Def"));
@@ -252,7 +248,8 @@ void ChartPage::applyTimeWindow() {
 }
 
 void ChartPage::applyValueRange() {
-    const AxisRange range = valueButtonRange(scale, engine.chartState().parameter, engine.od(), engine.calcOd());
+    const AxisRange range =
+        valueButtonRange(scale, engine.chartState().parameter, engine.od(), engine.calcOd());
     if (!validAxisRange(range)) {
         chart.setValueRange({-250, 250});
         prompts.showMessage(QStringLiteral("Ooops. Fehler in CalcGraphY!"));
@@ -352,7 +349,9 @@ void ChartPage::switchChartParameter(ChartParameter parameter) {
                               engine.od(), engine.calcOd());
 }
 
-bool ChartPage::noteMode() const { return ui.ChartNote->isChecked(); }
+bool ChartPage::noteMode() const {
+    return ui.ChartNote->isChecked();
+}
 
 void ChartPage::doubleClickAt(const QPoint& pixel) {
     if (!noteMode())

@@ -94,7 +94,9 @@ void LiveChart::setFormulaName(const QString& name) {
     refreshTitle();
 }
 
-QString LiveChart::titleText() const { return title->text(); }
+QString LiveChart::titleText() const {
+    return title->text();
+}
 
 void LiveChart::refreshTitle() {
     QString text = shown == ChartParameter::OD ? titleLine : formulaName;
@@ -201,9 +203,9 @@ void LiveChart::refreshCurves() {
         for (const auto& row : rows)
             source.push_back({row.minutes, od ? row.od : row.calcOd});
         QCPGraph* target = od ? averageOd : averageCalcOd;
-        for (const auto& p : blockAverage(source, averagePeriod,
-                                          od ? AveragePlacement::LastOfGroup
-                                             : AveragePlacement::MiddleOfGroup))
+        for (const auto& p :
+             blockAverage(source, averagePeriod,
+                          od ? AveragePlacement::LastOfGroup : AveragePlacement::MiddleOfGroup))
             target->addData(p.x, p.y);
     }
     customPlot->replot(QCustomPlot::rpQueuedReplot);
@@ -273,7 +275,9 @@ std::optional<ChartPoint> LiveChart::lastValueMark() const {
     return ChartPoint{lastMark->property("x").toDouble(), lastMark->property("y").toDouble()};
 }
 
-QString LiveChart::lastValueMarkText() const { return lastMark->text(); }
+QString LiveChart::lastValueMarkText() const {
+    return lastMark->text();
+}
 
 void LiveChart::reloadNoteMarks() {
     for (auto& [text, arrow] : notes) {
@@ -305,8 +309,8 @@ void LiveChart::reloadNoteMarks() {
 std::vector<std::pair<ChartPoint, QString>> LiveChart::noteMarks() const {
     std::vector<std::pair<ChartPoint, QString>> marks;
     for (const auto& [text, arrow] : notes)
-        marks.push_back({{text->property("x").toDouble(), text->property("y").toDouble()},
-                         text->text()});
+        marks.push_back(
+            {{text->property("x").toDouble(), text->property("y").toDouble()}, text->text()});
     return marks;
 }
 
@@ -341,8 +345,8 @@ void LiveChart::rescaleTime() {
     bool found = false;
     const QCPRange range = g->getKeyRange(found);
     if (found)
-        customPlot->xAxis->setRange(range.lower, range.upper > range.lower ? range.upper
-                                                                           : range.lower + 1);
+        customPlot->xAxis->setRange(range.lower,
+                                    range.upper > range.lower ? range.upper : range.lower + 1);
 }
 
 void LiveChart::rescaleValue() {

@@ -14,8 +14,12 @@ void show(QProgressBar* bar, const __lumo::ProgressInfoType& info) {
 }
 } // namespace
 
-void ProgressBarSetter::eventOccurred(__lumo::ProgressInfoType& info) { show(bar, info); }
+void ProgressBarSetter::eventOccurred(__lumo::ProgressInfoType& info) {
+    show(bar, info);
+}
 
-void TCGaugeSetter::eventOccurred(__lumo::ProgressInfoType& info) { show(gauge, info); }
+void TCGaugeSetter::eventOccurred(__lumo::ProgressInfoType& info) {
+    show(gauge, info);
+}
 
 } // namespace Talvessa

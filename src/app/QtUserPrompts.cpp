@@ -42,8 +42,8 @@ QString QtUserPrompts::dialogFilter(const QString& filter) {
 
 QString QtUserPrompts::askSaveFileName(const QString& title, const QString& directory,
                                        const QString& proposedName, const QString& filter) {
-    const QString start = QDir(directory).exists() ? QDir(directory).filePath(proposedName)
-                                                   : proposedName;
+    const QString start =
+        QDir(directory).exists() ? QDir(directory).filePath(proposedName) : proposedName;
     return QFileDialog::getSaveFileName(parent, title, start, dialogFilter(filter));
 }
 

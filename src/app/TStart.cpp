@@ -11,7 +11,8 @@
 TStart::TStart(const QString& programDirectory, QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint), ui(new Ui::TStart) {
     ui->setupUi(this);
-    const QString picture = QDir(programDirectory).filePath(QStringLiteral("Objects/PicNephodar.bmp"));
+    const QString picture =
+        QDir(programDirectory).filePath(QStringLiteral("Objects/PicNephodar.bmp"));
     QPixmap image(picture);
     if (image.isNull())
         throw std::runtime_error(

@@ -21,12 +21,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QUrl>
 #include <QDir>
 #include <QIcon>
 #include <QPixmap>
 #include <QRegularExpressionValidator>
 #include <QShortcut>
+#include <QUrl>
 #include <stdexcept>
 
 namespace {
@@ -75,7 +75,8 @@ TWorkForm::TWorkForm(MeasurementEngine& engine, UserPrompts& prompts,
     exportFlow = std::make_unique<TableExportFlow>(prompts, [](const QString& path) {
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     });
-    exportPanel = std::make_unique<ExportPanel>(ui->Panel3, ui->Label21, ui->Label20, ui->ProgressBar1);
+    exportPanel =
+        std::make_unique<ExportPanel>(ui->Panel3, ui->Label21, ui->Label20, ui->ProgressBar1);
     desktopPrintDialogs = std::make_unique<QtPrintDialogs>();
     printing = std::make_unique<ReportPrinting>(*desktopPrintDialogs, prompts);
     // The hidden option tabs keep their controls; they are only not offered.
@@ -116,7 +117,9 @@ void TWorkForm::storeSettings() {
     engine.formula().storeToProfile();
 }
 
-void TWorkForm::setCollaborators(Collaborators collaborators) { others = std::move(collaborators); }
+void TWorkForm::setCollaborators(Collaborators collaborators) {
+    others = std::move(collaborators);
+}
 
 void TWorkForm::setPrintDialogs(PrintDialogs& dialogs) {
     printing = std::make_unique<ReportPrinting>(dialogs, prompts);
@@ -244,8 +247,9 @@ void TWorkForm::setPageButtonImages(QObject* pressed) {
     for (const auto& page : pageButtons) {
         auto* button = findChild<QToolButton*>(page.button);
         const QString suffix = button == pressed ? QStringLiteral("_r") : QString();
-        const QString file = QDir(programDirectory)
-                                 .filePath(QStringLiteral("buttons/%1%2.bmp").arg(page.image, suffix));
+        const QString file =
+            QDir(programDirectory)
+                .filePath(QStringLiteral("buttons/%1%2.bmp").arg(page.image, suffix));
         QPixmap image(file);
         if (!image.isNull())
             button->setIcon(QIcon(image));
@@ -322,8 +326,10 @@ void TWorkForm::bindControls() {
         close();
     });
     connect(ui->Exit1, &QAction::triggered, this, &QWidget::close);
-    connect(ui->Print4, &QAction::triggered, this, [this] { printing->printChart(*liveChart->plot(), this); });
-    connect(ui->PrinterSettings1, &QAction::triggered, this, [this] { printing->printerSettings(this); });
+    connect(ui->Print4, &QAction::triggered, this,
+            [this] { printing->printChart(*liveChart->plot(), this); });
+    connect(ui->PrinterSettings1, &QAction::triggered, this,
+            [this] { printing->printerSettings(this); });
     connect(chartPage, &ChartPage::printRequested, this,
             [this] { printing->printChart(*liveChart->plot(), this); });
     connect(viewerPage, &ViewerPage::printRequested, this,
@@ -354,7 +360,8 @@ void TWorkForm::bindControls() {
         showPage(Page::Viewer);
         viewerPage->openMeasurement();
     });
-    ui->Print4->setShortcuts({QKeySequence(QStringLiteral("Ctrl+P")), QKeySequence(QStringLiteral("Ctrl+L"))});
+    ui->Print4->setShortcuts(
+        {QKeySequence(QStringLiteral("Ctrl+P")), QKeySequence(QStringLiteral("Ctrl+L"))});
     auto* closeKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+C")), this);
     connect(closeKey, &QShortcut::activated, this, &QWidget::close);
 
@@ -378,7 +385,8 @@ void TWorkForm::bindControls() {
     connect(ui->SaveAs, &QAction::triggered, &engine, [this] { engine.saveAs(); });
     connect(ui->Save, &QAction::triggered, &engine, [this] { engine.save(); });
 
-    connect(ui->Edit1, &QLineEdit::textChanged, this, [this](const QString& t) { engine.setTitle(t); });
+    connect(ui->Edit1, &QLineEdit::textChanged, this,
+            [this](const QString& t) { engine.setTitle(t); });
     connect(ui->Edit1, &QLineEdit::returnPressed, this, [this] { focusNextChild(); });
     // Leaving the field is protocolled whether or not the text changed; editingFinished would
     // stay silent for an unchanged text.
@@ -406,12 +414,10 @@ void TWorkForm::bindControls() {
     connect(ui->ComboBox5, &QComboBox::currentTextChanged, this,
             [this](const QString& entry) { engine.chooseInterval(entry); });
 
-    connect(ui->CheckBox11, &QCheckBox::toggled, this, [this](bool on) {
-        engine.setRecordedQuantities(on, engine.recordsCalcOd());
-    });
-    connect(ui->CheckBox1, &QCheckBox::toggled, this, [this](bool on) {
-        engine.setRecordedQuantities(engine.recordsOd(), on);
-    });
+    connect(ui->CheckBox11, &QCheckBox::toggled, this,
+            [this](bool on) { engine.setRecordedQuantities(on, engine.recordsCalcOd()); });
+    connect(ui->CheckBox1, &QCheckBox::toggled, this,
+            [this](bool on) { engine.setRecordedQuantities(engine.recordsOd(), on); });
     connect(ui->CheckBox_AutoS, &QCheckBox::clicked, this, [](bool on) {
         IniFile::getIniFile().writeInteger(IniFile::keys::AutoSave.section,
                                            IniFile::keys::AutoSave.key, on ? 1 : 0);
@@ -421,10 +427,10 @@ void TWorkForm::bindControls() {
                                            IniFile::keys::AutoConnect.key, on ? 1 : 0);
     });
 
-    connect(ui->CheckBox19, &QCheckBox::toggled, this, [this](bool on) { engine.setAlarmSwitch(on); });
-    connect(ui->ComboBox3, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int i) {
-        engine.setAlarmDirection(i == 0 ? ODAlarm::Below : ODAlarm::Above);
-    });
+    connect(ui->CheckBox19, &QCheckBox::toggled, this,
+            [this](bool on) { engine.setAlarmSwitch(on); });
+    connect(ui->ComboBox3, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            [this](int i) { engine.setAlarmDirection(i == 0 ? ODAlarm::Below : ODAlarm::Above); });
     // The field's text as shown: with its mask, text() drops the blanks of unfilled places,
     // so "1. 5 " would read as 1.5 instead of 1.050.
     connect(ui->MaskEdit3, &QLineEdit::textEdited, this,
@@ -522,11 +528,10 @@ void TWorkForm::applyCommands() {
     ui->ODButton->setEnabled(c.calibrate);
     ui->SaveAs->setEnabled(c.saveAs);
     ui->Save->setEnabled(c.save);
-    for (QWidget* field :
-         {static_cast<QWidget*>(ui->CheckBox4), static_cast<QWidget*>(ui->ComboBox7),
-          static_cast<QWidget*>(ui->Edit25), static_cast<QWidget*>(ui->Edit9),
-          static_cast<QWidget*>(ui->Edit23), static_cast<QWidget*>(ui->Edit8),
-          static_cast<QWidget*>(ui->Edit24)})
+    for (QWidget* field : {static_cast<QWidget*>(ui->CheckBox4),
+                           static_cast<QWidget*>(ui->ComboBox7), static_cast<QWidget*>(ui->Edit25),
+                           static_cast<QWidget*>(ui->Edit9), static_cast<QWidget*>(ui->Edit23),
+                           static_cast<QWidget*>(ui->Edit8), static_cast<QWidget*>(ui->Edit24)})
         field->setEnabled(c.formulaEditable);
     ui->Label28->setText(engine.statusText());
     setColour(ui->Label28, engine.statusGreen() ? "green" : "red");
@@ -597,7 +602,8 @@ void TWorkForm::readFormulaControls() {
 }
 
 QString TWorkForm::aboutText() const {
-    const QString user = others.userName ? others.userName() : profileText(IniFile::keys::User, "User");
+    const QString user =
+        others.userName ? others.userName() : profileText(IniFile::keys::User, "User");
     const QString company =
         others.companyName ? others.companyName() : profileText(IniFile::keys::Company, "Company");
     return QStringLiteral("Talvessa\nwww.talvessa.example\nGermany\n\n Ver. ") +
@@ -611,8 +617,8 @@ QString TWorkForm::programInfoText() const {
     const QString own = others.ownAutoSaveDirectory ? others.ownAutoSaveDirectory()
                                                     : profileText(IniFile::keys::Dir, "Nothing");
     QString text = QStringLiteral("Program Path: \n") + directory +
-                   QStringLiteral("\n AutoSavePath:\n") + directory + QStringLiteral("AutoSave \n") +
-                   QStringLiteral("OwnAutoSave: \n") + own;
+                   QStringLiteral("\n AutoSavePath:\n") + directory +
+                   QStringLiteral("AutoSave \n") + QStringLiteral("OwnAutoSave: \n") + own;
     text.replace(QStringLiteral("//"), QStringLiteral("/"));
     return text;
 }

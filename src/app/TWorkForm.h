@@ -40,7 +40,7 @@ public:
         std::function<void()> showSettings;
         std::function<void()> showTimerAlarm;
         std::function<void()> showHelp;
-        std::function<QString()> userName;       // the settings dialog's live fields
+        std::function<QString()> userName; // the settings dialog's live fields
         std::function<QString()> companyName;
         std::function<QString()> ownAutoSaveDirectory;
     };

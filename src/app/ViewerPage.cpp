@@ -81,18 +81,21 @@ ViewerPage::ViewerPage(const ViewerPageWidgets& ui, MeasurementEngine& engine, U
     auto* title = new QCPTextElement(plot, QString(), QFont(QString(), 10, QFont::Bold));
     title->setTextColor(Qt::blue);
     plot->plotLayout()->addElement(0, 0, title);
-    viewerOd = viewerCurve(plot, QStringLiteral("ViewerOD"), Qt::darkGreen, QCPScatterStyle::ssDisc, 3);
-    viewerCalcOd =
-        viewerCurve(plot, QStringLiteral("ViewerCalcOD"), Qt::darkGreen, QCPScatterStyle::ssDisc, 3);
-    compareOd = viewerCurve(plot, QStringLiteral("CompareOD"), Qt::red, QCPScatterStyle::ssSquare, 2);
+    viewerOd =
+        viewerCurve(plot, QStringLiteral("ViewerOD"), Qt::darkGreen, QCPScatterStyle::ssDisc, 3);
+    viewerCalcOd = viewerCurve(plot, QStringLiteral("ViewerCalcOD"), Qt::darkGreen,
+                               QCPScatterStyle::ssDisc, 3);
+    compareOd =
+        viewerCurve(plot, QStringLiteral("CompareOD"), Qt::red, QCPScatterStyle::ssSquare, 2);
     compareCalcOd =
         viewerCurve(plot, QStringLiteral("CompareCalcOD"), Qt::red, QCPScatterStyle::ssSquare, 2);
 
     zoom = new DragZoom(plot);
     connect(zoom, &DragZoom::zoomRequested, this, [this](const AxisRange& t, const AxisRange& v) {
         if (!beforeZoom)
-            beforeZoom = std::make_pair(AxisRange{plot->xAxis->range().lower, plot->xAxis->range().upper},
-                                        AxisRange{plot->yAxis->range().lower, plot->yAxis->range().upper});
+            beforeZoom =
+                std::make_pair(AxisRange{plot->xAxis->range().lower, plot->xAxis->range().upper},
+                               AxisRange{plot->yAxis->range().lower, plot->yAxis->range().upper});
         plot->xAxis->setRange(t.minimum, t.maximum);
         plot->yAxis->setRange(v.minimum, v.maximum);
         this->ui.Label23->setText(zoomTimeSpanText(t.maximum - t.minimum));
@@ -162,12 +165,14 @@ void ViewerPage::buildPopupMenu() {
 }
 
 void ViewerPage::setAvailable(bool on) {
-    for (const char* name : {"Compare1", "CreateReport", "Print2", "ExtracttoExcel1", "ExtracttoPlotIT1"})
+    for (const char* name :
+         {"Compare1", "CreateReport", "Print2", "ExtracttoExcel1", "ExtracttoPlotIT1"})
         menu->findChild<QAction*>(QString::fromLatin1(name))->setEnabled(on);
     if (on)
         showNotes->setEnabled(true); // once a file was opened it stays available
-    for (QWidget* w : {static_cast<QWidget*>(ui.RadioButton5), static_cast<QWidget*>(ui.RadioButton8),
-                       static_cast<QWidget*>(ui.RadioButton26)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(ui.RadioButton5), static_cast<QWidget*>(ui.RadioButton8),
+          static_cast<QWidget*>(ui.RadioButton26)})
         w->setEnabled(on);
     for (QToolButton* b : {ui.SpeedButton27, ui.SpeedButton24, ui.SpeedButton45}) {
         b->setEnabled(on);
@@ -203,9 +208,9 @@ void ViewerPage::resetControls() {
 
 void ViewerPage::openMeasurement() {
     resetControls();
-    const QString chosen = prompts.askOpenFileName(QStringLiteral("Load Brevimo Database"),
-                                                   QDir::homePath(),
-                                                   QStringLiteral("Talvessa|*.nph|ALL|*.*"));
+    const QString chosen =
+        prompts.askOpenFileName(QStringLiteral("Load Brevimo Database"), QDir::homePath(),
+                                QStringLiteral("Talvessa|*.nph|ALL|*.*"));
     if (chosen.isEmpty())
         return;
     openFile(chosen);

@@ -3,15 +3,15 @@
 
 #include "HelpWindow.h"
 #include "TFormLogWindow.h"
-#include "TODAlarm.h"
-#include "TPortErrorForm.h"
-#include "TformProfileManager.h"
 #include "TInfoForm.h"
 #include "TInfoForm2.h"
+#include "TODAlarm.h"
 #include "TOptionsForm.h"
+#include "TPortErrorForm.h"
 #include "TStart.h"
 #include "TTimerForm.h"
 #include "TWorkForm.h"
+#include "TformProfileManager.h"
 #include "workstation/TimerAlarmCountdown.h"
 
 #include <memory>

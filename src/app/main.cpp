@@ -14,9 +14,9 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
-#include <qcustomplot.h>
 #include <cstring>
 #include <iostream>
+#include <qcustomplot.h>
 
 namespace {
 

@@ -55,7 +55,9 @@ CliSetup::CliSetup(const CommandLine& line, const std::string& device, TableUse 
     }
 }
 
-CliSetup::~CliSetup() { Talvessa::getLogStream().flush(); }
+CliSetup::~CliSetup() {
+    Talvessa::getLogStream().flush();
+}
 
 QString CliSetup::programDirectory() const {
     return QString::fromStdString(Talvessa::getProgramDirectory());

@@ -31,7 +31,8 @@ could not be written, and 2 for a wrong option or when no file is given.
 
 )";
 
-const char* const csvHelp = R"(  --csv OUT           also write the lines to OUT as comma-separated values (quoted where a
+const char* const csvHelp =
+    R"(  --csv OUT           also write the lines to OUT as comma-separated values (quoted where a
                       value holds a comma, a quote or a line end; UTF-8); OUT is replaced whole
                       or not at all
 )";

@@ -21,7 +21,8 @@ their 95 % intervals, that stretch, the lag before it and how the rate was found
 )";
 
 void printHelp() {
-    std::cout << infoHelp << GrowthOptions::method << GrowthOptions::help << "  --help              show this text\n";
+    std::cout << infoHelp << GrowthOptions::method << GrowthOptions::help
+              << "  --help              show this text\n";
 }
 
 int runInfoCommand(int argc, char** argv) {
@@ -67,9 +68,7 @@ int runInfoCommand(int argc, char** argv) {
               << "last OD: "
               << ofRow(true, [](const RecordRow& r) { return DisplayFormats::numberText(r.od); })
               << "\n";
-    std::cout << GrowthTexts::joined(opened.growth, QStringLiteral("\n"))
-                     .toStdString()
-              << "\n";
+    std::cout << GrowthTexts::joined(opened.growth, QStringLiteral("\n")).toStdString() << "\n";
     std::cout << std::flush;
     return 0;
 }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MeasureCommand.h"
 
-#include "CommandRegistry.h"
 #include "CliSetup.h"
 #include "CommandLine.h"
+#include "CommandRegistry.h"
 #include "TerminalPrompts.h"
 #include "workstation/DisplayFormats.h"
 #include "workstation/MeasurementEngine.h"
@@ -58,7 +58,9 @@ settings profile (section "CalibrECH"), from which every later connection starts
 )";
 
 volatile std::sig_atomic_t interrupted = 0;
-void onInterrupt(int) { interrupted = 1; }
+void onInterrupt(int) {
+    interrupted = 1;
+}
 
 QString sampleLine(const SampleReport& report) {
     QString line = QString::number(report.number) + QLatin1Char('\t') + report.timeS;
@@ -93,9 +95,8 @@ std::multimap<int, QString> parseNotes(const std::vector<std::string>& given) {
     for (const auto& entry : given) {
         const auto colon = entry.find(':');
         char* end = nullptr;
-        const long number = colon == std::string::npos
-                                ? -1
-                                : std::strtol(entry.substr(0, colon).c_str(), &end, 10);
+        const long number =
+            colon == std::string::npos ? -1 : std::strtol(entry.substr(0, colon).c_str(), &end, 10);
         if (colon == 0 || number < 0 || number > 100000000 || *end != '\0' ||
             colon + 1 == entry.size())
             throw std::invalid_argument("--note takes SAMPLE:TEXT, not '" + entry + "'");
@@ -123,11 +124,10 @@ bool connectEngine(MeasurementEngine& engine, const std::string& device) {
 } // namespace
 
 int runMeasureCommand(int argc, char** argv) {
-    const CommandLine options(
-        argc, argv, 2,
-        withSetup({"--device", "--samples", "--interval", "--title", "--formula", "--save",
-                   "--time-lapse", "--note"}),
-        {"--help", "--no-formula"});
+    const CommandLine options(argc, argv, 2,
+                              withSetup({"--device", "--samples", "--interval", "--title",
+                                         "--formula", "--save", "--time-lapse", "--note"}),
+                              {"--help", "--no-formula"});
     if (options.has("--help")) {
         std::cout << measureHelp << cliSetupHelp << "  --help              show this text\n";
         return 0;
@@ -244,7 +244,7 @@ int runCalibrateCommand(int argc, char** argv) {
 namespace {
 const CliCommandRegistration measure("measure", "run a measurement and print every sample",
                                      runMeasureCommand);
-const CliCommandRegistration calibrate("calibrate",
-                                       "calibrate the OD source and store the values in the profile",
-                                       runCalibrateCommand);
+const CliCommandRegistration
+    calibrate("calibrate", "calibrate the OD source and store the values in the profile",
+              runCalibrateCommand);
 } // namespace

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ReadCommand.h"
 
-#include "CommandRegistry.h"
 #include "CliSetup.h"
 #include "CommandLine.h"
+#include "CommandRegistry.h"
 #include "com/ODSourceFactory.h"
 #include "settings/IniFile.h"
 #include "settings/SettingsKeys.h"

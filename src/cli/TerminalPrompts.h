@@ -11,17 +11,13 @@ class TerminalPrompts : public UserPrompts {
 public:
     explicit TerminalPrompts(QString saveFile) : saveFile(std::move(saveFile)) {}
 
-    void showMessage(const QString& text) override {
-        std::cerr << text.toStdString() << std::endl;
-    }
+    void showMessage(const QString& text) override { std::cerr << text.toStdString() << std::endl; }
     void showInformation(const QString& title, const QString& text) override {
         std::cerr << title.toStdString() << ": " << text.toStdString() << std::endl;
     }
     bool askYesNo(const QString&) override { return !saveFile.isEmpty(); }
     bool askWarningYesNo(const QString&) override { return false; }
-    QString askOpenFileName(const QString&, const QString&, const QString&) override {
-        return {};
-    }
+    QString askOpenFileName(const QString&, const QString&, const QString&) override { return {}; }
     std::optional<QString> askText(const QString&, const QString&, const QString&) override {
         return std::nullopt;
     }

@@ -31,8 +31,8 @@ void ODSourceSimulated::generateValues(double noise, std::uint32_t n, double max
         const double x = i;
         const double base = x * x * (a - x) / b;
         if (!std::isfinite(base) || !std::isfinite(b) || b == 0.0) {
-            log << "Can't create value list with given parameters!" << " " << n << " " << max
-                << " " << noise << std::endl;
+            log << "Can't create value list with given parameters!"
+                << " " << n << " " << max << " " << noise << std::endl;
             throw std::runtime_error("Can't create value list with given parameters!");
         }
         const double noiseTerm = noise * (draw(generator) - 32767 * 0.5) / 32767;

@@ -139,7 +139,8 @@ void PipeConnection::receive(UCharContainer& container) {
         logAndThrow(message + getLastErrorText());
     if (got < container.getSize()) {
         std::ostringstream text;
-        text << message << "Number of bytes read are unequal\nto the number of bytes should be read!"
+        text << message
+             << "Number of bytes read are unequal\nto the number of bytes should be read!"
              << "\nshould: " << container << "\nread: " << got;
         container.resize(got);
         logAndThrow(text.str());

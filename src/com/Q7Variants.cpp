@@ -33,10 +33,10 @@ void loadSettings(Q7_Base& source, std::int32_t referenceDefault, std::int32_t d
                   double& reference, double& dark) {
     source.setLedBrightness(configuredBrightness());
     const auto& profile = IniFile::getIniFile();
-    reference = profile.readInteger(IniFile::keys::OD1.section, IniFile::keys::OD1.key,
-                                    referenceDefault);
-    dark = profile.readInteger(IniFile::keys::ODDark.section, IniFile::keys::ODDark.key,
-                               darkDefault);
+    reference =
+        profile.readInteger(IniFile::keys::OD1.section, IniFile::keys::OD1.key, referenceDefault);
+    dark =
+        profile.readInteger(IniFile::keys::ODDark.section, IniFile::keys::ODDark.key, darkDefault);
     if (reference == 0.0)
         reference = 1.0;
 }

@@ -82,8 +82,7 @@ CalibrationResult Q7_Base::calibrate() {
     progress.total = 2 * seriesLength;
 
     UCharContainer previous(ledCommand, 1, 2);
-    const auto savedBrightness =
-        static_cast<std::int32_t>(previous.swapBytes(0, 1).toUnsigned());
+    const auto savedBrightness = static_cast<std::int32_t>(previous.swapBytes(0, 1).toUnsigned());
 
     // A calibration that fails keeps the one before it and gives the LED its brightness back,
     // so that measuring can go on as before instead of with half a series or a dark LED.

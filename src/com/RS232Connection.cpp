@@ -69,7 +69,8 @@ int readWithTimeouts(int fd, unsigned char* buffer, int size, const SerialReadTi
     while (got < size) {
         int wait = remainingMilliseconds(deadline);
         if (got > 0)
-            wait = std::min(wait, remainingMilliseconds(lastByte + milliseconds(timeouts.interval)));
+            wait =
+                std::min(wait, remainingMilliseconds(lastByte + milliseconds(timeouts.interval)));
         if (wait == 0)
             break;
         pollfd entry{fd, POLLIN, 0};
@@ -260,8 +261,9 @@ void RS232Connection::send(UCharContainer& container) {
     }
     if (written < size) {
         std::ostringstream text;
-        text << message << "Number of bytes written are unequal\nto the number of bytes should be "
-                           "written!"
+        text << message
+             << "Number of bytes written are unequal\nto the number of bytes should be "
+                "written!"
              << "\nshould: " << size << "\nwritten: " << written;
         logAndThrow(text.str());
     }
@@ -277,7 +279,8 @@ void RS232Connection::receive(UCharContainer& container) {
         logAndThrow(message + getLastErrorText());
     if (got < size) {
         std::ostringstream text;
-        text << message << "Number of bytes read are unequal\nto the number of bytes should be read!"
+        text << message
+             << "Number of bytes read are unequal\nto the number of bytes should be read!"
              << "\nshould: " << size << "\nread: " << got;
         container.resize(got);
         logAndThrow(text.str());

@@ -29,7 +29,9 @@ unsigned long portNumber(const std::string& type) {
 }
 } // namespace
 
-void setSerialPortLookup(SerialPortLookup lookup) { currentLookup() = std::move(lookup); }
+void setSerialPortLookup(SerialPortLookup lookup) {
+    currentLookup() = std::move(lookup);
+}
 
 std::string resolveSerialDevice(const std::string& type) {
     if (const auto& lookup = currentLookup()) {

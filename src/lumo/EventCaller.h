@@ -14,7 +14,8 @@ protected:
     ~EventListenerInterface() = default;
 };
 
-// Synchronous event source; values travel by reference, so a listener may change them; listeners are not owned and must outlive their registration.
+// Synchronous event source; values travel by reference, so a listener may change them; listeners
+// are not owned and must outlive their registration.
 template <class T> class EventCaller {
 public:
     virtual ~EventCaller() { listeners.clear(); }

@@ -21,15 +21,21 @@ Exception& Exception::operator=(const Exception& other) {
 
 Exception::~Exception() = default;
 
-const char* Exception::what() const noexcept { return message.c_str(); }
+const char* Exception::what() const noexcept {
+    return message.c_str();
+}
 
-Exception* Exception::clone() const { return CopyableException<Exception>::clone(); }
+Exception* Exception::clone() const {
+    return CopyableException<Exception>::clone();
+}
 
 std::string Exception::getFullText() const {
     return cause ? message + cause->getFullText() : message;
 }
 
-const Exception* Exception::getCause() const { return cause.get(); }
+const Exception* Exception::getCause() const {
+    return cause.get();
+}
 
 ObjectLockedException::ObjectLockedException(const std::string& text) : Exception(text) {}
 

@@ -27,11 +27,14 @@ std::string executableDirectory() {
 std::string getProgramDirectory() {
     if (!overridden().empty())
         return overridden();
-    if (const char* fromEnvironment = std::getenv("NEPHODAR_PROGRAM_DIR"); fromEnvironment && *fromEnvironment)
+    if (const char* fromEnvironment = std::getenv("NEPHODAR_PROGRAM_DIR");
+        fromEnvironment && *fromEnvironment)
         return fromEnvironment;
     return executableDirectory();
 }
 
-void setProgramDirectory(const std::string& directory) { overridden() = directory; }
+void setProgramDirectory(const std::string& directory) {
+    overridden() = directory;
+}
 
 } // namespace Talvessa

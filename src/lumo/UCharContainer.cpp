@@ -26,8 +26,8 @@ std::unique_ptr<unsigned char[]> allocate(std::int32_t size) {
 
 UCharContainer::UCharContainer(std::int32_t size) {
     if (size < 0)
-        throwSizeError("Size of the requested UCharContainer has to be greater than or equal to zero!",
-                       size);
+        throwSizeError(
+            "Size of the requested UCharContainer has to be greater than or equal to zero!", size);
     bytes = allocate(size);
     this->size = size;
 }
@@ -49,8 +49,8 @@ UCharContainer::UCharContainer(const UCharContainer& source, std::int32_t start,
     // Widened so that a huge start plus length cannot wrap around and pass the test.
     if (static_cast<std::int64_t>(start) + length > source.size) {
         std::ostringstream message;
-        message << "requested length behind the end of data! " << "actual: " << source
-                << " request: start/length " << start << " / " << length;
+        message << "requested length behind the end of data! "
+                << "actual: " << source << " request: start/length " << start << " / " << length;
         throw std::runtime_error(message.str());
     }
     if (length == 0)

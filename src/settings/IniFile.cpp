@@ -7,9 +7,9 @@
 #include "lumo/SystemUtilities.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
-#include <cstdio>
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <memory>
@@ -243,7 +243,9 @@ ProfileFile& getIniFile() {
     return *openFile();
 }
 
-bool hasIniFile() { return openFile() != nullptr; }
+bool hasIniFile() {
+    return openFile() != nullptr;
+}
 
 void createProfileFile(const std::string& path) {
     createDirectories(PathType(path).getParent());
@@ -266,8 +268,8 @@ void importOldSettingsFile() {
     const std::string source = oldSettingsFilePath();
     const std::string target = profileFilePath("Default");
     if (!copyFile(source, target))
-        throw std::runtime_error("Copying ini- file '" + source + "' to '" + target +
-                                 "' failed! " + getLastErrorText());
+        throw std::runtime_error("Copying ini- file '" + source + "' to '" + target + "' failed! " +
+                                 getLastErrorText());
 }
 
 void createDirectories(const std::string& path) {
@@ -306,8 +308,8 @@ void copyProfile(const std::string& sourceName, const std::string& targetName) {
     const std::string source = profileFilePath(sourceName);
     const std::string target = profileFilePath(targetName);
     if (fileExists(source) && !copyFile(source, target))
-        throw std::runtime_error("Copying ini- file '" + source + "' to '" + target +
-                                 "' failed! " + getLastErrorText());
+        throw std::runtime_error("Copying ini- file '" + source + "' to '" + target + "' failed! " +
+                                 getLastErrorText());
     const std::string sourceDirectory = contentDirectoryPath(sourceName);
     if (directoryExists(sourceDirectory))
         copyDirectory(sourceDirectory, contentDirectoryPath(targetName));

@@ -30,8 +30,8 @@ bool hasLineBreak(const std::string& text) {
 // A line break would let the text start a section or key of its own; the reader trims blanks
 // and tabs around names and values and returns at most maximumStringLength bytes of a value;
 // a key beginning like a comment or a section would not be read as a key.
-std::string unwritable(const std::string& section, const std::string& key,
-                       const std::string& value, std::size_t maximumLength) {
+std::string unwritable(const std::string& section, const std::string& key, const std::string& value,
+                       std::size_t maximumLength) {
     if (hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value) ||
         section.find(']') != std::string::npos || key.find('=') != std::string::npos ||
         trimmed(key).empty())

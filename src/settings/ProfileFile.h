@@ -33,8 +33,7 @@ public:
     std::int32_t readInteger(const std::string& section, const std::string& key,
                              std::int32_t defaultValue) const;
     bool readBool(const std::string& section, const std::string& key, bool defaultValue) const;
-    double readFloat(const std::string& section, const std::string& key,
-                     double defaultValue) const;
+    double readFloat(const std::string& section, const std::string& key, double defaultValue) const;
 
     void writeString(const std::string& section, const std::string& key, const std::string& value);
     void writeInteger(const std::string& section, const std::string& key, std::int32_t value);

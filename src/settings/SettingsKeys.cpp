@@ -41,11 +41,11 @@ const SettingKey LIVEmin{"AnalogOut", "LIVEmin", T::Int, "200"};
 const std::vector<const SettingKey*>& allSettingKeys() {
     using namespace keys;
     static const std::vector<const SettingKey*> all{
-        &Locked,     &Run,        &FirstTime,  &Country,     &LED,      &ODChannel, &Interval,
-        &RefChannel, &LedBright,  &Quality,    &UsePreByte,  &Plotit,   &OwnAutoDir, &AutoSave,
-        &AutoConnect, &Beep,      &NewOD,      &User,        &Company,  &Dir,       &ComPort,
-        &SaveAsDir,  &OD1,        &ODDark,     &CalcName,    &A1,       &A2,        &A3,
-        &A4,         &DACresolution, &LIVEmin};
+        &Locked,      &Run,           &FirstTime, &Country,    &LED,     &ODChannel,  &Interval,
+        &RefChannel,  &LedBright,     &Quality,   &UsePreByte, &Plotit,  &OwnAutoDir, &AutoSave,
+        &AutoConnect, &Beep,          &NewOD,     &User,       &Company, &Dir,        &ComPort,
+        &SaveAsDir,   &OD1,           &ODDark,    &CalcName,   &A1,      &A2,         &A3,
+        &A4,          &DACresolution, &LIVEmin};
     return all;
 }
 

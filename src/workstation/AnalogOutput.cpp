@@ -29,11 +29,11 @@ AnalogOutput::Code AnalogOutput::compute(double analogCalcOd, const QString& ful
     if (x >= fullScale)
         result.code = resolution;
     else if (live)
-        result.code = static_cast<int>(std::trunc(static_cast<double>(x) * (resolution - liveMinimum) /
-                                                      fullScale +
-                                                  0.5 + liveMinimum));
+        result.code = static_cast<int>(std::trunc(
+            static_cast<double>(x) * (resolution - liveMinimum) / fullScale + 0.5 + liveMinimum));
     else
-        result.code = static_cast<int>(std::trunc(static_cast<double>(x) * resolution / fullScale + 0.5));
+        result.code =
+            static_cast<int>(std::trunc(static_cast<double>(x) * resolution / fullScale + 0.5));
     result.highByte = (result.code >> 8) % 256;
     result.lowByte = result.code % 256;
     return result;

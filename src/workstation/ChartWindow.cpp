@@ -52,7 +52,8 @@ AxisRange valueButtonRange(ChartScaling& scaling, ChartParameter parameter, doub
                            double calcOd) {
     if (scaling.measurementStarted)
         scaling.yCentre = parameter == ChartParameter::OD ? od : calcOd;
-    return AxisRange{scaling.yCentre - scaling.deltaY - 0.1, scaling.yCentre + scaling.deltaY + 0.1};
+    return AxisRange{scaling.yCentre - scaling.deltaY - 0.1,
+                     scaling.yCentre + scaling.deltaY + 0.1};
 }
 
 QString zoomTimeSpanText(double spanMinutes) {

@@ -14,17 +14,17 @@ enum class ChartParameter { OD, CalcOD };
 struct ChartState {
     ChartParameter parameter = ChartParameter::OD;
     bool zoomed = false;
-    bool traceMode = false;     // follow mode, started with "Trace" after a zoom
-    double traceTimeSpan = 0;   // w: minutes shown in follow mode
-    double traceValueSpan = 0;  // v: value span shown in follow mode
+    bool traceMode = false;    // follow mode, started with "Trace" after a zoom
+    double traceTimeSpan = 0;  // w: minutes shown in follow mode
+    double traceValueSpan = 0; // v: value span shown in follow mode
 };
 
 // The axis window after one sample, as the chart is to apply it.
 struct AxisWindow {
-    bool changeLeft = false;    // false: leave the value axis as it is
+    bool changeLeft = false; // false: leave the value axis as it is
     bool leftAutomatic = false;
     double leftMinimum = 0, leftMaximum = 0;
-    bool changeBottom = false;  // false: leave the time axis as it is
+    bool changeBottom = false; // false: leave the time axis as it is
     double bottomMinimum = 0, bottomMaximum = 0;
 };
 
@@ -41,8 +41,8 @@ AxisWindow sampleAxisWindow(const ChartState& chart, const SampleWindowInput& sa
 // The live chart's scaling state: the time window and value range of the scaling panel, and
 // what the user's zoom left behind.
 struct ChartScaling {
-    double timeWindow = 0;   // minutes; 0: the whole time range
-    double deltaY = 0;       // half width of the value range of the value buttons
+    double timeWindow = 0; // minutes; 0: the whole time range
+    double deltaY = 0;     // half width of the value range of the value buttons
     double yCentre = 0;
     bool measurementStarted = false;
 };

@@ -8,7 +8,9 @@
 
 namespace DisplayFormats {
 
-QString longTimeText(const QTime& time) { return time.toString(QStringLiteral("HH:mm:ss")); }
+QString longTimeText(const QTime& time) {
+    return time.toString(QStringLiteral("HH:mm:ss"));
+}
 
 QString shortDateText(const QDate& date) {
     return QLocale::system().toString(date, QLocale::ShortFormat);

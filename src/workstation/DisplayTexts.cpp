@@ -22,8 +22,8 @@ QString exponentText(double value, int precision) {
     QString exponent = text.mid(e + 2);
     while (exponent.size() > 1 && exponent.startsWith(QLatin1Char('0')))
         exponent.remove(0, 1);
-    return text.left(e + 1) + (sign == QLatin1Char('-') ? QStringLiteral("-") : QStringLiteral("+")) +
-           exponent;
+    return text.left(e + 1) +
+           (sign == QLatin1Char('-') ? QStringLiteral("-") : QStringLiteral("+")) + exponent;
 }
 
 } // namespace

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <limits>
 #include <gsl/gsl_cdf.h>
+#include <limits>
 
 namespace GrowthAnalysis {
 
@@ -31,8 +31,8 @@ constexpr double automaticSpan = 0.7;
 
 // Least squares of ln OD on a polynomial in time (degree 1 or 3) over points [first,
 // first + count); nothing when the times do not spread enough to determine it.
-std::optional<Fit> fitWindow(const std::vector<Point>& points, std::size_t first,
-                             std::size_t count, int degree) {
+std::optional<Fit> fitWindow(const std::vector<Point>& points, std::size_t first, std::size_t count,
+                             int degree) {
     const std::size_t end = first + count;
     double centre = 0;
     for (std::size_t i = first; i < end; ++i)
@@ -202,15 +202,13 @@ Result windowAnalysis(const std::vector<Point>& points, const Settings& settings
     countUsable(usable, result);
     if (usable.size() < 3)
         return result;
-    const std::size_t window =
-        settings.windowPoints > 0
-            ? static_cast<std::size_t>(std::max(settings.windowPoints, 3))
-            : automaticWindow(usable);
+    const std::size_t window = settings.windowPoints > 0
+                                   ? static_cast<std::size_t>(std::max(settings.windowPoints, 3))
+                                   : automaticWindow(usable);
     if (usable.size() < window)
         return result;
 
-    const auto steepest =
-        steepestWindow(usable, window, degreeFor(window), settings.minimumTValue);
+    const auto steepest = steepestWindow(usable, window, degreeFor(window), settings.minimumTValue);
     if (!steepest)
         return result;
     const Fit& fit = steepest->fit;
@@ -219,10 +217,10 @@ Result windowAnalysis(const std::vector<Point>& points, const Settings& settings
     result.method = "window";
     result.maxRatePerHour = fit.slope;
     if (fit.standardError > 0) {
-        const double t = gsl_cdf_tdist_Pinv(0.975, static_cast<double>(window) -
-                                                        (degreeFor(window) + 1));
-        result.rateInterval = Interval{fit.slope - t * fit.standardError,
-                                       fit.slope + t * fit.standardError};
+        const double t =
+            gsl_cdf_tdist_Pinv(0.975, static_cast<double>(window) - (degreeFor(window) + 1));
+        result.rateInterval =
+            Interval{fit.slope - t * fit.standardError, fit.slope + t * fit.standardError};
     }
     result.doublingMinutes = std::log(2.0) / fit.slope * 60;
     result.stretchStartMinutes = usable[steepest->first].minutes;
@@ -298,8 +296,8 @@ Point withTime(const Point&, double minutes, double od) {
 
 // Long runs read densely carry more readings than a curve needs: consecutive groups averaged
 // into their means keep its shape and shed most of the noise.
-template <class Reading> std::vector<Reading> groupedMeans(const std::vector<Reading>& readings,
-                                                            std::size_t groups) {
+template <class Reading>
+std::vector<Reading> groupedMeans(const std::vector<Reading>& readings, std::size_t groups) {
     std::vector<Reading> means;
     for (std::size_t g = 0; g < groups; ++g) {
         const std::size_t from = readings.size() * g / groups;
@@ -371,7 +369,7 @@ double median(std::vector<double> values) {
 // should not be answered as if one of them were sure. The curve of the best model places
 // the steepest point.
 struct ChosenFit {
-    GrowthModelFit::Fit fit; // the best model
+    GrowthModelFit::Fit fit;   // the best model
     GrowthModelFit::Rate rate; // its steepest point, with the averaged rate and error
 };
 std::optional<ChosenFit> bestModel(const std::vector<GrowthModelFit::Sample>& samples,
@@ -422,7 +420,8 @@ std::optional<ChosenFit> bestModel(const std::vector<GrowthModelFit::Sample>& sa
         const double w =
             std::exp(-(f.fit.informationCriterion() - best->fit.informationCriterion()) / 2);
         const double apart = f.rate.steepest.rate - averaged;
-        error += w / weights * std::sqrt(f.rate.standardError * f.rate.standardError + apart * apart);
+        error +=
+            w / weights * std::sqrt(f.rate.standardError * f.rate.standardError + apart * apart);
     }
     ChosenFit chosen = *best;
     chosen.rate.steepest.rate = averaged;
@@ -528,8 +527,9 @@ Result analyse(const std::vector<Point>& points, const Settings& settings) {
 
     Result result = windowAnalysis(analysed, settings);
     // A window that is exact to rounding holds an exact exponential: nothing to refine.
-    const bool exact = !result.rateInterval || result.rateInterval->high - result.rateInterval->low <
-                                                   1e-9 * result.maxRatePerHour;
+    const bool exact =
+        !result.rateInterval ||
+        result.rateInterval->high - result.rateInterval->low < 1e-9 * result.maxRatePerHour;
     if (settings.windowPoints == 0 && result.growing && !exact)
         if (const auto fitted = modelAnalysis(analysed, settings, result))
             result = *fitted;

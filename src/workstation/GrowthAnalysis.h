@@ -36,18 +36,18 @@ struct Interval {
 };
 
 struct Result {
-    bool growing = false;       // false: "no growth", every number below is meaningless
-    std::string reason;         // why there is no answer where it is not a flat curve
-    double maxRatePerHour = 0;  // slope of ln OD at the steepest stretch
+    bool growing = false;                 // false: "no growth", every number below is meaningless
+    std::string reason;                   // why there is no answer where it is not a flat curve
+    double maxRatePerHour = 0;            // slope of ln OD at the steepest stretch
     std::optional<Interval> rateInterval; // empty when the data leave no error to judge by
-    double doublingMinutes = 0; // ln 2 / rate
+    double doublingMinutes = 0;           // ln 2 / rate
     double stretchStartMinutes = 0;
     double stretchEndMinutes = 0;
     // Where the tangent of the steepest stretch reaches ln of the initial OD, counted from
     // the initial point; empty when the initial OD is below the minimum or the tangent
     // reaches it before the initial point.
     std::optional<double> lagMinutes;
-    int pointsUsed = 0; // points with OD > 0 and at least the minimum OD
+    int pointsUsed = 0;   // points with OD > 0 and at least the minimum OD
     double maximumOd = 0; // the highest of those points
     // How the rate was found: the growth model fitted to the whole curve ("logistic",
     // "Richards", "Gompertz", "Baranyi") or "window" (the steepest fitted window).

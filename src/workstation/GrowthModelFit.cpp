@@ -28,8 +28,8 @@ int residuals(const gsl_vector* x, void* data, gsl_vector* f) {
     const auto& problem = *static_cast<const Problem*>(data);
     const auto p = unpack(x, problem.model.parameterCount, {});
     for (std::size_t i = 0; i < problem.samples.size(); ++i) {
-        const double fitted = std::exp(GrowthModels::lnOd(problem.model.kind, p,
-                                                          problem.samples[i].hours));
+        const double fitted =
+            std::exp(GrowthModels::lnOd(problem.model.kind, p, problem.samples[i].hours));
         const double r = problem.samples[i].od - fitted;
         // A trial step into overflow is a bad step, not a failure of the fit.
         gsl_vector_set(f, i, std::isfinite(r) ? r : 1e6);
@@ -89,15 +89,15 @@ std::optional<Fit> fit(const GrowthModels::Model& model, const std::vector<Sampl
     if (gsl_multifit_nlinear_init(x.get(), &fdf, workspace.get()) != GSL_SUCCESS)
         return std::nullopt;
     int info = 0;
-    const int status = gsl_multifit_nlinear_driver(300, 1e-10, 1e-12, 0, nullptr, nullptr, &info,
-                                                   workspace.get());
+    const int status =
+        gsl_multifit_nlinear_driver(300, 1e-10, 1e-12, 0, nullptr, nullptr, &info, workspace.get());
     if (status != GSL_SUCCESS && status != GSL_EMAXITER)
         return std::nullopt;
 
     Fit result;
     result.model = model;
-    result.parameters = unpack(gsl_multifit_nlinear_position(workspace.get()),
-                               model.parameterCount, start);
+    result.parameters =
+        unpack(gsl_multifit_nlinear_position(workspace.get()), model.parameterCount, start);
     result.points = static_cast<int>(samples.size());
     double rss = 0;
     gsl_blas_ddot(gsl_multifit_nlinear_residual(workspace.get()),

@@ -55,10 +55,8 @@ BaranyiTerms baranyi(const Common& c, double t) {
 
 const std::vector<Model>& all() {
     static const std::vector<Model> models = {
-        {Kind::Logistic, "logistic", 4},
-        {Kind::Richards, "Richards", 5},
-        {Kind::Gompertz, "Gompertz", 4},
-        {Kind::ModifiedLogistic, "modified logistic", 4},
+        {Kind::Logistic, "logistic", 4}, {Kind::Richards, "Richards", 5},
+        {Kind::Gompertz, "Gompertz", 4}, {Kind::ModifiedLogistic, "modified logistic", 4},
         {Kind::Baranyi, "Baranyi", 4},
     };
     return models;

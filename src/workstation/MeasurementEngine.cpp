@@ -383,7 +383,8 @@ void MeasurementEngine::takeSample() {
     try {
         lastOd = odSource->value();
         ++odReads;
-        log << "ODValue: " << lastOd << "\t" << "countOD " << odReads << std::endl;
+        log << "ODValue: " << lastOd << "\t"
+            << "countOD " << odReads << std::endl;
         readFailing = calibrationFailing = false;
     } catch (const Talvessa::CalibrationUnusableError& e) {
         // Nothing wrong with the line: the user has to calibrate again, and is told so once.
@@ -516,8 +517,7 @@ void MeasurementEngine::afterSample() {
     samplingPhase = false;
     emit commandsChanged();
 
-    if (autoSaveSchedule.afterSample(samples) &&
-        profileInteger(IniFile::keys::AutoSave, 0) == 1)
+    if (autoSaveSchedule.afterSample(samples) && profileInteger(IniFile::keys::AutoSave, 0) == 1)
         autoSave();
 }
 
@@ -550,10 +550,10 @@ QStringList MeasurementEngine::writeFiles(const FileSet& set, const QString& rep
 }
 
 bool MeasurementEngine::saveAs() {
-    const QString chosen = prompts.askSaveFileName(
-        QStringLiteral("Save Brevimo Database Channel A"),
-        profileText(IniFile::keys::SaveAsDir, "C:Test"), defaultSaveAsName(),
-        QStringLiteral("*.nph"));
+    const QString chosen =
+        prompts.askSaveFileName(QStringLiteral("Save Brevimo Database Channel A"),
+                                profileText(IniFile::keys::SaveAsDir, "C:Test"),
+                                defaultSaveAsName(), QStringLiteral("*.nph"));
     if (chosen.isEmpty())
         return false;
     const QString nph = FileSet::fromChosenName(chosen).nph;

@@ -6,8 +6,8 @@
 #include "ChartWindow.h"
 #include "EngineEnvironment.h"
 #include "MeasurementFiles.h"
-#include "ODFormula.h"
 #include "ODAlarm.h"
+#include "ODFormula.h"
 #include "Protocol.h"
 #include "RecordTable.h"
 #include "SamplingRules.h"
@@ -22,13 +22,13 @@
 
 // What one sample came to, for the displays, the chart and the command-line tool.
 struct SampleReport {
-    int number = 0;       // the row's Number
+    int number = 0; // the row's Number
     QString timeS;
     double minutes = 0;
-    double od = 0;        // as stored (or as it would have been)
+    double od = 0; // as stored (or as it would have been)
     double calcOd = 0;
     bool deviceError = false;
-    bool stored = false;  // a row was appended
+    bool stored = false; // a row was appended
     bool portError = false;
     bool calibrationUnusable = false; // the stored calibration gives no OD scale
     QString odText, calcOdText;
@@ -78,7 +78,7 @@ public:
 
     RunState runState() const { return state; }
     Commands commands() const;
-    QString statusText() const;       // "running", "paused", "stopped" or empty
+    QString statusText() const; // "running", "paused", "stopped" or empty
     bool statusGreen() const { return state == RunState::Running; }
 
     // The interval choice of the options page.
@@ -114,7 +114,8 @@ public:
     bool autoSaveFailingNow() const { return autoSaveFailing; }
 
     // Calibration around the source's own; throws what the source throws.
-    Calibration::Outcome calibrate(__lumo::EventListenerInterface<__lumo::ProgressInfoType>* progress);
+    Calibration::Outcome
+    calibrate(__lumo::EventListenerInterface<__lumo::ProgressInfoType>* progress);
     QString calibrationStatus() const;
 
     // Notes: the note goes to the row its time position falls on. Without rows it is refused.

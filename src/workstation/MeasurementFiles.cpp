@@ -60,10 +60,18 @@ QString autoSaveBaseName(const QDateTime& start) {
 
 namespace {
 
-std::array<QString, 3> members(const FileSet& set) { return {set.nph, set.log, set.txt}; }
-QString staged(const QString& member) { return member + QStringLiteral(".part"); }
-QString saveMark(const FileSet& set) { return set.nph + QStringLiteral(".saving"); }
-QString directoryOf(const FileSet& set) { return QFileInfo(set.nph).absolutePath(); }
+std::array<QString, 3> members(const FileSet& set) {
+    return {set.nph, set.log, set.txt};
+}
+QString staged(const QString& member) {
+    return member + QStringLiteral(".part");
+}
+QString saveMark(const FileSet& set) {
+    return set.nph + QStringLiteral(".saving");
+}
+QString directoryOf(const FileSet& set) {
+    return QFileInfo(set.nph).absolutePath();
+}
 
 std::runtime_error writeError(const QString& path) {
     return std::runtime_error(QStringLiteral("Can't write '%1': %2")

@@ -50,9 +50,13 @@ void ODAlarm::moveBy(int delta) {
     ++step;
 }
 
-void ODAlarm::stepUp() { moveBy(step); }
+void ODAlarm::stepUp() {
+    moveBy(step);
+}
 
-void ODAlarm::stepDown() { moveBy(-step); }
+void ODAlarm::stepDown() {
+    moveBy(-step);
+}
 
 void ODAlarm::acknowledge(Protocol& protocol, std::int64_t elapsedMilliseconds) {
     fired = false;

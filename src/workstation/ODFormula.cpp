@@ -29,7 +29,9 @@ long double coefficient(const QString& field, const QString& text) {
     return value;
 }
 
-std::string key(const IniFile::SettingKey& k) { return k.key; }
+std::string key(const IniFile::SettingKey& k) {
+    return k.key;
+}
 
 } // namespace
 
@@ -38,7 +40,8 @@ ODFormula ODFormula::loadFromProfile() {
     const auto& profile = IniFile::getIniFile();
     ODFormula formula;
     formula.enabled = profile.readInteger(NewOD.section, key(NewOD), 0) != 0;
-    formula.name = QString::fromStdString(profile.readString(CalcName.section, key(CalcName), "Not"));
+    formula.name =
+        QString::fromStdString(profile.readString(CalcName.section, key(CalcName), "Not"));
     formula.a1 = DisplayFormats::numberText(profile.readFloat(A1.section, key(A1), 0.0));
     formula.a2 = DisplayFormats::numberText(profile.readFloat(A2.section, key(A2), 0.0));
     formula.a3 = QString::fromStdString(profile.readString(A3.section, key(A3), "0"));

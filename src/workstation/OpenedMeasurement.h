@@ -22,9 +22,9 @@ struct OpenedMeasurement {
     QString fileLabel;     // the chosen path and four blanks
     QDate startDate;       // of the first row
     QTime startTime;
-    QString title;         // of the last row
-    QTime duration;        // AllTime of the last row
-    QString titleLine;     // the viewer chart's title
+    QString title;     // of the last row
+    QTime duration;    // AllTime of the last row
+    QString titleLine; // the viewer chart's title
     std::vector<RecordRow> rows;
     GrowthAnalysis::Result growth; // of the OD curve
 

@@ -17,9 +17,9 @@ const char* const RecordTable::tableName = "Record1";
 
 namespace {
 
-const char* const columnNames[] = {"AllTime", "Number",   "Minutes", "OD",
-                                   "StartTime", "StartDate", "Title",  "Note",
-                                   "TimeS",   "NoteS",    "CalcOD",  "SmoothOD"};
+const char* const columnNames[] = {"AllTime",   "Number",    "Minutes", "OD",
+                                   "StartTime", "StartDate", "Title",   "Note",
+                                   "TimeS",     "NoteS",     "CalcOD",  "SmoothOD"};
 
 const char* const createStatement = "CREATE TABLE Record1 ("
                                     "AllTime TEXT, Number REAL, Minutes REAL, OD REAL, "
@@ -60,8 +60,8 @@ std::unique_ptr<RecordTable> RecordTable::openWorking(const QString& programDire
                                          .arg(path, needed, QString::fromLocal8Bit(strerror(errno)))
                                          .toStdString());
     }
-    std::unique_ptr<RecordTable> table(
-        new RecordTable(path, missing ? SqliteDatabase::Mode::Create : SqliteDatabase::Mode::ReadWrite));
+    std::unique_ptr<RecordTable> table(new RecordTable(
+        path, missing ? SqliteDatabase::Mode::Create : SqliteDatabase::Mode::ReadWrite));
     // A start that died between creating the file and creating the table left an empty
     // database; it is made the working table, or no later start could open it.
     if (missing || table->holdsNoTables())

@@ -7,8 +7,12 @@ namespace RtfText {
 
 namespace {
 
-bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 int hexValue(char c) {
     if (isDigit(c))
@@ -32,9 +36,9 @@ QChar fromCodePage1252(unsigned char byte) {
 // Control words that stand for one character.
 const QChar* symbolOf(const QByteArray& word) {
     static const std::pair<const char*, QChar> symbols[] = {
-        {"par", QLatin1Char('\n')}, {"line", QLatin1Char('\n')},   {"tab", QLatin1Char('\t')},
-        {"emdash", QChar(0x2014)},  {"endash", QChar(0x2013)},     {"bullet", QChar(0x2022)},
-        {"lquote", QChar(0x2018)},  {"rquote", QChar(0x2019)},     {"ldblquote", QChar(0x201C)},
+        {"par", QLatin1Char('\n')},  {"line", QLatin1Char('\n')}, {"tab", QLatin1Char('\t')},
+        {"emdash", QChar(0x2014)},   {"endash", QChar(0x2013)},   {"bullet", QChar(0x2022)},
+        {"lquote", QChar(0x2018)},   {"rquote", QChar(0x2019)},   {"ldblquote", QChar(0x201C)},
         {"rdblquote", QChar(0x201D)}};
     for (const auto& [name, symbol] : symbols)
         if (word == name)
@@ -52,10 +56,10 @@ bool consumedAsFallback(int& pendingFallback) {
 
 // Groups whose content is not document text.
 bool isSkippedDestination(const QByteArray& word) {
-    static const char* const names[] = {"fonttbl", "colortbl", "stylesheet", "info",  "pict",
-                                        "header",  "footer",   "footnote",   "object", "themedata",
-                                        "listtable", "listoverridetable", "rsidtbl", "generator",
-                                        "xmlnstbl", "latentstyles", "datastore", "filetbl"};
+    static const char* const names[] = {
+        "fonttbl", "colortbl",  "stylesheet", "info",         "pict",      "header",
+        "footer",  "footnote",  "object",     "themedata",    "listtable", "listoverridetable",
+        "rsidtbl", "generator", "xmlnstbl",   "latentstyles", "datastore", "filetbl"};
     for (const char* name : names)
         if (word == name)
             return true;

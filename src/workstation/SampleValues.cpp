@@ -13,7 +13,8 @@ double truncateDecimals(double value, int decimals) {
     // The value's 15 significant digits as text, cut after the wanted decimals: the cut is
     // made on the decimal number the user sees, not on its binary neighbour.
     const double magnitude = std::fabs(value);
-    const int integerDigits = magnitude >= 1 ? static_cast<int>(std::floor(std::log10(magnitude))) + 1 : 1;
+    const int integerDigits =
+        magnitude >= 1 ? static_cast<int>(std::floor(std::log10(magnitude))) + 1 : 1;
     const int precision = std::max(decimals, 15 - integerDigits);
     char buffer[400];
     const auto [end, error] =

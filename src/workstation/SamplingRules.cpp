@@ -6,8 +6,8 @@
 namespace SamplingRules {
 
 namespace {
-const std::pair<const char*, int> intervals[] = {{"1 Sec", 1},   {"15 Sec", 15}, {"30 Sec", 30},
-                                                 {"60 Sec", 60}, {"2 Min", 120}, {"5 Min", 300},
+const std::pair<const char*, int> intervals[] = {{"1 Sec", 1},    {"15 Sec", 15},  {"30 Sec", 30},
+                                                 {"60 Sec", 60},  {"2 Min", 120},  {"5 Min", 300},
                                                  {"10 Min", 600}, {"60 Min", 3600}};
 }
 

@@ -12,8 +12,8 @@ SqliteDatabase::SqliteDatabase(const QString& path, Mode mode) : file(path) {
         flags |= SQLITE_OPEN_CREATE;
     const int result = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
     if (result != SQLITE_OK) {
-        const QString reason = db ? QString::fromUtf8(sqlite3_errmsg(db))
-                                  : QString::fromUtf8(sqlite3_errstr(result));
+        const QString reason =
+            db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(result));
         sqlite3_close(db);
         db = nullptr;
         throw std::runtime_error(
@@ -28,7 +28,9 @@ SqliteDatabase::SqliteDatabase(const QString& path, Mode mode) : file(path) {
         sqlite3_exec(db, "PRAGMA cell_size_check=ON", nullptr, nullptr, nullptr);
 }
 
-SqliteDatabase::~SqliteDatabase() { sqlite3_close_v2(db); }
+SqliteDatabase::~SqliteDatabase() {
+    sqlite3_close_v2(db);
+}
 
 QString SqliteDatabase::errorText() const {
     // SQLite keeps no reliable copy of the system's error; the failing write left it in errno.
@@ -50,14 +52,18 @@ void SqliteDatabase::execute(const char* sql) {
         fail(QStringLiteral("Database error"));
 }
 
-SqliteStatement SqliteDatabase::prepare(const char* sql) { return SqliteStatement(*this, sql); }
+SqliteStatement SqliteDatabase::prepare(const char* sql) {
+    return SqliteStatement(*this, sql);
+}
 
 SqliteStatement::SqliteStatement(SqliteDatabase& database, const char* sql) : database(&database) {
     if (sqlite3_prepare_v2(database.handle(), sql, -1, &statement, nullptr) != SQLITE_OK)
         database.fail(QStringLiteral("Database error"));
 }
 
-SqliteStatement::~SqliteStatement() { sqlite3_finalize(statement); }
+SqliteStatement::~SqliteStatement() {
+    sqlite3_finalize(statement);
+}
 
 SqliteStatement::SqliteStatement(SqliteStatement&& other) noexcept
     : database(other.database), statement(other.statement) {
@@ -110,7 +116,9 @@ void SqliteStatement::reset() {
     sqlite3_clear_bindings(statement);
 }
 
-double SqliteStatement::real(int column) const { return sqlite3_column_double(statement, column); }
+double SqliteStatement::real(int column) const {
+    return sqlite3_column_double(statement, column);
+}
 
 sqlite3_int64 SqliteStatement::integer(int column) const {
     return sqlite3_column_int64(statement, column);

@@ -55,8 +55,8 @@ public:
     SqliteStatement& bind(int index, const QString& value);
     SqliteStatement& bindNull(int index);
 
-    bool step();        // true while a row is there
-    void run();         // a statement without result rows
+    bool step(); // true while a row is there
+    void run();  // a statement without result rows
     void reset();
 
     double real(int column) const;

@@ -28,4 +28,6 @@ QByteArray Statement::fileContent() const {
     return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
 }
 
-void Statement::save(const QString& path) const { TextFile::replace(path, fileContent()); }
+void Statement::save(const QString& path) const {
+    TextFile::replace(path, fileContent());
+}

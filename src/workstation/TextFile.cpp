@@ -25,8 +25,9 @@ void replace(const QString& path, const QByteArray& content) {
         done += n;
     }
     if (!written || !file.commit())
-        throw std::runtime_error(
-            QStringLiteral("Can't write the file '%1': %2").arg(path, file.errorString()).toStdString());
+        throw std::runtime_error(QStringLiteral("Can't write the file '%1': %2")
+                                     .arg(path, file.errorString())
+                                     .toStdString());
 }
 
 // Plain system calls, so that the message carries the system's own reason.
@@ -70,8 +71,9 @@ bool syncToDisk(const QString& path) {
 QByteArray read(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(
-            QStringLiteral("Can't read the file '%1': %2").arg(path, file.errorString()).toStdString());
+        throw std::runtime_error(QStringLiteral("Can't read the file '%1': %2")
+                                     .arg(path, file.errorString())
+                                     .toStdString());
     return file.readAll();
 }
 

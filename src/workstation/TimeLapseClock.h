@@ -15,7 +15,8 @@ public:
         const QDateTime real = QDateTime::currentDateTime();
         if (!origin.isValid())
             origin = real;
-        return origin.addMSecs(static_cast<qint64>(static_cast<double>(origin.msecsTo(real)) * rate));
+        return origin.addMSecs(
+            static_cast<qint64>(static_cast<double>(origin.msecsTo(real)) * rate));
     }
 
 private:

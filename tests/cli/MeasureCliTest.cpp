@@ -13,7 +13,9 @@
 
 namespace {
 
-std::string cli() { return NEPHODAR_PROGRAM_DIR "/nephodar-cli"; }
+std::string cli() {
+    return NEPHODAR_PROGRAM_DIR "/nephodar-cli";
+}
 
 struct MeasureCli : ProfileStoreFixture {
     void SetUp() override {
@@ -56,10 +58,10 @@ struct MeasureCli : ProfileStoreFixture {
 
 TEST_F(MeasureCli, SimulatedSourceWithFormulaAndSave) {
     int status = -1;
-    const auto lines = run({"measure", "--device", "Sim0", "--samples", "4", "--interval", "1",
-                            "--title", "Sim run", "--formula", "0,0,2,0.1", "--save",
-                            temp.path("out/run.nph")},
-                           status);
+    const auto lines =
+        run({"measure", "--device", "Sim0", "--samples", "4", "--interval", "1", "--title",
+             "Sim run", "--formula", "0,0,2,0.1", "--save", temp.path("out/run.nph")},
+            status);
     EXPECT_EQ(status, 0);
     ASSERT_EQ(lines.size(), 4u);
     const auto rows =
@@ -118,9 +120,9 @@ TEST_F(MeasureCli, CalibrationStoresTheValuesAndMeasuringReadsTheSample) {
     int status = -1;
     auto lines = run({"calibrate", "--device", "Com6"}, status);
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(lines, (std::vector<std::string>{"Reference (OD 0): 4000 units",
-                                               "Dark (OD maximum): 20 units",
-                                               "Stored in the profile."}));
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"Reference (OD 0): 4000 units",
+                                        "Dark (OD maximum): 20 units", "Stored in the profile."}));
     IniFile::openProfile("Default", "Nephodar", "Talvessa"); // read what the tool wrote
     EXPECT_EQ(IniFile::getIniFile().readInteger("CalibrECH", "OD1", 0), 4000);
     EXPECT_EQ(IniFile::getIniFile().readInteger("CalibrECH", "ODDark", 0), 20);
@@ -134,14 +136,14 @@ TEST_F(MeasureCli, CalibrationStoresTheValuesAndMeasuringReadsTheSample) {
 TEST_F(MeasureCli, TimeLapseAndNotesOfASimulatedRun) {
     // 10 ticks of 100 ms between samples, on a clock 600 times as fast: about 10 minutes.
     int status = -1;
-    const auto lines = run({"measure", "--device", "Sim0", "--samples", "3", "--interval", "10",
-                            "--time-lapse", "600", "--note", "1:Inducer \"B\": 2 ml", "--save",
-                            temp.path("lapse.nph")},
-                           status);
+    const auto lines =
+        run({"measure", "--device", "Sim0", "--samples", "3", "--interval", "10", "--time-lapse",
+             "600", "--note", "1:Inducer \"B\": 2 ml", "--save", temp.path("lapse.nph")},
+            status);
     ASSERT_EQ(status, 0);
     ASSERT_EQ(lines.size(), 3u);
-    const auto rows = RecordTable::openFile(QString::fromStdString(temp.path("lapse.nph")), true)
-                          ->allRows();
+    const auto rows =
+        RecordTable::openFile(QString::fromStdString(temp.path("lapse.nph")), true)->allRows();
     ASSERT_EQ(rows.size(), 3u);
     for (std::size_t i = 1; i < rows.size(); ++i) {
         const double step = rows[i].minutes - rows[i - 1].minutes;
@@ -152,7 +154,8 @@ TEST_F(MeasureCli, TimeLapseAndNotesOfASimulatedRun) {
     EXPECT_EQ(rows[1].note, "[1] Inducer \"B\": 2 ml"); // numbered as the window numbers it
     EXPECT_EQ(rows[2].note, "");
     std::string errors;
-    const auto refused = run({"measure", "--device", "Com1", "--time-lapse", "600"}, status, &errors);
+    const auto refused =
+        run({"measure", "--device", "Com1", "--time-lapse", "600"}, status, &errors);
     EXPECT_EQ(status, 2);
     EXPECT_TRUE(refused.empty());
     EXPECT_NE(errors.find("--time-lapse is for simulated devices"), std::string::npos) << errors;

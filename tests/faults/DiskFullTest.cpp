@@ -113,8 +113,7 @@ TEST_F(DiskFull, SaveOntoAFullDiskKeepsTheEarlierSet) {
                          contains(errors, "database or disk is full")))
                 << errors;
             EXPECT_EQ(set.states("after a save reported failed"), SetOverwrite::all(State::Old));
-            EXPECT_EQ(namesIn(set.out),
-                      (std::vector<std::string>{"run.log", "run.nph", "run.txt"}))
+            EXPECT_EQ(namesIn(set.out), (std::vector<std::string>{"run.log", "run.nph", "run.txt"}))
                 << "what the failed save wrote is removed";
             ASSERT_NO_THROW(OpenedMeasurement::open(QString::fromStdString(set.base + ".nph")));
             EXPECT_EQ(set.states("when opened again"), SetOverwrite::all(State::Old));

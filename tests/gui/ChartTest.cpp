@@ -9,8 +9,8 @@
 #include "ui_TWorkForm.h"
 
 #include <QAction>
-#include <QTest>
 #include <QMenu>
+#include <QTest>
 #include <qcustomplot.h>
 
 namespace {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "TFormLogWindow.h"
 #include "EngineFakes.h"
+#include "TFormLogWindow.h"
 #include "TempDirectory.h"
 #include "lumo/Logger.h"
 #include "workstation/RtfText.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "TformProfileManager.h"
 #include "EngineFakes.h"
 #include "ProfileStoreFixture.h"
+#include "TformProfileManager.h"
 #include "settings/IniFile.h"
 
 #include <QPushButton>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "QtUserPrompts.h"
 #include "QtTonePlayer.h"
+#include "QtUserPrompts.h"
 
 #include <gtest/gtest.h>
 

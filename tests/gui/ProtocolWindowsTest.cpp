@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "../workstation/EngineFixture.h"
 #include "ErrorOf.h"
-#include "TPortErrorForm.h"
 #include "TInfoForm.h"
 #include "TInfoForm2.h"
+#include "TPortErrorForm.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -3,15 +3,15 @@
 // tools), and printing through dialogs that the tests answer.
 #include "EngineFakes.h"
 #include "GrowthCurves.h"
-#include "report/MeasurementReport.h"
 #include "PdfProbe.h"
 #include "QtPrinters.h"
-#include "workstation/ReportContent.h"
 #include "ReportPrinting.h"
 #include "SavedMeasurement.h"
 #include "TempDirectory.h"
+#include "report/MeasurementReport.h"
 #include "workstation/DisplayFormats.h"
 #include "workstation/GrowthTexts.h"
+#include "workstation/ReportContent.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "TOptionsForm.h"
 #include "EngineFakes.h"
 #include "ProfileStoreFixture.h"
+#include "TOptionsForm.h"
 #include "settings/IniFile.h"
 
 #include <QCheckBox>

@@ -4,8 +4,8 @@
 #include "LogCapture.h"
 #include "ProfileStoreFixture.h"
 #include "ReportPrinting.h"
-#include "ViewerPage.h"
 #include "TWorkForm.h"
+#include "ViewerPage.h"
 #include "ui_TWorkForm.h"
 #include "workstation/GrowthTexts.h"
 #include "workstation/RtfText.h"
@@ -69,7 +69,8 @@ struct ViewerTest : ProfileStoreFixture {
         if (companions) {
             QString base = nph;
             base.replace(".nph", "");
-            TextFile::replace(base + ".log", RtfText::write("8.12.2007 09:05  started measurement\n"));
+            TextFile::replace(base + ".log",
+                              RtfText::write("8.12.2007 09:05  started measurement\n"));
             TextFile::replace(base + ".txt", "Lab: 4\r\nUsing no OD-formula: CalcOD = OD\r\n");
         }
         return nph;
@@ -123,13 +124,15 @@ TEST_F(ViewerTest, FileSetNamesAreDerivedWithTheirLetterCase) {
         const char* name;
         const char* log;
         const char* txt;
-    } cases[] = {{"run.nph.nph", "/run.log", "/run.txt"}, {"RUN.NPH", "/RUN.NPH.log", "/RUN.NPH.txt"}};
+    } cases[] = {{"run.nph.nph", "/run.log", "/run.txt"},
+                 {"RUN.NPH", "/RUN.NPH.log", "/RUN.NPH.txt"}};
     for (const auto& c : cases) {
         ASSERT_TRUE(viewer().openFile(saveSet(c.name, {0.1, 0.2}, false)));
         EXPECT_TRUE(viewer().opened()->logPath.endsWith(c.log)) << c.name;
         EXPECT_TRUE(viewer().opened()->statementPath.endsWith(c.txt)) << c.name;
     }
-    EXPECT_EQ(ui().RichEdit4->toPlainText(), "Log File Viewer") << "no log: the pane keeps its text";
+    EXPECT_EQ(ui().RichEdit4->toPlainText(), "Log File Viewer")
+        << "no log: the pane keeps its text";
 }
 
 TEST_F(ViewerTest, FlatCurvesGetAFixedBand) {
@@ -338,8 +341,8 @@ struct RecordingPrintDialogs : PrintDialogs {
         return false; // cancelled: nothing goes to a printer
     }
     void askPrinterSettings(QPrinter&, QWidget*) override { ++settings; }
-    void showPreview(QPrinter&, const std::function<void(QPrinter&)>&,
-                     const std::function<void()>&, QWidget*) override {
+    void showPreview(QPrinter&, const std::function<void(QPrinter&)>&, const std::function<void()>&,
+                     QWidget*) override {
         ++previews;
     }
 };

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "TWorkForm.h"
 #include "EngineFakes.h"
 #include "FakeSleeper.h"
 #include "LiveChart.h"
 #include "LogCapture.h"
 #include "ProfileStoreFixture.h"
 #include "TStart.h"
+#include "TWorkForm.h"
 #include "com/ODSourceSimulated.h"
 #include "ui_TWorkForm.h"
 

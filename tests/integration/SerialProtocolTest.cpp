@@ -38,9 +38,9 @@ long millisecondsSince(Clock::time_point start) {
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
 
-
 bool endsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 struct SerialLine : testing::Test {
@@ -82,8 +82,8 @@ TEST_F(SerialLine, ODFromDarkAndReferenceReadings) {
     const struct {
         const char* raw;
         double od;
-    } cases[] = {{"200", 1.0}, {"1100", 0.0}, {"2100", -0.30102999566398}, {"100", -1.0},
-                 {"50", -1.0}};
+    } cases[] = {
+        {"200", 1.0}, {"1100", 0.0}, {"2100", -0.30102999566398}, {"100", -1.0}, {"50", -1.0}};
     for (const auto& c : cases) {
         Q7SimProcess sim({"--value", c.raw});
         ports()["Com1"] = sim.devicePath();
@@ -113,13 +113,14 @@ TEST_F(SerialLine, CalibrationRunsBothSeriesAndRestoresBrightness) {
     const auto result = source.calibrate();
     EXPECT_DOUBLE_EQ(result.dark, 20.0);
     EXPECT_DOUBLE_EQ(result.reference, 4000.0);
-    EXPECT_EQ(progress.currents, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14,
-                                                   15, 16}));
+    EXPECT_EQ(progress.currents,
+              (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}));
     EXPECT_NEAR(source.value(), -std::log10(1980.0 / 3980.0), 1e-12);
 
     sim.stop();
     const std::string trace = sim.trace();
-    const std::string first = "q7sim: 30 01 2C -> brightness 300\nq7sim: 30 00 00 -> brightness 0\n";
+    const std::string first =
+        "q7sim: 30 01 2C -> brightness 300\nq7sim: 30 00 00 -> brightness 0\n";
     EXPECT_EQ(trace.substr(0, first.size()), first);
     EXPECT_NE(trace.find("q7sim: 30 01 2C -> brightness 300\nq7sim: 32 06 -> reading 17"),
               std::string::npos)
@@ -127,8 +128,8 @@ TEST_F(SerialLine, CalibrationRunsBothSeriesAndRestoresBrightness) {
 }
 
 TEST_F(SerialLine, ShortAndMissingAnswersGiveUpWithinTheReadTimeouts) {
-    Q7SimProcess sim({"--value", "1000", "--fault", "1:short", "--fault", "2:silence",
-                      "--fault", "3:slow=600", "--fault", "4:status=3"});
+    Q7SimProcess sim({"--value", "1000", "--fault", "1:short", "--fault", "2:silence", "--fault",
+                      "3:slow=600", "--fault", "4:status=3"});
     ports()["Com3"] = sim.devicePath();
     RS232Connection connection("Com3");
     TestVariant source(connection);
@@ -182,8 +183,8 @@ TEST_F(SerialLine, ReconnectsAfterTheDeviceHangsUpAndReturns) {
     ASSERT_NE(mkdtemp(directory), nullptr);
     const std::string link = std::string(directory) + "/ttyQ7";
     {
-        Q7SimProcess sim({"--value", "1000", "--link", link, "--fault", "2:hangup",
-                          "--hangup-ms", "300"});
+        Q7SimProcess sim(
+            {"--value", "1000", "--link", link, "--fault", "2:hangup", "--hangup-ms", "300"});
         ports()["Com5"] = link;
         RS232Connection connection("Com5");
         TestVariant source(connection);
@@ -209,7 +210,8 @@ TEST_F(SerialLine, PortsThatCannotBeOpened) {
     ports()["Com9"] = "/nonexistent/ttyQ7";
     EXPECT_EQ(errorOf([] { RS232Connection c("Com9"); }),
               "Error connecting port.\n'System reported: \nNo such file or directory'");
-    EXPECT_EQ(log.text(), "Error connecting port.\n'System reported: \nNo such file or directory'\n");
+    EXPECT_EQ(log.text(),
+              "Error connecting port.\n'System reported: \nNo such file or directory'\n");
 
     Q7SimProcess sim({});
     ports()["Com8"] = sim.devicePath();
@@ -222,7 +224,9 @@ TEST_F(SerialLine, PortsThatCannotBeOpened) {
     ASSERT_GE(fd, 0);
     close(fd);
     ports()["Com6"] = name;
-    EXPECT_EQ(errorOf([] { RS232Connection c("Com6"); }).rfind("Error SetCommState\nSystem reported: \n", 0),
+    EXPECT_EQ(errorOf([] {
+                  RS232Connection c("Com6");
+              }).rfind("Error SetCommState\nSystem reported: \n", 0),
               0u);
     unlink(name);
 }

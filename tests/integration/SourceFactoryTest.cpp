@@ -24,7 +24,6 @@ using Talvessa::getConnection;
 
 namespace {
 
-
 // Each test names its own connection types: the connection cache lives for the process.
 struct SourceFactory : ProfileStoreFixture {
     LogCapture log;

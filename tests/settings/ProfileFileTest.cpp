@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "TempDirectory.h"
 #include "settings/ProfileFile.h"
+#include "TempDirectory.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -27,9 +27,9 @@ TEST_F(ProfileFileTest, ReadingRules) {
     const struct {
         const char* key;
         std::int32_t integer;
-    } integers[] = {{"dec", 12},      {"neg", -5},   {"hex", 31},   {"hex2", 255},
-                    {"dollar", 16},   {"allones", -1}, {"blank", 99}, {"word", 99},
-                    {"spaced", 7},    {"huge", 99},  {"half", 99},  {"missing", 99}};
+    } integers[] = {{"dec", 12},    {"neg", -5},     {"hex", 31},   {"hex2", 255},
+                    {"dollar", 16}, {"allones", -1}, {"blank", 99}, {"word", 99},
+                    {"spaced", 7},  {"huge", 99},    {"half", 99},  {"missing", 99}};
     for (const auto& c : integers)
         EXPECT_EQ(file.readInteger("values", c.key, 99), c.integer) << c.key;
 

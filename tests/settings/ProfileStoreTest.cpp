@@ -51,7 +51,6 @@ const char* const newProfileText = "[Generell]\n"
                                    "DACresolution=12\n"
                                    "LIVEmin=200\n";
 
-
 std::vector<std::pair<std::string, bool>> listed() {
     std::vector<std::pair<std::string, bool>> result;
     for (const auto& profile : IniFile::listProfiles())
@@ -115,8 +114,7 @@ TEST_F(ProfileStore, OpeningAnExistingProfileWritesNothing) {
 
 TEST_F(ProfileStore, StoreDirectoryFromTheEnvironment) {
     setenv("ALLUSERSPROFILE", "/shared", 1);
-    EXPECT_EQ(IniFile::computeStoreDirectory("App", "Maker"),
-              "/shared/Application Data/Maker/App");
+    EXPECT_EQ(IniFile::computeStoreDirectory("App", "Maker"), "/shared/Application Data/Maker/App");
     setenv("APPDATA", "/home/lab/Roaming Data", 1);
     EXPECT_EQ(IniFile::computeStoreDirectory("App", "Maker"), "/shared/Roaming Data/Maker/App");
     setenv("APPDATA", "Plain", 1);

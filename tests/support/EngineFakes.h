@@ -66,8 +66,8 @@ public:
         return textAnswer;
     }
     QStringList errors;
-    QStringList messages, informations, questions, warnings, saveDialogs, saveFilters,
-        openDialogs, textQuestions;
+    QStringList messages, informations, questions, warnings, saveDialogs, saveFilters, openDialogs,
+        textQuestions;
     bool answerYes = false;
     QString chosenFile, chosenOpenFile;
     std::optional<QString> textAnswer;

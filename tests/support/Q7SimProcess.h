@@ -15,7 +15,9 @@ public:
     // The terminal or socket path the simulator announced first.
     const std::string& devicePath() const { return firstLine; }
     // Waits (bounded) for the next announced line, e.g. the new terminal after a hang-up.
-    std::string nextLine(int timeoutMilliseconds = 5000) { return process.nextLine(timeoutMilliseconds); }
+    std::string nextLine(int timeoutMilliseconds = 5000) {
+        return process.nextLine(timeoutMilliseconds);
+    }
     void stop();
     // A signal of the test's choosing: SIGKILL for a device that vanishes, SIGSTOP/SIGCONT for
     // one that freezes and comes back.

@@ -32,14 +32,14 @@ inline const char* modelName(Model model) {
 
 struct Culture {
     Model model = Model::Logistic;
-    double rate = 1;      // the steepest slope of ln OD, per hour: the true value
+    double rate = 1; // the steepest slope of ln OD, per hour: the true value
     double lagHours = 0;
     double od0 = 0.05;
     double plateau = 1.5;
-    double shape = 1;     // Richards only
+    double shape = 1; // Richards only
     double stepMinutes = 10;
-    int decimals = 4;     // the OD is stored cut toward zero to this many decimals
-    double noise = 0;     // standard deviation of Gaussian OD noise
+    int decimals = 4; // the OD is stored cut toward zero to this many decimals
+    double noise = 0; // standard deviation of Gaussian OD noise
     std::uint32_t seed = 1;
 };
 
@@ -72,7 +72,8 @@ inline double lnOd(const Culture& c, double t) {
         // here, the true value is measured off the curve (trueRate).
         const double mu = c.rate;
         const double h0 = mu * c.lagHours;
-        const double b = t + std::log(std::exp(-mu * t) + std::exp(-h0) - std::exp(-mu * t - h0)) / mu;
+        const double b =
+            t + std::log(std::exp(-mu * t) + std::exp(-h0) - std::exp(-mu * t - h0)) / mu;
         return std::log(c.od0) + mu * b - std::log1p(std::expm1(mu * b) / std::exp(rise));
     }
     }

@@ -34,7 +34,8 @@ TEST(Exception, CopyAndCloneMakeIndependentChains) {
     const Exception* originalCause = first->getCause();
     first.reset();
 
-    for (const Exception* e : {static_cast<const Exception*>(&copy), static_cast<const Exception*>(clone.get())}) {
+    for (const Exception* e :
+         {static_cast<const Exception*>(&copy), static_cast<const Exception*>(clone.get())}) {
         EXPECT_EQ(e->getFullText(), "123");
         ASSERT_NE(e->getCause(), nullptr);
         EXPECT_NE(e->getCause(), originalCause);

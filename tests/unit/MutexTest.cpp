@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "FakeSleeper.h"
 #include "lumo/Mutex.h"
+#include "FakeSleeper.h"
 
 #include <gtest/gtest.h>
 

@@ -98,7 +98,7 @@ TEST_F(Q7Protocol, CalibrationDarkThenReferenceAndBrightnessRestored) {
         queueReading(0x00, static_cast<unsigned char>(10 + i)); // dark mean 13.5
     for (int i = 0; i < 8; ++i)
         queueReading(0x0F, 0xFF); // reference 4095
-    connection.queue(okStatus); // brightness restored
+    connection.queue(okStatus);   // brightness restored
 
     ProgressRecorder progress;
     source.progressCaller.addListener(&progress);

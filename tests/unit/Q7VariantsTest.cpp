@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "com/Q7Variants.h"
 #include "ErrorOf.h"
 #include "FakeSleeper.h"
 #include "LogCapture.h"
 #include "ProfileStoreFixture.h"
 #include "ScriptedConnection.h"
 #include "com/ODSourceFactory.h"
-#include "com/Q7Variants.h"
 
 using Bytes = std::vector<unsigned char>;
 using Talvessa::Q7_82;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ErrorOf.h"
 #include "lumo/UCharContainer.h"
+#include "ErrorOf.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -23,7 +23,6 @@ std::string text(const UCharContainer& c) {
     out << c;
     return out.str();
 }
-
 
 } // namespace
 

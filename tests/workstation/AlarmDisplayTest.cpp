@@ -76,8 +76,8 @@ TEST(DisplayTexts, ODDisplayAndRunningTime) {
     const struct {
         double value;
         const char* text;
-    } cases[] = {{1.23456, "1.235 "},  {0.1234, "0.123 "},   {12.3456, "12.350 "},
-                 {-0.0049, "-0.005 "}, {-0.0039, "-0.004 "}, {0.0, "0.000 "},
+    } cases[] = {{1.23456, "1.235 "},   {0.1234, "0.123 "},   {12.3456, "12.350 "},
+                 {-0.0049, "-0.005 "},  {-0.0039, "-0.004 "}, {0.0, "0.000 "},
                  {123.456, "123.500 "}, {-0.0004, "0.000 "}};
     for (const auto& c : cases)
         EXPECT_EQ(DisplayTexts::odDisplayText(c.value), c.text) << c.value;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "SyntheticCultures.h"
 #include "workstation/GrowthAnalysis.h"
+#include "SyntheticCultures.h"
 
 #include <cmath>
 #include <cstdint>
@@ -58,22 +58,21 @@ TEST(GrowthAnalysis, NoisySigmoidCurvesGiveRateDoublingAndLag) {
     } curves[] = {{"logistic", logistic, 2}, {"Gompertz", gompertz, std::exp(1.0)}};
     // A slow culture read every 10 minutes and a fast one read every 5, both from OD 0.1 to 2
     // after a lag of 3 hours.
-    const struct {
-        double mu, stepMinutes;
-    } runs[] = {{0.35, 10}, {0.7, 5}};
+    const struct { double mu, stepMinutes; } runs[] = {{0.35, 10}, {0.7, 5}};
     const double lambda = 3.0, od0 = 0.1, odMax = 2.0, a = std::log(odMax / od0);
     for (const auto& c : curves)
         for (const auto& run : runs)
             for (std::uint32_t seed = 1; seed <= 20; ++seed) {
-                SCOPED_TRACE(testing::Message() << c.name << ", mu " << run.mu << ", seed " << seed);
+                SCOPED_TRACE(testing::Message()
+                             << c.name << ", mu " << run.mu << ", seed " << seed);
                 Noise noise(0.005, seed);
                 std::vector<Point> points; // until the curve has long levelled off
                 const double hours = lambda + 3 * a / run.mu;
                 for (int i = 0; i * run.stepMinutes <= hours * 60; ++i) {
                     const double t = i * run.stepMinutes / 60;
-                    points.push_back({i * run.stepMinutes,
-                                      stored(od0 * std::exp(c.curve(t, a, run.mu, lambda)) +
-                                             noise())});
+                    points.push_back(
+                        {i * run.stepMinutes,
+                         stored(od0 * std::exp(c.curve(t, a, run.mu, lambda)) + noise())});
                 }
                 const Result r = analyse(points);
                 ASSERT_TRUE(r.growing);
@@ -321,10 +320,25 @@ TEST(GrowthAnalysis, ReadingsThatHoldNoRateGiveNoNumber) {
         const char* reason;
     } cases[] = {
         {"one reading", {culture[20]}, ""},
-        {"every OD empty", with([](auto& p) { for (auto& x : p) x.od = NAN; }), ""},
-        {"every time empty", with([](auto& p) { for (auto& x : p) x.minutes = NAN; }), ""},
-        {"all at one time", with([](auto& p) { for (auto& x : p) x.minutes = 30; }), ""},
-        {"the clock set back", with([](auto& p) { for (std::size_t i = 30; i < p.size(); ++i) p[i].minutes -= 120; }),
+        {"every OD empty", with([](auto& p) {
+             for (auto& x : p)
+                 x.od = NAN;
+         }),
+         ""},
+        {"every time empty", with([](auto& p) {
+             for (auto& x : p)
+                 x.minutes = NAN;
+         }),
+         ""},
+        {"all at one time", with([](auto& p) {
+             for (auto& x : p)
+                 x.minutes = 30;
+         }),
+         ""},
+        {"the clock set back", with([](auto& p) {
+             for (std::size_t i = 30; i < p.size(); ++i)
+                 p[i].minutes -= 120;
+         }),
          "the time goes back at row 31"},
     };
     for (const auto& c : cases) {

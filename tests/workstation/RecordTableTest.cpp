@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "workstation/RecordTable.h"
 #include "ErrorOf.h"
 #include "TempDirectory.h"
-#include "workstation/RecordTable.h"
 
 #include <QDir>
 #include <QFile>
@@ -89,12 +89,12 @@ TEST_F(RecordTableTest, NoteGoesToTheRowItsTimeFallsOn) {
         double x;
         double number;
     } cases[] = {
-        {1.3, 3},    // between rows 3 and 4 (numbers 2 and 3)
-        {1.0, 3},    // exactly on row 3's time: still the row after it
-        {0.2, 1},    // just after the first row
-        {-1.0, 4},   // left of the first row: the last row
-        {2.0, 4},    // at the last row's time
-        {99.0, 4},   // right of everything
+        {1.3, 3},  // between rows 3 and 4 (numbers 2 and 3)
+        {1.0, 3},  // exactly on row 3's time: still the row after it
+        {0.2, 1},  // just after the first row
+        {-1.0, 4}, // left of the first row: the last row
+        {2.0, 4},  // at the last row's time
+        {99.0, 4}, // right of everything
     };
     int n = 0;
     for (const auto& c : cases)
@@ -137,7 +137,9 @@ TEST_F(RecordTableTest, FilesThatAreNoMeasurementTablesAreRefusedUntouched) {
         RecordTable::openFile(QString::fromStdString(junkPath), false);
         FAIL() << "opened";
     } catch (const std::runtime_error& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("The file '" + junkPath + "' is not a measurement table", 0), 0u)
+        EXPECT_EQ(std::string(e.what()).rfind(
+                      "The file '" + junkPath + "' is not a measurement table", 0),
+                  0u)
             << e.what();
     }
     EXPECT_EQ(TempDirectory::readFile(junkPath), junk);

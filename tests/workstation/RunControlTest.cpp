@@ -101,8 +101,9 @@ TEST_F(RunControl, SaveAsWritesTheWholeSet) {
 
     prompts.chosenFile = program() + "/run.nph.nph";
     ASSERT_TRUE(engine->saveAs());
-    EXPECT_EQ(prompts.saveDialogs,
-              QStringList{"Save Brevimo Database Channel A|C:Test|Untitled_8_12_2007_09.05.03.nph"});
+    EXPECT_EQ(
+        prompts.saveDialogs,
+        QStringList{"Save Brevimo Database Channel A|C:Test|Untitled_8_12_2007_09.05.03.nph"});
     const QString base = program() + "/run";
     EXPECT_EQ(engine->getCurrentFileName(), base + ".nph");
     EXPECT_EQ(engine->windowCaption(), "Nephodar v2.0  " + base + ".nph");
@@ -116,8 +117,8 @@ TEST_F(RunControl, SaveAsWritesTheWholeSet) {
     // The saved protocol holds what happened up to the save, not just up to the last sample.
     engine->changeTitle("Renamed");
     engine->save();
-    const QString savedLog = RtfText::read(QByteArray::fromStdString(
-        TempDirectory::readFile((base + ".log").toStdString())));
+    const QString savedLog = RtfText::read(
+        QByteArray::fromStdString(TempDirectory::readFile((base + ".log").toStdString())));
     EXPECT_TRUE(savedLog.contains("title changed to: Renamed"));
     EXPECT_TRUE(engine->protocol().getText().startsWith("Saved Channel A at "));
     EXPECT_FALSE(savedLog.contains("Saved Channel A at "));
@@ -269,6 +270,7 @@ TEST_F(RunControl, NotesNeedARow) {
     EXPECT_FALSE(engine->protocol().getText().contains("note added"));
     takeSamples(2);
     EXPECT_EQ(engine->attachNote("inoculated", 0.01), 1.0);
-    EXPECT_TRUE(engine->protocol().getText().startsWith("8.12.2007 09:05  note added: inoculated\n"));
+    EXPECT_TRUE(
+        engine->protocol().getText().startsWith("8.12.2007 09:05  note added: inoculated\n"));
     EXPECT_EQ(engine->table().allRows()[1].note, "[1] inoculated");
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "workstation/DisplayFormats.h"
 #include "workstation/SampleValues.h"
+#include "workstation/DisplayFormats.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -16,9 +16,9 @@ constexpr std::int64_t hour = 60 * minute;
 TEST(SampleValues, StoredODIsZeroedAndCutTowardZero) {
     const struct {
         double in, stored;
-    } cases[] = {{0.00004, 0.0},   {-0.00005, 0.0},  {0.00009, 0.0},    {1.23456, 1.2345},
-                 {-1.23456, -1.2345}, {-2.34567, -2.3456}, {0.29, 0.29}, {2.0001, 2.0001},
-                 {0.0001, 0.0001}, {3.99999, 3.9999}, {-0.0049, -0.0049}, {100.0, 100.0}};
+    } cases[] = {{0.00004, 0.0},      {-0.00005, 0.0},     {0.00009, 0.0},     {1.23456, 1.2345},
+                 {-1.23456, -1.2345}, {-2.34567, -2.3456}, {0.29, 0.29},       {2.0001, 2.0001},
+                 {0.0001, 0.0001},    {3.99999, 3.9999},   {-0.0049, -0.0049}, {100.0, 100.0}};
     for (const auto& c : cases) {
         EXPECT_EQ(storedOd(c.in), c.stored) << c.in;
         EXPECT_FALSE(std::signbit(storedOd(c.in)) && c.stored == 0) << "no negative zero";

@@ -174,11 +174,11 @@ TEST_F(SamplingCycle, ProtocolFileWrittenAfterEverySample) {
     engine->start();
     takeSamples(1);
     const QString logFile = QDir(program()).filePath("Temp.log");
-    EXPECT_EQ(RtfText::read(QByteArray::fromStdString(TempDirectory::readFile(logFile.toStdString()))),
-              engine->protocol().getText());
+    EXPECT_EQ(
+        RtfText::read(QByteArray::fromStdString(TempDirectory::readFile(logFile.toStdString()))),
+        engine->protocol().getText());
     EXPECT_TRUE(engine->protocol().getText().endsWith("8.12.2007 09:05  started measurement\n"));
-    EXPECT_EQ(engine->statement().lines,
-              (QStringList{"Lab:", "Using no OD-formula: CalcOD = OD"}));
+    EXPECT_EQ(engine->statement().lines, (QStringList{"Lab:", "Using no OD-formula: CalcOD = OD"}));
 }
 
 TEST_F(SamplingCycle, ATickThatFailsDoesNotStopTheMeasurement) {
@@ -253,9 +253,9 @@ TEST_F(SamplingCycle, QualityBelowOneIsOne) {
 }
 
 TEST_F(SamplingCycle, IntervalChoice) {
-    const std::pair<const char*, int> entries[] = {{"1 Sec", 1},   {"15 Sec", 15}, {"30 Sec", 30},
-                                                   {"60 Sec", 60}, {"2 Min", 120}, {"5 Min", 300},
-                                                   {"10 Min", 600}, {"60 Min", 3600}, {"", 30}};
+    const std::pair<const char*, int> entries[] = {
+        {"1 Sec", 1},   {"15 Sec", 15},  {"30 Sec", 30},   {"60 Sec", 60}, {"2 Min", 120},
+        {"5 Min", 300}, {"10 Min", 600}, {"60 Min", 3600}, {"", 30}};
     for (const auto& [entry, ticks] : entries) {
         engine->chooseInterval(entry);
         EXPECT_EQ(engine->interval(), ticks) << entry;

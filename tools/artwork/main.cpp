@@ -165,8 +165,10 @@ int main(int argc, char** argv) {
                                                      {"Exit", exitGlyph}};
     bool ok = save(splash(), program.filePath(QStringLiteral("Objects/PicNephodar.bmp")));
     for (const auto& [name, glyph] : buttons) {
-        ok &= save(button(glyph, false), program.filePath(QStringLiteral("buttons/%1.bmp").arg(name)));
-        ok &= save(button(glyph, true), program.filePath(QStringLiteral("buttons/%1_r.bmp").arg(name)));
+        ok &= save(button(glyph, false),
+                   program.filePath(QStringLiteral("buttons/%1.bmp").arg(name)));
+        ok &= save(button(glyph, true),
+                   program.filePath(QStringLiteral("buttons/%1_r.bmp").arg(name)));
     }
     ok &= save(icon(), program.filePath(QStringLiteral("nephodar.png")));
     return ok ? 0 : 1;

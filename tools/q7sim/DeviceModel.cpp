@@ -109,8 +109,8 @@ int DeviceModel::rawValue() {
     // Logistic growth in OD over curvePoints readings, turned back into raw counts.
     const double t = static_cast<double>((readings - 1) % std::max(1, settings.curvePoints)) /
                      std::max(1, settings.curvePoints);
-    double od =
-        settings.odStart + (settings.odMax - settings.odStart) / (1.0 + std::exp(-12.0 * (t - 0.5)));
+    double od = settings.odStart +
+                (settings.odMax - settings.odStart) / (1.0 + std::exp(-12.0 * (t - 0.5)));
     if (settings.odNoise > 0)
         od += std::normal_distribution<double>(0.0, settings.odNoise)(noiseSource);
     const double raw = settings.dark + (settings.reference - settings.dark) * std::pow(10.0, -od);
@@ -129,8 +129,8 @@ Reply DeviceModel::readValue() {
             // The 82 variant's codes 4 and 5 report no error: its value follows as usual.
             if (settings.variant == Variant::Q82 && (code == 4 || code == 5)) {
                 const int raw = rawValue();
-                reply.event = name + ": status " + std::to_string(code) + ", raw " +
-                              std::to_string(raw);
+                reply.event =
+                    name + ": status " + std::to_string(code) + ", raw " + std::to_string(raw);
                 reply.bytes = status(code);
                 reply.bytes.push_back(static_cast<unsigned char>(raw >> 8));
                 reply.bytes.push_back(static_cast<unsigned char>(raw & 0xFF));

@@ -28,9 +28,9 @@ struct DeviceSettings {
     double odMax = 2.0;
     int curvePoints = 1000;
     double odNoise = 0; // standard deviation of the noise added to the curve's OD
-    std::optional<std::pair<int, int>> calibrationLevels; // dark, reference
+    std::optional<std::pair<int, int>> calibrationLevels;     // dark, reference
     std::optional<std::vector<unsigned char>> identification; // else the variant's own answer
-    std::map<int, Fault> faults;                          // by reading number, from 1
+    std::map<int, Fault> faults;                              // by reading number, from 1
 };
 
 // One answer the device gives: bytes to send after an optional delay, or a hang-up.
@@ -63,7 +63,7 @@ private:
     std::vector<unsigned char> pending;
     int readings = 0;
     int ledBrightness = 0;
-    std::mt19937 noiseSource{1}; // a fixed seed: every run of the simulator looks alike
+    std::mt19937 noiseSource{1};       // a fixed seed: every run of the simulator looks alike
     int readingsSinceDarkCommand = -1; // counts calibration readings since the LED went off
 };
 

@@ -133,8 +133,9 @@ bool parseOptions(int argc, char** argv, Options& options) {
             continue;
         }
         static const char* const valueOptions[] = {
-            "--variant",     "--value",    "--dark",  "--reference", "--od-max", "--points",
-            "--noise",       "--calibration", "--identify", "--fault", "--hangup-ms", "--socket", "--link"};
+            "--variant",   "--value",  "--dark",        "--reference", "--od-max",
+            "--points",    "--noise",  "--calibration", "--identify",  "--fault",
+            "--hangup-ms", "--socket", "--link"};
         if (std::find(std::begin(valueOptions), std::end(valueOptions), option) ==
             std::end(valueOptions))
             throw std::invalid_argument(option.rfind("--", 0) == 0
@@ -168,9 +169,9 @@ bool parseOptions(int argc, char** argv, Options& options) {
             const auto comma = value.find(',');
             if (comma == std::string::npos)
                 throw std::invalid_argument("--calibration takes DARK,REFERENCE");
-            device.calibrationLevels = std::make_pair(
-                toInt(value.substr(0, comma), "the dark level", 0, 65535),
-                toInt(value.substr(comma + 1), "the reference level", 0, 65535));
+            device.calibrationLevels =
+                std::make_pair(toInt(value.substr(0, comma), "the dark level", 0, 65535),
+                               toInt(value.substr(comma + 1), "the reference level", 0, 65535));
         } else if (option == "--identify") {
             device.identification = hexBytes(value);
         } else if (option == "--fault") {

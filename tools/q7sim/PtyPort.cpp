@@ -31,7 +31,9 @@ bool linkToTerminal(const std::string& path) {
 
 PtyPort::PtyPort(std::string linkPath) : linkPath(std::move(linkPath)) {}
 
-PtyPort::~PtyPort() { hangUp(); }
+PtyPort::~PtyPort() {
+    hangUp();
+}
 
 void PtyPort::open() {
     hangUp();

@@ -14,7 +14,9 @@ namespace q7sim {
 
 SocketPort::SocketPort(std::string path) : path(std::move(path)) {}
 
-SocketPort::~SocketPort() { hangUp(); }
+SocketPort::~SocketPort() {
+    hangUp();
+}
 
 void SocketPort::open() {
     hangUp();
@@ -28,7 +30,8 @@ void SocketPort::open() {
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     unlink(path.c_str()); // a socket left behind by an earlier run
     listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+    if (listener < 0 ||
+        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         listen(listener, 1) != 0)
         throw std::runtime_error("cannot listen on " + path + ": " + std::strerror(errno));
 }

@@ -6,9 +6,9 @@
 #include "SocketPort.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <poll.h>
@@ -19,7 +19,9 @@ namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
 
-void requestStop(int) { stopRequested = 1; }
+void requestStop(int) {
+    stopRequested = 1;
+}
 
 std::string socketDirectory() {
     const char* directory = std::getenv("NEPHODAR_PIPE_DIR");
