@@ -130,8 +130,8 @@ public:
 private:
     // iconv_open's failure value, (iconv_t)-1 by its contract.
     static iconv_t invalid() {
-        return reinterpret_cast<iconv_t>(-1);
-    } // NOLINT(performance-no-int-to-ptr)
+        return reinterpret_cast<iconv_t>(-1); // NOLINT(performance-no-int-to-ptr)
+    }
     iconv_t converter = invalid();
 };
 
