@@ -36,7 +36,10 @@ void appendValue(std::string& out, const std::string& value, char mark) {
 class AsciiFile {
 public:
     AsciiFile(const QString& target, AsciiVariant variant) : file(target), variant(variant) {
-        if (!file.open(QIODevice::WriteOnly))
+        // Unbuffered: the lines are gathered here already, and a write that fails (a full
+        // disk, a file-size limit) must fail here. Qt 6.4 does not report a failed flush at
+        // commit, and a cut-short file would replace the whole earlier one.
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             cannotWrite(target, file.errorString());
         buffer.reserve(flushSize + 4096);
         for (const char* name : ExportTexts::columnNames) {
@@ -69,10 +72,15 @@ public:
 private:
     static constexpr std::size_t flushSize = std::size_t{256} * 1024;
 
+    // A write cut short is continued, so that the reason comes from the write that fails.
     void flush() {
-        if (file.write(buffer.data(), static_cast<qint64>(buffer.size())) !=
-            static_cast<qint64>(buffer.size()))
-            cannotWrite(file.fileName(), file.errorString());
+        for (std::size_t done = 0; done < buffer.size();) {
+            const qint64 n =
+                file.write(buffer.data() + done, static_cast<qint64>(buffer.size() - done));
+            if (n <= 0)
+                cannotWrite(file.fileName(), file.errorString());
+            done += static_cast<std::size_t>(n);
+        }
         buffer.clear();
     }
 

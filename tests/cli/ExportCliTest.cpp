@@ -6,6 +6,7 @@
 #include "workstation/RecordTable.h"
 #include "workstation/TableExport.h"
 
+#include <csignal>
 #include <gtest/gtest.h>
 
 namespace {
@@ -102,4 +103,24 @@ TEST_F(ExportCli, HelpUsageErrorsAndFailures) {
         EXPECT_NE(result.errors.find(c.error), std::string::npos) << result.errors;
     }
     EXPECT_EQ(RecordTable::openFile(q(source), true)->rowCount(), 3);
+}
+
+TEST_F(ExportCli, AnExportThatCannotBeWrittenWhollyFailsAndKeepsTheEarlierFile) {
+    // A file-size limit cuts the write short; with SIGXFSZ ignored the write fails.
+    std::signal(SIGXFSZ, SIG_IGN);
+    for (const std::string option : {"--tsv", "--xlsx"}) {
+        SCOPED_TRACE(option);
+        const std::string target = temp.path("earlier" + option.substr(1));
+        TempDirectory::writeFile(target, "earlier\r\n");
+        Subprocess tool("/usr/bin/prlimit",
+                        {"--fsize=300", "--", NEPHODAR_PROGRAM_DIR "/nephodar-cli", "export",
+                         source, option, target});
+        while (!tool.outputEnded())
+            tool.nextLine(20000);
+        EXPECT_EQ(tool.wait(20000), 1) << tool.errorOutput();
+        EXPECT_NE(tool.errorOutput().find("File too large"), std::string::npos)
+            << tool.errorOutput();
+        EXPECT_EQ(TempDirectory::readFile(target), "earlier\r\n");
+    }
+    std::signal(SIGXFSZ, SIG_DFL);
 }
