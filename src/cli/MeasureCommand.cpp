@@ -94,11 +94,11 @@ std::multimap<int, QString> parseNotes(const std::vector<std::string>& given) {
     std::multimap<int, QString> notes;
     for (const auto& entry : given) {
         const auto colon = entry.find(':');
+        const std::string sample = entry.substr(0, colon);
         char* end = nullptr;
-        const long number =
-            colon == std::string::npos ? -1 : std::strtol(entry.substr(0, colon).c_str(), &end, 10);
-        if (colon == 0 || number < 0 || number > 100000000 || *end != '\0' ||
-            colon + 1 == entry.size())
+        const long number = std::strtol(sample.c_str(), &end, 10);
+        if (colon == std::string::npos || sample.empty() || *end != '\0' || number < 0 ||
+            number > 100000000 || colon + 1 == entry.size())
             throw std::invalid_argument("--note takes SAMPLE:TEXT, not '" + entry + "'");
         notes.emplace(static_cast<int>(number), QString::fromStdString(entry.substr(colon + 1)));
     }
