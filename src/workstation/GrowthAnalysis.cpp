@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <gsl/gsl_cdf.h>
+#include <iterator>
 #include <limits>
 
 namespace GrowthAnalysis {
@@ -281,35 +282,21 @@ double readingNoise(const std::vector<GrowthModelFit::Sample>& samples) {
     return std::sqrt(sum / (6.0 * static_cast<double>(samples.size() - 2)));
 }
 
-double timeOf(const GrowthModelFit::Sample& s) {
-    return s.hours;
-}
-double timeOf(const Point& p) {
-    return p.minutes;
-}
-GrowthModelFit::Sample withTime(const GrowthModelFit::Sample&, double hours, double od) {
-    return {hours, od};
-}
-Point withTime(const Point&, double minutes, double od) {
-    return {minutes, od};
-}
-
 // Long runs read densely carry more readings than a curve needs: consecutive groups averaged
 // into their means keep its shape and shed most of the noise.
-template <class Reading>
-std::vector<Reading> groupedMeans(const std::vector<Reading>& readings, std::size_t groups) {
-    std::vector<Reading> means;
+std::vector<Point> groupedMeans(const std::vector<Point>& points, std::size_t groups) {
+    std::vector<Point> means;
     for (std::size_t g = 0; g < groups; ++g) {
-        const std::size_t from = readings.size() * g / groups;
-        const std::size_t to = readings.size() * (g + 1) / groups;
-        double time = 0;
-        double od = 0;
+        const std::size_t from = points.size() * g / groups;
+        const std::size_t to = points.size() * (g + 1) / groups;
+        Point mean;
         for (std::size_t k = from; k < to; ++k) {
-            time += timeOf(readings[k]);
-            od += readings[k].od;
+            mean.minutes += points[k].minutes;
+            mean.od += points[k].od;
         }
-        means.push_back(withTime(readings[from], time / static_cast<double>(to - from),
-                                 od / static_cast<double>(to - from)));
+        mean.minutes /= static_cast<double>(to - from);
+        mean.od /= static_cast<double>(to - from);
+        means.push_back(mean);
     }
     return means;
 }
@@ -319,41 +306,40 @@ std::vector<Reading> groupedMeans(const std::vector<Reading>& readings, std::siz
 // is none of the models' business). Long runs are averaged into consecutive groups.
 std::vector<GrowthModelFit::Sample> fittedSamples(const std::vector<Point>& points,
                                                   double& startMinutes) {
-    std::vector<GrowthModelFit::Sample> samples;
-    startMinutes = 0;
-    for (const auto& p : points) {
-        if (!finite(p) || !(p.od > 0))
-            continue;
-        if (samples.empty())
-            startMinutes = p.minutes;
-        samples.push_back({(p.minutes - startMinutes) / 60, p.od});
+    std::vector<Point> kept;
+    for (const auto& p : points)
+        if (finite(p) && p.od > 0)
+            kept.push_back(p);
+    startMinutes = kept.empty() ? 0 : kept.front().minutes;
+    if (kept.size() >= 8) {
+        const auto smoothed = [&](std::size_t i) {
+            const std::size_t from = i >= 2 ? i - 2 : 0;
+            const std::size_t to = std::min(kept.size() - 1, i + 2);
+            double sum = 0;
+            for (std::size_t k = from; k <= to; ++k)
+                sum += kept[k].od;
+            return sum / static_cast<double>(to - from + 1);
+        };
+        std::size_t highest = 0;
+        double highestLevel = smoothed(0);
+        for (std::size_t i = 1; i < kept.size(); ++i)
+            if (smoothed(i) > highestLevel) {
+                highestLevel = smoothed(i);
+                highest = i;
+            }
+        std::size_t end = highest + 1;
+        while (end < kept.size() && smoothed(end) >= 0.95 * highestLevel)
+            ++end;
+        kept.resize(end);
     }
-    if (samples.size() < 8)
-        return samples;
-    const auto smoothed = [&](std::size_t i) {
-        const std::size_t from = i >= 2 ? i - 2 : 0;
-        const std::size_t to = std::min(samples.size() - 1, i + 2);
-        double sum = 0;
-        for (std::size_t k = from; k <= to; ++k)
-            sum += samples[k].od;
-        return sum / static_cast<double>(to - from + 1);
-    };
-    std::size_t highest = 0;
-    double highestLevel = smoothed(0);
-    for (std::size_t i = 1; i < samples.size(); ++i)
-        if (smoothed(i) > highestLevel) {
-            highestLevel = smoothed(i);
-            highest = i;
-        }
-    std::size_t end = highest + 1;
-    while (end < samples.size() && smoothed(end) >= 0.95 * highestLevel)
-        ++end;
-    samples.resize(end);
 
     constexpr std::size_t mostSamples = 300;
     constexpr std::size_t groups = 200;
-    if (samples.size() > mostSamples)
-        samples = groupedMeans(samples, groups);
+    if (kept.size() > mostSamples)
+        kept = groupedMeans(kept, groups);
+    std::vector<GrowthModelFit::Sample> samples;
+    for (const auto& p : kept)
+        samples.push_back({(p.minutes - startMinutes) / 60, p.od});
     return samples;
 }
 
@@ -406,22 +392,21 @@ std::optional<ChosenFit> bestModel(const std::vector<GrowthModelFit::Sample>& sa
     const auto best = std::min_element(fits.begin(), fits.end(), [](const auto& a, const auto& b) {
         return a.fit.informationCriterion() < b.fit.informationCriterion();
     });
-    double weights = 0;
+    std::vector<double> weights;
+    double weightSum = 0;
     double averaged = 0;
     for (const auto& f : fits) {
-        const double w =
-            std::exp(-(f.fit.informationCriterion() - best->fit.informationCriterion()) / 2);
-        weights += w;
-        averaged += w * f.rate.steepest.rate;
+        weights.push_back(
+            std::exp(-(f.fit.informationCriterion() - best->fit.informationCriterion()) / 2));
+        weightSum += weights.back();
+        averaged += weights.back() * f.rate.steepest.rate;
     }
-    averaged /= weights;
+    averaged /= weightSum;
     double error = 0;
-    for (const auto& f : fits) {
-        const double w =
-            std::exp(-(f.fit.informationCriterion() - best->fit.informationCriterion()) / 2);
-        const double apart = f.rate.steepest.rate - averaged;
-        error +=
-            w / weights * std::sqrt(f.rate.standardError * f.rate.standardError + apart * apart);
+    for (std::size_t i = 0; i < fits.size(); ++i) {
+        const double apart = fits[i].rate.steepest.rate - averaged;
+        const double se = fits[i].rate.standardError;
+        error += weights[i] / weightSum * std::sqrt(se * se + apart * apart);
     }
     ChosenFit chosen = *best;
     chosen.rate.steepest.rate = averaged;
@@ -518,12 +503,12 @@ Result analyse(const std::vector<Point>& points, const Settings& settings) {
     constexpr std::size_t mostPoints = 2000;
     constexpr std::size_t groups = 1000;
     std::vector<Point> finitePoints;
-    for (const auto& p : points)
-        if (finite(p))
-            finitePoints.push_back(p);
+    std::copy_if(points.begin(), points.end(), std::back_inserter(finitePoints), finite);
     // A window of a given size means that many readings.
     const bool grouped = settings.windowPoints == 0 && finitePoints.size() > mostPoints;
-    const std::vector<Point>& analysed = grouped ? groupedMeans(finitePoints, groups) : points;
+    if (grouped)
+        finitePoints = groupedMeans(finitePoints, groups);
+    const std::vector<Point>& analysed = grouped ? finitePoints : points;
 
     Result result = windowAnalysis(analysed, settings);
     // A window that is exact to rounding holds an exact exponential: nothing to refine.
