@@ -3,6 +3,7 @@
 
 #include "ExportTexts.h"
 #include "RecordRowReader.h"
+#include "TextFile.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -36,9 +37,7 @@ void appendValue(std::string& out, const std::string& value, char mark) {
 class AsciiFile {
 public:
     AsciiFile(const QString& target, AsciiVariant variant) : file(target), variant(variant) {
-        // Unbuffered: the lines are gathered here already, and a write that fails (a full
-        // disk, a file-size limit) must fail here. Qt 6.4 does not report a failed flush at
-        // commit, and a cut-short file would replace the whole earlier one.
+        // Unbuffered, as TextFile::writeAll needs; the lines are gathered here already.
         if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             cannotWrite(target, file.errorString());
         buffer.reserve(flushSize + 4096);
@@ -72,15 +71,9 @@ public:
 private:
     static constexpr std::size_t flushSize = std::size_t{256} * 1024;
 
-    // A write cut short is continued, so that the reason comes from the write that fails.
     void flush() {
-        for (std::size_t done = 0; done < buffer.size();) {
-            const qint64 n =
-                file.write(buffer.data() + done, static_cast<qint64>(buffer.size() - done));
-            if (n <= 0)
-                cannotWrite(file.fileName(), file.errorString());
-            done += static_cast<std::size_t>(n);
-        }
+        if (!TextFile::writeAll(file, buffer.data(), static_cast<qint64>(buffer.size())))
+            cannotWrite(file.fileName(), file.errorString());
         buffer.clear();
     }
 

@@ -12,18 +12,20 @@
 
 namespace TextFile {
 
-void replace(const QString& path, const QByteArray& content) {
-    // Unbuffered: a write that fails (a full disk, a file-size limit) fails here, with the
-    // system's reason. Buffered, it would fail only in the flush within commit(), which Qt 6.4
-    // does not report, and a cut-short file would replace the whole one. A write cut short is
-    // continued, so that its reason comes from the write that fails.
-    QSaveFile file(path);
-    bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    for (qsizetype done = 0; written && done < content.size();) {
-        const qint64 n = file.write(content.constData() + done, content.size() - done);
-        written = n > 0;
+bool writeAll(QFileDevice& file, const char* data, qint64 size) {
+    for (qint64 done = 0; done < size;) {
+        const qint64 n = file.write(data + done, size - done);
+        if (n <= 0)
+            return false;
         done += n;
     }
+    return true;
+}
+
+void replace(const QString& path, const QByteArray& content) {
+    QSaveFile file(path);
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+                         writeAll(file, content.constData(), content.size());
     if (!written || !file.commit())
         throw std::runtime_error(QStringLiteral("Can't write the file '%1': %2")
                                      .arg(path, file.errorString())
