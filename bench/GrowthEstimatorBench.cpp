@@ -22,30 +22,6 @@ using SyntheticCultures::Culture;
 
 constexpr int culturesPerModel = 100;
 
-// The steepest straight line through five consecutive readings of ln OD.
-double steepestFivePoints(const std::vector<SyntheticCultures::Reading>& readings) {
-    std::vector<SyntheticCultures::Reading> usable;
-    for (const auto& r : readings)
-        if (r.od > 0)
-            usable.push_back(r);
-    double best = 0;
-    for (std::size_t i = 0; i + 5 <= usable.size(); ++i) {
-        double meanT = 0, meanY = 0;
-        for (std::size_t k = i; k < i + 5; ++k) {
-            meanT += usable[k].minutes / 60 / 5;
-            meanY += std::log(usable[k].od) / 5;
-        }
-        double sxy = 0, sxx = 0;
-        for (std::size_t k = i; k < i + 5; ++k) {
-            const double dt = usable[k].minutes / 60 - meanT;
-            sxy += dt * (std::log(usable[k].od) - meanY);
-            sxx += dt * dt;
-        }
-        best = std::max(best, sxy / sxx);
-    }
-    return best;
-}
-
 // The spline reference's rates, from the SciPy script beside this program's source.
 std::vector<double> splineRates(const std::vector<std::vector<SyntheticCultures::Reading>>& curves,
                                 TempDirectory& temp) {
@@ -104,7 +80,7 @@ void comparePanel(double noise, TempDirectory& temp) {
             return std::isfinite(rate) ? std::abs(rate - truth) / truth : 1.0;
         };
         errors.analysis.push_back(relative(result.growing ? result.maxRatePerHour : 0));
-        errors.fivePoints.push_back(relative(steepestFivePoints(curves[i])));
+        errors.fivePoints.push_back(relative(SyntheticCultures::steepestFivePoints(curves[i])));
         errors.spline.push_back(relative(splines[i]));
         if (result.rateInterval && result.rateInterval->low <= truth &&
             truth <= result.rateInterval->high)

@@ -146,4 +146,29 @@ inline std::vector<Culture> panel(int perModel, double noise, std::uint32_t seed
     return cultures;
 }
 
+// The common estimator the analysis is compared with: the steepest straight line through five
+// consecutive readings of ln OD, readings ln cannot take left out.
+inline double steepestFivePoints(const std::vector<Reading>& readings) {
+    std::vector<Reading> usable;
+    for (const auto& r : readings)
+        if (r.od > 0)
+            usable.push_back(r);
+    double best = 0;
+    for (std::size_t i = 0; i + 5 <= usable.size(); ++i) {
+        double meanT = 0, meanY = 0;
+        for (std::size_t k = i; k < i + 5; ++k) {
+            meanT += usable[k].minutes / 60 / 5;
+            meanY += std::log(usable[k].od) / 5;
+        }
+        double sxy = 0, sxx = 0;
+        for (std::size_t k = i; k < i + 5; ++k) {
+            const double dt = usable[k].minutes / 60 - meanT;
+            sxy += dt * (std::log(usable[k].od) - meanY);
+            sxx += dt * dt;
+        }
+        best = std::max(best, sxy / sxx);
+    }
+    return best;
+}
+
 } // namespace SyntheticCultures

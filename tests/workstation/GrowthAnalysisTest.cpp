@@ -227,26 +227,6 @@ std::string described(const SyntheticCultures::Culture& c) {
     return text.str();
 }
 
-// The steepest straight line through five consecutive readings of ln OD: the common way.
-double steepestFivePoints(const std::vector<Point>& points) {
-    double best = 0;
-    for (std::size_t i = 0; i + 5 <= points.size(); ++i) {
-        double meanT = 0, meanY = 0;
-        for (std::size_t k = i; k < i + 5; ++k) {
-            meanT += points[k].minutes / 60 / 5;
-            meanY += std::log(std::max(points[k].od, 1e-4)) / 5;
-        }
-        double sxy = 0, sxx = 0;
-        for (std::size_t k = i; k < i + 5; ++k) {
-            const double dt = points[k].minutes / 60 - meanT;
-            sxy += dt * (std::log(std::max(points[k].od, 1e-4)) - meanY);
-            sxx += dt * dt;
-        }
-        best = std::max(best, sxy / sxx);
-    }
-    return best;
-}
-
 double medianOf(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
@@ -293,11 +273,12 @@ TEST(GrowthAnalysis, NoisyCulturesBeatTheFivePointWindowAndTheirIntervalsHoldThe
         const auto cultures = SyntheticCultures::panel(25, noise, 23);
         for (const auto& culture : cultures) {
             const double truth = SyntheticCultures::trueRate(culture);
-            const auto points = pointsOf(culture);
-            const Result r = analyse(points);
+            const auto readings = SyntheticCultures::readings(culture);
+            const Result r = analyse(pointsOf(culture));
             ASSERT_TRUE(r.growing) << described(culture);
             errors.push_back(std::abs(r.maxRatePerHour - truth) / truth);
-            windowErrors.push_back(std::abs(steepestFivePoints(points) - truth) / truth);
+            windowErrors.push_back(
+                std::abs(SyntheticCultures::steepestFivePoints(readings) - truth) / truth);
             if (r.rateInterval && r.rateInterval->low <= truth && truth <= r.rateInterval->high)
                 ++covered;
         }
