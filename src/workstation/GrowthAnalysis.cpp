@@ -338,6 +338,7 @@ std::vector<GrowthModelFit::Sample> fittedSamples(const std::vector<Point>& poin
     if (kept.size() > mostSamples)
         kept = groupedMeans(kept, groups);
     std::vector<GrowthModelFit::Sample> samples;
+    samples.reserve(kept.size());
     for (const auto& p : kept)
         samples.push_back({(p.minutes - startMinutes) / 60, p.od});
     return samples;
