@@ -68,8 +68,11 @@ void MeasurementEngine::setSource(std::unique_ptr<Talvessa::ODSourceInterface> s
 }
 
 void MeasurementEngine::setState(RunState next) {
+    const bool changed = state != next;
     state = next;
     emit commandsChanged();
+    if (changed)
+        emit runStateChanged(next);
 }
 
 MeasurementEngine::Commands MeasurementEngine::commands() const {
@@ -646,6 +649,8 @@ std::optional<double> MeasurementEngine::attachNote(const QString& text, double 
     ++notes;
     const auto row = workingTable->attachNote(notes, text, minutesPosition);
     emit notesChanged();
+    if (row)
+        emit noteAttached(notes, text, *row);
     return row;
 }
 

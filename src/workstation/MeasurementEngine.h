@@ -188,6 +188,11 @@ signals:
     void measurementStarted();
     void measurementEnded();
     void notesChanged(); // a note was attached to a row of the working table
+    // The same, for observers that pass it on: the note's counter, its text and the Number of
+    // the row it went to.
+    void noteAttached(int counter, const QString& text, double rowNumber);
+    // Connected, running, paused, stopped: emitted only when the state really changes.
+    void runStateChanged(MeasurementEngine::RunState state);
     void titleChanged(const QString& title);
     void formulaChanged();
     void alarmChanged();
