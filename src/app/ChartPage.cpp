@@ -25,7 +25,7 @@ const std::pair<int, const char*> averageItems[] = {
 
 ChartPage::ChartPage(const ChartPageWidgets& ui, LiveChart& chart, MeasurementEngine& engine,
                      UserPrompts& prompts, QObject* parent)
-    : QObject(parent), ui(ui), chart(chart), engine(engine), prompts(prompts) {
+    : QObject(parent), ui_(ui), chart_(chart), engine_(engine), prompts_(prompts) {
     // The note panel floats over the chart where the user double-clicked.
     ui.Panel4->setParent(chart.plot());
     ui.Panel4->hide();
@@ -35,15 +35,15 @@ ChartPage::ChartPage(const ChartPageWidgets& ui, LiveChart& chart, MeasurementEn
     ui.Panel11->setSizePolicy(ui.Panel11->sizePolicy().horizontalPolicy(), QSizePolicy::Maximum);
     new CornerOverlay(ui.GroupBox3, chart.plot());
     ui.layoutZoomBox->addWidget(ui.NewTrace); // "Trace" belongs with the zoom it follows
-    zoom = new DragZoom(chart.plot());
-    connect(zoom, &DragZoom::zoomRequested, this, &ChartPage::zoomTo);
-    connect(zoom, &DragZoom::undoRequested, this, &ChartPage::undoZoom);
-    connect(zoom, &DragZoom::doubleClicked, this, &ChartPage::doubleClickAt);
+    zoom_ = new DragZoom(chart.plot());
+    connect(zoom_, &DragZoom::zoomRequested, this, &ChartPage::zoomTo);
+    connect(zoom_, &DragZoom::undoRequested, this, &ChartPage::undoZoom);
+    connect(zoom_, &DragZoom::doubleClicked, this, &ChartPage::doubleClickAt);
     ui.Edit5->installEventFilter(this);
     chart.plot()->setContextMenuPolicy(Qt::CustomContextMenu);
     buildPopupMenu();
     connect(chart.plot(), &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { menu->popup(this->chart.plot()->mapToGlobal(at)); });
+            [this](const QPoint& at) { menu_->popup(this->chart_.plot()->mapToGlobal(at)); });
 
     const std::pair<QToolButton*, std::pair<double, const char*>> timeButtons[] = {
         {ui.SpeedButton32, {2, "Time 2min"}},   {ui.SpeedButton33, {10, "Time 10min"}},
@@ -71,10 +71,10 @@ ChartPage::ChartPage(const ChartPageWidgets& ui, LiveChart& chart, MeasurementEn
     connect(ui.SpeedButton31, &QToolButton::clicked, this, &ChartPage::resetXY);
     connect(ui.NewTrace, &QToolButton::clicked, this, &ChartPage::startTrace);
     connect(ui.ChartZoom, &QRadioButton::toggled, this, [this](bool zoomMode) {
-        zoom->setEnabled(zoomMode);
+        zoom_->setEnabled(zoomMode);
         if (zoomMode) {
-            this->ui.Panel4->hide();
-            this->ui.Label10->hide();
+            this->ui_.Panel4->hide();
+            this->ui_.Label10->hide();
         }
     });
     connect(ui.RadioButton_Chart_OD, &QRadioButton::toggled, this, [this](bool od) {
@@ -88,74 +88,74 @@ ChartPage::ChartPage(const ChartPageWidgets& ui, LiveChart& chart, MeasurementEn
     connect(&engine, &MeasurementEngine::sampleTaken, this, &ChartPage::sampleTaken);
     connect(&engine, &MeasurementEngine::axisWindowChanged, this, [this](const AxisWindow& w) {
         if (w.changeLeft)
-            valueAxisAutomatic = w.leftAutomatic;
-        this->chart.appendNewRows(w, timeAxisAutomatic && !this->engine.chartState().zoomed);
+            valueAxisAutomatic_ = w.leftAutomatic;
+        this->chart_.appendNewRows(w, timeAxisAutomatic_ && !this->engine_.chartState().zoomed);
     });
 }
 
 void ChartPage::buildPopupMenu() {
-    menu = new QMenu(chart.plot());
-    menu->setObjectName(QStringLiteral("PopupMenu1"));
+    menu_ = new QMenu(chart_.plot());
+    menu_->setObjectName(QStringLiteral("PopupMenu1"));
     const auto item = [](QMenu* parent, const char* name, const QString& text) {
         QAction* action = parent->addAction(text);
         action->setObjectName(QString::fromLatin1(name));
         return action;
     };
-    QMenu* measurement = menu->addMenu(QStringLiteral("Measurement"));
+    QMenu* measurement = menu_->addMenu(QStringLiteral("Measurement"));
     measurement->setObjectName(QStringLiteral("Measurement1"));
     connect(item(measurement, "Start1", QStringLiteral("Start")), &QAction::triggered,
-            ui.StartButton, &QToolButton::click);
-    connect(item(measurement, "Pause1", QStringLiteral("Pause")), &QAction::triggered, &engine,
+            ui_.StartButton, &QToolButton::click);
+    connect(item(measurement, "Pause1", QStringLiteral("Pause")), &QAction::triggered, &engine_,
             &MeasurementEngine::pause);
     connect(item(measurement, "Continue1", QStringLiteral("Continue")), &QAction::triggered,
-            &engine, &MeasurementEngine::continueRun);
-    connect(item(measurement, "Stop1", QStringLiteral("Stop")), &QAction::triggered, &engine,
+            &engine_, &MeasurementEngine::continueRun);
+    connect(item(measurement, "Stop1", QStringLiteral("Stop")), &QAction::triggered, &engine_,
             &MeasurementEngine::end);
-    connect(item(menu, "SaveAs1", QStringLiteral("Save As...")), &QAction::triggered, &engine,
-            [this] { engine.saveAs(); });
-    connect(item(menu, "Print1", QStringLiteral("Print")), &QAction::triggered, this,
+    connect(item(menu_, "SaveAs1", QStringLiteral("Save As...")), &QAction::triggered, &engine_,
+            [this] { engine_.saveAs(); });
+    connect(item(menu_, "Print1", QStringLiteral("Print")), &QAction::triggered, this,
             &ChartPage::printRequested);
 
-    QMenu* parameter = menu->addMenu(QStringLiteral("Parameter"));
+    QMenu* parameter = menu_->addMenu(QStringLiteral("Parameter"));
     parameter->setObjectName(QStringLiteral("ChannelA3"));
     connect(item(parameter, "ODA1", QStringLiteral("OD")), &QAction::triggered, this,
             [this] { switchChartParameter(ChartParameter::OD); });
     connect(item(parameter, "CalcOD1", QStringLiteral("CalcOD")), &QAction::triggered, this,
             [this] { switchChartParameter(ChartParameter::CalcOD); });
-    QAction* userDefined = item(menu, "UserDef1", QStringLiteral("User Def"));
+    QAction* userDefined = item(menu_, "UserDef1", QStringLiteral("User Def"));
     userDefined->setEnabled(false);
     connect(userDefined, &QAction::triggered, this,
             [this] { switchChartParameter(ChartParameter::CalcOD); });
 
-    showLabels = item(menu, "ShowLabels1", QStringLiteral("Show Labels"));
-    showLabels->setCheckable(true);
-    connect(showLabels, &QAction::toggled, &chart, &LiveChart::setShowLabels);
-    showNotes = item(menu, "ShowNotes2", QStringLiteral("Show Notes"));
-    showNotes->setCheckable(true);
-    showNotes->setChecked(true);
-    connect(showNotes, &QAction::toggled, &chart, &LiveChart::setShowNotes);
-    QAction* scalingPanel = item(menu, "ScalingMenu1", QStringLiteral("Scaling Panel"));
+    showLabels_ = item(menu_, "ShowLabels1", QStringLiteral("Show Labels"));
+    showLabels_->setCheckable(true);
+    connect(showLabels_, &QAction::toggled, &chart_, &LiveChart::setShowLabels);
+    showNotes_ = item(menu_, "ShowNotes2", QStringLiteral("Show Notes"));
+    showNotes_->setCheckable(true);
+    showNotes_->setChecked(true);
+    connect(showNotes_, &QAction::toggled, &chart_, &LiveChart::setShowNotes);
+    QAction* scalingPanel = item(menu_, "ScalingMenu1", QStringLiteral("Scaling Panel"));
     scalingPanel->setCheckable(true);
     scalingPanel->setChecked(true);
     scalingPanel->setVisible(false);
     connect(scalingPanel, &QAction::toggled, this, [this](bool on) {
-        this->ui.Panel11->setVisible(on);
-        this->ui.Label44->setVisible(on);
-        this->ui.Label43->setVisible(on);
+        this->ui_.Panel11->setVisible(on);
+        this->ui_.Label44->setVisible(on);
+        this->ui_.Label43->setVisible(on);
         if (!on) {
-            timeAxisAutomatic = true;
-            this->chart.rescaleTime();
+            timeAxisAutomatic_ = true;
+            this->chart_.rescaleTime();
         }
     });
 
-    QMenu* average = menu->addMenu(QStringLiteral("Average"));
+    QMenu* average = menu_->addMenu(QStringLiteral("Average"));
     average->setObjectName(QStringLiteral("AvarageMenu"));
     auto* group = new QActionGroup(average);
-    averageOff = item(average, "AverageOFF1", QStringLiteral("Average OFF"));
-    averageOff->setCheckable(true);
-    averageOff->setChecked(true);
-    group->addAction(averageOff);
-    connect(averageOff, &QAction::triggered, this, [this] { averageItem(std::nullopt); });
+    averageOff_ = item(average, "AverageOFF1", QStringLiteral("Average OFF"));
+    averageOff_->setCheckable(true);
+    averageOff_->setChecked(true);
+    group->addAction(averageOff_);
+    connect(averageOff_, &QAction::triggered, this, [this] { averageItem(std::nullopt); });
     for (const auto& [size, name] : averageItems) {
         QAction* action = item(average, name, QStringLiteral("Average %1").arg(size));
         action->setCheckable(true);
@@ -163,13 +163,13 @@ void ChartPage::buildPopupMenu() {
         const int n = size;
         connect(action, &QAction::triggered, this, [this, n] { averageItem(n); });
     }
-    item(menu, "TimerAlarm", QStringLiteral("Timer Alarm"));
-    connect(menu->findChild<QAction*>(QStringLiteral("TimerAlarm")), &QAction::triggered,
-            ui.SpeedButton3, &QToolButton::click);
-    connect(&engine, &MeasurementEngine::commandsChanged, this, [this] {
-        const auto c = this->engine.commands();
+    item(menu_, "TimerAlarm", QStringLiteral("Timer Alarm"));
+    connect(menu_->findChild<QAction*>(QStringLiteral("TimerAlarm")), &QAction::triggered,
+            ui_.SpeedButton3, &QToolButton::click);
+    connect(&engine_, &MeasurementEngine::commandsChanged, this, [this] {
+        const auto c = this->engine_.commands();
         const auto set = [this](const char* name, bool on) {
-            if (QAction* a = menu->findChild<QAction*>(QString::fromLatin1(name)))
+            if (QAction* a = menu_->findChild<QAction*>(QString::fromLatin1(name)))
                 a->setEnabled(on);
         };
         set("Start1", c.start);
@@ -177,210 +177,210 @@ void ChartPage::buildPopupMenu() {
         set("Continue1", c.continueRun);
         set("Stop1", c.end);
         set("SaveAs1", c.saveAs);
-        menu->findChild<QMenu*>(QStringLiteral("Measurement1"))->setEnabled(c.measurementMenus);
+        menu_->findChild<QMenu*>(QStringLiteral("Measurement1"))->setEnabled(c.measurementMenus);
     });
 }
 
 void ChartPage::averageItem(std::optional<int> groupSize) {
     if (!groupSize) {
-        averageOff->setChecked(true);
-        chart.setAveraging(std::nullopt);
-    } else if (scale.measurementStarted) {
-        chart.setAveraging(groupSize);
+        averageOff_->setChecked(true);
+        chart_.setAveraging(std::nullopt);
+    } else if (scale_.measurementStarted) {
+        chart_.setAveraging(groupSize);
     } else {
-        chart.setGroupSize(*groupSize); // before the first Start only the size is kept
+        chart_.setGroupSize(*groupSize); // before the first Start only the size is kept
     }
-    const SampleWindowInput last = engine.windowInput();
-    chart.updateLastValueMark(scale.measurementStarted, engine.deviceError(), last.minutes,
-                              engine.od(), engine.calcOd());
+    const SampleWindowInput last = engine_.windowInput();
+    chart_.updateLastValueMark(scale_.measurementStarted, engine_.deviceError(), last.minutes,
+                               engine_.od(), engine_.calcOd());
 }
 
 void ChartPage::measurementStarted() {
-    scale.measurementStarted = true;
+    scale_.measurementStarted = true;
     averageItem(std::nullopt);
-    chart.clearSeries();
-    scale.deltaY = 0;
-    timeAxisAutomatic = true;
-    valueAxisAutomatic = true;
-    beforeZoom.reset();
+    chart_.clearSeries();
+    scale_.deltaY = 0;
+    timeAxisAutomatic_ = true;
+    valueAxisAutomatic_ = true;
+    beforeZoom_.reset();
     hideZoomBox();
-    ui.RadioButton_Chart_OD->setChecked(true);
-    chart.setFormulaName(engine.formula().name);
-    chart.setParameter(ChartParameter::OD);
-    if (QAction* userDefined = menu->findChild<QAction*>(QStringLiteral("UserDef1")))
-        userDefined->setEnabled(engine.formula().enabled);
+    ui_.RadioButton_Chart_OD->setChecked(true);
+    chart_.setFormulaName(engine_.formula().name);
+    chart_.setParameter(ChartParameter::OD);
+    if (QAction* userDefined = menu_->findChild<QAction*>(QStringLiteral("UserDef1")))
+        userDefined->setEnabled(engine_.formula().enabled);
 }
 
 void ChartPage::sampleTaken(const SampleReport& report) {
-    chart.updateLastValueMark(scale.measurementStarted, report.deviceError, report.minutes,
-                              report.od, report.calcOd);
+    chart_.updateLastValueMark(scale_.measurementStarted, report.deviceError, report.minutes,
+                               report.od, report.calcOd);
 }
 
 void ChartPage::setTimeWindow(double minutes, const QString& indicator) {
-    scale.timeWindow = minutes;
-    ui.Label44->setText(indicator);
+    scale_.timeWindow = minutes;
+    ui_.Label44->setText(indicator);
     applyTimeWindow();
     applyValueRange();
 }
 
 void ChartPage::setDeltaY(double delta, const QString& indicator, bool automaticOff) {
-    scale.deltaY = delta;
-    ui.Label43->setText(indicator);
+    scale_.deltaY = delta;
+    ui_.Label43->setText(indicator);
     if (automaticOff)
-        valueAxisAutomatic = false;
+        valueAxisAutomatic_ = false;
     applyTimeWindow();
     applyValueRange();
 }
 
 void ChartPage::applyTimeWindow() {
-    const auto range = timeWindowRange(scale.timeWindow, engine.elapsedMilliseconds());
+    const auto range = timeWindowRange(scale_.timeWindow, engine_.elapsedMilliseconds());
     if (!range) {
-        timeAxisAutomatic = true;
-        chart.rescaleTime();
+        timeAxisAutomatic_ = true;
+        chart_.rescaleTime();
         return;
     }
     if (!validAxisRange(*range)) {
-        prompts.showMessage(QStringLiteral("Ooops. Fehler in CalcGraphX!"));
+        prompts_.showMessage(QStringLiteral("Ooops. Fehler in CalcGraphX!"));
         return;
     }
-    timeAxisAutomatic = false;
-    chart.setTimeRange(*range);
+    timeAxisAutomatic_ = false;
+    chart_.setTimeRange(*range);
 }
 
 void ChartPage::applyValueRange() {
     const AxisRange range =
-        valueButtonRange(scale, engine.chartState().parameter, engine.od(), engine.calcOd());
+        valueButtonRange(scale_, engine_.chartState().parameter, engine_.od(), engine_.calcOd());
     if (!validAxisRange(range)) {
-        chart.setValueRange({-250, 250});
-        prompts.showMessage(QStringLiteral("Ooops. Fehler in CalcGraphY!"));
+        chart_.setValueRange({-250, 250});
+        prompts_.showMessage(QStringLiteral("Ooops. Fehler in CalcGraphY!"));
         return;
     }
-    if (!valueAxisAutomatic)
-        chart.setValueRange(range);
+    if (!valueAxisAutomatic_)
+        chart_.setValueRange(range);
 }
 
 void ChartPage::showZoomSpans() {
-    const AxisRange time = chart.timeRange();
-    const AxisRange value = chart.valueRange();
-    ui.Label44->setText(zoomTimeSpanText(time.maximum - time.minimum));
-    ui.Label43->setText(zoomValueSpanText(value.maximum - value.minimum));
-    ui.GroupBox3->show();
-    ui.Label44->show();
-    ui.Label43->show();
+    const AxisRange time = chart_.timeRange();
+    const AxisRange value = chart_.valueRange();
+    ui_.Label44->setText(zoomTimeSpanText(time.maximum - time.minimum));
+    ui_.Label43->setText(zoomValueSpanText(value.maximum - value.minimum));
+    ui_.GroupBox3->show();
+    ui_.Label44->show();
+    ui_.Label43->show();
 }
 
 void ChartPage::hideZoomBox() {
-    ui.GroupBox3->hide();
-    ui.GroupBox3->setTitle(QStringLiteral("Zoom"));
-    ui.NewTrace->hide();
+    ui_.GroupBox3->hide();
+    ui_.GroupBox3->setTitle(QStringLiteral("Zoom"));
+    ui_.NewTrace->hide();
 }
 
 void ChartPage::zoomTo(const AxisRange& time, const AxisRange& value) {
-    if (!engine.chartState().zoomed)
-        beforeZoom = std::make_pair(chart.timeRange(), chart.valueRange());
-    chart.setTimeRange(time);
-    chart.setValueRange(value);
-    ChartState zoomed = engine.chartState();
+    if (!engine_.chartState().zoomed)
+        beforeZoom_ = std::make_pair(chart_.timeRange(), chart_.valueRange());
+    chart_.setTimeRange(time);
+    chart_.setValueRange(value);
+    ChartState zoomed = engine_.chartState();
     zoomed.zoomed = true;
     zoomed.traceMode = false;
-    engine.setChartState(zoomed);
-    ui.GroupBox3->setTitle(QStringLiteral("Zoom"));
-    ui.NewTrace->show();
+    engine_.setChartState(zoomed);
+    ui_.GroupBox3->setTitle(QStringLiteral("Zoom"));
+    ui_.NewTrace->show();
     showZoomSpans();
 }
 
 void ChartPage::undoZoom() {
-    if (beforeZoom) {
-        chart.setTimeRange(beforeZoom->first);
-        chart.setValueRange(beforeZoom->second);
-        beforeZoom.reset();
+    if (beforeZoom_) {
+        chart_.setTimeRange(beforeZoom_->first);
+        chart_.setValueRange(beforeZoom_->second);
+        beforeZoom_.reset();
     }
-    ChartState unzoomed = engine.chartState();
+    ChartState unzoomed = engine_.chartState();
     unzoomed.zoomed = false;
     unzoomed.traceMode = false;
-    engine.setChartState(unzoomed);
+    engine_.setChartState(unzoomed);
     hideZoomBox();
 }
 
 void ChartPage::startTrace() {
-    const AxisRange time = chart.timeRange();
-    const AxisRange value = chart.valueRange();
-    ChartState trace = engine.chartState();
+    const AxisRange time = chart_.timeRange();
+    const AxisRange value = chart_.valueRange();
+    ChartState trace = engine_.chartState();
     trace.traceTimeSpan = static_cast<float>(time.maximum - time.minimum);
     trace.traceValueSpan = static_cast<float>(value.maximum - value.minimum);
     trace.traceMode = true;
-    engine.setChartState(trace);
-    ui.NewTrace->hide();
-    ui.GroupBox3->setTitle(QStringLiteral("Trace"));
+    engine_.setChartState(trace);
+    ui_.NewTrace->hide();
+    ui_.GroupBox3->setTitle(QStringLiteral("Trace"));
 }
 
 void ChartPage::resetXY() {
-    beforeZoom.reset(); // nothing is restored: the axes go back to automatic
+    beforeZoom_.reset(); // nothing is restored: the axes go back to automatic
     undoZoom();
-    valueAxisAutomatic = true;
-    chart.rescaleValue();
-    timeAxisAutomatic = true;
-    scale.timeWindow = 0;
-    chart.rescaleTime();
+    valueAxisAutomatic_ = true;
+    chart_.rescaleValue();
+    timeAxisAutomatic_ = true;
+    scale_.timeWindow = 0;
+    chart_.rescaleTime();
 }
 
 void ChartPage::switchChartParameter(ChartParameter parameter) {
-    ChartState shown = engine.chartState();
+    ChartState shown = engine_.chartState();
     shown.parameter = parameter;
-    engine.setChartState(shown);
-    if (engine.chartState().zoomed)
+    engine_.setChartState(shown);
+    if (engine_.chartState().zoomed)
         undoZoom();
     {
-        const QSignalBlocker block(ui.RadioButton_Chart_OD);
+        const QSignalBlocker block(ui_.RadioButton_Chart_OD);
         if (parameter == ChartParameter::OD)
-            ui.RadioButton_Chart_OD->setChecked(true);
+            ui_.RadioButton_Chart_OD->setChecked(true);
     }
-    chart.setParameter(parameter);
-    const AxisWindow window = sampleAxisWindow(engine.chartState(), engine.windowInput());
+    chart_.setParameter(parameter);
+    const AxisWindow window = sampleAxisWindow(engine_.chartState(), engine_.windowInput());
     if (window.changeLeft) {
-        valueAxisAutomatic = window.leftAutomatic;
+        valueAxisAutomatic_ = window.leftAutomatic;
         if (window.leftAutomatic)
-            chart.rescaleValue();
+            chart_.rescaleValue();
         else
-            chart.setValueRange({window.leftMinimum, window.leftMaximum});
+            chart_.setValueRange({window.leftMinimum, window.leftMaximum});
     }
-    const SampleWindowInput last = engine.windowInput();
-    chart.updateLastValueMark(scale.measurementStarted, engine.deviceError(), last.minutes,
-                              engine.od(), engine.calcOd());
+    const SampleWindowInput last = engine_.windowInput();
+    chart_.updateLastValueMark(scale_.measurementStarted, engine_.deviceError(), last.minutes,
+                               engine_.od(), engine_.calcOd());
 }
 
 bool ChartPage::noteMode() const {
-    return ui.ChartNote->isChecked();
+    return ui_.ChartNote->isChecked();
 }
 
 void ChartPage::doubleClickAt(const QPoint& pixel) {
     if (!noteMode())
         return; // zoom mode: zooming is allowed again, nothing else
-    notePositionMinutes = notePosition(chart.plot()->xAxis->pixelToCoord(pixel.x()));
-    ui.Panel4->adjustSize();
+    notePositionMinutes_ = notePosition(chart_.plot()->xAxis->pixelToCoord(pixel.x()));
+    ui_.Panel4->adjustSize();
     // Where it belongs, moved in by the least that keeps it whole inside the chart.
-    const QSize room = chart.plot()->size() - ui.Panel4->size();
-    ui.Panel4->move(std::clamp(pixel.x() - 105, 0, std::max(0, room.width())),
-                    std::clamp(pixel.y() + 10, 0, std::max(0, room.height())));
-    ui.Panel4->show();
-    ui.Panel4->raise();
-    ui.Edit5->setFocus();
+    const QSize room = chart_.plot()->size() - ui_.Panel4->size();
+    ui_.Panel4->move(std::clamp(pixel.x() - 105, 0, std::max(0, room.width())),
+                     std::clamp(pixel.y() + 10, 0, std::max(0, room.height())));
+    ui_.Panel4->show();
+    ui_.Panel4->raise();
+    ui_.Edit5->setFocus();
 }
 
 void ChartPage::saveNote() {
-    engine.attachNote(ui.Edit5->text(), notePositionMinutes); // the marks follow notesChanged
-    ui.Edit5->clear();
-    ui.Panel4->hide();
-    ui.ChartZoom->setChecked(true);
+    engine_.attachNote(ui_.Edit5->text(), notePositionMinutes_); // the marks follow notesChanged
+    ui_.Edit5->clear();
+    ui_.Panel4->hide();
+    ui_.ChartZoom->setChecked(true);
 }
 
 void ChartPage::abortNote() {
-    ui.Edit5->clear();
-    ui.Panel4->hide();
+    ui_.Edit5->clear();
+    ui_.Panel4->hide();
 }
 
 bool ChartPage::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui.Edit5 && event->type() == QEvent::KeyPress) {
+    if (watched == ui_.Edit5 && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             saveNote();

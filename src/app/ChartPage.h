@@ -39,9 +39,9 @@ public:
     void abortNote();
     void averageItem(std::optional<int> groupSize);
 
-    QMenu* popupMenu() const { return menu; }
-    ChartScaling& scaling() { return scale; }
-    float currentNotePosition() const { return notePositionMinutes; }
+    QMenu* popupMenu() const { return menu_; }
+    ChartScaling& scaling() { return scale_; }
+    float currentNotePosition() const { return notePositionMinutes_; }
 
 signals:
     void printRequested();
@@ -59,18 +59,18 @@ private:
     void hideZoomBox();
     bool noteMode() const;
 
-    const ChartPageWidgets ui;
-    LiveChart& chart;
-    MeasurementEngine& engine;
-    UserPrompts& prompts;
-    QMenu* menu = nullptr;
-    QAction* showLabels = nullptr;
-    QAction* showNotes = nullptr;
-    QAction* averageOff = nullptr;
-    ChartScaling scale;
-    bool timeAxisAutomatic = true;
-    bool valueAxisAutomatic = true;
-    std::optional<std::pair<AxisRange, AxisRange>> beforeZoom;
-    float notePositionMinutes = 0;
-    DragZoom* zoom = nullptr;
+    const ChartPageWidgets ui_;
+    LiveChart& chart_;
+    MeasurementEngine& engine_;
+    UserPrompts& prompts_;
+    QMenu* menu_ = nullptr;
+    QAction* showLabels_ = nullptr;
+    QAction* showNotes_ = nullptr;
+    QAction* averageOff_ = nullptr;
+    ChartScaling scale_;
+    bool timeAxisAutomatic_ = true;
+    bool valueAxisAutomatic_ = true;
+    std::optional<std::pair<AxisRange, AxisRange>> beforeZoom_;
+    float notePositionMinutes_ = 0;
+    DragZoom* zoom_ = nullptr;
 };

@@ -11,7 +11,7 @@
 // time it is shown. Owned by the host.
 class CornerOverlay : public QObject {
 public:
-    CornerOverlay(QWidget* box, QWidget* host) : QObject(host), box(box), host(host) {
+    CornerOverlay(QWidget* box, QWidget* host) : QObject(host), box_(box), host_(host) {
         box->setParent(host);
         box->setAutoFillBackground(true);
         host->installEventFilter(this);
@@ -19,20 +19,20 @@ public:
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if ((watched == host && event->type() == QEvent::Resize) ||
-            (watched == box && event->type() == QEvent::Show))
+        if ((watched == host_ && event->type() == QEvent::Resize) ||
+            (watched == box_ && event->type() == QEvent::Show))
             place();
         return false;
     }
 
 private:
     void place() {
-        box->adjustSize();
-        box->move(std::max(0, host->width() - box->width() - margin), margin);
-        box->raise();
+        box_->adjustSize();
+        box_->move(std::max(0, host_->width() - box_->width() - margin), margin);
+        box_->raise();
     }
 
     static constexpr int margin = 4;
-    QWidget* box;
-    QWidget* host;
+    QWidget* box_;
+    QWidget* host_;
 };

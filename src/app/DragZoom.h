@@ -15,7 +15,7 @@ class DragZoom : public QObject {
     Q_OBJECT
 public:
     explicit DragZoom(QCustomPlot* plot);
-    void setEnabled(bool on) { enabled = on; }
+    void setEnabled(bool on) { enabled_ = on; }
 
 signals:
     void zoomRequested(const AxisRange& time, const AxisRange& value);
@@ -26,9 +26,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QCustomPlot* plot;
-    QRubberBand* band = nullptr;
-    QPoint start;
-    bool dragging = false;
-    bool enabled = true;
+    QCustomPlot* plot_;
+    QRubberBand* band_ = nullptr;
+    QPoint start_;
+    bool dragging_ = false;
+    bool enabled_ = true;
 };

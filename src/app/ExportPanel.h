@@ -12,25 +12,25 @@
 class ExportPanel : public ExportProgressPanel {
 public:
     ExportPanel(QWidget* panel, QLabel* caption, QLabel* text, QProgressBar* bar)
-        : panel(panel), caption(caption), text(text), bar(bar) {}
+        : panel_(panel), caption_(caption), text_(text), bar_(bar) {}
 
     void showPanel(const QString& captionText, int maximum) override {
-        caption->setText(captionText);
-        bar->setRange(0, maximum);
-        bar->setValue(0);
-        panel->show();
-        panel->repaint();
+        caption_->setText(captionText);
+        bar_->setRange(0, maximum);
+        bar_->setValue(0);
+        panel_->show();
+        panel_->repaint();
     }
     void showProgress(const QString& progressText, int position) override {
-        text->setText(progressText);
-        bar->setValue(position);
-        panel->repaint();
+        text_->setText(progressText);
+        bar_->setValue(position);
+        panel_->repaint();
     }
-    void hidePanel() override { panel->hide(); }
+    void hidePanel() override { panel_->hide(); }
 
 private:
-    QWidget* panel;
-    QLabel* caption;
-    QLabel* text;
-    QProgressBar* bar;
+    QWidget* panel_;
+    QLabel* caption_;
+    QLabel* text_;
+    QProgressBar* bar_;
 };

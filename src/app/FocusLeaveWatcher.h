@@ -11,14 +11,14 @@
 class FocusLeaveWatcher : public QObject {
 public:
     FocusLeaveWatcher(QObject* watched, std::function<void()> left)
-        : QObject(watched), left(std::move(left)) {}
+        : QObject(watched), left_(std::move(left)) {}
 
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::FocusOut)
-            left();
+            left_();
         return false;
     }
 
 private:
-    std::function<void()> left;
+    std::function<void()> left_;
 };

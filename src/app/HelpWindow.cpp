@@ -8,22 +8,22 @@
 #include <QVBoxLayout>
 
 HelpWindow::HelpWindow(const QString& programDirectory, QWidget* parent)
-    : QDialog(parent), file(QDir(programDirectory).filePath(QStringLiteral("Nephodar.html"))),
-      view(new QTextBrowser(this)) {
+    : QDialog(parent), file_(QDir(programDirectory).filePath(QStringLiteral("Nephodar.html"))),
+      view_(new QTextBrowser(this)) {
     setObjectName(QStringLiteral("HelpWindow"));
     setWindowTitle(QStringLiteral("Nephodar  Help"));
     resize(720, 640);
-    view->setObjectName(QStringLiteral("HelpBrowser"));
-    view->setOpenLinks(true);
+    view_->setObjectName(QStringLiteral("HelpBrowser"));
+    view_->setOpenLinks(true);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(view);
+    layout->addWidget(view_);
 }
 
 void HelpWindow::showContents() {
-    if (QFile::exists(file))
-        view->setSource(QUrl::fromLocalFile(file));
+    if (QFile::exists(file_))
+        view_->setSource(QUrl::fromLocalFile(file_));
     else
-        view->setPlainText(QStringLiteral("The help file '%1' is missing.").arg(file));
+        view_->setPlainText(QStringLiteral("The help file '%1' is missing.").arg(file_));
     show();
     raise();
 }

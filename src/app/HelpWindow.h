@@ -11,10 +11,10 @@ class HelpWindow : public QDialog {
 public:
     explicit HelpWindow(const QString& programDirectory, QWidget* parent = nullptr);
     void showContents();
-    QString fileName() const { return file; }
-    QTextBrowser* browser() const { return view; }
+    QString fileName() const { return file_; }
+    QTextBrowser* browser() const { return view_; }
 
 private:
-    QString file;
-    QTextBrowser* view;
+    QString file_;
+    QTextBrowser* view_;
 };

@@ -57,59 +57,59 @@ QCPItemLine* markArrow(QCustomPlot* plot, const QColor& colour) {
 } // namespace
 
 LiveChart::LiveChart(RecordTable& table, QWidget* parent)
-    : QWidget(parent), table(table), customPlot(new QCustomPlot(this)) {
-    customPlot->setObjectName(QStringLiteral("DBChart1"));
+    : QWidget(parent), table_(table), customPlot_(new QCustomPlot(this)) {
+    customPlot_->setObjectName(QStringLiteral("DBChart1"));
     // Long curves are drawn as one polyline: a full day of samples stays quick to redraw.
-    customPlot->setPlottingHint(QCP::phFastPolylines, true);
+    customPlot_->setPlottingHint(QCP::phFastPolylines, true);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(customPlot);
-    seriesOd = curve(customPlot, QStringLiteral("ChartOD"), Qt::red, 2, 3);
-    seriesCalcOd = curve(customPlot, QStringLiteral("Series43"), Qt::red, 2, 2);
-    seriesSmooth = curve(customPlot, QStringLiteral("Series3"), Qt::darkGreen, 1, 3);
-    averageOd = curve(customPlot, QStringLiteral("Series11"), Qt::red, 2, 0);
-    averageCalcOd = curve(customPlot, QStringLiteral("Series48"), Qt::red, 2, 0);
-    lastMark = markText(customPlot, Qt::red);
-    lastArrow = markArrow(customPlot, Qt::red);
-    customPlot->xAxis->setLabel(QStringLiteral("[Time] hhh:mm"));
-    customPlot->xAxis->setTicker(QSharedPointer<QCPAxisTicker>(new TimeSTicker));
-    customPlot->yAxis->setLabel(QStringLiteral("[OD]"));
-    customPlot->yAxis->setNumberFormat(QStringLiteral("f"));
-    customPlot->yAxis->setNumberPrecision(3);
-    customPlot->legend->setVisible(false);
-    customPlot->plotLayout()->insertRow(0);
-    title = new QCPTextElement(customPlot, QString());
-    customPlot->plotLayout()->addElement(0, 0, title);
-    connect(customPlot, &QCustomPlot::afterLayout, this, &LiveChart::placeMarks);
+    layout->addWidget(customPlot_);
+    seriesOd_ = curve(customPlot_, QStringLiteral("ChartOD"), Qt::red, 2, 3);
+    seriesCalcOd_ = curve(customPlot_, QStringLiteral("Series43"), Qt::red, 2, 2);
+    seriesSmooth_ = curve(customPlot_, QStringLiteral("Series3"), Qt::darkGreen, 1, 3);
+    averageOd_ = curve(customPlot_, QStringLiteral("Series11"), Qt::red, 2, 0);
+    averageCalcOd_ = curve(customPlot_, QStringLiteral("Series48"), Qt::red, 2, 0);
+    lastMark_ = markText(customPlot_, Qt::red);
+    lastArrow_ = markArrow(customPlot_, Qt::red);
+    customPlot_->xAxis->setLabel(QStringLiteral("[Time] hhh:mm"));
+    customPlot_->xAxis->setTicker(QSharedPointer<QCPAxisTicker>(new TimeSTicker));
+    customPlot_->yAxis->setLabel(QStringLiteral("[OD]"));
+    customPlot_->yAxis->setNumberFormat(QStringLiteral("f"));
+    customPlot_->yAxis->setNumberPrecision(3);
+    customPlot_->legend->setVisible(false);
+    customPlot_->plotLayout()->insertRow(0);
+    title_ = new QCPTextElement(customPlot_, QString());
+    customPlot_->plotLayout()->addElement(0, 0, title_);
+    connect(customPlot_, &QCustomPlot::afterLayout, this, &LiveChart::placeMarks);
     setParameter(ChartParameter::OD);
 }
 
 void LiveChart::setTitleLine(const QString& text) {
-    titleLine = text;
+    titleLine_ = text;
     refreshTitle();
 }
 
 void LiveChart::setFormulaName(const QString& name) {
-    formulaName = name;
+    formulaName_ = name;
     refreshTitle();
 }
 
 QString LiveChart::titleText() const {
-    return title->text();
+    return title_->text();
 }
 
 void LiveChart::refreshTitle() {
-    QString text = shown == ChartParameter::OD ? titleLine : formulaName;
+    QString text = shown_ == ChartParameter::OD ? titleLine_ : formulaName_;
     if (averagingOn)
         text += QStringLiteral("\nAverage %1 Points").arg(averagePeriod);
-    title->setText(text);
-    customPlot->replot(QCustomPlot::rpQueuedReplot);
+    title_->setText(text);
+    customPlot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void LiveChart::setParameter(ChartParameter value) {
-    shown = value;
-    customPlot->yAxis->setLabel(shown == ChartParameter::OD ? QStringLiteral("[OD]")
-                                                            : QStringLiteral("[CalcOD]"));
+    shown_ = value;
+    customPlot_->yAxis->setLabel(shown_ == ChartParameter::OD ? QStringLiteral("[OD]")
+                                                              : QStringLiteral("[CalcOD]"));
     refreshCurves();
     refreshTitle();
     reloadNoteMarks();
@@ -129,90 +129,90 @@ std::optional<int> LiveChart::averaging() const {
 
 // Ticked or not, the mark of the newest value is there at once, without waiting for a sample.
 void LiveChart::setShowLabels(bool on) {
-    showLabels = on;
-    lastMark->setVisible(on && lastMark->property("active").toBool());
-    lastArrow->setVisible(lastMark->visible());
-    customPlot->replot(QCustomPlot::rpQueuedReplot);
+    showLabels_ = on;
+    lastMark_->setVisible(on && lastMark_->property("active").toBool());
+    lastArrow_->setVisible(lastMark_->visible());
+    customPlot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void LiveChart::setShowNotes(bool on) {
-    showNotes = on;
+    showNotes_ = on;
     reloadNoteMarks();
 }
 
 void LiveChart::setSmoothing(bool on) {
-    smoothing = on;
+    smoothing_ = on;
     refreshCurves();
 }
 
 void LiveChart::clearSeries() {
-    rows.clear();
-    lastRowId = 0;
-    lastMark->setVisible(false);
-    lastArrow->setVisible(false);
-    lastMark->setProperty("active", false);
+    rows_.clear();
+    lastRowId_ = 0;
+    lastMark_->setVisible(false);
+    lastArrow_->setVisible(false);
+    lastMark_->setProperty("active", false);
     refreshCurves();
     reloadNoteMarks();
 }
 
 void LiveChart::reload() {
-    rows.clear();
-    lastRowId = 0;
-    addRows(table.chartRowsSince(lastRowId));
+    rows_.clear();
+    lastRowId_ = 0;
+    addRows(table_.chartRowsSince(lastRowId_));
     refreshCurves();
     reloadNoteMarks();
-    customPlot->rescaleAxes();
-    customPlot->replot(QCustomPlot::rpQueuedReplot);
+    customPlot_->rescaleAxes();
+    customPlot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void LiveChart::addRows(const std::vector<ChartRow>& newRows) {
     for (const auto& row : newRows) {
-        rows.push_back({row.minutes, row.od, row.calcOd, row.smoothOd});
-        seriesOd->addData(row.minutes, row.od);
-        seriesCalcOd->addData(row.minutes, row.calcOd);
+        rows_.push_back({row.minutes, row.od, row.calcOd, row.smoothOd});
+        seriesOd_->addData(row.minutes, row.od);
+        seriesCalcOd_->addData(row.minutes, row.calcOd);
         if (row.smoothOd)
-            seriesSmooth->addData(row.minutes, *row.smoothOd);
+            seriesSmooth_->addData(row.minutes, *row.smoothOd);
     }
 }
 
 // Which series are drawn, and how, for the parameter, the averaging and the smoothing.
 void LiveChart::refreshCurves() {
-    const bool od = shown == ChartParameter::OD;
-    seriesOd->setVisible(od);
-    seriesCalcOd->setVisible(!od);
-    seriesSmooth->setVisible(od && smoothing && !averagingOn);
-    averageOd->setVisible(od && averagingOn);
-    averageCalcOd->setVisible(!od && averagingOn);
-    seriesOd->setLineStyle(averagingOn ? QCPGraph::lsNone : QCPGraph::lsLine);
-    seriesCalcOd->setLineStyle(averagingOn ? QCPGraph::lsNone : QCPGraph::lsLine);
+    const bool od = shown_ == ChartParameter::OD;
+    seriesOd_->setVisible(od);
+    seriesCalcOd_->setVisible(!od);
+    seriesSmooth_->setVisible(od && smoothing_ && !averagingOn);
+    averageOd_->setVisible(od && averagingOn);
+    averageCalcOd_->setVisible(!od && averagingOn);
+    seriesOd_->setLineStyle(averagingOn ? QCPGraph::lsNone : QCPGraph::lsLine);
+    seriesCalcOd_->setLineStyle(averagingOn ? QCPGraph::lsNone : QCPGraph::lsLine);
     const auto marks = [this](QCPGraph* g, double size) {
         g->setScatterStyle(averagingOn ? QCPScatterStyle(QCPScatterStyle::ssNone)
                                        : pointMark(Qt::red, size));
     };
-    marks(seriesOd, 3);
-    marks(seriesCalcOd, 2);
-    if (rows.empty()) {
-        for (QCPGraph* g : {seriesOd, seriesCalcOd, seriesSmooth})
+    marks(seriesOd_, 3);
+    marks(seriesCalcOd_, 2);
+    if (rows_.empty()) {
+        for (QCPGraph* g : {seriesOd_, seriesCalcOd_, seriesSmooth_})
             g->data()->clear();
     }
-    averageOd->data()->clear();
-    averageCalcOd->data()->clear();
+    averageOd_->data()->clear();
+    averageCalcOd_->data()->clear();
     if (averagingOn) {
         std::vector<ChartPoint> source;
-        source.reserve(rows.size());
-        for (const auto& row : rows)
+        source.reserve(rows_.size());
+        for (const auto& row : rows_)
             source.push_back({row.minutes, od ? row.od : row.calcOd});
-        QCPGraph* target = od ? averageOd : averageCalcOd;
+        QCPGraph* target = od ? averageOd_ : averageCalcOd_;
         for (const auto& p :
              blockAverage(source, averagePeriod,
                           od ? AveragePlacement::LastOfGroup : AveragePlacement::MiddleOfGroup))
             target->addData(p.x, p.y);
     }
-    customPlot->replot(QCustomPlot::rpQueuedReplot);
+    customPlot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void LiveChart::appendNewRows(const AxisWindow& window, bool timeAxisAutomatic) {
-    const auto fresh = table.chartRowsSince(lastRowId);
+    const auto fresh = table_.chartRowsSince(lastRowId_);
     addRows(fresh);
     if (averagingOn && !fresh.empty())
         refreshCurves();
@@ -226,7 +226,7 @@ void LiveChart::appendNewRows(const AxisWindow& window, bool timeAxisAutomatic) 
         else
             setValueRange({window.leftMinimum, window.leftMaximum});
     }
-    customPlot->replot(QCustomPlot::rpQueuedReplot);
+    customPlot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
 // Every layout (a new sample, a zoom, a resize) turns the labels inward again for the axes
@@ -236,23 +236,23 @@ void LiveChart::placeMarks() {
         placeMarkInside(text, arrow, text->property("x").toDouble(), text->property("y").toDouble(),
                         arrowPixels);
     };
-    if (lastMark->property("active").toBool())
-        place(lastMark, lastArrow, newestArrowPixels);
-    for (const auto& [text, arrow] : notes)
+    if (lastMark_->property("active").toBool())
+        place(lastMark_, lastArrow_, newestArrowPixels);
+    for (const auto& [text, arrow] : notes_)
         place(text, arrow, noteArrowPixels);
 }
 
 void LiveChart::updateLastValueMark(bool measurementStarted, bool deviceError, double minutes,
                                     double od, double calcOd) {
-    lastMark->setVisible(false);
-    lastArrow->setVisible(false);
-    lastMark->setProperty("active", false);
+    lastMark_->setVisible(false);
+    lastArrow_->setVisible(false);
+    lastMark_->setProperty("active", false);
     if (!measurementStarted || deviceError) {
-        customPlot->replot(QCustomPlot::rpQueuedReplot);
+        customPlot_->replot(QCustomPlot::rpQueuedReplot);
         return;
     }
-    const QString label = shown == ChartParameter::OD ? QStringLiteral("OD") : formulaName;
-    double x = minutes, y = shown == ChartParameter::OD ? od : calcOd;
+    const QString label = shown_ == ChartParameter::OD ? QStringLiteral("OD") : formulaName_;
+    double x = minutes, y = shown_ == ChartParameter::OD ? od : calcOd;
     if (averagingOn) {
         const auto averaged = averagedPoints();
         if (averaged.size() < 2)
@@ -260,55 +260,55 @@ void LiveChart::updateLastValueMark(bool measurementStarted, bool deviceError, d
         x = averaged.back().x;
         y = averaged.back().y;
     }
-    lastMark->setText(label);
-    lastMark->setProperty("x", x);
-    lastMark->setProperty("y", y);
-    lastMark->setVisible(showLabels);
-    lastArrow->setVisible(showLabels);
-    lastMark->setProperty("active", true);
-    customPlot->replot(QCustomPlot::rpQueuedReplot);
+    lastMark_->setText(label);
+    lastMark_->setProperty("x", x);
+    lastMark_->setProperty("y", y);
+    lastMark_->setVisible(showLabels_);
+    lastArrow_->setVisible(showLabels_);
+    lastMark_->setProperty("active", true);
+    customPlot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
 std::optional<ChartPoint> LiveChart::lastValueMark() const {
-    if (!lastMark->property("active").toBool() || !lastMark->visible())
+    if (!lastMark_->property("active").toBool() || !lastMark_->visible())
         return std::nullopt;
-    return ChartPoint{lastMark->property("x").toDouble(), lastMark->property("y").toDouble()};
+    return ChartPoint{lastMark_->property("x").toDouble(), lastMark_->property("y").toDouble()};
 }
 
 QString LiveChart::lastValueMarkText() const {
-    return lastMark->text();
+    return lastMark_->text();
 }
 
 void LiveChart::reloadNoteMarks() {
-    for (auto& [text, arrow] : notes) {
-        customPlot->removeItem(text);
-        customPlot->removeItem(arrow);
+    for (auto& [text, arrow] : notes_) {
+        customPlot_->removeItem(text);
+        customPlot_->removeItem(arrow);
     }
-    notes.clear();
-    if (showNotes) {
+    notes_.clear();
+    if (showNotes_) {
         sqlite3_int64 from = 0;
-        for (const auto& row : table.chartRowsSince(from)) {
+        for (const auto& row : table_.chartRowsSince(from)) {
             if (row.noteS <= 0)
                 continue;
             // The marks read the rows in single precision, as the chart's query always has.
             const double x = static_cast<float>(row.minutes);
-            const double y = static_cast<float>(shown == ChartParameter::OD ? row.od : row.calcOd);
-            QCPItemText* text = markText(customPlot, Qt::darkGreen);
-            QCPItemLine* arrow = markArrow(customPlot, Qt::darkGreen);
+            const double y = static_cast<float>(shown_ == ChartParameter::OD ? row.od : row.calcOd);
+            QCPItemText* text = markText(customPlot_, Qt::darkGreen);
+            QCPItemLine* arrow = markArrow(customPlot_, Qt::darkGreen);
             text->setText(row.note);
             text->setProperty("x", x);
             text->setProperty("y", y);
             text->setVisible(true);
             arrow->setVisible(true);
-            notes.emplace_back(text, arrow);
+            notes_.emplace_back(text, arrow);
         }
     }
-    customPlot->replot(QCustomPlot::rpQueuedReplot);
+    customPlot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
 std::vector<std::pair<ChartPoint, QString>> LiveChart::noteMarks() const {
     std::vector<std::pair<ChartPoint, QString>> marks;
-    for (const auto& [text, arrow] : notes)
+    for (const auto& [text, arrow] : notes_)
         marks.push_back(
             {{text->property("x").toDouble(), text->property("y").toDouble()}, text->text()});
     return marks;
@@ -316,50 +316,50 @@ std::vector<std::pair<ChartPoint, QString>> LiveChart::noteMarks() const {
 
 std::vector<ChartPoint> LiveChart::averagedPoints() const {
     std::vector<ChartPoint> points;
-    const QCPGraph* source = shown == ChartParameter::OD ? averageOd : averageCalcOd;
+    const QCPGraph* source = shown_ == ChartParameter::OD ? averageOd_ : averageCalcOd_;
     for (auto it = source->data()->constBegin(); it != source->data()->constEnd(); ++it)
         points.push_back({it->key, it->value});
     return points;
 }
 
 AxisRange LiveChart::timeRange() const {
-    return {customPlot->xAxis->range().lower, customPlot->xAxis->range().upper};
+    return {customPlot_->xAxis->range().lower, customPlot_->xAxis->range().upper};
 }
 
 AxisRange LiveChart::valueRange() const {
-    return {customPlot->yAxis->range().lower, customPlot->yAxis->range().upper};
+    return {customPlot_->yAxis->range().lower, customPlot_->yAxis->range().upper};
 }
 
 void LiveChart::setTimeRange(const AxisRange& range) {
-    customPlot->xAxis->setRange(range.minimum, range.maximum);
-    customPlot->replot(QCustomPlot::rpQueuedReplot);
+    customPlot_->xAxis->setRange(range.minimum, range.maximum);
+    customPlot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void LiveChart::setValueRange(const AxisRange& range) {
-    customPlot->yAxis->setRange(range.minimum, range.maximum);
-    customPlot->replot(QCustomPlot::rpQueuedReplot);
+    customPlot_->yAxis->setRange(range.minimum, range.maximum);
+    customPlot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void LiveChart::rescaleTime() {
-    QCPGraph* g = shown == ChartParameter::OD ? seriesOd : seriesCalcOd;
+    QCPGraph* g = shown_ == ChartParameter::OD ? seriesOd_ : seriesCalcOd_;
     bool found = false;
     const QCPRange range = g->getKeyRange(found);
     if (found)
-        customPlot->xAxis->setRange(range.lower,
-                                    range.upper > range.lower ? range.upper : range.lower + 1);
+        customPlot_->xAxis->setRange(range.lower,
+                                     range.upper > range.lower ? range.upper : range.lower + 1);
 }
 
 void LiveChart::rescaleValue() {
-    QCPGraph* g = averagingOn ? (shown == ChartParameter::OD ? averageOd : averageCalcOd)
-                              : (shown == ChartParameter::OD ? seriesOd : seriesCalcOd);
+    QCPGraph* g = averagingOn ? (shown_ == ChartParameter::OD ? averageOd_ : averageCalcOd_)
+                              : (shown_ == ChartParameter::OD ? seriesOd_ : seriesCalcOd_);
     bool found = false;
     const QCPRange range = g->getValueRange(found);
     if (found) {
         const double margin = std::max(0.001, (range.upper - range.lower) * 0.05);
-        customPlot->yAxis->setRange(range.lower - margin, range.upper + margin);
+        customPlot_->yAxis->setRange(range.lower - margin, range.upper + margin);
     }
 }
 
 int LiveChart::pointCount() const {
-    return (shown == ChartParameter::OD ? seriesOd : seriesCalcOd)->dataCount();
+    return (shown_ == ChartParameter::OD ? seriesOd_ : seriesCalcOd_)->dataCount();
 }

@@ -27,7 +27,7 @@ public:
     void setFormulaName(const QString& name);
 
     void setParameter(ChartParameter parameter);
-    ChartParameter parameter() const { return shown; }
+    ChartParameter parameter() const { return shown_; }
     void setAveraging(std::optional<int> groupSize); // nothing: "Average OFF"
     void setGroupSize(int groupSize) { averagePeriod = groupSize; }
     std::optional<int> averaging() const;
@@ -62,7 +62,7 @@ public:
     std::vector<std::pair<ChartPoint, QString>> noteMarks() const;
     QString titleText() const;
 
-    QCustomPlot* plot() const { return customPlot; }
+    QCustomPlot* plot() const { return customPlot_; }
 
 private:
     struct Row {
@@ -76,25 +76,25 @@ private:
     static constexpr int newestArrowPixels = 33; // Series41
     static constexpr int noteArrowPixels = 23;   // Series2
 
-    RecordTable& table;
-    QCustomPlot* customPlot;
-    QCPGraph* seriesOd;      // Series_Chart_OD
-    QCPGraph* seriesCalcOd;  // Series43
-    QCPGraph* seriesSmooth;  // Series3
-    QCPGraph* averageOd;     // Series11
-    QCPGraph* averageCalcOd; // Series48
-    QCPItemText* lastMark;   // Series41
-    QCPItemLine* lastArrow;
-    std::vector<std::pair<QCPItemText*, QCPItemLine*>> notes; // Series2
-    QCPTextElement* title;
-    std::vector<Row> rows;
-    sqlite3_int64 lastRowId = 0;
-    ChartParameter shown = ChartParameter::OD;
+    RecordTable& table_;
+    QCustomPlot* customPlot_;
+    QCPGraph* seriesOd_;      // Series_Chart_OD
+    QCPGraph* seriesCalcOd_;  // Series43
+    QCPGraph* seriesSmooth_;  // Series3
+    QCPGraph* averageOd_;     // Series11
+    QCPGraph* averageCalcOd_; // Series48
+    QCPItemText* lastMark_;   // Series41
+    QCPItemLine* lastArrow_;
+    std::vector<std::pair<QCPItemText*, QCPItemLine*>> notes_; // Series2
+    QCPTextElement* title_;
+    std::vector<Row> rows_;
+    sqlite3_int64 lastRowId_ = 0;
+    ChartParameter shown_ = ChartParameter::OD;
     bool averagingOn = false;
     int averagePeriod = 3;
-    bool showLabels = false;
-    bool showNotes = true;
-    bool smoothing = false;
-    QString titleLine;
-    QString formulaName;
+    bool showLabels_ = false;
+    bool showNotes_ = true;
+    bool smoothing_ = false;
+    QString titleLine_;
+    QString formulaName_;
 };

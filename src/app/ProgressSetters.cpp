@@ -15,11 +15,11 @@ void show(QProgressBar* bar, const __lumo::ProgressInfoType& info) {
 } // namespace
 
 void ProgressBarSetter::eventOccurred(__lumo::ProgressInfoType& info) {
-    show(bar, info);
+    show(bar_, info);
 }
 
 void TCGaugeSetter::eventOccurred(__lumo::ProgressInfoType& info) {
-    show(gauge, info);
+    show(gauge_, info);
 }
 
 } // namespace Talvessa

@@ -23,13 +23,13 @@ QtTonePlayer::QtTonePlayer(QObject* parent) : QObject(parent) {
     format.setSampleFormat(QAudioFormat::Int16);
     if (!device.isFormatSupported(format))
         return;
-    sink = std::make_unique<QAudioSink>(device, format);
-    available = true;
+    sink_ = std::make_unique<QAudioSink>(device, format);
+    available_ = true;
 }
 
 QtTonePlayer::~QtTonePlayer() {
-    if (sink)
-        sink->stop();
+    if (sink_)
+        sink_->stop();
 }
 
 QByteArray QtTonePlayer::sineSamples(int frequencyHz, int durationMilliseconds, int rate) {
@@ -50,17 +50,17 @@ QByteArray QtTonePlayer::sineSamples(int frequencyHz, int durationMilliseconds, 
 }
 
 void QtTonePlayer::playTone(int frequencyHz, int durationMilliseconds) {
-    if (!available)
+    if (!available_)
         return;
     // Tones asked for in one go play one after the other.
-    const bool idle = !buffer || sink->state() != QAudio::ActiveState;
+    const bool idle = !buffer_ || sink_->state() != QAudio::ActiveState;
     if (idle)
-        queued.clear();
-    queued += sineSamples(frequencyHz, durationMilliseconds, sampleRate);
+        queued_.clear();
+    queued_ += sineSamples(frequencyHz, durationMilliseconds, sampleRate);
     if (!idle)
         return;
-    sink->stop();
-    buffer = std::make_unique<QBuffer>(&queued);
-    buffer->open(QIODevice::ReadOnly);
-    sink->start(buffer.get());
+    sink_->stop();
+    buffer_ = std::make_unique<QBuffer>(&queued_);
+    buffer_->open(QIODevice::ReadOnly);
+    sink_->start(buffer_.get());
 }

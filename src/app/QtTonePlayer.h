@@ -18,14 +18,14 @@ public:
     ~QtTonePlayer() override;
 
     void playTone(int frequencyHz, int durationMilliseconds) override;
-    bool hasOutput() const { return available; }
+    bool hasOutput() const { return available_; }
 
     // The samples of a sine tone, 16-bit mono at the given rate, faded in and out.
     static QByteArray sineSamples(int frequencyHz, int durationMilliseconds, int sampleRate);
 
 private:
-    bool available = false;
-    std::unique_ptr<QAudioSink> sink;
-    std::unique_ptr<QBuffer> buffer;
-    QByteArray queued;
+    bool available_ = false;
+    std::unique_ptr<QAudioSink> sink_;
+    std::unique_ptr<QBuffer> buffer_;
+    QByteArray queued_;
 };

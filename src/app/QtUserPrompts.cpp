@@ -9,24 +9,24 @@
 #include <QStringList>
 
 void QtUserPrompts::showMessage(const QString& text) {
-    QMessageBox::information(parent, QApplication::applicationName(), text);
+    QMessageBox::information(parent_, QApplication::applicationName(), text);
 }
 
 void QtUserPrompts::showError(const QString& text) {
-    QMessageBox::critical(parent, QApplication::applicationName(), text);
+    QMessageBox::critical(parent_, QApplication::applicationName(), text);
 }
 
 void QtUserPrompts::showInformation(const QString& title, const QString& text) {
-    QMessageBox::information(parent, title, text);
+    QMessageBox::information(parent_, title, text);
 }
 
 bool QtUserPrompts::askYesNo(const QString& question) {
-    return QMessageBox::question(parent, QApplication::applicationName(), question,
+    return QMessageBox::question(parent_, QApplication::applicationName(), question,
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool QtUserPrompts::askWarningYesNo(const QString& text) {
-    return QMessageBox::warning(parent, QApplication::applicationName(), text,
+    return QMessageBox::warning(parent_, QApplication::applicationName(), text,
                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
@@ -44,19 +44,19 @@ QString QtUserPrompts::askSaveFileName(const QString& title, const QString& dire
                                        const QString& proposedName, const QString& filter) {
     const QString start =
         QDir(directory).exists() ? QDir(directory).filePath(proposedName) : proposedName;
-    return QFileDialog::getSaveFileName(parent, title, start, dialogFilter(filter));
+    return QFileDialog::getSaveFileName(parent_, title, start, dialogFilter(filter));
 }
 
 QString QtUserPrompts::askOpenFileName(const QString& title, const QString& directory,
                                        const QString& filter) {
-    return QFileDialog::getOpenFileName(parent, title, directory, dialogFilter(filter));
+    return QFileDialog::getOpenFileName(parent_, title, directory, dialogFilter(filter));
 }
 
 std::optional<QString> QtUserPrompts::askText(const QString& title, const QString& prompt,
                                               const QString& initial) {
     bool ok = false;
     const QString text =
-        QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, initial, &ok);
+        QInputDialog::getText(parent_, title, prompt, QLineEdit::Normal, initial, &ok);
     if (!ok)
         return std::nullopt;
     return text;

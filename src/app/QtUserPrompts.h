@@ -8,8 +8,8 @@ class QWidget;
 // The user's questions and messages as the desktop's dialogs.
 class QtUserPrompts : public UserPrompts {
 public:
-    explicit QtUserPrompts(QWidget* parent = nullptr) : parent(parent) {}
-    void setParent(QWidget* widget) { parent = widget; }
+    explicit QtUserPrompts(QWidget* parent = nullptr) : parent_(parent) {}
+    void setParent(QWidget* widget) { parent_ = widget; }
 
     void showMessage(const QString& text) override;
     void showError(const QString& text) override;
@@ -27,5 +27,5 @@ public:
     static QString dialogFilter(const QString& filter);
 
 private:
-    QWidget* parent;
+    QWidget* parent_;
 };

@@ -66,35 +66,35 @@ void paintChartPage(QCustomPlot& chart, QPagedPaintDevice& device) {
 }
 
 ReportPrinting::ReportPrinting(PrintDialogs& dialogs, UserPrompts& prompts)
-    : dialogs(dialogs), prompts(prompts),
-      sharedPrinter(std::make_unique<QPrinter>(QPrinter::HighResolution)) {}
+    : dialogs_(dialogs), prompts_(prompts),
+      sharedPrinter_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {}
 
 ReportPrinting::~ReportPrinting() = default;
 
 void ReportPrinting::printerSettings(QWidget* parent) {
-    dialogs.askPrinterSettings(*sharedPrinter, parent);
+    dialogs_.askPrinterSettings(*sharedPrinter_, parent);
 }
 
 bool ReportPrinting::printChart(QCustomPlot& chart, QWidget* parent) {
-    if (!dialogs.askPrint(*sharedPrinter, parent))
+    if (!dialogs_.askPrint(*sharedPrinter_, parent))
         return false;
     try {
-        paintChartPage(chart, *sharedPrinter);
+        paintChartPage(chart, *sharedPrinter_);
         return true;
     } catch (const std::exception& e) {
-        prompts.showMessage(QString::fromStdString(e.what()));
+        prompts_.showMessage(QString::fromStdString(e.what()));
         return false;
     }
 }
 
 void ReportPrinting::previewReport(const ReportInput& input, QWidget* parent) {
-    const QPageLayout chosen = sharedPrinter->pageLayout();
-    sharedPrinter->setPageLayout(measurementReportLayout());
+    const QPageLayout chosen = sharedPrinter_->pageLayout();
+    sharedPrinter_->setPageLayout(measurementReportLayout());
     // Failures are kept until the preview is closed: a message box inside its painting would
     // come up again with every repaint.
     QStringList failures;
-    dialogs.showPreview(
-        *sharedPrinter,
+    dialogs_.showPreview(
+        *sharedPrinter_,
         [&](QPrinter& target) {
             try {
                 paintMeasurementReport(input, target);
@@ -104,14 +104,14 @@ void ReportPrinting::previewReport(const ReportInput& input, QWidget* parent) {
             }
         },
         [&] { saveReportPdf(input); }, parent);
-    sharedPrinter->setPageLayout(chosen);
+    sharedPrinter_->setPageLayout(chosen);
     for (const QString& failure : failures)
-        prompts.showMessage(failure);
+        prompts_.showMessage(failure);
 }
 
 bool ReportPrinting::saveReportPdf(const ReportInput& input) {
     const QFileInfo measurement(input.measurement.filePath);
-    QString chosen = prompts.askSaveFileName(
+    QString chosen = prompts_.askSaveFileName(
         QStringLiteral("Save as PDF"), measurement.absolutePath(),
         measurement.completeBaseName() + QStringLiteral(".pdf"), QStringLiteral("PDF|*.pdf"));
     if (chosen.isEmpty())
@@ -122,7 +122,7 @@ bool ReportPrinting::saveReportPdf(const ReportInput& input) {
         writeMeasurementReportPdf(input, chosen);
         return true;
     } catch (const std::exception& e) {
-        prompts.showMessage(QString::fromStdString(e.what()));
+        prompts_.showMessage(QString::fromStdString(e.what()));
         return false;
     }
 }

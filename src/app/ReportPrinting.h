@@ -48,7 +48,7 @@ public:
     ReportPrinting(PrintDialogs& dialogs, UserPrompts& prompts);
     ~ReportPrinting();
 
-    QPrinter& printer() { return *sharedPrinter; }
+    QPrinter& printer() { return *sharedPrinter_; }
 
     // File -> "Printer Settings".
     void printerSettings(QWidget* parent = nullptr);
@@ -62,7 +62,7 @@ public:
     bool saveReportPdf(const ReportInput& input);
 
 private:
-    PrintDialogs& dialogs;
-    UserPrompts& prompts;
-    std::unique_ptr<QPrinter> sharedPrinter;
+    PrintDialogs& dialogs_;
+    UserPrompts& prompts_;
+    std::unique_ptr<QPrinter> sharedPrinter_;
 };

@@ -24,30 +24,30 @@ constexpr int logArraySize = 1024;
 // transfers is not garbled.
 class PlainTextLines : public Talvessa::LineDisplay {
 public:
-    explicit PlainTextLines(QPlainTextEdit& edit) : edit(edit) {}
+    explicit PlainTextLines(QPlainTextEdit& edit) : edit_(edit) {}
 
-    std::string lastLine() const override { return current; }
+    std::string lastLine() const override { return current_; }
 
     void appendToCurrentLine(const std::string& text) override {
         if (text.empty())
             return;
-        current += text;
-        QTextCursor cursor(edit.document());
+        current_ += text;
+        QTextCursor cursor(edit_.document());
         cursor.movePosition(QTextCursor::End);
         cursor.movePosition(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
-        cursor.insertText(decoded(current));
-        hasLine = true;
+        cursor.insertText(decoded(current_));
+        hasLine_ = true;
     }
 
     void addLine(const std::string& text) override {
-        QTextCursor cursor(edit.document());
+        QTextCursor cursor(edit_.document());
         cursor.movePosition(QTextCursor::End);
         // An empty document already shows one empty paragraph: the first line goes there.
-        if (hasLine)
+        if (hasLine_)
             cursor.insertBlock();
-        hasLine = true;
-        current = text;
-        cursor.insertText(decoded(current));
+        hasLine_ = true;
+        current_ = text;
+        cursor.insertText(decoded(current_));
     }
 
 private:
@@ -55,22 +55,22 @@ private:
         return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
     }
 
-    QPlainTextEdit& edit;
-    std::string current;
-    bool hasLine = false;
+    QPlainTextEdit& edit_;
+    std::string current_;
+    bool hasLine_ = false;
 };
 
 } // namespace
 
 TFormLogWindow::TFormLogWindow(UserPrompts& prompts, QWidget* parent)
-    : QWidget(parent, Qt::Window), ui(new Ui::TFormLogWindow), prompts(prompts) {
-    ui->setupUi(this);
-    lines = std::make_unique<PlainTextLines>(*ui->LogDisplay);
-    logArray = std::make_unique<char[]>(logArraySize);
-    buffer = std::make_unique<Talvessa::MemoLogBuffer>(*lines);
-    buffer->pubsetbuf(logArray.get(), logArraySize);
+    : QWidget(parent, Qt::Window), ui_(new Ui::TFormLogWindow), prompts_(prompts) {
+    ui_->setupUi(this);
+    lines_ = std::make_unique<PlainTextLines>(*ui_->LogDisplay);
+    logArray_ = std::make_unique<char[]>(logArraySize);
+    buffer = std::make_unique<Talvessa::MemoLogBuffer>(*lines_);
+    buffer->pubsetbuf(logArray_.get(), logArraySize);
     Talvessa::setLogStream(buffer.get());
-    connect(ui->btnSave, &QAbstractButton::clicked, this, &TFormLogWindow::btnSaveClick);
+    connect(ui_->btnSave, &QAbstractButton::clicked, this, &TFormLogWindow::btnSaveClick);
 }
 
 TFormLogWindow::~TFormLogWindow() {
@@ -83,17 +83,17 @@ TFormLogWindow::~TFormLogWindow() {
 }
 
 void TFormLogWindow::btnSaveClick() {
-    QString chosen = prompts.askSaveFileName(QStringLiteral("Save As"), QDir::homePath(),
-                                             QStringLiteral("default.log.rtf"),
-                                             QStringLiteral("RichTextFiles|*.rtf"));
+    QString chosen = prompts_.askSaveFileName(QStringLiteral("Save As"), QDir::homePath(),
+                                              QStringLiteral("default.log.rtf"),
+                                              QStringLiteral("RichTextFiles|*.rtf"));
     if (chosen.isEmpty())
         return;
     if (QFileInfo(chosen).suffix().isEmpty())
         chosen += QStringLiteral(".rtf");
     // An exception must not leave a slot: the failure is shown like any other.
     try {
-        TextFile::replace(chosen, RtfText::write(ui->LogDisplay->toPlainText()));
+        TextFile::replace(chosen, RtfText::write(ui_->LogDisplay->toPlainText()));
     } catch (const std::exception& e) {
-        prompts.showMessage(QString::fromStdString(e.what()));
+        prompts_.showMessage(QString::fromStdString(e.what()));
     }
 }

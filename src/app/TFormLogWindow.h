@@ -23,16 +23,16 @@ public:
     // late writer finds no stream instead of a destroyed buffer.
     ~TFormLogWindow() override;
 
-    Ui::TFormLogWindow& form() { return *ui; }
+    Ui::TFormLogWindow& form() { return *ui_; }
 
 public slots:
     void btnSaveClick();
 
 private:
-    std::unique_ptr<Ui::TFormLogWindow> ui;
-    UserPrompts& prompts;
+    std::unique_ptr<Ui::TFormLogWindow> ui_;
+    UserPrompts& prompts_;
     // Declared before the buffer, which uses them until it is gone.
-    std::unique_ptr<Talvessa::LineDisplay> lines;
-    std::unique_ptr<char[]> logArray;
+    std::unique_ptr<Talvessa::LineDisplay> lines_;
+    std::unique_ptr<char[]> logArray_;
     std::unique_ptr<Talvessa::MemoLogBuffer> buffer;
 };

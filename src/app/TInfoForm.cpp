@@ -12,17 +12,17 @@ TInfoForm::TInfoForm(MeasurementEngine& engine, const QString& programDirectory,
                      UserPrompts& prompts, QWidget* parent)
     : QWidget(parent,
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      engine(engine), ui(new Ui::TInfoForm) {
-    ui->setupUi(this);
-    memo = new TemplateMemo(*ui->InfoMemo, *ui->Edit1, engine.statement(), programDirectory,
-                            prompts, this);
-    ui->RichEdit1->clear();
-    memo->loadStandardTemplate();
+      engine_(engine), ui_(new Ui::TInfoForm) {
+    ui_->setupUi(this);
+    memo_ = new TemplateMemo(*ui_->InfoMemo, *ui_->Edit1, engine.statement(), programDirectory,
+                             prompts, this);
+    ui_->RichEdit1->clear();
+    memo_->loadStandardTemplate();
 
-    connect(ui->SpeedButton1, &QAbstractButton::clicked, this, &TInfoForm::loadTemplate);
-    connect(ui->SpeedButton2, &QAbstractButton::clicked, this, &TInfoForm::saveAsTemplate);
-    connect(ui->SpeedButton4, &QAbstractButton::clicked, this, &QWidget::close);
-    connect(ui->CheckBox1, &QCheckBox::toggled, this, &TInfoForm::stayOnTop);
+    connect(ui_->SpeedButton1, &QAbstractButton::clicked, this, &TInfoForm::loadTemplate);
+    connect(ui_->SpeedButton2, &QAbstractButton::clicked, this, &TInfoForm::saveAsTemplate);
+    connect(ui_->SpeedButton4, &QAbstractButton::clicked, this, &QWidget::close);
+    connect(ui_->CheckBox1, &QCheckBox::toggled, this, &TInfoForm::stayOnTop);
     connect(&engine, &MeasurementEngine::protocolChanged, this, &TInfoForm::refreshProtocol);
     connect(&engine, &MeasurementEngine::measurementStarted, this, &TInfoForm::measurementStarted);
 }
@@ -37,26 +37,26 @@ void TInfoForm::showProtocol() {
 }
 
 void TInfoForm::refreshProtocol() {
-    ui->RichEdit1->setPlainText(engine.protocol().getText());
+    ui_->RichEdit1->setPlainText(engine_.protocol().getText());
 }
 
 void TInfoForm::refreshStatement() {
-    memo->showStatement();
+    memo_->showStatement();
 }
 
 void TInfoForm::loadTemplate() {
-    memo->loadTemplate();
+    memo_->loadTemplate();
 }
 
 void TInfoForm::saveAsTemplate() {
-    memo->saveAsTemplate();
+    memo_->saveAsTemplate();
 }
 
 void TInfoForm::measurementStarted() {
     // Start has loaded the standard template and added the formula line to the statement.
     refreshProtocol();
     refreshStatement();
-    ui->Edit1->setText(memo->standardTemplate());
+    ui_->Edit1->setText(memo_->standardTemplate());
 }
 
 void TInfoForm::stayOnTop(bool onTop) {
@@ -69,8 +69,8 @@ void TInfoForm::stayOnTop(bool onTop) {
 
 void TInfoForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (!event->spontaneous() && !placed) {
+    if (!event->spontaneous() && !placed_) {
         centreOnScreen(*this);
-        placed = true;
+        placed_ = true;
     }
 }

@@ -37,8 +37,8 @@ private:
     void measurementStarted();
     void stayOnTop(bool onTop);
 
-    MeasurementEngine& engine;
-    std::unique_ptr<Ui::TInfoForm> ui;
-    TemplateMemo* memo = nullptr;
-    bool placed = false;
+    MeasurementEngine& engine_;
+    std::unique_ptr<Ui::TInfoForm> ui_;
+    TemplateMemo* memo_ = nullptr;
+    bool placed_ = false;
 };

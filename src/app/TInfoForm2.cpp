@@ -10,40 +10,40 @@
 
 TInfoForm2::TInfoForm2(MeasurementEngine& engine, const QString& programDirectory,
                        UserPrompts& prompts, QWidget* parent)
-    : QWidget(parent, Qt::Window), prompts(prompts), ui(new Ui::TInfoForm2) {
-    ui->setupUi(this);
+    : QWidget(parent, Qt::Window), prompts_(prompts), ui_(new Ui::TInfoForm2) {
+    ui_->setupUi(this);
     setFixedSize(size());
-    memo = new TemplateMemo(*ui->InfoMemo, *ui->Edit1, channelStatement, programDirectory, prompts,
-                            this);
-    ui->RichEdit6->clear();
-    memo->loadStandardTemplate();
+    memo_ = new TemplateMemo(*ui_->InfoMemo, *ui_->Edit1, channelStatement_, programDirectory,
+                             prompts, this);
+    ui_->RichEdit6->clear();
+    memo_->loadStandardTemplate();
 
-    connect(ui->SpeedButton1, &QAbstractButton::clicked, this, &TInfoForm2::loadTemplate);
-    connect(ui->SpeedButton2, &QAbstractButton::clicked, this, &TInfoForm2::saveAsTemplate);
+    connect(ui_->SpeedButton1, &QAbstractButton::clicked, this, &TInfoForm2::loadTemplate);
+    connect(ui_->SpeedButton2, &QAbstractButton::clicked, this, &TInfoForm2::saveAsTemplate);
     connect(&engine, &MeasurementEngine::measurementStarted, this, &TInfoForm2::measurementStarted);
 }
 
 TInfoForm2::~TInfoForm2() = default;
 
 void TInfoForm2::refreshProtocol() {
-    ui->RichEdit6->setPlainText(channelProtocol.getText());
+    ui_->RichEdit6->setPlainText(channelProtocol_.getText());
 }
 
 void TInfoForm2::loadTemplate() {
-    memo->loadTemplate();
+    memo_->loadTemplate();
 }
 
 void TInfoForm2::saveAsTemplate() {
-    memo->saveAsTemplate();
+    memo_->saveAsTemplate();
 }
 
 void TInfoForm2::measurementStarted() {
-    channelProtocol.clear();
+    channelProtocol_.clear();
     refreshProtocol();
     try {
-        memo->loadStandardTemplate();
+        memo_->loadStandardTemplate();
     } catch (const std::exception& e) {
         // Channel A has started already; channel B keeps its memo and says why.
-        prompts.showMessage(QString::fromUtf8(e.what()));
+        prompts_.showMessage(QString::fromUtf8(e.what()));
     }
 }

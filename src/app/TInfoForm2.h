@@ -24,8 +24,8 @@ public:
                QWidget* parent = nullptr);
     ~TInfoForm2() override;
 
-    Protocol& protocol() { return channelProtocol; }
-    Statement& statement() { return channelStatement; }
+    Protocol& protocol() { return channelProtocol_; }
+    Statement& statement() { return channelStatement_; }
 
 public slots:
     void refreshProtocol();
@@ -35,9 +35,9 @@ public slots:
 private:
     void measurementStarted();
 
-    UserPrompts& prompts;
-    std::unique_ptr<Ui::TInfoForm2> ui;
-    Protocol channelProtocol;
-    Statement channelStatement;
-    TemplateMemo* memo = nullptr;
+    UserPrompts& prompts_;
+    std::unique_ptr<Ui::TInfoForm2> ui_;
+    Protocol channelProtocol_;
+    Statement channelStatement_;
+    TemplateMemo* memo_ = nullptr;
 };

@@ -39,10 +39,10 @@ QPixmap alarmPicture() {
 TODAlarm::TODAlarm(MeasurementEngine& engine, QWidget* parent)
     : QWidget(parent,
               Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      engine(engine), ui(new Ui::TODAlarm) {
-    ui->setupUi(this);
-    ui->Image1->setPixmap(alarmPicture());
-    connect(ui->SpeedButton1, &QAbstractButton::clicked, this, &TODAlarm::acknowledge);
+      engine_(engine), ui_(new Ui::TODAlarm) {
+    ui_->setupUi(this);
+    ui_->Image1->setPixmap(alarmPicture());
+    connect(ui_->SpeedButton1, &QAbstractButton::clicked, this, &TODAlarm::acknowledge);
     connect(&engine, &MeasurementEngine::alarmFired, this, &TODAlarm::raiseAlarm);
 }
 
@@ -60,19 +60,19 @@ void TODAlarm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (event->spontaneous())
         return;
-    if (!placed) {
+    if (!placed_) {
         centreOnScreen(*this);
-        placed = true;
+        placed_ = true;
     }
-    if (engine.alarm().fired) {
-        engine.addPlainEntry(QStringLiteral("OD Alert at "));
+    if (engine_.alarm().fired) {
+        engine_.addPlainEntry(QStringLiteral("OD Alert at "));
     }
 }
 
 void TODAlarm::acknowledge() {
-    if (engine.alarm().fired) {
-        const bool wasOn = engine.alarm().isOn();
-        engine.acknowledgeAlarm();
+    if (engine_.alarm().fired) {
+        const bool wasOn = engine_.alarm().isOn();
+        engine_.acknowledgeAlarm();
         if (wasOn)
             emit alarmSwitchedOff();
     }

@@ -31,7 +31,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    MeasurementEngine& engine;
-    std::unique_ptr<Ui::TODAlarm> ui;
-    bool placed = false;
+    MeasurementEngine& engine_;
+    std::unique_ptr<Ui::TODAlarm> ui_;
+    bool placed_ = false;
 };

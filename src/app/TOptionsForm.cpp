@@ -54,24 +54,24 @@ QIcon checkMarkIcon() {
 } // namespace
 
 TOptionsForm::TOptionsForm(UserPrompts& prompts, QWidget* parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TOptionsForm>()), prompts(prompts) {
-    ui->setupUi(this);
+    : QDialog(parent), ui_(std::make_unique<Ui::TOptionsForm>()), prompts_(prompts) {
+    ui_->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    ui->CheckBox2->setVisible(false);
-    ui->SpeedButton1->setIcon(checkMarkIcon());
+    ui_->CheckBox2->setVisible(false);
+    ui_->SpeedButton1->setIcon(checkMarkIcon());
 
     // toggled, not clicked: checking a button while loading must run the same handler.
-    connect(ui->DERadioButton, &QRadioButton::toggled, this, [this](bool checked) {
+    connect(ui_->DERadioButton, &QRadioButton::toggled, this, [this](bool checked) {
         if (checked)
             DERadioButtonClick();
     });
-    connect(ui->GBRadioButton, &QRadioButton::toggled, this, [this](bool checked) {
+    connect(ui_->GBRadioButton, &QRadioButton::toggled, this, [this](bool checked) {
         if (checked)
             GBRadioButtonClick();
     });
-    connect(ui->SpeedButton1, &QToolButton::clicked, this, &TOptionsForm::SpeedButton1Click);
+    connect(ui_->SpeedButton1, &QToolButton::clicked, this, &TOptionsForm::SpeedButton1Click);
 
     // Other windows read the fields before the dialog is ever shown; give them the profile's
     // values as soon as there is a profile.
@@ -85,31 +85,31 @@ void TOptionsForm::FormShow() {
     try {
         loadFields();
     } catch (const std::exception& e) {
-        prompts.showMessage(QString::fromUtf8(e.what()));
+        prompts_.showMessage(QString::fromUtf8(e.what()));
     }
 }
 
 QString TOptionsForm::user() const {
-    return ui->Edit1->text();
+    return ui_->Edit1->text();
 }
 QString TOptionsForm::company() const {
-    return ui->Edit2->text();
+    return ui_->Edit2->text();
 }
 QString TOptionsForm::ownAutoSaveDirectory() const {
-    return ui->Edit4->text();
+    return ui_->Edit4->text();
 }
 bool TOptionsForm::useOwnAutoSaveDirectory() const {
-    return ui->CheckBox4->isChecked();
+    return ui_->CheckBox4->isChecked();
 }
 QString TOptionsForm::saveAsDirectory() const {
-    return ui->Edit7->text();
+    return ui_->Edit7->text();
 }
 
 void TOptionsForm::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
         FormShow();
-        if (!centred) {
-            centred = true;
+        if (!centred_) {
+            centred_ = true;
             adjustSize();
             if (const QScreen* screen = this->screen())
                 move(screen->availableGeometry().center() - rect().center());
@@ -120,34 +120,34 @@ void TOptionsForm::showEvent(QShowEvent* event) {
 
 void TOptionsForm::DERadioButtonClick() {
     numberFormat = 0;
-    ui->Label8->setText(QStringLiteral("DE"));
+    ui_->Label8->setText(QStringLiteral("DE"));
 }
 
 void TOptionsForm::GBRadioButtonClick() {
     numberFormat = 1;
-    ui->Label8->setText(QStringLiteral("GB"));
+    ui_->Label8->setText(QStringLiteral("GB"));
 }
 
 void TOptionsForm::loadFields() {
     namespace keys = IniFile::keys;
     if (readText(keys::Country, "GB") == QLatin1String("DE"))
-        ui->DERadioButton->setChecked(true);
+        ui_->DERadioButton->setChecked(true);
     else
-        ui->GBRadioButton->setChecked(true);
-    ui->Edit1->setText(readText(keys::User, "User"));
-    ui->Edit2->setText(readText(keys::Company, "Company"));
-    ui->Edit6->setText(QString::number(readNumber(keys::LedBright, 0)));
-    ui->CheckBox4->setChecked(readNumber(keys::OwnAutoDir, 0) == 1);
-    ui->Edit4->setText(readText(keys::Dir, "Nothing"));
-    ui->CheckBox2->setChecked(readNumber(keys::AutoSave, 0) == 1);
-    ui->CheckBox1->setChecked(readNumber(keys::AutoConnect, 0) == 1);
+        ui_->GBRadioButton->setChecked(true);
+    ui_->Edit1->setText(readText(keys::User, "User"));
+    ui_->Edit2->setText(readText(keys::Company, "Company"));
+    ui_->Edit6->setText(QString::number(readNumber(keys::LedBright, 0)));
+    ui_->CheckBox4->setChecked(readNumber(keys::OwnAutoDir, 0) == 1);
+    ui_->Edit4->setText(readText(keys::Dir, "Nothing"));
+    ui_->CheckBox2->setChecked(readNumber(keys::AutoSave, 0) == 1);
+    ui_->CheckBox1->setChecked(readNumber(keys::AutoConnect, 0) == 1);
     const QString port = readText(keys::ComPort, "Com1");
-    const int item = ui->ComboBox1->findText(port, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    const int item = ui_->ComboBox1->findText(port, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (item >= 0)
-        ui->ComboBox1->setCurrentIndex(item);
+        ui_->ComboBox1->setCurrentIndex(item);
     else
-        ui->ComboBox1->setEditText(port);
-    ui->Edit7->setText(readText(keys::SaveAsDir, "C:Test"));
+        ui_->ComboBox1->setEditText(port);
+    ui_->Edit7->setText(readText(keys::SaveAsDir, "C:Test"));
 }
 
 // Every key in its order, all stored or none: a refused field leaves the profile, the
@@ -158,14 +158,14 @@ void TOptionsForm::storeFields() {
         numberFormat = 1;
     IniFile::getIniFile().writeTogether({
         numberEntry(keys::FirstTime, 0),
-        textEntry(keys::User, ui->Edit1->text()),
-        textEntry(keys::Company, ui->Edit2->text()),
-        textEntry(keys::Dir, ui->Edit4->text()),
-        textEntry(keys::LedBright, ui->Edit6->text()),
-        numberEntry(keys::AutoSave, ui->CheckBox2->isChecked() ? 1 : 0),
-        numberEntry(keys::OwnAutoDir, ui->CheckBox4->isChecked() ? 1 : 0),
-        numberEntry(keys::AutoConnect, ui->CheckBox1->isChecked() ? 1 : 0),
-        textEntry(keys::ComPort, ui->ComboBox1->currentText()),
+        textEntry(keys::User, ui_->Edit1->text()),
+        textEntry(keys::Company, ui_->Edit2->text()),
+        textEntry(keys::Dir, ui_->Edit4->text()),
+        textEntry(keys::LedBright, ui_->Edit6->text()),
+        numberEntry(keys::AutoSave, ui_->CheckBox2->isChecked() ? 1 : 0),
+        numberEntry(keys::OwnAutoDir, ui_->CheckBox4->isChecked() ? 1 : 0),
+        numberEntry(keys::AutoConnect, ui_->CheckBox1->isChecked() ? 1 : 0),
+        textEntry(keys::ComPort, ui_->ComboBox1->currentText()),
         textEntry(keys::Country, numberFormat == 0 ? QStringLiteral("DE") : QStringLiteral("GB")),
     });
 }
@@ -176,7 +176,7 @@ void TOptionsForm::SpeedButton1Click() {
         storeFields();
         // Thanked only once everything is stored, never ahead of a failure.
         if (firstTime)
-            prompts.showInformation(
+            prompts_.showInformation(
                 windowTitle(),
                 QStringLiteral(
                     "Thank you.\nNephodar/Brevimo is now ready for use.\nPlease restart."));
@@ -184,7 +184,7 @@ void TOptionsForm::SpeedButton1Click() {
         // The dialog stays open, in front, so the entries are not lost.
         raise();
         activateWindow();
-        prompts.showError(QString::fromUtf8(e.what()));
+        prompts_.showError(QString::fromUtf8(e.what()));
         return;
     }
     accept();

@@ -40,8 +40,8 @@ private:
     void loadFields();
     void storeFields();
 
-    std::unique_ptr<Ui::TOptionsForm> ui;
-    UserPrompts& prompts;
+    std::unique_ptr<Ui::TOptionsForm> ui_;
+    UserPrompts& prompts_;
     int numberFormat = 0; // 0: "DE", 1: "GB"
-    bool centred = false;
+    bool centred_ = false;
 };

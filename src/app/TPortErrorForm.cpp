@@ -8,17 +8,17 @@
 
 TPortErrorForm::TPortErrorForm(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      ui(new Ui::TPortErrorForm) {
-    ui->setupUi(this);
-    connect(ui->SpeedButton1, &QAbstractButton::clicked, this, &QWidget::close);
+      ui_(new Ui::TPortErrorForm) {
+    ui_->setupUi(this);
+    connect(ui_->SpeedButton1, &QAbstractButton::clicked, this, &QWidget::close);
 }
 
 TPortErrorForm::~TPortErrorForm() = default;
 
 void TPortErrorForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (!event->spontaneous() && !placed) {
+    if (!event->spontaneous() && !placed_) {
         centreOnScreen(*this);
-        placed = true;
+        placed_ = true;
     }
 }

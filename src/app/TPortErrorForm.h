@@ -19,6 +19,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    std::unique_ptr<Ui::TPortErrorForm> ui;
-    bool placed = false;
+    std::unique_ptr<Ui::TPortErrorForm> ui_;
+    bool placed_ = false;
 };

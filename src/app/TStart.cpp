@@ -9,23 +9,23 @@
 #include <stdexcept>
 
 TStart::TStart(const QString& programDirectory, QWidget* parent)
-    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint), ui(new Ui::TStart) {
-    ui->setupUi(this);
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint), ui_(new Ui::TStart) {
+    ui_->setupUi(this);
     const QString picture =
         QDir(programDirectory).filePath(QStringLiteral("Objects/PicNephodar.bmp"));
     QPixmap image(picture);
     if (image.isNull())
         throw std::runtime_error(
             QStringLiteral("Can't load the picture '%1'.").arg(picture).toStdString());
-    ui->Image1->setPixmap(image);
-    progress = std::make_unique<Talvessa::ProgressBarSetter>(ui->ProgressBar1);
+    ui_->Image1->setPixmap(image);
+    progress_ = std::make_unique<Talvessa::ProgressBarSetter>(ui_->ProgressBar1);
 }
 
 TStart::~TStart() = default;
 
 void TStart::showUser(const QString& user, const QString& company) {
-    ui->Label3->setText(user);
-    ui->Label4->setText(company);
-    ui->Label5->setText(QString::fromStdString(IniFile::versionText));
-    ui->Label2->setText(QString::fromStdString(IniFile::programVersionText));
+    ui_->Label3->setText(user);
+    ui_->Label4->setText(company);
+    ui_->Label5->setText(QString::fromStdString(IniFile::versionText));
+    ui_->Label2->setText(QString::fromStdString(IniFile::programVersionText));
 }

@@ -18,9 +18,9 @@ public:
     ~TStart() override;
 
     void showUser(const QString& user, const QString& company);
-    Talvessa::ProgressBarSetter& progressListener() { return *progress; }
+    Talvessa::ProgressBarSetter& progressListener() { return *progress_; }
 
 private:
-    std::unique_ptr<Ui::TStart> ui;
-    std::unique_ptr<Talvessa::ProgressBarSetter> progress;
+    std::unique_ptr<Ui::TStart> ui_;
+    std::unique_ptr<Talvessa::ProgressBarSetter> progress_;
 };

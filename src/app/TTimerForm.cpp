@@ -42,25 +42,25 @@ QPixmap clockSymbol() {
 } // namespace
 
 TTimerForm::TTimerForm(TimerAlarmCountdown& countdown, QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint), countdown(countdown),
-      ui(new Ui::TTimerForm) {
-    ui->setupUi(this);
-    ui->Image1->setPixmap(clockSymbol());
+    : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint), countdown_(countdown),
+      ui_(new Ui::TTimerForm) {
+    ui_->setupUi(this);
+    ui_->Image1->setPixmap(clockSymbol());
     for (const auto& preset : TimerAlarmCountdown::presets())
-        ui->ComboBox2->addItem(preset.entry);
-    ui->ComboBox2->setCurrentIndex(TimerAlarmCountdown::initialPreset);
-    ui->RadioButton1->setChecked(true);
+        ui_->ComboBox2->addItem(preset.entry);
+    ui_->ComboBox2->setCurrentIndex(TimerAlarmCountdown::initialPreset);
+    ui_->RadioButton1->setChecked(true);
     chooseSource();
 
-    connect(ui->RadioButton1, &QRadioButton::toggled, this, &TTimerForm::chooseSource);
-    connect(ui->RadioButton2, &QRadioButton::toggled, this, &TTimerForm::chooseSource);
-    connect(ui->ComboBox2, &QComboBox::activated, this, [this](int index) {
+    connect(ui_->RadioButton1, &QRadioButton::toggled, this, &TTimerForm::chooseSource);
+    connect(ui_->RadioButton2, &QRadioButton::toggled, this, &TTimerForm::chooseSource);
+    connect(ui_->ComboBox2, &QComboBox::activated, this, [this](int index) {
         if (index >= 0 && index < TimerAlarmCountdown::presets().size())
-            this->countdown.setTimerSeconds(TimerAlarmCountdown::presets()[index].seconds);
+            this->countdown_.setTimerSeconds(TimerAlarmCountdown::presets()[index].seconds);
     });
-    connect(ui->TimerStart, &QAbstractButton::clicked, this, &TTimerForm::startCountdown);
-    connect(ui->SpeedButton2, &QAbstractButton::clicked, &countdown, &TimerAlarmCountdown::stop);
-    connect(ui->SpeedButton1, &QAbstractButton::clicked, &countdown, &TimerAlarmCountdown::stop);
+    connect(ui_->TimerStart, &QAbstractButton::clicked, this, &TTimerForm::startCountdown);
+    connect(ui_->SpeedButton2, &QAbstractButton::clicked, &countdown, &TimerAlarmCountdown::stop);
+    connect(ui_->SpeedButton1, &QAbstractButton::clicked, &countdown, &TimerAlarmCountdown::stop);
     connect(&countdown, &TimerAlarmCountdown::stopped, this, &QDialog::reject);
     connect(&countdown, &TimerAlarmCountdown::ringing, this, &TTimerForm::ring);
 }
@@ -68,8 +68,8 @@ TTimerForm::TTimerForm(TimerAlarmCountdown& countdown, QWidget* parent)
 TTimerForm::~TTimerForm() = default;
 
 void TTimerForm::chooseSource() {
-    ui->MaskEdit1->setEnabled(ui->RadioButton1->isChecked());
-    ui->ComboBox2->setEnabled(ui->RadioButton2->isChecked());
+    ui_->MaskEdit1->setEnabled(ui_->RadioButton1->isChecked());
+    ui_->ComboBox2->setEnabled(ui_->RadioButton2->isChecked());
 }
 
 void TTimerForm::openSettings() {
@@ -88,35 +88,35 @@ void TTimerForm::ring() {
         show();
         raise();
     }
-    ui->Panel1->hide();
-    ui->AlarmPanel->show();
+    ui_->Panel1->hide();
+    ui_->AlarmPanel->show();
 }
 
 void TTimerForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    if (!placed) {
+    if (!placed_) {
         centreOnScreen(*this);
-        placed = true;
+        placed_ = true;
     }
-    ui->AlarmPanel->hide();
-    ui->Panel1->show();
-    countdown.settingsOpened();
+    ui_->AlarmPanel->hide();
+    ui_->Panel1->show();
+    countdown_.settingsOpened();
 }
 
 void TTimerForm::startCountdown() {
-    int seconds = countdown.timerSeconds();
-    if (ui->RadioButton1->isChecked()) {
-        const auto entered = TimerAlarmCountdown::secondsOfTimeText(ui->MaskEdit1->text());
+    int seconds = countdown_.timerSeconds();
+    if (ui_->RadioButton1->isChecked()) {
+        const auto entered = TimerAlarmCountdown::secondsOfTimeText(ui_->MaskEdit1->text());
         if (!entered) {
-            countdown.stop(); // as "Cancel", without a message
+            countdown_.stop(); // as "Cancel", without a message
             return;
         }
         seconds = *entered;
-    } else if (ui->ComboBox2->currentIndex() >= 0) {
-        seconds = TimerAlarmCountdown::presets()[ui->ComboBox2->currentIndex()].seconds;
+    } else if (ui_->ComboBox2->currentIndex() >= 0) {
+        seconds = TimerAlarmCountdown::presets()[ui_->ComboBox2->currentIndex()].seconds;
     }
-    countdown.start(seconds);
+    countdown_.start(seconds);
     accept();
 }

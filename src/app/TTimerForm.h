@@ -30,7 +30,7 @@ private:
     void startCountdown();
     void chooseSource();
 
-    TimerAlarmCountdown& countdown;
-    std::unique_ptr<Ui::TTimerForm> ui;
-    bool placed = false;
+    TimerAlarmCountdown& countdown_;
+    std::unique_ptr<Ui::TTimerForm> ui_;
+    bool placed_ = false;
 };

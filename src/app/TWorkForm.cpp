@@ -65,38 +65,38 @@ const PageButton pageButtons[] = {{"ChartSpeedButton", "Chart"},
 TWorkForm::TWorkForm(MeasurementEngine& engine, UserPrompts& prompts,
                      const QString& programDirectory, const QStringList& extraDevices,
                      QWidget* parent)
-    : QMainWindow(parent), engine(engine), prompts(prompts), programDirectory(programDirectory),
-      extraDevices(extraDevices), ui(new Ui::TWorkForm) {
-    ui->setupUi(this);
-    liveChart = new LiveChart(engine.table(), ui->ChartArea);
-    ui->ChartArea->layout()->addWidget(liveChart);
-    chartPage = new ChartPage(ChartPageWidgets::from(*ui), *liveChart, engine, prompts, this);
-    viewerPage = new ViewerPage(ViewerPageWidgets::from(*ui), engine, prompts, this);
-    exportFlow = std::make_unique<TableExportFlow>(prompts, [](const QString& path) {
+    : QMainWindow(parent), engine_(engine), prompts_(prompts), programDirectory_(programDirectory),
+      extraDevices_(extraDevices), ui_(new Ui::TWorkForm) {
+    ui_->setupUi(this);
+    liveChart_ = new LiveChart(engine.table(), ui_->ChartArea);
+    ui_->ChartArea->layout()->addWidget(liveChart_);
+    chartPage_ = new ChartPage(ChartPageWidgets::from(*ui_), *liveChart_, engine, prompts, this);
+    viewerPage_ = new ViewerPage(ViewerPageWidgets::from(*ui_), engine, prompts, this);
+    exportFlow_ = std::make_unique<TableExportFlow>(prompts, [](const QString& path) {
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     });
-    exportPanel =
-        std::make_unique<ExportPanel>(ui->Panel3, ui->Label21, ui->Label20, ui->ProgressBar1);
-    desktopPrintDialogs = std::make_unique<QtPrintDialogs>();
-    printing = std::make_unique<ReportPrinting>(*desktopPrintDialogs, prompts);
+    exportPanel_ =
+        std::make_unique<ExportPanel>(ui_->Panel3, ui_->Label21, ui_->Label20, ui_->ProgressBar1);
+    desktopPrintDialogs_ = std::make_unique<QtPrintDialogs>();
+    printing_ = std::make_unique<ReportPrinting>(*desktopPrintDialogs_, prompts);
     // The hidden option tabs keep their controls; they are only not offered.
-    for (QWidget* tab : {ui->TabSheet_Record, ui->TabSheet_Misc})
-        ui->PageControl_Options->setTabVisible(ui->PageControl_Options->indexOf(tab), false);
+    for (QWidget* tab : {ui_->TabSheet_Record, ui_->TabSheet_Misc})
+        ui_->PageControl_Options->setTabVisible(ui_->PageControl_Options->indexOf(tab), false);
     const auto coefficientValidator =
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9.\\-]*")), this);
-    for (QLineEdit* field : {ui->Edit9, ui->Edit23, ui->Edit8, ui->Edit24})
+    for (QLineEdit* field : {ui_->Edit9, ui_->Edit23, ui_->Edit8, ui_->Edit24})
         field->setValidator(coefficientValidator);
-    calibrationProgress = std::make_unique<Talvessa::ProgressBarSetter>(ui->ProgressBar2);
-    gaugeSetter = std::make_unique<Talvessa::TCGaugeSetter>(ui->CGauge1);
+    calibrationProgress_ = std::make_unique<Talvessa::ProgressBarSetter>(ui_->ProgressBar2);
+    gaugeSetter_ = std::make_unique<Talvessa::TCGaugeSetter>(ui_->CGauge1);
     bindControls();
     bindEngine();
-    engine.setTitle(ui->Edit1->text()); // the field's first text is the first title
+    engine.setTitle(ui_->Edit1->text()); // the field's first text is the first title
 }
 
 TWorkForm::~TWorkForm() {
     // A window that goes without being closed (the program ended otherwise) still keeps its
     // formula; closing stored it already and said so when that failed.
-    if (!closing) {
+    if (!closing_) {
         try {
             storeSettings();
         } catch (const std::exception&) {
@@ -105,8 +105,8 @@ TWorkForm::~TWorkForm() {
     }
     // The pages point at the form's widgets; a widget's last events as the widgets go (the
     // note field passes the chart page's filter) must not reach them.
-    delete chartPage;
-    delete viewerPage;
+    delete chartPage_;
+    delete viewerPage_;
 }
 
 // What the window keeps in the profile at the end: the formula.
@@ -114,21 +114,21 @@ void TWorkForm::storeSettings() {
     if (!IniFile::hasIniFile())
         return;
     readFormulaControls();
-    engine.formula().storeToProfile();
+    engine_.formula().storeToProfile();
 }
 
 void TWorkForm::setCollaborators(Collaborators collaborators) {
-    others = std::move(collaborators);
+    others_ = std::move(collaborators);
 }
 
 void TWorkForm::setPrintDialogs(PrintDialogs& dialogs) {
-    printing = std::make_unique<ReportPrinting>(dialogs, prompts);
+    printing_ = std::make_unique<ReportPrinting>(dialogs, prompts_);
 }
 
 bool TWorkForm::initialise(__lumo::Sleeper& sleeper) {
     __lumo::ProgressEventCaller progress;
-    if (others.splash)
-        progress.addListener(&others.splash->progressListener());
+    if (others_.splash)
+        progress.addListener(&others_.splash->progressListener());
     __lumo::ProgressInfoType info;
     info.total = startupSteps;
     const auto step = [&](int k) {
@@ -138,65 +138,65 @@ bool TWorkForm::initialise(__lumo::Sleeper& sleeper) {
     };
 
     step(1);
-    if (others.splash) {
-        others.splash->show();
-        others.splash->repaint();
+    if (others_.splash) {
+        others_.splash->show();
+        others_.splash->repaint();
     }
     QString profile = QStringLiteral("Default");
     try {
         IniFile::openProfile("Default", "Nephodar", "Talvessa");
     } catch (const std::exception&) {
-        const auto chosen = others.chooseProfile ? others.chooseProfile() : std::nullopt;
+        const auto chosen = others_.chooseProfile ? others_.chooseProfile() : std::nullopt;
         profile = chosen.value_or(QString());
         try {
             IniFile::openProfile(profile.toStdString(), "Nephodar", "Talvessa");
         } catch (const std::exception& e) {
-            lastStartupError = QStringLiteral("Error while open profile '") + profile +
-                               QStringLiteral("'.\n") + QString::fromUtf8(e.what());
-            prompts.showError(lastStartupError);
-            if (others.splash)
-                others.splash->hide();
+            lastStartupError_ = QStringLiteral("Error while open profile '") + profile +
+                                QStringLiteral("'.\n") + QString::fromUtf8(e.what());
+            prompts_.showError(lastStartupError_);
+            if (others_.splash)
+                others_.splash->hide();
             return false;
         }
     }
 
-    if (others.profileOpened)
-        others.profileOpened();
+    if (others_.profileOpened)
+        others_.profileOpened();
 
     step(2);
-    if (others.splash)
-        others.splash->showUser(profileText(IniFile::keys::User, "User"),
-                                profileText(IniFile::keys::Company, "Company"));
+    if (others_.splash)
+        others_.splash->showUser(profileText(IniFile::keys::User, "User"),
+                                 profileText(IniFile::keys::Company, "Company"));
 
     step(3);
-    liveChart->setTitleLine(QStringLiteral("OD ") + profileText(IniFile::keys::LED, "OD []"));
+    liveChart_->setTitleLine(QStringLiteral("OD ") + profileText(IniFile::keys::LED, "OD []"));
 
     step(4);
     loadButtonImages();
 
     step(5);
     setWindowTitle(QString::fromStdString(IniFile::programVersionText));
-    ui->MaskEdit1->setText(QStringLiteral("10.0"));
-    ui->LiveOnRadioB->setChecked(true);
-    engine.setInterval(30);
-    ui->ComboBox5->setCurrentText(QStringLiteral("30 Sec"));
-    ui->ComboBox3->setCurrentIndex(ODAlarm::Above);
+    ui_->MaskEdit1->setText(QStringLiteral("10.0"));
+    ui_->LiveOnRadioB->setChecked(true);
+    engine_.setInterval(30);
+    ui_->ComboBox5->setCurrentText(QStringLiteral("30 Sec"));
+    ui_->ComboBox3->setCurrentIndex(ODAlarm::Above);
 
     step(6);
     fillDeviceList();
 
     step(7);
-    engine.setQuality(IniFile::quality);
+    engine_.setQuality(IniFile::quality);
     applyCommands();
 
     step(8);
-    ui->CGauge1->setMaximum(engine.quality() - 1);
-    ui->GroupBox9->hide();
-    ui->ODButton->setEnabled(false);
+    ui_->CGauge1->setMaximum(engine_.quality() - 1);
+    ui_->GroupBox9->hide();
+    ui_->ODButton->setEnabled(false);
 
     step(9);
-    ui->Label59->setText(QString::number(engine.interval()) + QStringLiteral(" Sec"));
-    ui->RadioButton1->setChecked(true);
+    ui_->Label59->setText(QString::number(engine_.interval()) + QStringLiteral(" Sec"));
+    ui_->RadioButton1->setChecked(true);
 
     step(10);
     step(11);
@@ -204,37 +204,37 @@ bool TWorkForm::initialise(__lumo::Sleeper& sleeper) {
 
     step(12);
     step(13);
-    engine.setFormula(ODFormula::loadFromProfile());
+    engine_.setFormula(ODFormula::loadFromProfile());
     fillFormulaControls();
 
     step(14);
-    ui->Label22->clear();
-    ui->SpeedButton4->hide();
+    ui_->Label22->clear();
+    ui_->SpeedButton4->hide();
 
     step(15);
-    ui->GroupBox2->hide();
-    ui->GroupBox10->hide();
-    ui->CheckBox3->setChecked(false);
+    ui_->GroupBox2->hide();
+    ui_->GroupBox10->hide();
+    ui_->CheckBox3->setChecked(false);
 
     step(16);
     const QString port = profileText(IniFile::keys::ComPort, "Com1");
-    if (ui->ComboBox6->findText(port) >= 0)
-        ui->ComboBox6->setCurrentText(port);
-    ui->CheckBox_AutoS->setChecked(profileInteger(IniFile::keys::AutoSave, 0) == 1);
-    ui->CheckBox_AutoC->setChecked(profileInteger(IniFile::keys::AutoConnect, 0) == 1);
+    if (ui_->ComboBox6->findText(port) >= 0)
+        ui_->ComboBox6->setCurrentText(port);
+    ui_->CheckBox_AutoS->setChecked(profileInteger(IniFile::keys::AutoSave, 0) == 1);
+    ui_->CheckBox_AutoC->setChecked(profileInteger(IniFile::keys::AutoConnect, 0) == 1);
     if (profileInteger(IniFile::keys::AutoConnect, 0) == 1)
         connectCommand();
 
     step(17);
-    if (others.splash)
-        others.splash->hide();
+    if (others_.splash)
+        others_.splash->hide();
     return true;
 }
 
 void TWorkForm::loadButtonImages() {
     for (const auto& page : pageButtons) {
         const QString file =
-            QDir(programDirectory).filePath(QStringLiteral("buttons/%1.bmp").arg(page.image));
+            QDir(programDirectory_).filePath(QStringLiteral("buttons/%1.bmp").arg(page.image));
         QPixmap image(file);
         if (image.isNull())
             throw std::runtime_error(
@@ -248,7 +248,7 @@ void TWorkForm::setPageButtonImages(QObject* pressed) {
         auto* button = findChild<QToolButton*>(page.button);
         const QString suffix = button == pressed ? QStringLiteral("_r") : QString();
         const QString file =
-            QDir(programDirectory)
+            QDir(programDirectory_)
                 .filePath(QStringLiteral("buttons/%1%2.bmp").arg(page.image, suffix));
         QPixmap image(file);
         if (!image.isNull())
@@ -268,344 +268,345 @@ void TWorkForm::fillDeviceList() {
     if (IniFile::hasIniFile())
         for (const auto& type : IniFile::getIniFile().keysOf(IniFile::portsSection))
             addDevice(QString::fromStdString(type));
-    for (const auto& type : extraDevices)
+    for (const auto& type : extraDevices_)
         addDevice(type);
-    const QString current = ui->ComboBox6->currentText();
-    ui->ComboBox6->clear();
-    ui->ComboBox6->addItems(devices);
-    ui->ComboBox6->setCurrentText(devices.contains(current) ? current : devices.first());
-    ui->ComboBox6->setEnabled(devices.size() > 1);
+    const QString current = ui_->ComboBox6->currentText();
+    ui_->ComboBox6->clear();
+    ui_->ComboBox6->addItems(devices);
+    ui_->ComboBox6->setCurrentText(devices.contains(current) ? current : devices.first());
+    ui_->ComboBox6->setEnabled(devices.size() > 1);
 }
 
 void TWorkForm::connectCommand() {
-    connected = false;
-    const QString device = ui->ComboBox6->currentText();
+    connected_ = false;
+    const QString device = ui_->ComboBox6->currentText();
     try {
-        engine.connectSource(device);
+        engine_.connectSource(device);
     } catch (const std::exception& e) {
-        prompts.showMessage(QStringLiteral("Can't connect to ") + device + QStringLiteral("\n") +
-                            QString::fromUtf8(e.what()));
+        prompts_.showMessage(QStringLiteral("Can't connect to ") + device + QStringLiteral("\n") +
+                             QString::fromUtf8(e.what()));
         return;
     }
-    ui->Panel_Welcome->hide();
-    ui->Panel_Top_Normal->show();
-    ui->Connect1->setEnabled(false);
-    connected = true;
+    ui_->Panel_Welcome->hide();
+    ui_->Panel_Top_Normal->show();
+    ui_->Connect1->setEnabled(false);
+    connected_ = true;
     applyCommands();
 }
 
 void TWorkForm::showPage(Page page) {
-    QToolButton* buttons[] = {ui->ChartSpeedButton, ui->CalibrationSpeedButton,
-                              ui->OptionsSpeedButton, ui->ViewSpeedButton22};
-    QGroupBox* pages[] = {ui->GroupBox_Chart, ui->GroupBox_Calibration, ui->GroupBox_Options,
-                          ui->GroupBox_Viewer};
+    QToolButton* buttons[] = {ui_->ChartSpeedButton, ui_->CalibrationSpeedButton,
+                              ui_->OptionsSpeedButton, ui_->ViewSpeedButton22};
+    QGroupBox* pages[] = {ui_->GroupBox_Chart, ui_->GroupBox_Calibration, ui_->GroupBox_Options,
+                          ui_->GroupBox_Viewer};
     const int index = static_cast<int>(page);
     setPageButtonImages(buttons[index]);
     for (int i = 0; i < 4; ++i)
         pages[i]->setVisible(i == index);
     if (page == Page::Viewer)
-        viewerPage->pageShown();
+        viewerPage_->pageShown();
     if (page == Page::Calibration && IniFile::hasIniFile()) {
-        ui->Label24->setText(Calibration::lastReferenceText());
-        ui->Label9->setText(Calibration::lastDarkText());
+        ui_->Label24->setText(Calibration::lastReferenceText());
+        ui_->Label9->setText(Calibration::lastDarkText());
     }
 }
 
 void TWorkForm::bindControls() {
     const auto page = [this](Page p) { return [this, p] { showPage(p); }; };
-    connect(ui->ChartSpeedButton, &QToolButton::clicked, this, page(Page::Chart));
-    connect(ui->CalibrationSpeedButton, &QToolButton::clicked, this, page(Page::Calibration));
-    connect(ui->OptionsSpeedButton, &QToolButton::clicked, this, page(Page::Options));
-    connect(ui->ViewSpeedButton22, &QToolButton::clicked, this, page(Page::Viewer));
-    connect(ui->Chart1, &QAction::triggered, this, page(Page::Chart));
-    connect(ui->Calibration1, &QAction::triggered, this, page(Page::Calibration));
-    connect(ui->Options1, &QAction::triggered, this, page(Page::Options));
-    connect(ui->Viewer1, &QAction::triggered, this, page(Page::Viewer));
-    connect(ui->ExitSpeedButton, &QToolButton::clicked, this, [this] {
-        setPageButtonImages(ui->ExitSpeedButton);
+    connect(ui_->ChartSpeedButton, &QToolButton::clicked, this, page(Page::Chart));
+    connect(ui_->CalibrationSpeedButton, &QToolButton::clicked, this, page(Page::Calibration));
+    connect(ui_->OptionsSpeedButton, &QToolButton::clicked, this, page(Page::Options));
+    connect(ui_->ViewSpeedButton22, &QToolButton::clicked, this, page(Page::Viewer));
+    connect(ui_->Chart1, &QAction::triggered, this, page(Page::Chart));
+    connect(ui_->Calibration1, &QAction::triggered, this, page(Page::Calibration));
+    connect(ui_->Options1, &QAction::triggered, this, page(Page::Options));
+    connect(ui_->Viewer1, &QAction::triggered, this, page(Page::Viewer));
+    connect(ui_->ExitSpeedButton, &QToolButton::clicked, this, [this] {
+        setPageButtonImages(ui_->ExitSpeedButton);
         close();
     });
-    connect(ui->Exit1, &QAction::triggered, this, &QWidget::close);
-    connect(ui->Print4, &QAction::triggered, this,
-            [this] { printing->printChart(*liveChart->plot(), this); });
-    connect(ui->PrinterSettings1, &QAction::triggered, this,
-            [this] { printing->printerSettings(this); });
-    connect(chartPage, &ChartPage::printRequested, this,
-            [this] { printing->printChart(*liveChart->plot(), this); });
-    connect(viewerPage, &ViewerPage::printRequested, this,
-            [this] { printing->printChart(*viewerPage->chart(), this); });
-    connect(viewerPage, &ViewerPage::reportRequested, this, [this] {
-        if (!viewerPage->opened())
+    connect(ui_->Exit1, &QAction::triggered, this, &QWidget::close);
+    connect(ui_->Print4, &QAction::triggered, this,
+            [this] { printing_->printChart(*liveChart_->plot(), this); });
+    connect(ui_->PrinterSettings1, &QAction::triggered, this,
+            [this] { printing_->printerSettings(this); });
+    connect(chartPage_, &ChartPage::printRequested, this,
+            [this] { printing_->printChart(*liveChart_->plot(), this); });
+    connect(viewerPage_, &ViewerPage::printRequested, this,
+            [this] { printing_->printChart(*viewerPage_->chart(), this); });
+    connect(viewerPage_, &ViewerPage::reportRequested, this, [this] {
+        if (!viewerPage_->opened())
             return;
-        ReportInput input{*viewerPage->opened(), ui->RichEdit4->toPlainText(),
-                          ui->RichEdit5->toPlainText(), viewerPage->flatTest(),
+        ReportInput input{*viewerPage_->opened(), ui_->RichEdit4->toPlainText(),
+                          ui_->RichEdit5->toPlainText(), viewerPage_->flatTest(),
                           QDateTime::currentDateTime()};
-        printing->previewReport(input, this);
+        printing_->previewReport(input, this);
     });
-    connect(ui->toASCII1, &QAction::triggered, this, [this] { exportFlow->exportChosenAscii(); });
-    connect(ui->toExcel1, &QAction::triggered, this, [this] { exportFlow->exportChosenExcel(); });
-    connect(viewerPage, &ViewerPage::asciiRequested, this, [this] {
-        if (viewerPage->opened())
-            exportFlow->exportOpenedAscii(*viewerPage->opened());
+    connect(ui_->toASCII1, &QAction::triggered, this, [this] { exportFlow_->exportChosenAscii(); });
+    connect(ui_->toExcel1, &QAction::triggered, this, [this] { exportFlow_->exportChosenExcel(); });
+    connect(viewerPage_, &ViewerPage::asciiRequested, this, [this] {
+        if (viewerPage_->opened())
+            exportFlow_->exportOpenedAscii(*viewerPage_->opened());
     });
-    connect(viewerPage, &ViewerPage::excelRequested, this, [this](bool ask) {
-        if (!viewerPage->opened())
+    connect(viewerPage_, &ViewerPage::excelRequested, this, [this](bool ask) {
+        if (!viewerPage_->opened())
             return;
         if (ask)
-            exportFlow->confirmAndExportOpenedExcel(*viewerPage->opened(), *exportPanel);
+            exportFlow_->confirmAndExportOpenedExcel(*viewerPage_->opened(), *exportPanel_);
         else
-            exportFlow->exportOpenedExcel(*viewerPage->opened(), *exportPanel);
+            exportFlow_->exportOpenedExcel(*viewerPage_->opened(), *exportPanel_);
     });
-    connect(ui->Open1, &QAction::triggered, this, [this] {
+    connect(ui_->Open1, &QAction::triggered, this, [this] {
         showPage(Page::Viewer);
-        viewerPage->openMeasurement();
+        viewerPage_->openMeasurement();
     });
-    ui->Print4->setShortcuts(
+    ui_->Print4->setShortcuts(
         {QKeySequence(QStringLiteral("Ctrl+P")), QKeySequence(QStringLiteral("Ctrl+L"))});
     auto* closeKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+C")), this);
     connect(closeKey, &QShortcut::activated, this, &QWidget::close);
 
-    connect(ui->SpeedButton22, &QToolButton::clicked, this, &TWorkForm::connectCommand);
-    connect(ui->Connect1, &QAction::triggered, this, &TWorkForm::connectCommand);
+    connect(ui_->SpeedButton22, &QToolButton::clicked, this, &TWorkForm::connectCommand);
+    connect(ui_->Connect1, &QAction::triggered, this, &TWorkForm::connectCommand);
 
     const auto start = [this] {
         readFormulaControls();
-        if (engine.start())
+        if (engine_.start())
             afterStart();
     };
-    connect(ui->StartButton, &QToolButton::clicked, this, start);
-    connect(ui->Start2, &QAction::triggered, this, start);
-    connect(ui->StopButton, &QToolButton::clicked, &engine, &MeasurementEngine::pause);
-    connect(ui->Pause2, &QAction::triggered, &engine, &MeasurementEngine::pause);
-    connect(ui->ContinueButton, &QToolButton::clicked, &engine, &MeasurementEngine::continueRun);
-    connect(ui->Continue2, &QAction::triggered, &engine, &MeasurementEngine::continueRun);
-    connect(ui->EndButton, &QToolButton::clicked, &engine, &MeasurementEngine::end);
-    connect(ui->Stop2, &QAction::triggered, &engine, &MeasurementEngine::end);
-    connect(ui->Now1, &QAction::triggered, &engine, &MeasurementEngine::measureNow);
-    connect(ui->SaveAs, &QAction::triggered, &engine, [this] { engine.saveAs(); });
-    connect(ui->Save, &QAction::triggered, &engine, [this] { engine.save(); });
+    connect(ui_->StartButton, &QToolButton::clicked, this, start);
+    connect(ui_->Start2, &QAction::triggered, this, start);
+    connect(ui_->StopButton, &QToolButton::clicked, &engine_, &MeasurementEngine::pause);
+    connect(ui_->Pause2, &QAction::triggered, &engine_, &MeasurementEngine::pause);
+    connect(ui_->ContinueButton, &QToolButton::clicked, &engine_, &MeasurementEngine::continueRun);
+    connect(ui_->Continue2, &QAction::triggered, &engine_, &MeasurementEngine::continueRun);
+    connect(ui_->EndButton, &QToolButton::clicked, &engine_, &MeasurementEngine::end);
+    connect(ui_->Stop2, &QAction::triggered, &engine_, &MeasurementEngine::end);
+    connect(ui_->Now1, &QAction::triggered, &engine_, &MeasurementEngine::measureNow);
+    connect(ui_->SaveAs, &QAction::triggered, &engine_, [this] { engine_.saveAs(); });
+    connect(ui_->Save, &QAction::triggered, &engine_, [this] { engine_.save(); });
 
-    connect(ui->Edit1, &QLineEdit::textChanged, this,
-            [this](const QString& t) { engine.setTitle(t); });
-    connect(ui->Edit1, &QLineEdit::returnPressed, this, [this] { focusNextChild(); });
+    connect(ui_->Edit1, &QLineEdit::textChanged, this,
+            [this](const QString& t) { engine_.setTitle(t); });
+    connect(ui_->Edit1, &QLineEdit::returnPressed, this, [this] { focusNextChild(); });
     // Leaving the field is protocolled whether or not the text changed; editingFinished would
     // stay silent for an unchanged text.
-    ui->Edit1->installEventFilter(
-        new FocusLeaveWatcher(ui->Edit1, [this] { engine.titleFieldLeft(ui->Edit1->text()); }));
+    ui_->Edit1->installEventFilter(
+        new FocusLeaveWatcher(ui_->Edit1, [this] { engine_.titleFieldLeft(ui_->Edit1->text()); }));
 
-    connect(ui->ODButton, &QToolButton::clicked, this, &TWorkForm::calibrateCommand);
+    connect(ui_->ODButton, &QToolButton::clicked, this, &TWorkForm::calibrateCommand);
 
-    connect(ui->CheckBox4, &QCheckBox::toggled, this, [this] { readFormulaControls(); });
-    connect(ui->MaskEdit1, &QLineEdit::textChanged, this,
-            [this](const QString& t) { engine.setFullScaleText(t); });
-    connect(ui->LiveOnRadioB, &QRadioButton::toggled, this,
-            [this](bool on) { engine.setAnalogOutputLive(on); });
+    connect(ui_->CheckBox4, &QCheckBox::toggled, this, [this] { readFormulaControls(); });
+    connect(ui_->MaskEdit1, &QLineEdit::textChanged, this,
+            [this](const QString& t) { engine_.setFullScaleText(t); });
+    connect(ui_->LiveOnRadioB, &QRadioButton::toggled, this,
+            [this](bool on) { engine_.setAnalogOutputLive(on); });
 
-    connect(ui->RadioButton27, &QRadioButton::toggled, this, [this](bool on) {
-        ui->ComboBox5->setEnabled(!on);
-        ui->Label59->setEnabled(on);
+    connect(ui_->RadioButton27, &QRadioButton::toggled, this, [this](bool on) {
+        ui_->ComboBox5->setEnabled(!on);
+        ui_->Label59->setEnabled(on);
         if (on) {
-            engine.useDefaultInterval();
-            ui->Label59->setText(QString::number(engine.interval()) + QStringLiteral(" Sec"));
+            engine_.useDefaultInterval();
+            ui_->Label59->setText(QString::number(engine_.interval()) + QStringLiteral(" Sec"));
         } else {
-            engine.chooseInterval(ui->ComboBox5->currentText());
+            engine_.chooseInterval(ui_->ComboBox5->currentText());
         }
     });
-    connect(ui->ComboBox5, &QComboBox::currentTextChanged, this,
-            [this](const QString& entry) { engine.chooseInterval(entry); });
+    connect(ui_->ComboBox5, &QComboBox::currentTextChanged, this,
+            [this](const QString& entry) { engine_.chooseInterval(entry); });
 
-    connect(ui->CheckBox11, &QCheckBox::toggled, this,
-            [this](bool on) { engine.setRecordedQuantities(on, engine.recordsCalcOd()); });
-    connect(ui->CheckBox1, &QCheckBox::toggled, this,
-            [this](bool on) { engine.setRecordedQuantities(engine.recordsOd(), on); });
-    connect(ui->CheckBox_AutoS, &QCheckBox::clicked, this, [](bool on) {
+    connect(ui_->CheckBox11, &QCheckBox::toggled, this,
+            [this](bool on) { engine_.setRecordedQuantities(on, engine_.recordsCalcOd()); });
+    connect(ui_->CheckBox1, &QCheckBox::toggled, this,
+            [this](bool on) { engine_.setRecordedQuantities(engine_.recordsOd(), on); });
+    connect(ui_->CheckBox_AutoS, &QCheckBox::clicked, this, [](bool on) {
         IniFile::getIniFile().writeInteger(IniFile::keys::AutoSave.section,
                                            IniFile::keys::AutoSave.key, on ? 1 : 0);
     });
-    connect(ui->CheckBox_AutoC, &QCheckBox::clicked, this, [](bool on) {
+    connect(ui_->CheckBox_AutoC, &QCheckBox::clicked, this, [](bool on) {
         IniFile::getIniFile().writeInteger(IniFile::keys::AutoConnect.section,
                                            IniFile::keys::AutoConnect.key, on ? 1 : 0);
     });
 
-    connect(ui->CheckBox19, &QCheckBox::toggled, this,
-            [this](bool on) { engine.setAlarmSwitch(on); });
-    connect(ui->ComboBox3, qOverload<int>(&QComboBox::currentIndexChanged), this,
-            [this](int i) { engine.setAlarmDirection(i == 0 ? ODAlarm::Below : ODAlarm::Above); });
+    connect(ui_->CheckBox19, &QCheckBox::toggled, this,
+            [this](bool on) { engine_.setAlarmSwitch(on); });
+    connect(ui_->ComboBox3, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            [this](int i) { engine_.setAlarmDirection(i == 0 ? ODAlarm::Below : ODAlarm::Above); });
     // The field's text as shown: with its mask, text() drops the blanks of unfilled places,
     // so "1. 5 " would read as 1.5 instead of 1.050.
-    connect(ui->MaskEdit3, &QLineEdit::textEdited, this,
-            [this] { engine.setAlarmThresholdText(ui->MaskEdit3->displayText()); });
+    connect(ui_->MaskEdit3, &QLineEdit::textEdited, this,
+            [this] { engine_.setAlarmThresholdText(ui_->MaskEdit3->displayText()); });
     const auto arrow = [this](bool up) {
         if (up)
-            engine.stepAlarmThreshold(true);
+            engine_.stepAlarmThreshold(true);
         else
-            engine.stepAlarmThreshold(false);
-        ui->MaskEdit3->setText(engine.alarm().thresholdText);
+            engine_.stepAlarmThreshold(false);
+        ui_->MaskEdit3->setText(engine_.alarm().thresholdText);
     };
-    connect(ui->UpDown4Up, &QToolButton::clicked, this, [arrow] { arrow(true); });
-    connect(ui->UpDown4Down, &QToolButton::clicked, this, [arrow] { arrow(false); });
-    for (QToolButton* b : {ui->UpDown4Up, ui->UpDown4Down})
+    connect(ui_->UpDown4Up, &QToolButton::clicked, this, [arrow] { arrow(true); });
+    connect(ui_->UpDown4Down, &QToolButton::clicked, this, [arrow] { arrow(false); });
+    for (QToolButton* b : {ui_->UpDown4Up, ui_->UpDown4Down})
         connect(b, &QToolButton::released, this, [this, b] {
             if (!b->isDown())
-                engine.releaseAlarmArrows();
+                engine_.releaseAlarmArrows();
         });
 
-    connect(ui->RadioButton1, &QRadioButton::toggled, this, [this] { setParameterChoice(); });
+    connect(ui_->RadioButton1, &QRadioButton::toggled, this, [this] { setParameterChoice(); });
 
-    connect(ui->SpeedButton_Protocol, &QToolButton::clicked, this, [this] {
-        if (others.showProtocol)
-            others.showProtocol();
+    connect(ui_->SpeedButton_Protocol, &QToolButton::clicked, this, [this] {
+        if (others_.showProtocol)
+            others_.showProtocol();
     });
-    connect(ui->ProtocollA1, &QAction::triggered, this, [this] {
-        if (others.showProtocol)
-            others.showProtocol();
+    connect(ui_->ProtocollA1, &QAction::triggered, this, [this] {
+        if (others_.showProtocol)
+            others_.showProtocol();
     });
-    connect(ui->LogWindow1, &QAction::triggered, this, [this] {
-        if (others.showLog)
-            others.showLog();
+    connect(ui_->LogWindow1, &QAction::triggered, this, [this] {
+        if (others_.showLog)
+            others_.showLog();
     });
-    connect(ui->Settings1, &QAction::triggered, this, [this] {
-        if (others.showSettings)
-            others.showSettings();
+    connect(ui_->Settings1, &QAction::triggered, this, [this] {
+        if (others_.showSettings)
+            others_.showSettings();
     });
-    connect(ui->SpeedButton3, &QToolButton::clicked, this, [this] {
-        if (others.showTimerAlarm)
-            others.showTimerAlarm();
+    connect(ui_->SpeedButton3, &QToolButton::clicked, this, [this] {
+        if (others_.showTimerAlarm)
+            others_.showTimerAlarm();
     });
-    connect(ui->NephodarHelp1, &QAction::triggered, this, [this] {
-        if (others.showHelp)
-            others.showHelp();
+    connect(ui_->NephodarHelp1, &QAction::triggered, this, [this] {
+        if (others_.showHelp)
+            others_.showHelp();
     });
-    connect(ui->About1, &QAction::triggered, this,
-            [this] { prompts.showInformation(QStringLiteral("About..."), aboutText()); });
-    connect(ui->ProgramInfo1, &QAction::triggered, this, [this] {
-        prompts.showInformation(QString::fromStdString(IniFile::programVersionText),
-                                programInfoText());
+    connect(ui_->About1, &QAction::triggered, this,
+            [this] { prompts_.showInformation(QStringLiteral("About..."), aboutText()); });
+    connect(ui_->ProgramInfo1, &QAction::triggered, this, [this] {
+        prompts_.showInformation(QString::fromStdString(IniFile::programVersionText),
+                                 programInfoText());
     });
 }
 
 void TWorkForm::bindEngine() {
-    connect(&engine, &MeasurementEngine::commandsChanged, this, &TWorkForm::applyCommands);
-    connect(&engine, &MeasurementEngine::sampleTaken, this, &TWorkForm::showSample);
-    connect(&engine, &MeasurementEngine::countdownChanged, this, [this](const QString& text) {
-        ui->Label45->setText(text);
-        if (ui->MaskEdit3->displayText() != engine.alarm().thresholdText)
-            ui->MaskEdit3->setText(engine.alarm().thresholdText);
+    connect(&engine_, &MeasurementEngine::commandsChanged, this, &TWorkForm::applyCommands);
+    connect(&engine_, &MeasurementEngine::sampleTaken, this, &TWorkForm::showSample);
+    connect(&engine_, &MeasurementEngine::countdownChanged, this, [this](const QString& text) {
+        ui_->Label45->setText(text);
+        if (ui_->MaskEdit3->displayText() != engine_.alarm().thresholdText)
+            ui_->MaskEdit3->setText(engine_.alarm().thresholdText);
     });
-    connect(&engine, &MeasurementEngine::runningTimeChanged, ui->Label3, &QLabel::setText);
-    connect(&engine, &MeasurementEngine::gaugeChanged, this, [this](int value, int maximum) {
+    connect(&engine_, &MeasurementEngine::runningTimeChanged, ui_->Label3, &QLabel::setText);
+    connect(&engine_, &MeasurementEngine::gaugeChanged, this, [this](int value, int maximum) {
         __lumo::ProgressInfoType info;
         info.current = value;
         info.total = static_cast<std::uint32_t>(std::max(0, maximum));
-        gaugeSetter->eventOccurred(info);
+        gaugeSetter_->eventOccurred(info);
     });
-    connect(&engine, &MeasurementEngine::saveReportChanged, ui->Label55, &QLabel::setText);
-    connect(&engine, &MeasurementEngine::saveReportChanged, this, [this] {
+    connect(&engine_, &MeasurementEngine::saveReportChanged, ui_->Label55, &QLabel::setText);
+    connect(&engine_, &MeasurementEngine::saveReportChanged, this, [this] {
         const auto shown = [](const QString& path) {
             return path.isEmpty() ? QStringLiteral("not saved yet") : path;
         };
-        ui->Edit4->setText(shown(engine.savedNphPath()));
-        ui->Edit2->setText(shown(engine.savedLogPath()));
-        ui->Edit13->setText(shown(engine.savedTxtPath()));
-        setWindowTitle(engine.windowCaption());
+        ui_->Edit4->setText(shown(engine_.savedNphPath()));
+        ui_->Edit2->setText(shown(engine_.savedLogPath()));
+        ui_->Edit13->setText(shown(engine_.savedTxtPath()));
+        setWindowTitle(engine_.windowCaption());
     });
 }
 
 void TWorkForm::applyCommands() {
-    const auto c = engine.commands();
-    ui->StartButton->setEnabled(c.start);
-    ui->StartButton->setVisible(c.startVisible);
-    ui->Start2->setEnabled(c.start);
-    ui->StopButton->setEnabled(c.pause);
-    ui->Pause2->setEnabled(c.pause);
-    ui->ContinueButton->setEnabled(c.continueRun);
-    ui->ContinueButton->setVisible(c.continueVisible);
-    ui->Continue2->setEnabled(c.continueRun);
-    ui->EndButton->setEnabled(c.end);
-    ui->Stop2->setEnabled(c.end);
-    ui->Now1->setEnabled(c.now);
-    ui->Measurement2->setEnabled(c.measurementMenus);
-    ui->ODButton->setEnabled(c.calibrate);
-    ui->SaveAs->setEnabled(c.saveAs);
-    ui->Save->setEnabled(c.save);
-    for (QWidget* field : {static_cast<QWidget*>(ui->CheckBox4),
-                           static_cast<QWidget*>(ui->ComboBox7), static_cast<QWidget*>(ui->Edit25),
-                           static_cast<QWidget*>(ui->Edit9), static_cast<QWidget*>(ui->Edit23),
-                           static_cast<QWidget*>(ui->Edit8), static_cast<QWidget*>(ui->Edit24)})
+    const auto c = engine_.commands();
+    ui_->StartButton->setEnabled(c.start);
+    ui_->StartButton->setVisible(c.startVisible);
+    ui_->Start2->setEnabled(c.start);
+    ui_->StopButton->setEnabled(c.pause);
+    ui_->Pause2->setEnabled(c.pause);
+    ui_->ContinueButton->setEnabled(c.continueRun);
+    ui_->ContinueButton->setVisible(c.continueVisible);
+    ui_->Continue2->setEnabled(c.continueRun);
+    ui_->EndButton->setEnabled(c.end);
+    ui_->Stop2->setEnabled(c.end);
+    ui_->Now1->setEnabled(c.now);
+    ui_->Measurement2->setEnabled(c.measurementMenus);
+    ui_->ODButton->setEnabled(c.calibrate);
+    ui_->SaveAs->setEnabled(c.saveAs);
+    ui_->Save->setEnabled(c.save);
+    for (QWidget* field :
+         {static_cast<QWidget*>(ui_->CheckBox4), static_cast<QWidget*>(ui_->ComboBox7),
+          static_cast<QWidget*>(ui_->Edit25), static_cast<QWidget*>(ui_->Edit9),
+          static_cast<QWidget*>(ui_->Edit23), static_cast<QWidget*>(ui_->Edit8),
+          static_cast<QWidget*>(ui_->Edit24)})
         field->setEnabled(c.formulaEditable);
-    ui->Label28->setText(engine.statusText());
-    setColour(ui->Label28, engine.statusGreen() ? "green" : "red");
-    ui->Label5->setText(engine.calibrationStatus());
+    ui_->Label28->setText(engine_.statusText());
+    setColour(ui_->Label28, engine_.statusGreen() ? "green" : "red");
+    ui_->Label5->setText(engine_.calibrationStatus());
 }
 
 void TWorkForm::showSample(const SampleReport& report) {
-    ui->Label32->setText(report.odText);
-    setColour(ui->Label32, report.odRed ? "red" : "blue");
-    ui->Label146->setText(report.calcOdText);
-    setColour(ui->Label146, report.calcOdRed ? "red" : report.calcOdGrey ? "grey" : "blue");
-    ui->LabelResult->setText(QString::number(report.analog.code));
-    ui->LabelMSByte->setText(QString::number(report.analog.highByte));
-    ui->LabelLSByte->setText(QString::number(report.analog.lowByte));
+    ui_->Label32->setText(report.odText);
+    setColour(ui_->Label32, report.odRed ? "red" : "blue");
+    ui_->Label146->setText(report.calcOdText);
+    setColour(ui_->Label146, report.calcOdRed ? "red" : report.calcOdGrey ? "grey" : "blue");
+    ui_->LabelResult->setText(QString::number(report.analog.code));
+    ui_->LabelMSByte->setText(QString::number(report.analog.highByte));
+    ui_->LabelLSByte->setText(QString::number(report.analog.lowByte));
 }
 
 void TWorkForm::afterStart() {
     fillFormulaControls(); // Start filled the empty coefficients
-    ui->RadioButton1->setChecked(true);
-    ui->RadioButton9->setVisible(engine.formula().enabled);
-    ui->RadioButton9->setText(engine.formula().name);
-    setColour(ui->Label146, engine.formula().enabled ? "black" : "grey");
-    ui->Label14->setText(DisplayFormats::longTimeText(engine.startTime().time()));
-    ui->Label32->setText(QStringLiteral("0.000 "));
-    setWindowTitle(engine.windowCaption());
+    ui_->RadioButton1->setChecked(true);
+    ui_->RadioButton9->setVisible(engine_.formula().enabled);
+    ui_->RadioButton9->setText(engine_.formula().name);
+    setColour(ui_->Label146, engine_.formula().enabled ? "black" : "grey");
+    ui_->Label14->setText(DisplayFormats::longTimeText(engine_.startTime().time()));
+    ui_->Label32->setText(QStringLiteral("0.000 "));
+    setWindowTitle(engine_.windowCaption());
     showPage(Page::Chart);
 }
 
 void TWorkForm::setParameterChoice() {
-    chartPage->switchChartParameter(ui->RadioButton1->isChecked() ? ChartParameter::OD
-                                                                  : ChartParameter::CalcOD);
+    chartPage_->switchChartParameter(ui_->RadioButton1->isChecked() ? ChartParameter::OD
+                                                                    : ChartParameter::CalcOD);
 }
 
 void TWorkForm::calibrateCommand() {
-    ui->Label5->setText(QStringLiteral("Dark Calibration"));
-    ui->Label5->repaint();
+    ui_->Label5->setText(QStringLiteral("Dark Calibration"));
+    ui_->Label5->repaint();
     try {
-        const auto outcome = engine.calibrate(calibrationProgress.get());
-        ui->CalLabel12->setText(outcome.newReferenceText);
-        ui->Label8->setText(outcome.newDarkText);
+        const auto outcome = engine_.calibrate(calibrationProgress_.get());
+        ui_->CalLabel12->setText(outcome.newReferenceText);
+        ui_->Label8->setText(outcome.newDarkText);
     } catch (const std::exception& e) {
-        prompts.showMessage(QString::fromUtf8(e.what()));
+        prompts_.showMessage(QString::fromUtf8(e.what()));
     }
-    ui->ProgressBar2->setValue(0);
+    ui_->ProgressBar2->setValue(0);
     applyCommands();
 }
 
 void TWorkForm::fillFormulaControls() {
-    const ODFormula& f = engine.formula();
-    const QSignalBlocker block(ui->CheckBox4);
-    ui->CheckBox4->setChecked(f.enabled);
-    ui->Edit25->setText(f.name);
-    ui->Edit9->setText(f.a1);
-    ui->Edit23->setText(f.a2);
-    ui->Edit8->setText(f.a3);
-    ui->Edit24->setText(f.a4);
+    const ODFormula& f = engine_.formula();
+    const QSignalBlocker block(ui_->CheckBox4);
+    ui_->CheckBox4->setChecked(f.enabled);
+    ui_->Edit25->setText(f.name);
+    ui_->Edit9->setText(f.a1);
+    ui_->Edit23->setText(f.a2);
+    ui_->Edit8->setText(f.a3);
+    ui_->Edit24->setText(f.a4);
 }
 
 void TWorkForm::readFormulaControls() {
-    ODFormula f = engine.formula();
-    f.enabled = ui->CheckBox4->isChecked();
-    f.name = ui->Edit25->text();
-    f.a1 = ui->Edit9->text();
-    f.a2 = ui->Edit23->text();
-    f.a3 = ui->Edit8->text();
-    f.a4 = ui->Edit24->text();
-    engine.setFormula(f); // the controls are locked while a measurement runs
+    ODFormula f = engine_.formula();
+    f.enabled = ui_->CheckBox4->isChecked();
+    f.name = ui_->Edit25->text();
+    f.a1 = ui_->Edit9->text();
+    f.a2 = ui_->Edit23->text();
+    f.a3 = ui_->Edit8->text();
+    f.a4 = ui_->Edit24->text();
+    engine_.setFormula(f); // the controls are locked while a measurement runs
 }
 
 QString TWorkForm::aboutText() const {
     const QString user =
-        others.userName ? others.userName() : profileText(IniFile::keys::User, "User");
-    const QString company =
-        others.companyName ? others.companyName() : profileText(IniFile::keys::Company, "Company");
+        others_.userName ? others_.userName() : profileText(IniFile::keys::User, "User");
+    const QString company = others_.companyName ? others_.companyName()
+                                                : profileText(IniFile::keys::Company, "Company");
     return QStringLiteral("Talvessa\nwww.talvessa.example\nGermany\n\n Ver. ") +
            QString::fromStdString(IniFile::programVersionText) +
            QStringLiteral("\n\n Registered for \n\n User:  ") + user +
@@ -613,9 +614,9 @@ QString TWorkForm::aboutText() const {
 }
 
 QString TWorkForm::programInfoText() const {
-    const QString directory = QDir::cleanPath(programDirectory) + QLatin1Char('/');
-    const QString own = others.ownAutoSaveDirectory ? others.ownAutoSaveDirectory()
-                                                    : profileText(IniFile::keys::Dir, "Nothing");
+    const QString directory = QDir::cleanPath(programDirectory_) + QLatin1Char('/');
+    const QString own = others_.ownAutoSaveDirectory ? others_.ownAutoSaveDirectory()
+                                                     : profileText(IniFile::keys::Dir, "Nothing");
     QString text = QStringLiteral("Program Path: \n") + directory +
                    QStringLiteral("\n AutoSavePath:\n") + directory +
                    QStringLiteral("AutoSave \n") + QStringLiteral("OwnAutoSave: \n") + own;
@@ -624,27 +625,27 @@ QString TWorkForm::programInfoText() const {
 }
 
 void TWorkForm::closeEvent(QCloseEvent* event) {
-    const bool yes = engine.isSaved()
-                         ? prompts.askYesNo(QStringLiteral("Close Program?"))
-                         : prompts.askWarningYesNo(QStringLiteral("Not Saved!\nReally Close?"));
+    const bool yes = engine_.isSaved()
+                         ? prompts_.askYesNo(QStringLiteral("Close Program?"))
+                         : prompts_.askWarningYesNo(QStringLiteral("Not Saved!\nReally Close?"));
     if (!yes) {
         event->ignore();
         return;
     }
     try {
-        engine.shutDown(); // no sample may land in the table once it is emptied
-        engine.table().empty();
+        engine_.shutDown(); // no sample may land in the table once it is emptied
+        engine_.table().empty();
     } catch (const std::exception& e) {
-        prompts.showMessage(QString::fromUtf8(e.what()));
+        prompts_.showMessage(QString::fromUtf8(e.what()));
     }
     try {
         storeSettings();
     } catch (const std::exception& e) {
-        prompts.showError(QStringLiteral("The settings could not be stored in the profile; the "
-                                         "next start uses the ones stored before.\n") +
-                          QString::fromUtf8(e.what()));
+        prompts_.showError(QStringLiteral("The settings could not be stored in the profile; the "
+                                          "next start uses the ones stored before.\n") +
+                           QString::fromUtf8(e.what()));
     }
-    closing = true;
+    closing_ = true;
     event->accept();
     QApplication::quit(); // the other windows close with the program
 }

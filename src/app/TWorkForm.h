@@ -62,13 +62,13 @@ public:
     void exitCommand() { close(); }
     QString aboutText() const;
     // Why initialise() gave up, for the terminal.
-    const QString& startupError() const { return lastStartupError; }
+    const QString& startupError() const { return lastStartupError_; }
     QString programInfoText() const;
 
-    Ui::TWorkForm& form() { return *ui; }
-    LiveChart& chart() { return *liveChart; }
-    ChartPage& chartControls() { return *chartPage; }
-    ViewerPage& viewer() { return *viewerPage; }
+    Ui::TWorkForm& form() { return *ui_; }
+    LiveChart& chart() { return *liveChart_; }
+    ChartPage& chartControls() { return *chartPage_; }
+    ViewerPage& viewer() { return *viewerPage_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -88,22 +88,22 @@ private:
     void setPageButtonImages(QObject* pressed);
     void setParameterChoice();
 
-    MeasurementEngine& engine;
-    UserPrompts& prompts;
-    QString programDirectory;
-    QStringList extraDevices;
-    std::unique_ptr<Ui::TWorkForm> ui;
-    Collaborators others;
-    std::unique_ptr<Talvessa::ProgressBarSetter> calibrationProgress;
-    std::unique_ptr<Talvessa::TCGaugeSetter> gaugeSetter;
-    LiveChart* liveChart = nullptr;
-    ChartPage* chartPage = nullptr;
-    ViewerPage* viewerPage = nullptr;
-    std::unique_ptr<TableExportFlow> exportFlow;
-    std::unique_ptr<ExportPanel> exportPanel;
-    std::unique_ptr<PrintDialogs> desktopPrintDialogs;
-    std::unique_ptr<ReportPrinting> printing;
-    bool connected = false;
-    bool closing = false;
-    QString lastStartupError;
+    MeasurementEngine& engine_;
+    UserPrompts& prompts_;
+    QString programDirectory_;
+    QStringList extraDevices_;
+    std::unique_ptr<Ui::TWorkForm> ui_;
+    Collaborators others_;
+    std::unique_ptr<Talvessa::ProgressBarSetter> calibrationProgress_;
+    std::unique_ptr<Talvessa::TCGaugeSetter> gaugeSetter_;
+    LiveChart* liveChart_ = nullptr;
+    ChartPage* chartPage_ = nullptr;
+    ViewerPage* viewerPage_ = nullptr;
+    std::unique_ptr<TableExportFlow> exportFlow_;
+    std::unique_ptr<ExportPanel> exportPanel_;
+    std::unique_ptr<PrintDialogs> desktopPrintDialogs_;
+    std::unique_ptr<ReportPrinting> printing_;
+    bool connected_ = false;
+    bool closing_ = false;
+    QString lastStartupError_;
 };

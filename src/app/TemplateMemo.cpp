@@ -22,62 +22,62 @@ QStringList memoLines(const QPlainTextEdit& memo) {
 
 TemplateMemo::TemplateMemo(QPlainTextEdit& memo, QLineEdit& templateField, Statement& statement,
                            const QString& programDirectory, UserPrompts& prompts, QObject* parent)
-    : QObject(parent), memo(memo), templateField(templateField), statement(statement),
-      programDirectory(programDirectory), prompts(prompts) {
+    : QObject(parent), memo_(memo), templateField_(templateField), statement_(statement),
+      programDirectory_(programDirectory), prompts_(prompts) {
     // Every edit goes straight into the statement, which is what a save writes.
     connect(&memo, &QPlainTextEdit::textChanged, this,
-            [this] { this->statement.lines = memoLines(this->memo); });
+            [this] { this->statement_.lines = memoLines(this->memo_); });
 }
 
 QString TemplateMemo::templateDirectory() const {
-    return QDir::cleanPath(programDirectory + QStringLiteral("/Templates"));
+    return QDir::cleanPath(programDirectory_ + QStringLiteral("/Templates"));
 }
 
 QString TemplateMemo::standardTemplate() const {
-    return Statement::templatePath(programDirectory);
+    return Statement::templatePath(programDirectory_);
 }
 
 void TemplateMemo::loadStandardTemplate() {
     Statement loaded;
     loaded.loadTemplate(standardTemplate());
-    statement.lines = loaded.lines;
+    statement_.lines = loaded.lines;
     showStatement();
-    templateField.setText(standardTemplate());
+    templateField_.setText(standardTemplate());
 }
 
 void TemplateMemo::showStatement() {
-    const QSignalBlocker keepStatement(memo);
-    memo.setPlainText(statement.lines.join(QLatin1Char('\n')));
+    const QSignalBlocker keepStatement(memo_);
+    memo_.setPlainText(statement_.lines.join(QLatin1Char('\n')));
 }
 
 void TemplateMemo::loadTemplate() {
-    templateField.setText(templateDirectory());
+    templateField_.setText(templateDirectory());
     const QString path =
-        prompts.askOpenFileName(QStringLiteral("Load Template"), templateDirectory(), QString());
+        prompts_.askOpenFileName(QStringLiteral("Load Template"), templateDirectory(), QString());
     if (path.isEmpty())
         return;
     Statement loaded;
     try {
         loaded.loadTemplate(path);
     } catch (const std::exception& e) {
-        prompts.showMessage(QString::fromUtf8(e.what()));
+        prompts_.showMessage(QString::fromUtf8(e.what()));
         return;
     }
-    statement.lines = loaded.lines;
+    statement_.lines = loaded.lines;
     showStatement();
-    templateField.setText(QFileInfo(path).absoluteFilePath());
+    templateField_.setText(QFileInfo(path).absoluteFilePath());
 }
 
 void TemplateMemo::saveAsTemplate() {
-    const QString path = prompts.askSaveFileName(QStringLiteral("Save as Template"),
-                                                 templateDirectory(), QString(), QString());
+    const QString path = prompts_.askSaveFileName(QStringLiteral("Save as Template"),
+                                                  templateDirectory(), QString(), QString());
     if (path.isEmpty())
         return;
     Statement memoText;
-    memoText.lines = memoLines(memo);
+    memoText.lines = memoLines(memo_);
     try {
         memoText.save(path);
     } catch (const std::exception& e) {
-        prompts.showMessage(QString::fromUtf8(e.what()));
+        prompts_.showMessage(QString::fromUtf8(e.what()));
     }
 }

@@ -30,9 +30,9 @@ public:
     void saveAsTemplate();
 
 private:
-    QPlainTextEdit& memo;
-    QLineEdit& templateField;
-    Statement& statement;
-    QString programDirectory;
-    UserPrompts& prompts;
+    QPlainTextEdit& memo_;
+    QLineEdit& templateField_;
+    Statement& statement_;
+    QString programDirectory_;
+    UserPrompts& prompts_;
 };

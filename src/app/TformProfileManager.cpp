@@ -24,28 +24,28 @@ std::string toStore(const QString& name) {
 } // namespace
 
 TformProfileManager::TformProfileManager(UserPrompts& prompts, QWidget* parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TformProfileManager>()), prompts(prompts) {
-    ui->setupUi(this);
+    : QDialog(parent), ui_(std::make_unique<Ui::TformProfileManager>()), prompts_(prompts) {
+    ui_->setupUi(this);
     // No close box: "Use Profile" is the way out.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    ui->ProfileList->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
-    ui->ProfileList->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    ui_->ProfileList->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    ui_->ProfileList->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
 
-    connect(ui->ProfileList, &QTableWidget::currentCellChanged, this,
+    connect(ui_->ProfileList, &QTableWidget::currentCellChanged, this,
             [this](int row, int column) { ProfileListSelectCell(column, row); });
-    connect(ui->btnUse, &QPushButton::clicked, this, &TformProfileManager::btnUseClick);
-    connect(ui->btnNew, &QPushButton::clicked, this, &TformProfileManager::btnNewClick);
-    connect(ui->btnCopy, &QPushButton::clicked, this, &TformProfileManager::btnCopyClick);
-    connect(ui->btnRename, &QPushButton::clicked, this, &TformProfileManager::btnRenameClick);
-    connect(ui->btnDelete, &QPushButton::clicked, this, &TformProfileManager::btnDeleteClick);
+    connect(ui_->btnUse, &QPushButton::clicked, this, &TformProfileManager::btnUseClick);
+    connect(ui_->btnNew, &QPushButton::clicked, this, &TformProfileManager::btnNewClick);
+    connect(ui_->btnCopy, &QPushButton::clicked, this, &TformProfileManager::btnCopyClick);
+    connect(ui_->btnRename, &QPushButton::clicked, this, &TformProfileManager::btnRenameClick);
+    connect(ui_->btnDelete, &QPushButton::clicked, this, &TformProfileManager::btnDeleteClick);
 }
 
 TformProfileManager::~TformProfileManager() = default;
 
 std::optional<QString> TformProfileManager::chooseProfile() {
     if (exec() == QDialog::Accepted)
-        return selected;
+        return selected_;
     return std::nullopt;
 }
 
@@ -69,56 +69,56 @@ void TformProfileManager::FormShow() {
 }
 
 void TformProfileManager::fillList(const QStringList& preferred) {
-    ui->ProfileList->setRowCount(0);
+    ui_->ProfileList->setRowCount(0);
     for (const auto& profile : IniFile::listProfiles())
         appendRow(QString::fromStdString(profile.name), !profile.locked);
 
-    const int rows = ui->ProfileList->rowCount();
+    const int rows = ui_->ProfileList->rowCount();
     int row = -1;
     for (const QString& name : preferred)
         for (int i = 0; row < 0 && i < rows; ++i)
-            if (rowName(i) == name && ui->ProfileList->item(i, 1)->text() == available)
+            if (rowName(i) == name && ui_->ProfileList->item(i, 1)->text() == available)
                 row = i;
     for (int i = 0; row < 0 && i < rows; ++i)
-        if (ui->ProfileList->item(i, 1)->text() == available)
+        if (ui_->ProfileList->item(i, 1)->text() == available)
             row = i;
     selectRow(row < 0 && rows > 0 ? 0 : row);
 }
 
 void TformProfileManager::appendRow(const QString& name, bool isAvailable) {
-    const int row = ui->ProfileList->rowCount();
-    ui->ProfileList->insertRow(row);
-    ui->ProfileList->setItem(row, 0, new QTableWidgetItem(name));
-    ui->ProfileList->setItem(row, 1, new QTableWidgetItem(isAvailable ? available : inUse));
+    const int row = ui_->ProfileList->rowCount();
+    ui_->ProfileList->insertRow(row);
+    ui_->ProfileList->setItem(row, 0, new QTableWidgetItem(name));
+    ui_->ProfileList->setItem(row, 1, new QTableWidgetItem(isAvailable ? available : inUse));
 }
 
 void TformProfileManager::selectRow(int row) {
-    ui->ProfileList->setCurrentCell(row, 0);
+    ui_->ProfileList->setCurrentCell(row, 0);
     // Also when the row was current already: the buttons must follow the row's status.
     ProfileListSelectCell(0, row);
 }
 
 QString TformProfileManager::rowName(int row) const {
-    const QTableWidgetItem* item = ui->ProfileList->item(row, 0);
+    const QTableWidgetItem* item = ui_->ProfileList->item(row, 0);
     return item ? item->text() : QString();
 }
 
 void TformProfileManager::ProfileListSelectCell(int /*column*/, int row) {
-    const bool hasRow = row >= 0 && row < ui->ProfileList->rowCount();
-    ui->btnCopy->setEnabled(hasRow);
+    const bool hasRow = row >= 0 && row < ui_->ProfileList->rowCount();
+    ui_->btnCopy->setEnabled(hasRow);
     if (!hasRow) {
         // Use stays enabled so it can say that a profile must be chosen first.
-        ui->btnDelete->setEnabled(false);
-        ui->btnRename->setEnabled(false);
+        ui_->btnDelete->setEnabled(false);
+        ui_->btnRename->setEnabled(false);
         return;
     }
-    const bool isAvailable = ui->ProfileList->item(row, 1)->text() == available;
-    ui->btnUse->setEnabled(isAvailable);
-    ui->btnDelete->setEnabled(isAvailable);
+    const bool isAvailable = ui_->ProfileList->item(row, 1)->text() == available;
+    ui_->btnUse->setEnabled(isAvailable);
+    ui_->btnDelete->setEnabled(isAvailable);
     // A profile in use belongs to someone else; renaming it would pull it from under them.
-    ui->btnRename->setEnabled(isAvailable);
+    ui_->btnRename->setEnabled(isAvailable);
     if (isAvailable)
-        selected = rowName(row);
+        selected_ = rowName(row);
 }
 
 TformProfileManager::NameProblem TformProfileManager::checkName(const QString& name) const {
@@ -130,7 +130,7 @@ TformProfileManager::NameProblem TformProfileManager::checkName(const QString& n
     // "." and ".." as content directory would be the store itself or its parent.
     if (name == QLatin1String(".") || name == QLatin1String(".."))
         return NameProblem::Reserved;
-    for (int row = 0; row < ui->ProfileList->rowCount(); ++row)
+    for (int row = 0; row < ui_->ProfileList->rowCount(); ++row)
         if (rowName(row) == name)
             return NameProblem::Duplicate;
     return NameProblem::None;
@@ -141,19 +141,19 @@ bool TformProfileManager::checkNameWithMessages(const QString& name) {
     case NameProblem::None:
         return true;
     case NameProblem::Empty:
-        prompts.showError(QStringLiteral("The profile name can't be empty!"));
+        prompts_.showError(QStringLiteral("The profile name can't be empty!"));
         break;
     case NameProblem::ForbiddenCharacter:
-        prompts.showError(
+        prompts_.showError(
             QStringLiteral("The profile name can't contain the followin characters:\n") +
             forbiddenCharacters);
         break;
     case NameProblem::Reserved:
-        prompts.showError(QStringLiteral("The profile name can't be '.' or '..'!"));
+        prompts_.showError(QStringLiteral("The profile name can't be '.' or '..'!"));
         break;
     case NameProblem::Duplicate:
-        prompts.showError(QStringLiteral("A profile named '") + name +
-                          QStringLiteral("' already exists!"));
+        prompts_.showError(QStringLiteral("A profile named '") + name +
+                           QStringLiteral("' already exists!"));
         break;
     }
     return false;
@@ -163,8 +163,8 @@ std::optional<QString> TformProfileManager::askProfileName(const QString& propos
     QString text = proposal;
     for (;;) {
         std::optional<QString> answer =
-            prompts.askText(QStringLiteral("Enter Profile Name"),
-                            QStringLiteral("Please enter the name for the profile:"), text);
+            prompts_.askText(QStringLiteral("Enter Profile Name"),
+                             QStringLiteral("Please enter the name for the profile:"), text);
         if (!answer)
             return std::nullopt;
         if (checkNameWithMessages(*answer))
@@ -182,15 +182,15 @@ bool TformProfileManager::storeOperation(const std::function<void()>& operation,
         operation();
         return true;
     } catch (const std::exception& e) {
-        prompts.showError(QString::fromUtf8(e.what()));
+        prompts_.showError(QString::fromUtf8(e.what()));
         fillList(preferred);
         return false;
     }
 }
 
 void TformProfileManager::btnUseClick() {
-    if (selected.isEmpty()) {
-        prompts.showError(QStringLiteral("You must select an available profile!"));
+    if (selected_.isEmpty()) {
+        prompts_.showError(QStringLiteral("You must select an available profile!"));
         return;
     }
     accept();
@@ -202,12 +202,12 @@ void TformProfileManager::btnNewClick() {
         return;
     // Only listed: opening the profile creates its file with the default values.
     appendRow(*name, true);
-    selectRow(ui->ProfileList->rowCount() - 1);
-    selected = *name;
+    selectRow(ui_->ProfileList->rowCount() - 1);
+    selected_ = *name;
 }
 
 void TformProfileManager::btnCopyClick() {
-    const int row = ui->ProfileList->currentRow();
+    const int row = ui_->ProfileList->currentRow();
     if (row < 0)
         return;
     const QString source = rowName(row);
@@ -222,40 +222,40 @@ void TformProfileManager::btnCopyClick() {
     if (!name)
         return;
     appendRow(*name, true);
-    selectRow(ui->ProfileList->rowCount() - 1);
+    selectRow(ui_->ProfileList->rowCount() - 1);
     if (!storeOperation([&] { IniFile::copyProfile(toStore(source), toStore(*name)); },
                         {*name, source}))
         return;
-    selected = *name;
+    selected_ = *name;
 }
 
 void TformProfileManager::btnRenameClick() {
-    const int row = ui->ProfileList->currentRow();
+    const int row = ui_->ProfileList->currentRow();
     if (row < 0)
         return;
-    const QString oldName = selected;
+    const QString oldName = selected_;
     const std::optional<QString> newName = askProfileName(oldName);
     if (!newName)
         return;
-    ui->ProfileList->item(row, 0)->setText(*newName);
+    ui_->ProfileList->item(row, 0)->setText(*newName);
     if (!storeOperation([&] { IniFile::renameProfile(toStore(oldName), toStore(*newName)); },
                         {*newName, oldName}))
         return;
-    selected = *newName;
+    selected_ = *newName;
 }
 
 void TformProfileManager::btnDeleteClick() {
-    if (selected == QLatin1String("Default")) {
-        prompts.showInformation(windowTitle(),
-                                QStringLiteral("You can't delete the 'Default' profile!"));
+    if (selected_ == QLatin1String("Default")) {
+        prompts_.showInformation(windowTitle(),
+                                 QStringLiteral("You can't delete the 'Default' profile!"));
         return;
     }
-    if (!prompts.askYesNo(QStringLiteral("Are you sure to delete the profile '") + selected +
-                          QStringLiteral("'?")))
+    if (!prompts_.askYesNo(QStringLiteral("Are you sure to delete the profile '") + selected_ +
+                           QStringLiteral("'?")))
         return;
     const bool withContent =
-        prompts.askYesNo(QStringLiteral("Also delete profile content from disk?"));
-    const QString name = selected;
+        prompts_.askYesNo(QStringLiteral("Also delete profile content from disk?"));
+    const QString name = selected_;
     if (!storeOperation(
             [&] {
                 if (withContent)
@@ -266,7 +266,7 @@ void TformProfileManager::btnDeleteClick() {
             {name}))
         return;
     // The deleted profile must not stay the choice when no available row follows.
-    selected.clear();
-    ui->ProfileList->removeRow(ui->ProfileList->currentRow());
-    selectRow(ui->ProfileList->currentRow());
+    selected_.clear();
+    ui_->ProfileList->removeRow(ui_->ProfileList->currentRow());
+    selectRow(ui_->ProfileList->currentRow());
 }

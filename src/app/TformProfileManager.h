@@ -27,7 +27,7 @@ public:
     std::optional<QString> chooseProfile();
 
     // The available profile last selected or created; kept between showings.
-    QString selectedProfile() const { return selected; }
+    QString selectedProfile() const { return selected_; }
 
     enum class NameProblem { None, Empty, ForbiddenCharacter, Reserved, Duplicate };
     // The name check without messages.
@@ -56,7 +56,7 @@ private:
     // one of the preferred names is selected again if it is there.
     bool storeOperation(const std::function<void()>& operation, const QStringList& preferred);
 
-    std::unique_ptr<Ui::TformProfileManager> ui;
-    UserPrompts& prompts;
-    QString selected;
+    std::unique_ptr<Ui::TformProfileManager> ui_;
+    UserPrompts& prompts_;
+    QString selected_;
 };

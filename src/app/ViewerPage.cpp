@@ -50,65 +50,65 @@ void fill(QCPGraph* graph, const std::vector<RecordRow>& rows, ChartParameter pa
 
 ViewerPage::ViewerPage(const ViewerPageWidgets& ui, MeasurementEngine& engine, UserPrompts& prompts,
                        QObject* parent)
-    : QObject(parent), ui(ui), engine(engine), prompts(prompts),
-      plot(new QCustomPlot(ui.ViewerArea)), growthLabel(new QLabel(ui.ViewerArea)) {
-    plot->setObjectName(QStringLiteral("DBChart3"));
+    : QObject(parent), ui_(ui), engine_(engine), prompts_(prompts),
+      plot_(new QCustomPlot(ui.ViewerArea)), growthLabel_(new QLabel(ui.ViewerArea)) {
+    plot_->setObjectName(QStringLiteral("DBChart3"));
     // The chart takes the page's room; the growth figures keep to one line under it, and in
     // Log mode the panes take the chart's place.
     auto* area = static_cast<QBoxLayout*>(ui.ViewerArea->layout());
-    area->addWidget(plot, 1);
-    growthLabel->setObjectName(QStringLiteral("LabelGrowth"));
-    growthLabel->setFrameShape(QFrame::StyledPanel);
-    growthLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    growthLabel->setWordWrap(false);
-    growthLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    area->addWidget(growthLabel, 0);
+    area->addWidget(plot_, 1);
+    growthLabel_->setObjectName(QStringLiteral("LabelGrowth"));
+    growthLabel_->setFrameShape(QFrame::StyledPanel);
+    growthLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    growthLabel_->setWordWrap(false);
+    growthLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    area->addWidget(growthLabel_, 0);
     ui.layoutViewer->setStretchFactor(ui.ViewerArea, 1);
     ui.layoutViewer->setStretchFactor(ui.GroupBox22, 1);
     // The zoom box floats in the chart's corner instead of widening the button row.
-    new CornerOverlay(ui.GroupBox18, plot);
+    new CornerOverlay(ui.GroupBox18, plot_);
     // Note labels are turned inward again for every layout: zoom, resize, printing.
-    connect(plot, &QCustomPlot::afterLayout, this, [this] {
-        for (const auto& [text, arrow] : noteItems)
+    connect(plot_, &QCustomPlot::afterLayout, this, [this] {
+        for (const auto& [text, arrow] : noteItems_)
             placeMarkInside(text, arrow, text->property("x").toDouble(),
                             text->property("y").toDouble(), noteArrowPixels);
     });
-    plot->setPlottingHint(QCP::phFastPolylines, true);
-    plot->xAxis->setTicker(QSharedPointer<QCPAxisTicker>(new TimeSTicker));
-    plot->yAxis->setNumberFormat(QStringLiteral("f"));
-    plot->yAxis->setNumberPrecision(3);
-    plot->plotLayout()->insertRow(0);
-    auto* title = new QCPTextElement(plot, QString(), QFont(QString(), 10, QFont::Bold));
+    plot_->setPlottingHint(QCP::phFastPolylines, true);
+    plot_->xAxis->setTicker(QSharedPointer<QCPAxisTicker>(new TimeSTicker));
+    plot_->yAxis->setNumberFormat(QStringLiteral("f"));
+    plot_->yAxis->setNumberPrecision(3);
+    plot_->plotLayout()->insertRow(0);
+    auto* title = new QCPTextElement(plot_, QString(), QFont(QString(), 10, QFont::Bold));
     title->setTextColor(Qt::blue);
-    plot->plotLayout()->addElement(0, 0, title);
-    viewerOd =
-        viewerCurve(plot, QStringLiteral("ViewerOD"), Qt::darkGreen, QCPScatterStyle::ssDisc, 3);
-    viewerCalcOd = viewerCurve(plot, QStringLiteral("ViewerCalcOD"), Qt::darkGreen,
-                               QCPScatterStyle::ssDisc, 3);
-    compareOd =
-        viewerCurve(plot, QStringLiteral("CompareOD"), Qt::red, QCPScatterStyle::ssSquare, 2);
-    compareCalcOd =
-        viewerCurve(plot, QStringLiteral("CompareCalcOD"), Qt::red, QCPScatterStyle::ssSquare, 2);
+    plot_->plotLayout()->addElement(0, 0, title);
+    viewerOd_ =
+        viewerCurve(plot_, QStringLiteral("ViewerOD"), Qt::darkGreen, QCPScatterStyle::ssDisc, 3);
+    viewerCalcOd_ = viewerCurve(plot_, QStringLiteral("ViewerCalcOD"), Qt::darkGreen,
+                                QCPScatterStyle::ssDisc, 3);
+    compareOd_ =
+        viewerCurve(plot_, QStringLiteral("CompareOD"), Qt::red, QCPScatterStyle::ssSquare, 2);
+    compareCalcOd_ =
+        viewerCurve(plot_, QStringLiteral("CompareCalcOD"), Qt::red, QCPScatterStyle::ssSquare, 2);
 
-    zoom = new DragZoom(plot);
-    connect(zoom, &DragZoom::zoomRequested, this, [this](const AxisRange& t, const AxisRange& v) {
-        if (!beforeZoom)
-            beforeZoom =
-                std::make_pair(AxisRange{plot->xAxis->range().lower, plot->xAxis->range().upper},
-                               AxisRange{plot->yAxis->range().lower, plot->yAxis->range().upper});
-        plot->xAxis->setRange(t.minimum, t.maximum);
-        plot->yAxis->setRange(v.minimum, v.maximum);
-        this->ui.Label23->setText(zoomTimeSpanText(t.maximum - t.minimum));
-        this->ui.Label25->setText(zoomValueSpanText(v.maximum - v.minimum));
-        this->ui.GroupBox18->show();
+    zoom_ = new DragZoom(plot_);
+    connect(zoom_, &DragZoom::zoomRequested, this, [this](const AxisRange& t, const AxisRange& v) {
+        if (!beforeZoom_)
+            beforeZoom_ =
+                std::make_pair(AxisRange{plot_->xAxis->range().lower, plot_->xAxis->range().upper},
+                               AxisRange{plot_->yAxis->range().lower, plot_->yAxis->range().upper});
+        plot_->xAxis->setRange(t.minimum, t.maximum);
+        plot_->yAxis->setRange(v.minimum, v.maximum);
+        this->ui_.Label23->setText(zoomTimeSpanText(t.maximum - t.minimum));
+        this->ui_.Label25->setText(zoomValueSpanText(v.maximum - v.minimum));
+        this->ui_.GroupBox18->show();
     });
-    connect(zoom, &DragZoom::undoRequested, this, [this] {
-        if (beforeZoom) {
-            plot->xAxis->setRange(beforeZoom->first.minimum, beforeZoom->first.maximum);
-            plot->yAxis->setRange(beforeZoom->second.minimum, beforeZoom->second.maximum);
-            beforeZoom.reset();
+    connect(zoom_, &DragZoom::undoRequested, this, [this] {
+        if (beforeZoom_) {
+            plot_->xAxis->setRange(beforeZoom_->first.minimum, beforeZoom_->first.maximum);
+            plot_->yAxis->setRange(beforeZoom_->second.minimum, beforeZoom_->second.maximum);
+            beforeZoom_.reset();
         }
-        this->ui.GroupBox18->hide();
+        this->ui_.GroupBox18->hide();
     });
 
     // The compare curve is the working table as it is now: every stored sample, a Start that
@@ -121,9 +121,9 @@ ViewerPage::ViewerPage(const ViewerPageWidgets& ui, MeasurementEngine& engine, U
     connect(&engine, &MeasurementEngine::notesChanged, this, &ViewerPage::refreshCompare);
 
     buildPopupMenu();
-    plot->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(plot, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { menu->popup(plot->mapToGlobal(at)); });
+    plot_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(plot_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { menu_->popup(plot_->mapToGlobal(at)); });
     connect(ui.SpeedButton23, &QToolButton::clicked, this, &ViewerPage::openMeasurement);
     connect(ui.RadioButton5, &QRadioButton::clicked, this,
             [this] { showViewerParameter(ChartParameter::OD); });
@@ -134,26 +134,26 @@ ViewerPage::ViewerPage(const ViewerPageWidgets& ui, MeasurementEngine& engine, U
     connect(ui.SpeedButton24, &QToolButton::clicked, this, [this] { emit excelRequested(true); });
     connect(ui.SpeedButton45, &QToolButton::clicked, this, &ViewerPage::asciiRequested);
     resetControls();
-    showNotes->setEnabled(false);
+    showNotes_->setEnabled(false);
 }
 
 void ViewerPage::buildPopupMenu() {
-    menu = new QMenu(plot);
-    menu->setObjectName(QStringLiteral("PopupMenuViewer"));
+    menu_ = new QMenu(plot_);
+    menu_->setObjectName(QStringLiteral("PopupMenuViewer"));
     const auto item = [this](const char* name, const QString& text) {
-        QAction* action = menu->addAction(text);
+        QAction* action = menu_->addAction(text);
         action->setObjectName(QString::fromLatin1(name));
         return action;
     };
     connect(item("Load1", QStringLiteral("Open")), &QAction::triggered, this,
             &ViewerPage::openMeasurement);
-    compare = item("Compare1", QStringLiteral("Compare"));
-    compare->setCheckable(true);
-    connect(compare, &QAction::triggered, this, [this](bool on) { setCompare(on); });
-    showNotes = item("ShowNotes1", QStringLiteral("Show Notes"));
-    showNotes->setCheckable(true);
-    showNotes->setChecked(true);
-    connect(showNotes, &QAction::toggled, this, [this] { reloadViewerNoteMarks(); });
+    compare_ = item("Compare1", QStringLiteral("Compare"));
+    compare_->setCheckable(true);
+    connect(compare_, &QAction::triggered, this, [this](bool on) { setCompare(on); });
+    showNotes_ = item("ShowNotes1", QStringLiteral("Show Notes"));
+    showNotes_->setCheckable(true);
+    showNotes_->setChecked(true);
+    connect(showNotes_, &QAction::toggled, this, [this] { reloadViewerNoteMarks(); });
     connect(item("CreateReport", QStringLiteral("Create Report")), &QAction::triggered, this,
             &ViewerPage::reportRequested);
     connect(item("Print2", QStringLiteral("Print")), &QAction::triggered, this,
@@ -167,14 +167,14 @@ void ViewerPage::buildPopupMenu() {
 void ViewerPage::setAvailable(bool on) {
     for (const char* name :
          {"Compare1", "CreateReport", "Print2", "ExtracttoExcel1", "ExtracttoPlotIT1"})
-        menu->findChild<QAction*>(QString::fromLatin1(name))->setEnabled(on);
+        menu_->findChild<QAction*>(QString::fromLatin1(name))->setEnabled(on);
     if (on)
-        showNotes->setEnabled(true); // once a file was opened it stays available
+        showNotes_->setEnabled(true); // once a file was opened it stays available
     for (QWidget* w :
-         {static_cast<QWidget*>(ui.RadioButton5), static_cast<QWidget*>(ui.RadioButton8),
-          static_cast<QWidget*>(ui.RadioButton26)})
+         {static_cast<QWidget*>(ui_.RadioButton5), static_cast<QWidget*>(ui_.RadioButton8),
+          static_cast<QWidget*>(ui_.RadioButton26)})
         w->setEnabled(on);
-    for (QToolButton* b : {ui.SpeedButton27, ui.SpeedButton24, ui.SpeedButton45}) {
+    for (QToolButton* b : {ui_.SpeedButton27, ui_.SpeedButton24, ui_.SpeedButton45}) {
         b->setEnabled(on);
         b->setVisible(on);
     }
@@ -182,35 +182,35 @@ void ViewerPage::setAvailable(bool on) {
 
 // The state of a viewer with no file: OD chosen, nothing else available.
 void ViewerPage::resetControls() {
-    plot->xAxis->setLabel(QString());
-    plot->yAxis->setLabel(QString());
-    if (auto* title = qobject_cast<QCPTextElement*>(plot->plotLayout()->element(0, 0)))
+    plot_->xAxis->setLabel(QString());
+    plot_->yAxis->setLabel(QString());
+    if (auto* title = qobject_cast<QCPTextElement*>(plot_->plotLayout()->element(0, 0)))
         title->setText(QString());
-    beforeZoom.reset();
-    ui.GroupBox18->hide();
-    ui.RadioButton5->setChecked(true);
+    beforeZoom_.reset();
+    ui_.GroupBox18->hide();
+    ui_.RadioButton5->setChecked(true);
     setAvailable(false);
-    compare->setChecked(false);
-    ui.GroupBox22->hide();
-    ui.ViewerArea->show();
-    plot->show();
-    for (QCPGraph* g : {viewerOd, viewerCalcOd, compareOd, compareCalcOd})
+    compare_->setChecked(false);
+    ui_.GroupBox22->hide();
+    ui_.ViewerArea->show();
+    plot_->show();
+    for (QCPGraph* g : {viewerOd_, viewerCalcOd_, compareOd_, compareCalcOd_})
         g->setVisible(false);
-    plot->clearItems();
-    noteItems.clear();
-    stretch = nullptr;
-    noteMarks = 0;
-    growthLabel->clear();
-    growthLabel->setToolTip(QString());
-    growthLabel->hide();
-    plot->replot();
+    plot_->clearItems();
+    noteItems_.clear();
+    stretch_ = nullptr;
+    noteMarks_ = 0;
+    growthLabel_->clear();
+    growthLabel_->setToolTip(QString());
+    growthLabel_->hide();
+    plot_->replot();
 }
 
 void ViewerPage::openMeasurement() {
     resetControls();
     const QString chosen =
-        prompts.askOpenFileName(QStringLiteral("Load Brevimo Database"), QDir::homePath(),
-                                QStringLiteral("Talvessa|*.nph|ALL|*.*"));
+        prompts_.askOpenFileName(QStringLiteral("Load Brevimo Database"), QDir::homePath(),
+                                 QStringLiteral("Talvessa|*.nph|ALL|*.*"));
     if (chosen.isEmpty())
         return;
     openFile(chosen);
@@ -220,151 +220,151 @@ bool ViewerPage::openFile(const QString& path) {
     resetControls();
     bool ok = true;
     try {
-        measurement = OpenedMeasurement::open(path);
+        measurement_ = OpenedMeasurement::open(path);
     } catch (const std::exception&) {
         ok = false;
     }
     if (ok) {
-        if (auto* title = qobject_cast<QCPTextElement*>(plot->plotLayout()->element(0, 0)))
-            title->setText(measurement->titleLine);
-        fill(viewerOd, measurement->rows, ChartParameter::OD);
-        fill(viewerCalcOd, measurement->rows, ChartParameter::CalcOD);
+        if (auto* title = qobject_cast<QCPTextElement*>(plot_->plotLayout()->element(0, 0)))
+            title->setText(measurement_->titleLine);
+        fill(viewerOd_, measurement_->rows, ChartParameter::OD);
+        fill(viewerCalcOd_, measurement_->rows, ChartParameter::CalcOD);
         // One line under the chart; the intervals and the method in full when pointed at.
-        growthLabel->setText(GrowthTexts::joined(measurement->growth, QStringLiteral("    "),
-                                                 GrowthTexts::Detail::OneLine));
-        growthLabel->setToolTip(GrowthTexts::joined(measurement->growth, QStringLiteral("\n")));
-        growthLabel->show();
+        growthLabel_->setText(GrowthTexts::joined(measurement_->growth, QStringLiteral("    "),
+                                                  GrowthTexts::Detail::OneLine));
+        growthLabel_->setToolTip(GrowthTexts::joined(measurement_->growth, QStringLiteral("\n")));
+        growthLabel_->show();
         setAvailable(true);
         showViewerParameter(ChartParameter::OD);
     } else {
-        prompts.showMessage(QStringLiteral("Unable to open file!"));
+        prompts_.showMessage(QStringLiteral("Unable to open file!"));
         resetControls();
     }
     // The panes show the set of the last file that opened, even after a failed open.
-    if (measurement)
+    if (measurement_)
         loadPanes();
     return ok;
 }
 
 void ViewerPage::loadPanes() {
-    ui.RichEdit4->setPlainText(QStringLiteral("Log File Viewer"));
-    ui.RichEdit5->setPlainText(QStringLiteral("Statement File Viewer"));
+    ui_.RichEdit4->setPlainText(QStringLiteral("Log File Viewer"));
+    ui_.RichEdit5->setPlainText(QStringLiteral("Statement File Viewer"));
     try {
-        ui.RichEdit4->setPlainText(RtfText::read(TextFile::read(measurement->logPath)));
-        QString statement = TextFile::decode(TextFile::read(measurement->statementPath));
+        ui_.RichEdit4->setPlainText(RtfText::read(TextFile::read(measurement_->logPath)));
+        QString statement = TextFile::decode(TextFile::read(measurement_->statementPath));
         statement.remove(QLatin1Char('\r'));
-        ui.RichEdit5->setPlainText(statement);
+        ui_.RichEdit5->setPlainText(statement);
     } catch (const std::exception& e) {
-        prompts.showMessage(QString::fromUtf8(e.what()));
+        prompts_.showMessage(QString::fromUtf8(e.what()));
     }
 }
 
 void ViewerPage::showViewerParameter(ChartParameter parameter) {
     viewerParameter = parameter;
     if (parameter == ChartParameter::OD)
-        ui.RadioButton5->setChecked(true);
+        ui_.RadioButton5->setChecked(true);
     else
-        ui.RadioButton8->setChecked(true);
-    plot->show();
-    ui.ViewerArea->show();
-    ui.GroupBox22->hide();
-    plot->yAxis->setLabel(parameter == ChartParameter::OD ? QStringLiteral("[OD]")
-                                                          : QStringLiteral("[CalcOD]"));
-    viewerOd->setVisible(parameter == ChartParameter::OD);
-    viewerCalcOd->setVisible(parameter == ChartParameter::CalcOD);
-    compareOd->setVisible(false);
-    compareCalcOd->setVisible(false);
-    if (measurement)
-        flat = testViewerFlat(measurement->rows, parameter);
-    plot->rescaleAxes(true);
-    if (flat.flat)
-        plot->yAxis->setRange(flat.firstValue - 0.01, flat.firstValue + 0.01);
-    if (compare->isChecked()) {
-        QCPGraph* curve = parameter == ChartParameter::OD ? compareOd : compareCalcOd;
-        fill(curve, engine.table().allRows(), parameter);
+        ui_.RadioButton8->setChecked(true);
+    plot_->show();
+    ui_.ViewerArea->show();
+    ui_.GroupBox22->hide();
+    plot_->yAxis->setLabel(parameter == ChartParameter::OD ? QStringLiteral("[OD]")
+                                                           : QStringLiteral("[CalcOD]"));
+    viewerOd_->setVisible(parameter == ChartParameter::OD);
+    viewerCalcOd_->setVisible(parameter == ChartParameter::CalcOD);
+    compareOd_->setVisible(false);
+    compareCalcOd_->setVisible(false);
+    if (measurement_)
+        flat_ = testViewerFlat(measurement_->rows, parameter);
+    plot_->rescaleAxes(true);
+    if (flat_.flat)
+        plot_->yAxis->setRange(flat_.firstValue - 0.01, flat_.firstValue + 0.01);
+    if (compare_->isChecked()) {
+        QCPGraph* curve = parameter == ChartParameter::OD ? compareOd_ : compareCalcOd_;
+        fill(curve, engine_.table().allRows(), parameter);
         curve->setVisible(true);
-        plot->rescaleAxes(true);
+        plot_->rescaleAxes(true);
     }
     reloadViewerNoteMarks();
 }
 
 void ViewerPage::refreshCompare() {
-    if (!compare->isChecked() || !measurement)
+    if (!compare_->isChecked() || !measurement_)
         return;
-    QCPGraph* curve = viewerParameter == ChartParameter::OD ? compareOd : compareCalcOd;
-    fill(curve, engine.table().allRows(), viewerParameter);
-    if (!beforeZoom) // a zoomed view stays where the user put it
-        plot->rescaleAxes(true);
-    plot->replot();
+    QCPGraph* curve = viewerParameter == ChartParameter::OD ? compareOd_ : compareCalcOd_;
+    fill(curve, engine_.table().allRows(), viewerParameter);
+    if (!beforeZoom_) // a zoomed view stays where the user put it
+        plot_->rescaleAxes(true);
+    plot_->replot();
 }
 
 void ViewerPage::setCompare(bool on) {
-    compare->setChecked(on);
+    compare_->setChecked(on);
     showViewerParameter(viewerParameter);
 }
 
 void ViewerPage::showLog() {
-    plot->hide();
-    ui.ViewerArea->hide();
-    ui.GroupBox22->show();
+    plot_->hide();
+    ui_.ViewerArea->hide();
+    ui_.GroupBox22->show();
 }
 
 void ViewerPage::pageShown() {
-    ui.GroupBox18->hide();
+    ui_.GroupBox18->hide();
 }
 
 void ViewerPage::reloadViewerNoteMarks() {
-    plot->clearItems();
-    noteItems.clear();
-    stretch = nullptr;
-    noteMarks = 0;
+    plot_->clearItems();
+    noteItems_.clear();
+    stretch_ = nullptr;
+    noteMarks_ = 0;
     markGrowthStretch();
-    if (measurement && showNotes->isChecked()) {
-        for (const auto& row : measurement->rows) {
+    if (measurement_ && showNotes_->isChecked()) {
+        for (const auto& row : measurement_->rows) {
             const auto point = chartPoint(row, viewerParameter);
             if (!(row.noteS > 0) || !point)
                 continue;
             const double x = static_cast<float>(point->first);
             const double y = static_cast<float>(point->second);
-            auto* arrow = new QCPItemLine(plot);
+            auto* arrow = new QCPItemLine(plot_);
             arrow->setHead(QCPLineEnding::esSpikeArrow);
-            auto* text = new QCPItemText(plot);
+            auto* text = new QCPItemText(plot_);
             text->setText(row.note);
             text->setBrush(QBrush(Qt::white));
             text->setPen(QPen(Qt::darkGray));
             text->setProperty("x", x);
             text->setProperty("y", y);
             placeMarkInside(text, arrow, x, y, noteArrowPixels);
-            noteItems.emplace_back(text, arrow);
-            ++noteMarks;
+            noteItems_.emplace_back(text, arrow);
+            ++noteMarks_;
         }
     }
-    plot->replot();
+    plot_->replot();
 }
 
 // A light band over the stretch whose slope gave the growth rate, behind the curves.
 void ViewerPage::markGrowthStretch() {
-    if (!measurement || !measurement->growth.growing)
+    if (!measurement_ || !measurement_->growth.growing)
         return;
-    stretch = new QCPItemRect(plot);
-    stretch->setObjectName(QStringLiteral("GrowthStretch"));
-    stretch->setLayer(QStringLiteral("background"));
-    stretch->setClipToAxisRect(true);
-    stretch->topLeft->setTypeX(QCPItemPosition::ptPlotCoords);
-    stretch->topLeft->setTypeY(QCPItemPosition::ptAxisRectRatio);
-    stretch->bottomRight->setTypeX(QCPItemPosition::ptPlotCoords);
-    stretch->bottomRight->setTypeY(QCPItemPosition::ptAxisRectRatio);
-    stretch->topLeft->setCoords(measurement->growth.stretchStartMinutes, 0);
-    stretch->bottomRight->setCoords(measurement->growth.stretchEndMinutes, 1);
-    stretch->setPen(Qt::NoPen);
-    stretch->setBrush(QColor(255, 200, 0, 60));
+    stretch_ = new QCPItemRect(plot_);
+    stretch_->setObjectName(QStringLiteral("GrowthStretch"));
+    stretch_->setLayer(QStringLiteral("background"));
+    stretch_->setClipToAxisRect(true);
+    stretch_->topLeft->setTypeX(QCPItemPosition::ptPlotCoords);
+    stretch_->topLeft->setTypeY(QCPItemPosition::ptAxisRectRatio);
+    stretch_->bottomRight->setTypeX(QCPItemPosition::ptPlotCoords);
+    stretch_->bottomRight->setTypeY(QCPItemPosition::ptAxisRectRatio);
+    stretch_->topLeft->setCoords(measurement_->growth.stretchStartMinutes, 0);
+    stretch_->bottomRight->setCoords(measurement_->growth.stretchEndMinutes, 1);
+    stretch_->setPen(Qt::NoPen);
+    stretch_->setBrush(QColor(255, 200, 0, 60));
 }
 
 int ViewerPage::shownPointCount() const {
-    return (viewerParameter == ChartParameter::OD ? viewerOd : viewerCalcOd)->dataCount();
+    return (viewerParameter == ChartParameter::OD ? viewerOd_ : viewerCalcOd_)->dataCount();
 }
 
 int ViewerPage::comparePointCount() const {
-    const QCPGraph* curve = viewerParameter == ChartParameter::OD ? compareOd : compareCalcOd;
+    const QCPGraph* curve = viewerParameter == ChartParameter::OD ? compareOd_ : compareCalcOd_;
     return curve->visible() ? curve->dataCount() : 0;
 }

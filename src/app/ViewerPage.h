@@ -40,18 +40,18 @@ public:
     // Showing the page: the zoom box goes.
     void pageShown();
 
-    const std::optional<OpenedMeasurement>& opened() const { return measurement; }
+    const std::optional<OpenedMeasurement>& opened() const { return measurement_; }
     ChartParameter parameter() const { return viewerParameter; }
-    FlatTest flatTest() const { return flat; }
-    QCustomPlot* chart() const { return plot; }
-    QMenu* popupMenu() const { return menu; }
+    FlatTest flatTest() const { return flat_; }
+    QCustomPlot* chart() const { return plot_; }
+    QMenu* popupMenu() const { return menu_; }
     int shownPointCount() const;
     int comparePointCount() const;
-    int noteMarkCount() const { return noteMarks; }
+    int noteMarkCount() const { return noteMarks_; }
     // The growth panel under the chart, and the band that marks the fitted stretch (null
     // while none is shown).
-    QLabel* growthPanel() const { return growthLabel; }
-    QCPItemRect* stretchBand() const { return stretch; }
+    QLabel* growthPanel() const { return growthLabel_; }
+    QCPItemRect* stretchBand() const { return stretch_; }
 
 signals:
     void reportRequested();
@@ -69,25 +69,25 @@ private:
     void markGrowthStretch();
     void loadPanes();
 
-    const ViewerPageWidgets ui;
-    MeasurementEngine& engine;
-    UserPrompts& prompts;
-    QCustomPlot* plot;
-    QCPGraph* viewerOd;
-    QCPGraph* viewerCalcOd;
-    QCPGraph* compareOd;
-    QCPGraph* compareCalcOd;
-    DragZoom* zoom;
-    QMenu* menu = nullptr;
-    QAction* compare = nullptr;
-    QAction* showNotes = nullptr;
-    std::optional<OpenedMeasurement> measurement;
+    const ViewerPageWidgets ui_;
+    MeasurementEngine& engine_;
+    UserPrompts& prompts_;
+    QCustomPlot* plot_;
+    QCPGraph* viewerOd_;
+    QCPGraph* viewerCalcOd_;
+    QCPGraph* compareOd_;
+    QCPGraph* compareCalcOd_;
+    DragZoom* zoom_;
+    QMenu* menu_ = nullptr;
+    QAction* compare_ = nullptr;
+    QAction* showNotes_ = nullptr;
+    std::optional<OpenedMeasurement> measurement_;
     ChartParameter viewerParameter = ChartParameter::OD;
-    FlatTest flat;
-    std::optional<std::pair<AxisRange, AxisRange>> beforeZoom;
-    int noteMarks = 0;
-    std::vector<std::pair<QCPItemText*, QCPItemLine*>> noteItems; // SeriesViewerNotes
+    FlatTest flat_;
+    std::optional<std::pair<AxisRange, AxisRange>> beforeZoom_;
+    int noteMarks_ = 0;
+    std::vector<std::pair<QCPItemText*, QCPItemLine*>> noteItems_; // SeriesViewerNotes
     static constexpr int noteArrowPixels = 20;
-    QLabel* growthLabel;
-    QCPItemRect* stretch = nullptr;
+    QLabel* growthLabel_;
+    QCPItemRect* stretch_ = nullptr;
 };

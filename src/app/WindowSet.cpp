@@ -9,73 +9,73 @@
 
 WindowSet::WindowSet(MeasurementEngine& engine, UserPrompts& prompts, TonePlayer& tones,
                      const QString& programDirectory, const QStringList& extraDevices)
-    : countdown(std::make_unique<TimerAlarmCountdown>(tones)) {
-    workForm = std::make_unique<TWorkForm>(engine, prompts, programDirectory, extraDevices);
-    start = std::make_unique<TStart>(programDirectory);
-    infoForm = std::make_unique<TInfoForm>(engine, programDirectory, prompts);
-    infoForm2 = std::make_unique<TInfoForm2>(engine, programDirectory, prompts);
-    odAlarm = std::make_unique<TODAlarm>(engine);
-    portError = std::make_unique<TPortErrorForm>();
-    timerForm = std::make_unique<TTimerForm>(*countdown);
-    optionsForm = std::make_unique<TOptionsForm>(prompts);
+    : countdown_(std::make_unique<TimerAlarmCountdown>(tones)) {
+    workForm_ = std::make_unique<TWorkForm>(engine, prompts, programDirectory, extraDevices);
+    start_ = std::make_unique<TStart>(programDirectory);
+    infoForm_ = std::make_unique<TInfoForm>(engine, programDirectory, prompts);
+    infoForm2_ = std::make_unique<TInfoForm2>(engine, programDirectory, prompts);
+    odAlarm_ = std::make_unique<TODAlarm>(engine);
+    portError_ = std::make_unique<TPortErrorForm>();
+    timerForm_ = std::make_unique<TTimerForm>(*countdown_);
+    optionsForm_ = std::make_unique<TOptionsForm>(prompts);
     // From here on every log line lands in the log window.
-    logWindow = std::make_unique<TFormLogWindow>(prompts);
-    profileManager = std::make_unique<TformProfileManager>(prompts);
-    help = std::make_unique<HelpWindow>(programDirectory);
+    logWindow_ = std::make_unique<TFormLogWindow>(prompts);
+    profileManager_ = std::make_unique<TformProfileManager>(prompts);
+    help_ = std::make_unique<HelpWindow>(programDirectory);
     wire();
 }
 
 WindowSet::~WindowSet() {
     // The main window writes the formula into the profile as it goes; the log window, which
     // every log line needs, goes last.
-    workForm.reset();
-    help.reset();
-    profileManager.reset();
-    optionsForm.reset();
-    timerForm.reset();
-    portError.reset();
-    odAlarm.reset();
-    infoForm2.reset();
-    infoForm.reset();
-    start.reset();
-    logWindow.reset();
+    workForm_.reset();
+    help_.reset();
+    profileManager_.reset();
+    optionsForm_.reset();
+    timerForm_.reset();
+    portError_.reset();
+    odAlarm_.reset();
+    infoForm2_.reset();
+    infoForm_.reset();
+    start_.reset();
+    logWindow_.reset();
 }
 
 void WindowSet::wire() {
     TWorkForm::Collaborators others;
-    others.splash = start.get();
-    others.chooseProfile = [this] { return profileManager->chooseProfile(); };
-    others.profileOpened = [this] { optionsForm->FormShow(); };
-    others.showProtocol = [this] { infoForm->showProtocol(); };
+    others.splash = start_.get();
+    others.chooseProfile = [this] { return profileManager_->chooseProfile(); };
+    others.profileOpened = [this] { optionsForm_->FormShow(); };
+    others.showProtocol = [this] { infoForm_->showProtocol(); };
     others.showLog = [this] {
-        logWindow->show();
-        logWindow->raise();
+        logWindow_->show();
+        logWindow_->raise();
     };
     others.showSettings = [this] {
-        optionsForm->show();
-        optionsForm->raise();
+        optionsForm_->show();
+        optionsForm_->raise();
     };
     // The OD alarm window answers the engine's alarm itself.
-    others.showTimerAlarm = [this] { timerForm->openSettings(); };
-    others.showHelp = [this] { help->showContents(); };
-    others.userName = [this] { return optionsForm->user(); };
-    others.companyName = [this] { return optionsForm->company(); };
-    others.ownAutoSaveDirectory = [this] { return optionsForm->ownAutoSaveDirectory(); };
-    workForm->setCollaborators(others);
+    others.showTimerAlarm = [this] { timerForm_->openSettings(); };
+    others.showHelp = [this] { help_->showContents(); };
+    others.userName = [this] { return optionsForm_->user(); };
+    others.companyName = [this] { return optionsForm_->company(); };
+    others.ownAutoSaveDirectory = [this] { return optionsForm_->ownAutoSaveDirectory(); };
+    workForm_->setCollaborators(others);
 
-    auto& ui = workForm->form();
-    QObject::connect(odAlarm.get(), &TODAlarm::alarmSwitchedOff, ui.CheckBox19, [&ui] {
+    auto& ui = workForm_->form();
+    QObject::connect(odAlarm_.get(), &TODAlarm::alarmSwitchedOff, ui.CheckBox19, [&ui] {
         const QSignalBlocker block(ui.CheckBox19);
         ui.CheckBox19->setChecked(false);
     });
-    QObject::connect(countdown.get(), &TimerAlarmCountdown::countdownTextChanged, ui.Label22,
+    QObject::connect(countdown_.get(), &TimerAlarmCountdown::countdownTextChanged, ui.Label22,
                      &QLabel::setText);
-    QObject::connect(countdown.get(), &TimerAlarmCountdown::timerButtonVisibleChanged,
+    QObject::connect(countdown_.get(), &TimerAlarmCountdown::timerButtonVisibleChanged,
                      ui.SpeedButton3, &QWidget::setVisible);
-    QObject::connect(countdown.get(), &TimerAlarmCountdown::stopButtonVisibleChanged,
+    QObject::connect(countdown_.get(), &TimerAlarmCountdown::stopButtonVisibleChanged,
                      ui.SpeedButton4, &QWidget::setVisible);
-    QObject::connect(ui.SpeedButton4, &QToolButton::clicked, countdown.get(),
+    QObject::connect(ui.SpeedButton4, &QToolButton::clicked, countdown_.get(),
                      &TimerAlarmCountdown::stop);
-    QObject::connect(countdown.get(), &TimerAlarmCountdown::ringing, timerForm.get(),
+    QObject::connect(countdown_.get(), &TimerAlarmCountdown::ringing, timerForm_.get(),
                      &TTimerForm::ring);
 }

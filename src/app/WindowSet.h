@@ -23,22 +23,22 @@ public:
               const QString& programDirectory, const QStringList& extraDevices);
     ~WindowSet();
 
-    TWorkForm& mainWindow() { return *workForm; }
-    TimerAlarmCountdown& timerCountdown() { return *countdown; }
+    TWorkForm& mainWindow() { return *workForm_; }
+    TimerAlarmCountdown& timerCountdown() { return *countdown_; }
 
 private:
     void wire();
 
-    std::unique_ptr<TimerAlarmCountdown> countdown;
-    std::unique_ptr<TWorkForm> workForm;
-    std::unique_ptr<TStart> start;
-    std::unique_ptr<TInfoForm> infoForm;
-    std::unique_ptr<TInfoForm2> infoForm2;
-    std::unique_ptr<TODAlarm> odAlarm;
-    std::unique_ptr<TPortErrorForm> portError;
-    std::unique_ptr<TTimerForm> timerForm;
-    std::unique_ptr<TOptionsForm> optionsForm;
-    std::unique_ptr<TFormLogWindow> logWindow;
-    std::unique_ptr<TformProfileManager> profileManager;
-    std::unique_ptr<HelpWindow> help;
+    std::unique_ptr<TimerAlarmCountdown> countdown_;
+    std::unique_ptr<TWorkForm> workForm_;
+    std::unique_ptr<TStart> start_;
+    std::unique_ptr<TInfoForm> infoForm_;
+    std::unique_ptr<TInfoForm2> infoForm2_;
+    std::unique_ptr<TODAlarm> odAlarm_;
+    std::unique_ptr<TPortErrorForm> portError_;
+    std::unique_ptr<TTimerForm> timerForm_;
+    std::unique_ptr<TOptionsForm> optionsForm_;
+    std::unique_ptr<TFormLogWindow> logWindow_;
+    std::unique_ptr<TformProfileManager> profileManager_;
+    std::unique_ptr<HelpWindow> help_;
 };

@@ -33,7 +33,7 @@ CliSetup::CliSetup(const CommandLine& line, const std::string& device, TableUse 
     if (line.has("--program-dir"))
         Talvessa::setProgramDirectory(line.text("--program-dir"));
     if (table == TableUse::Hold)
-        tableHold = WorkingTableLock::acquire(programDirectory());
+        tableHold_ = WorkingTableLock::acquire(programDirectory());
     const std::string target = line.text("--log");
     if (target == "-") {
         Talvessa::setLogStream(std::cerr.rdbuf());
@@ -41,11 +41,11 @@ CliSetup::CliSetup(const CommandLine& line, const std::string& device, TableUse 
         auto file = std::make_unique<std::filebuf>();
         if (!file->open(target, std::ios::out | std::ios::trunc))
             throw std::runtime_error("Can't write the log file '" + target + "'.");
-        logFile = std::move(file);
-        Talvessa::setLogStream(logFile.get());
+        logFile_ = std::move(file);
+        Talvessa::setLogStream(logFile_.get());
     } else {
-        logFile = std::make_unique<DiscardBuffer>();
-        Talvessa::setLogStream(logFile.get());
+        logFile_ = std::make_unique<DiscardBuffer>();
+        Talvessa::setLogStream(logFile_.get());
     }
     IniFile::openProfile(line.text("--profile", "Default"), "Nephodar", "Talvessa");
     if (line.has("--port")) {

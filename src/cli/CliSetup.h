@@ -25,8 +25,8 @@ public:
     QString programDirectory() const;
 
 private:
-    std::shared_ptr<WorkingTableLock> tableHold;
-    std::unique_ptr<std::streambuf> logFile;
+    std::shared_ptr<WorkingTableLock> tableHold_;
+    std::unique_ptr<std::streambuf> logFile_;
 };
 
 // The options CliSetup reads, as help text lines.

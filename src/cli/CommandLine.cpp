@@ -21,14 +21,14 @@ CommandLine::CommandLine(int argc, char** argv, int first,
             if (option == "--" && !optionsEnded)
                 optionsEnded = true;
             else
-                givenOperands.push_back(option);
+                givenOperands_.push_back(option);
         } else if (listed(flagOptions, option)) {
-            values[option] = "";
+            values_[option] = "";
         } else if (listed(valueOptions, option)) {
             if (i + 1 >= argc)
                 throw std::invalid_argument(option + " needs a value");
-            values[option] = argv[++i];
-            repeated.emplace(option, values[option]);
+            values_[option] = argv[++i];
+            repeated_.emplace(option, values_[option]);
         } else {
             throw std::invalid_argument("unknown option '" + option + "'");
         }
@@ -36,21 +36,21 @@ CommandLine::CommandLine(int argc, char** argv, int first,
 }
 
 std::string CommandLine::text(const std::string& name, const std::string& fallback) const {
-    const auto found = values.find(name);
-    return found == values.end() ? fallback : found->second;
+    const auto found = values_.find(name);
+    return found == values_.end() ? fallback : found->second;
 }
 
 std::vector<std::string> CommandLine::all(const std::string& name) const {
     std::vector<std::string> given;
-    const auto range = repeated.equal_range(name);
+    const auto range = repeated_.equal_range(name);
     for (auto it = range.first; it != range.second; ++it)
         given.push_back(it->second);
     return given;
 }
 
 long CommandLine::number(const std::string& name, long fallback, long low, long high) const {
-    const auto found = values.find(name);
-    if (found == values.end())
+    const auto found = values_.find(name);
+    if (found == values_.end())
         return fallback;
     char* end = nullptr;
     const long value = std::strtol(found->second.c_str(), &end, 10);
@@ -63,8 +63,8 @@ long CommandLine::number(const std::string& name, long fallback, long low, long 
 
 double CommandLine::decimal(const std::string& name, double fallback, double low,
                             double high) const {
-    const auto found = values.find(name);
-    if (found == values.end())
+    const auto found = values_.find(name);
+    if (found == values_.end())
         return fallback;
     std::istringstream in(found->second);
     in.imbue(std::locale::classic());

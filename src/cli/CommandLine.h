@@ -19,7 +19,7 @@ public:
     CommandLine(int argc, char** argv, int first, const std::vector<std::string>& valueOptions,
                 const std::vector<std::string>& flagOptions, Operands operands = Operands::Refused);
 
-    bool has(const std::string& name) const { return values.count(name) > 0; }
+    bool has(const std::string& name) const { return values_.count(name) > 0; }
     // The last value given for the option.
     std::string text(const std::string& name, const std::string& fallback = "") const;
     // Every value given for an option that may be repeated, in order.
@@ -28,10 +28,10 @@ public:
     // A decimal with a point, whatever the locale.
     double decimal(const std::string& name, double fallback, double low, double high) const;
     // The operands in the order given.
-    const std::vector<std::string>& operands() const { return givenOperands; }
+    const std::vector<std::string>& operands() const { return givenOperands_; }
 
 private:
-    std::map<std::string, std::string> values;
-    std::multimap<std::string, std::string> repeated;
-    std::vector<std::string> givenOperands;
+    std::map<std::string, std::string> values_;
+    std::multimap<std::string, std::string> repeated_;
+    std::vector<std::string> givenOperands_;
 };

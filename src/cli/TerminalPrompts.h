@@ -9,13 +9,13 @@
 // into the file given with --save, when there is one.
 class TerminalPrompts : public UserPrompts {
 public:
-    explicit TerminalPrompts(QString saveFile) : saveFile(std::move(saveFile)) {}
+    explicit TerminalPrompts(QString saveFile) : saveFile_(std::move(saveFile)) {}
 
     void showMessage(const QString& text) override { std::cerr << text.toStdString() << std::endl; }
     void showInformation(const QString& title, const QString& text) override {
         std::cerr << title.toStdString() << ": " << text.toStdString() << std::endl;
     }
-    bool askYesNo(const QString&) override { return !saveFile.isEmpty(); }
+    bool askYesNo(const QString&) override { return !saveFile_.isEmpty(); }
     bool askWarningYesNo(const QString&) override { return false; }
     QString askOpenFileName(const QString&, const QString&, const QString&) override { return {}; }
     std::optional<QString> askText(const QString&, const QString&, const QString&) override {
@@ -23,9 +23,9 @@ public:
     }
     QString askSaveFileName(const QString&, const QString&, const QString&,
                             const QString&) override {
-        return saveFile;
+        return saveFile_;
     }
 
 private:
-    QString saveFile;
+    QString saveFile_;
 };

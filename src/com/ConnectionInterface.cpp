@@ -5,13 +5,13 @@
 
 namespace Talvessa {
 
-ConnectionInterface::ConnectionInterface(const std::string& name, std::int32_t reconnectDelay,
-                                         __lumo::Sleeper& sleeper)
-    : name(name), reconnectDelay(reconnectDelay), byteBuffer(1), sleeper(sleeper) {}
+ConnectionInterface::ConnectionInterface(const std::string& typeName,
+                                         std::int32_t delayMilliseconds, __lumo::Sleeper& sleeper)
+    : name(typeName), reconnectDelay(delayMilliseconds), byteBuffer(1), sleeper_(sleeper) {}
 
 void ConnectionInterface::reconnect() {
     disconnect();
-    sleeper.sleepMilliseconds(static_cast<unsigned long>(reconnectDelay));
+    sleeper_.sleepMilliseconds(static_cast<unsigned long>(reconnectDelay));
     connect(true);
 }
 

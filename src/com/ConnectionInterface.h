@@ -13,7 +13,7 @@ namespace Talvessa {
 // reopens it once before giving up.
 class ConnectionInterface {
 public:
-    ConnectionInterface(const std::string& name, std::int32_t reconnectDelay,
+    ConnectionInterface(const std::string& typeName, std::int32_t delayMilliseconds,
                         __lumo::Sleeper& sleeper = __lumo::systemSleeper());
     virtual ~ConnectionInterface() = default;
     ConnectionInterface(const ConnectionInterface&) = delete;
@@ -42,7 +42,7 @@ protected:
     const std::string name;
     const std::int32_t reconnectDelay;
     UCharContainer byteBuffer;
-    __lumo::Sleeper& sleeper;
+    __lumo::Sleeper& sleeper_;
 };
 
 } // namespace Talvessa

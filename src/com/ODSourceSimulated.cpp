@@ -11,7 +11,7 @@
 
 namespace Talvessa {
 
-ODSourceSimulated::ODSourceSimulated(__lumo::Sleeper& sleeper) : sleeper(sleeper) {
+ODSourceSimulated::ODSourceSimulated(__lumo::Sleeper& sleeper) : sleeper_(sleeper) {
     generateValues(noiseAmplitude, valueCount, maximumValue);
     position = 0;
 }
@@ -62,7 +62,7 @@ CalibrationResult ODSourceSimulated::calibrate() {
     for (int step = 0; step <= 15; ++step) {
         progress.current = step;
         progressCaller.fireEvent(progress);
-        sleeper.sleepMilliseconds(250);
+        sleeper_.sleepMilliseconds(250);
     }
     CalibrationResult result;
     result.dark = 0.0;

@@ -33,7 +33,7 @@ private:
 
     std::vector<double> values;
     std::size_t position = 0;
-    __lumo::Sleeper& sleeper;
+    __lumo::Sleeper& sleeper_;
 };
 
 } // namespace Talvessa

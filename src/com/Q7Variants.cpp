@@ -43,14 +43,14 @@ void loadSettings(Q7_Base& source, std::int32_t referenceDefault, std::int32_t d
 
 } // namespace
 
-Q7_82::Q7_82(ConnectionInterface& connection, std::int32_t channel, __lumo::Sleeper& sleeper)
-    : Q7_Base(connection, channel, 6, sleeper) {
+Q7_82::Q7_82(ConnectionInterface& port, std::int32_t channelNumber, __lumo::Sleeper& sleeper)
+    : Q7_Base(port, channelNumber, 6, sleeper) {
     loadSettings(*this, 4095, 1, reference, dark);
 }
 
 void Q7_82::checkErrorState() {
     UCharContainer status(statusLength);
-    sleeper.sleepMilliseconds(statusDelayMilliseconds);
+    sleeper_.sleepMilliseconds(statusDelayMilliseconds);
     connection >> status;
     const std::string prefix = "Q7_82::checkErrorState\t";
     switch (status.at(0)) {
@@ -74,14 +74,14 @@ void Q7_82::checkErrorState() {
     }
 }
 
-Q7_Old::Q7_Old(ConnectionInterface& connection, std::int32_t channel, __lumo::Sleeper& sleeper)
-    : Q7_Base(connection, channel, 1, sleeper) {
+Q7_Old::Q7_Old(ConnectionInterface& port, std::int32_t channelNumber, __lumo::Sleeper& sleeper)
+    : Q7_Base(port, channelNumber, 1, sleeper) {
     loadSettings(*this, 1234, 16, reference, dark);
 }
 
 void Q7_Old::checkErrorState() {
     UCharContainer status(1);
-    sleeper.sleepMilliseconds(statusDelayMilliseconds);
+    sleeper_.sleepMilliseconds(statusDelayMilliseconds);
     connection >> status;
     if (status.at(0) != 0) {
         std::ostringstream text;

@@ -8,7 +8,7 @@ namespace Talvessa {
 // The 82 protocol: 6 status bytes, the first one a coded error.
 class Q7_82 : public Q7_Base {
 public:
-    Q7_82(ConnectionInterface& connection, std::int32_t channel,
+    Q7_82(ConnectionInterface& port, std::int32_t channelNumber,
           __lumo::Sleeper& sleeper = __lumo::systemSleeper());
     void checkErrorState() override;
 };
@@ -16,7 +16,7 @@ public:
 // The old protocol: 1 status byte, any value but 0 an error.
 class Q7_Old : public Q7_Base {
 public:
-    Q7_Old(ConnectionInterface& connection, std::int32_t channel,
+    Q7_Old(ConnectionInterface& port, std::int32_t channelNumber,
            __lumo::Sleeper& sleeper = __lumo::systemSleeper());
     void checkErrorState() override;
 };

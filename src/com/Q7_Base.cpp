@@ -15,10 +15,10 @@ constexpr unsigned char ledBrightnessCode = 0x30;
 constexpr int seriesLength = 8;
 } // namespace
 
-Q7_Base::Q7_Base(ConnectionInterface& connection, std::int32_t channel, std::int32_t statusLength,
+Q7_Base::Q7_Base(ConnectionInterface& port, std::int32_t channelNumber, std::int32_t statusBytes,
                  __lumo::Sleeper& sleeper)
-    : connection(connection), channel(channel), readCommand(2), ledCommand(3),
-      statusLength(statusLength), sleeper(sleeper) {
+    : connection(port), channel(channelNumber), readCommand(2), ledCommand(3),
+      statusLength(statusBytes), sleeper_(sleeper) {
     readCommand.at(0) = readValueCode;
     readCommand.at(1) = static_cast<unsigned char>(channel & 0xFF);
     ledCommand.at(0) = ledBrightnessCode;
@@ -38,26 +38,26 @@ bool Q7_Base::inputWaiting() {
 }
 
 bool Q7_Base::hasPendingStatus() {
-    return lineInStep && inputWaiting();
+    return lineInStep_ && inputWaiting();
 }
 
 void Q7_Base::setLedBrightness(std::int32_t brightness) {
     UCharContainer level;
     level.fromUnsigned(static_cast<std::uint32_t>(brightness)).resize(2).swapBytes(0, 1);
     ledCommand.resize(1).append(level);
-    lineInStep = false;
+    lineInStep_ = false;
     connection << ledCommand;
     checkErrorState();
-    lineInStep = !inputWaiting();
+    lineInStep_ = !inputWaiting();
 }
 
 void Q7_Base::readData() {
     UCharContainer answer(2);
-    lineInStep = false;
+    lineInStep_ = false;
     connection << readCommand;
     checkErrorState();
     connection >> answer;
-    lineInStep = !inputWaiting();
+    lineInStep_ = !inputWaiting();
     rawValue = answer.swapBytes(0, 1).toUnsigned();
     getLogStream() << "Q7_Base::readData\t" << rawValue << " " << answer << "\t";
 }

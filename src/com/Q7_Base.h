@@ -13,7 +13,7 @@ namespace Talvessa {
 // status answer.
 class Q7_Base : public ODSourceInterface {
 public:
-    Q7_Base(ConnectionInterface& connection, std::int32_t channel, std::int32_t statusLength,
+    Q7_Base(ConnectionInterface& port, std::int32_t channelNumber, std::int32_t statusBytes,
             __lumo::Sleeper& sleeper = __lumo::systemSleeper());
 
     double value() override;
@@ -34,7 +34,7 @@ protected:
     // True when the last exchange ended as the protocol says: its answer complete and nothing
     // after it. Bytes waiting while it is false are what an abandoned or overlong answer left
     // behind, not a status the device sent unasked; the next command drops them.
-    bool lineInStep = true;
+    bool lineInStep_ = true;
     // Whether bytes wait on the line; false when the line cannot tell.
     bool inputWaiting();
 
@@ -46,7 +46,7 @@ protected:
     std::int32_t statusLength;
     double reference = 0.0;
     double dark = 0.0;
-    __lumo::Sleeper& sleeper;
+    __lumo::Sleeper& sleeper_;
 };
 
 } // namespace Talvessa

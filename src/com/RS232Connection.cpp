@@ -199,9 +199,9 @@ unsigned int RS232Connection::readLineErrors(bool& countersAvailable) {
                                            breakCondition};
     unsigned int word = 0;
     for (std::size_t i = 0; i < now.size(); ++i)
-        if (now[i] != lastLineCounts[i])
+        if (now[i] != lastLineCounts_[i])
             word |= bits[i];
-    lastLineCounts = now;
+    lastLineCounts_ = now;
     return word;
 }
 

@@ -39,7 +39,7 @@ private:
 
     int handle = -1;
     SerialReadTimeouts timeouts;
-    std::array<int, 5> lastLineCounts{};
+    std::array<int, 5> lastLineCounts_{};
 };
 
 // Reads up to size bytes within the read time-outs; returns the count, or -1 with errno set.

@@ -3,8 +3,8 @@
 
 namespace __lumo {
 
-Exception::Exception(const std::string& text, const Exception* cause)
-    : std::runtime_error(text), message(text), cause(cause ? cause->clone() : nullptr) {}
+Exception::Exception(const std::string& text, const Exception* causedBy)
+    : std::runtime_error(text), message(text), cause(causedBy ? causedBy->clone() : nullptr) {}
 
 Exception::Exception(const Exception& other)
     : std::runtime_error(other.message), CopyableException<Exception>(other),

@@ -19,7 +19,7 @@ template <class E> class CopyableException : public CopyableClass<E, E> {};
 
 class Exception : public std::runtime_error, public CopyableException<Exception> {
 public:
-    explicit Exception(const std::string& text, const Exception* cause = nullptr);
+    explicit Exception(const std::string& text, const Exception* causedBy = nullptr);
     Exception(const Exception& other);
     Exception& operator=(const Exception& other);
     ~Exception() override;

@@ -17,19 +17,19 @@ bool isBreak(char c) {
 // does not leave every later transfer waiting for the full timeout.
 class Unlocker {
 public:
-    explicit Unlocker(__lumo::MutexBase& mutex) : mutex(mutex) {}
-    ~Unlocker() { mutex.unlock(); }
+    explicit Unlocker(__lumo::MutexBase& mutex) : mutex_(mutex) {}
+    ~Unlocker() { mutex_.unlock(); }
     Unlocker(const Unlocker&) = delete;
     Unlocker& operator=(const Unlocker&) = delete;
 
 private:
-    __lumo::MutexBase& mutex;
+    __lumo::MutexBase& mutex_;
 };
 
 } // namespace
 
-MemoLogBuffer::MemoLogBuffer(LineDisplay& display, __lumo::Sleeper& sleeper)
-    : display(display), lock(sleeper) {
+MemoLogBuffer::MemoLogBuffer(LineDisplay& lineDisplay, __lumo::Sleeper& sleeper)
+    : display(lineDisplay), lock(sleeper) {
     display.addLine(std::string());
 }
 

@@ -14,7 +14,7 @@ namespace Talvessa {
 // slow to update, the writers are many.
 class MemoLogBuffer : public std::streambuf {
 public:
-    explicit MemoLogBuffer(LineDisplay& display,
+    explicit MemoLogBuffer(LineDisplay& lineDisplay,
                            __lumo::Sleeper& sleeper = __lumo::systemSleeper());
     ~MemoLogBuffer() override;
 

@@ -26,13 +26,13 @@ extern const std::string unlockedOwner; // "unlocked"
 // a holder that does not let go within the timeout.
 template <class TimeT> class MutexTemplate : public MutexBase {
 public:
-    explicit MutexTemplate(Sleeper& sleeper = systemSleeper()) : sleeper(sleeper) {}
+    explicit MutexTemplate(Sleeper& sleeper = systemSleeper()) : sleeper_(sleeper) {}
 
     void lock(TimeT& stepMilliseconds, TimeT& timeoutMilliseconds,
               const std::string& ownerText) override {
         TimeT waited = 0;
         while (locked && waited < timeoutMilliseconds) {
-            sleeper.sleepMilliseconds(stepMilliseconds);
+            sleeper_.sleepMilliseconds(stepMilliseconds);
             waited += stepMilliseconds;
         }
         if (locked)
@@ -58,7 +58,7 @@ public:
     bool isLocked() const { return locked; }
 
 private:
-    Sleeper& sleeper;
+    Sleeper& sleeper_;
     std::string owner = unlockedOwner;
     bool locked = false;
 };

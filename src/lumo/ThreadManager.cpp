@@ -22,9 +22,9 @@ ManagerList& managerList() {
 } // namespace
 
 void ThreadManager::AutoDestroy::eventOccurred(unsigned int& threadId) {
-    ThreadedInterface* object = manager->getThread(threadId);
+    ThreadedInterface* object = manager_->getThread(threadId);
     if (object->autoDestroy && object->getState() == ThreadedInterface::TERMINATED)
-        manager->removeThread(threadId, 0);
+        manager_->removeThread(threadId, 0);
 }
 
 ThreadManager* ThreadManager::create(__lumo::Sleeper& sleeper) {
@@ -42,7 +42,7 @@ std::vector<ThreadManager*> ThreadManager::createdManagers() {
 }
 
 ThreadManager::ThreadManager(__lumo::Sleeper& sleeper)
-    : __lumo::MutexTemplate<unsigned long>(sleeper), waits(sleeper),
+    : __lumo::MutexTemplate<unsigned long>(sleeper), waits_(sleeper),
       autoDestroyer(std::make_unique<AutoDestroy>(this)) {
     addListener(autoDestroyer.get());
 }
@@ -94,9 +94,9 @@ ThreadedInterface* ThreadManager::getThread(std::uint32_t threadId) {
 bool ThreadManager::stopThread(std::uint32_t threadId, unsigned long waitMilliseconds) {
     ThreadedInterface* object = registered(threadId, "Thread not found!");
     object->stopRequested = true;
-    waits.sleepMilliseconds(waitMilliseconds);
+    waits_.sleepMilliseconds(waitMilliseconds);
     if (object->getState() == ThreadedInterface::STOPPING)
-        waits.sleepMilliseconds(waitMilliseconds);
+        waits_.sleepMilliseconds(waitMilliseconds);
     if (object->getState() == ThreadedInterface::TERMINATED)
         return true;
     object->stopRequested = false;

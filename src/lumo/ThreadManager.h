@@ -21,11 +21,11 @@ public:
     // The manager's first listener: removes an object that has ended and asked for it.
     class AutoDestroy : public __lumo::EventListenerInterface<unsigned int> {
     public:
-        explicit AutoDestroy(ThreadManager* manager) : manager(manager) {}
+        explicit AutoDestroy(ThreadManager* manager) : manager_(manager) {}
         void eventOccurred(unsigned int& threadId) override;
 
     private:
-        ThreadManager* manager;
+        ThreadManager* manager_;
     };
 
     // A new manager, kept in the process-wide list; the caller keeps the pointer.
@@ -53,7 +53,7 @@ public:
 private:
     ThreadedInterface* registered(std::uint32_t threadId, const char* notFoundText);
 
-    __lumo::Sleeper& waits;
+    __lumo::Sleeper& waits_;
     std::map<std::uint32_t, ThreadedInterface*> threads;
     std::unique_ptr<AutoDestroy> autoDestroyer;
 };

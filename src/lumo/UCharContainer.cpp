@@ -24,22 +24,24 @@ std::unique_ptr<unsigned char[]> allocate(std::int32_t size) {
 
 } // namespace
 
-UCharContainer::UCharContainer(std::int32_t size) {
-    if (size < 0)
+UCharContainer::UCharContainer(std::int32_t requestedSize) {
+    if (requestedSize < 0)
         throwSizeError(
-            "Size of the requested UCharContainer has to be greater than or equal to zero!", size);
-    bytes = allocate(size);
-    this->size = size;
+            "Size of the requested UCharContainer has to be greater than or equal to zero!",
+            requestedSize);
+    bytes = allocate(requestedSize);
+    size = requestedSize;
 }
 
-UCharContainer::UCharContainer(std::int32_t size, const unsigned char* source) {
-    if (size < 0)
+UCharContainer::UCharContainer(std::int32_t requestedSize, const unsigned char* source) {
+    if (requestedSize < 0)
         throwSizeError(
-            "Size of the requested UCharContainer\nhas to be greater than or equal to zero!", size);
-    bytes = allocate(size);
-    this->size = size;
-    if (size > 0)
-        std::memcpy(bytes.get(), source, static_cast<std::size_t>(size));
+            "Size of the requested UCharContainer\nhas to be greater than or equal to zero!",
+            requestedSize);
+    bytes = allocate(requestedSize);
+    size = requestedSize;
+    if (requestedSize > 0)
+        std::memcpy(bytes.get(), source, static_cast<std::size_t>(requestedSize));
 }
 
 UCharContainer::UCharContainer(const UCharContainer& source, std::int32_t start,

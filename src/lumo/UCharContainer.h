@@ -11,8 +11,8 @@ namespace Talvessa {
 // travels in one. Its text form (size plus hex bytes, e.g. 2[ 32 06]) is what logs show.
 class UCharContainer {
 public:
-    explicit UCharContainer(std::int32_t size = 0);
-    UCharContainer(std::int32_t size, const unsigned char* source);
+    explicit UCharContainer(std::int32_t requestedSize = 0);
+    UCharContainer(std::int32_t requestedSize, const unsigned char* source);
     UCharContainer(const UCharContainer& source, std::int32_t start, std::int32_t length);
     UCharContainer(const UCharContainer& other);
     UCharContainer(UCharContainer&& other) noexcept;

@@ -46,15 +46,15 @@ QFont pageFont(double points) {
 // The value labels in the report's number formats.
 class ValueTicker : public QCPAxisTickerFixed {
 public:
-    explicit ValueTicker(AxisNumberFormat format) : format(format) { setScaleStrategy(ssNone); }
+    explicit ValueTicker(AxisNumberFormat format) : format_(format) { setScaleStrategy(ssNone); }
 
 protected:
     QString getTickLabel(double tick, const QLocale&, QChar, int) override {
-        return reportAxisNumber(tick, format);
+        return reportAxisNumber(tick, format_);
     }
 
 private:
-    AxisNumberFormat format;
+    AxisNumberFormat format_;
 };
 
 std::unique_ptr<QCustomPlot> reportPlot(const ReportChartSpec& spec,
@@ -127,17 +127,17 @@ public:
             text.chop(1); // ends the last line; starts no new one
         for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
             if (paragraph.isEmpty()) {
-                lines.push_back({QTextLine(), emptyLineHeight});
+                lines_.push_back({QTextLine(), emptyLineHeight});
                 continue;
             }
-            layouts.push_back(std::make_unique<QTextLayout>(paragraph, font, &device));
-            QTextLayout& layout = *layouts.back();
+            layouts_.push_back(std::make_unique<QTextLayout>(paragraph, font, &device));
+            QTextLayout& layout = *layouts_.back();
             layout.setTextOption(option);
             layout.beginLayout();
             for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
                 line.setLineWidth(width);
                 line.setPosition(QPointF(0, 0));
-                lines.push_back({line, line.height()});
+                lines_.push_back({line, line.height()});
             }
             layout.endLayout();
         }
@@ -147,37 +147,37 @@ public:
     void drawPage(QPainter& painter, double left, double top, double bottom) {
         double y = top;
         // At least one line per page, so that a line taller than a page cannot stall.
-        for (bool first = true; next < lines.size(); first = false) {
-            const Line& line = lines[next];
+        for (bool first = true; next_ < lines_.size(); first = false) {
+            const Line& line = lines_[next_];
             if (!first && y + line.height > bottom)
                 break;
             if (line.line.isValid())
                 line.line.draw(&painter, QPointF(left, y));
             y += line.height;
-            ++next;
+            ++next_;
         }
     }
-    bool done() const { return next >= lines.size(); }
+    bool done() const { return next_ >= lines_.size(); }
 
 private:
     struct Line {
         QTextLine line; // invalid for an empty paragraph
         double height;
     };
-    std::vector<std::unique_ptr<QTextLayout>> layouts;
-    std::vector<Line> lines;
-    std::size_t next = 0;
+    std::vector<std::unique_ptr<QTextLayout>> layouts_;
+    std::vector<Line> lines_;
+    std::size_t next_ = 0;
 };
 
 // Draws on one report page in millimetres.
 class ReportPage {
 public:
     ReportPage(QCPPainter& painter, QPaintDevice& device)
-        : painter(painter), device(device), dotsX(device.logicalDpiX() / 25.4),
-          dotsY(device.logicalDpiY() / 25.4) {}
+        : painter_(painter), device_(device), dotsX_(device.logicalDpiX() / 25.4),
+          dotsY_(device.logicalDpiY() / 25.4) {}
 
-    double x(double mm) const { return mm * dotsX; }
-    double y(double mm) const { return mm * dotsY; }
+    double x(double mm) const { return mm * dotsX_; }
+    double y(double mm) const { return mm * dotsY_; }
 
     void label(double left, double top, const QString& text, double points = 10) {
         draw(QRectF(x(left), y(top), x(bandWidth - left), y(20)), Qt::AlignLeft, text, points);
@@ -189,7 +189,7 @@ public:
         draw(QRectF(0, y(top), x(right), y(20)), Qt::AlignRight, text, points);
     }
     double textWidth(const QString& text, double points) const {
-        return QFontMetricsF(pageFont(points), &device).horizontalAdvance(text);
+        return QFontMetricsF(pageFont(points), &device_).horizontalAdvance(text);
     }
 
     // A chart whose frame runs into the next element is laid out in the part left to it, so
@@ -200,7 +200,7 @@ public:
         const double height = std::min(chartHeight, nextTop - top);
         const QSize layoutSize(qRound(chartWidth * layoutPixelsPerMm),
                                qRound(height * layoutPixelsPerMm));
-        paintPlot(*plot, painter, QRectF(x(chartLeft), y(top), x(chartWidth), y(height)),
+        paintPlot(*plot, painter_, QRectF(x(chartLeft), y(top), x(chartWidth), y(height)),
                   layoutSize);
     }
 
@@ -212,7 +212,7 @@ public:
         rightAlignedLabel(182.6, footerTop + 5.3, pageText);
         // A long path gives way in its middle rather than run into the page number.
         const double room = x(182.6 - 37.0 - 3) - textWidth(pageText, 10);
-        const QString file = QFontMetricsF(pageFont(10), &device)
+        const QString file = QFontMetricsF(pageFont(10), &device_)
                                  .elidedText(fields.fileLabel, Qt::ElideMiddle, room);
         label(37.0, footerTop + 5.3, file);
         centredLabel(footerTop + 10.6, fields.version, 8);
@@ -220,15 +220,15 @@ public:
 
 private:
     void draw(const QRectF& box, Qt::Alignment alignment, const QString& text, double points) {
-        painter.setFont(pageFont(points));
-        painter.setPen(Qt::black);
-        painter.drawText(box, int(alignment | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip),
-                         text);
+        painter_.setFont(pageFont(points));
+        painter_.setPen(Qt::black);
+        painter_.drawText(
+            box, int(alignment | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip), text);
     }
 
-    QCPPainter& painter;
-    QPaintDevice& device;
-    double dotsX, dotsY;
+    QCPPainter& painter_;
+    QPaintDevice& device_;
+    double dotsX_, dotsY_;
 };
 
 void titlePage(ReportPage& page, const ReportInput& input, const ReportFields& fields) {

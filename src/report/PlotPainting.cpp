@@ -11,7 +11,7 @@ namespace {
 // device; fonts in pixels are the same on both. They are set for the drawing and put back.
 class FontsInPixels {
 public:
-    explicit FontsInPixels(QCustomPlot& plot) : pixelsPerPoint(plot.logicalDpiY() / 72.0) {
+    explicit FontsInPixels(QCustomPlot& plot) : pixelsPerPoint_(plot.logicalDpiY() / 72.0) {
         for (QCPAxisRect* rect : plot.axisRects()) {
             for (QCPAxis* axis : rect->axes()) {
                 convert([axis] { return axis->labelFont(); },
@@ -41,7 +41,7 @@ public:
         }
     }
     ~FontsInPixels() {
-        for (auto it = restore.rbegin(); it != restore.rend(); ++it)
+        for (auto it = restore_.rbegin(); it != restore_.rend(); ++it)
             (*it)();
     }
     FontsInPixels(const FontsInPixels&) = delete;
@@ -53,13 +53,13 @@ private:
         if (old.pixelSize() > 0)
             return;
         QFont inPixels = old;
-        inPixels.setPixelSize(std::max(1, qRound(old.pointSizeF() * pixelsPerPoint)));
+        inPixels.setPixelSize(std::max(1, qRound(old.pointSizeF() * pixelsPerPoint_)));
         set(inPixels);
-        restore.push_back([set, old] { set(old); });
+        restore_.push_back([set, old] { set(old); });
     }
 
-    double pixelsPerPoint;
-    std::vector<std::function<void()>> restore;
+    double pixelsPerPoint_;
+    std::vector<std::function<void()>> restore_;
 };
 
 } // namespace

@@ -133,8 +133,8 @@ std::string formatIniFloat(double value) {
     return error == std::errc() ? std::string(buffer, end) : std::string("0");
 }
 
-ProfileFile::ProfileFile(const std::string& path) : path(path) {
-    ini.SetSpaces(false);
+ProfileFile::ProfileFile(const std::string& path) : path_(path) {
+    ini_.SetSpaces(false);
     struct stat info {};
     if (stat(path.c_str(), &info) != 0)
         return;
@@ -143,14 +143,14 @@ ProfileFile::ProfileFile(const std::string& path) : path(path) {
     const bool regular = S_ISREG(info.st_mode);
     if (!regular)
         errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-    if (!regular || ini.LoadFile(path.c_str()) < 0)
+    if (!regular || ini_.LoadFile(path.c_str()) < 0)
         throw ProfileFileError("Can't read ini- file '" + path + "'! ",
                                Talvessa::getLastErrorText());
 }
 
 std::string ProfileFile::readString(const std::string& section, const std::string& key,
                                     const std::string& defaultValue) const {
-    const char* value = ini.GetValue(section.c_str(), key.c_str(), nullptr);
+    const char* value = ini_.GetValue(section.c_str(), key.c_str(), nullptr);
     if (value == nullptr)
         return defaultValue;
     std::string text(value);
@@ -186,7 +186,7 @@ void ProfileFile::checkWritable(const std::string& section, const std::string& k
     const std::string reason = unwritable(section, key, value, maximumStringLength);
     if (!reason.empty())
         throw std::runtime_error("Can't write '" + key + "' in section '" + section + "' of '" +
-                                 path + "': " + reason);
+                                 path_ + "': " + reason);
 }
 
 void ProfileFile::writeString(const std::string& section, const std::string& key,
@@ -205,11 +205,11 @@ void ProfileFile::writeTogether(const std::vector<Entry>& entries) {
     };
     std::vector<Undo> undo;
     for (const Entry& entry : entries) {
-        const char* previous = ini.GetValue(entry.section.c_str(), entry.key.c_str(), nullptr);
+        const char* previous = ini_.GetValue(entry.section.c_str(), entry.key.c_str(), nullptr);
         undo.push_back({&entry, previous != nullptr,
-                        ini.GetSection(entry.section.c_str()) != nullptr,
+                        ini_.GetSection(entry.section.c_str()) != nullptr,
                         previous ? previous : ""});
-        ini.SetValue(entry.section.c_str(), entry.key.c_str(), entry.value.c_str());
+        ini_.SetValue(entry.section.c_str(), entry.key.c_str(), entry.value.c_str());
     }
     try {
         save();
@@ -218,11 +218,11 @@ void ProfileFile::writeTogether(const std::vector<Entry>& entries) {
         for (auto it = undo.rbegin(); it != undo.rend(); ++it) {
             const char* section = it->entry->section.c_str();
             if (it->hadValue)
-                ini.SetValue(section, it->entry->key.c_str(), it->oldValue.c_str());
+                ini_.SetValue(section, it->entry->key.c_str(), it->oldValue.c_str());
             else if (it->hadSection)
-                ini.Delete(section, it->entry->key.c_str());
+                ini_.Delete(section, it->entry->key.c_str());
             else
-                ini.Delete(section, nullptr);
+                ini_.Delete(section, nullptr);
         }
         throw;
     }
@@ -246,12 +246,12 @@ void ProfileFile::writeFloat(const std::string& section, const std::string& key,
 }
 
 bool ProfileFile::valueExists(const std::string& section, const std::string& key) const {
-    return ini.GetValue(section.c_str(), key.c_str(), nullptr) != nullptr;
+    return ini_.GetValue(section.c_str(), key.c_str(), nullptr) != nullptr;
 }
 
 std::vector<std::string> ProfileFile::keysOf(const std::string& section) const {
     CSimpleIniA::TNamesDepend names;
-    ini.GetAllKeys(section.c_str(), names);
+    ini_.GetAllKeys(section.c_str(), names);
     names.sort(CSimpleIniA::Entry::LoadOrder());
     std::vector<std::string> keys;
     for (const auto& entry : names)
@@ -261,14 +261,14 @@ std::vector<std::string> ProfileFile::keysOf(const std::string& section) const {
 
 void ProfileFile::save() const {
     std::string content;
-    if (ini.Save(content) < 0)
-        throw ProfileFileError("Can't write ini- file '" + path + "'! ", "out of memory");
+    if (ini_.Save(content) < 0)
+        throw ProfileFileError("Can't write ini- file '" + path_ + "'! ", "out of memory");
     // Reading takes a byte order mark at the start of the file as no part of the text, so a
     // first name that begins with those bytes keeps them only behind a mark of its own.
     static const std::string byteOrderMark = "\xEF\xBB\xBF";
     if (content.compare(0, byteOrderMark.size(), byteOrderMark) == 0)
         content.insert(0, byteOrderMark);
-    replaceFile(path, content);
+    replaceFile(path_, content);
 }
 
 } // namespace IniFile

@@ -13,8 +13,8 @@ namespace IniFile {
 
 // A profile file that cannot be read or written; systemText says why.
 struct ProfileFileError : std::runtime_error {
-    ProfileFileError(const std::string& message, const std::string& systemText)
-        : std::runtime_error(message + systemText), systemText(systemText) {}
+    ProfileFileError(const std::string& message, const std::string& reason)
+        : std::runtime_error(message + reason), systemText(reason) {}
     std::string systemText;
 };
 
@@ -26,7 +26,7 @@ public:
     // Reads the file when it exists; a missing file is an empty profile.
     explicit ProfileFile(const std::string& path);
 
-    const std::string& getFileName() const { return path; }
+    const std::string& getFileName() const { return path_; }
 
     std::string readString(const std::string& section, const std::string& key,
                            const std::string& defaultValue) const;
@@ -64,8 +64,8 @@ private:
                        const std::string& value) const;
     void save() const;
 
-    std::string path;
-    CSimpleIniA ini; // the "A" variant compares names without regard to case
+    std::string path_;
+    CSimpleIniA ini_; // the "A" variant compares names without regard to case
 };
 
 // The value rules of the profile files, also used where a setting's text is taken apart.

@@ -10,7 +10,7 @@ AnalogOutput::Code AnalogOutput::compute(double analogCalcOd, const QString& ful
     using namespace IniFile::keys;
     int resolution = 12;
     int liveMinimum = 200;
-    float fullScale = lastFullScale;
+    float fullScale = lastFullScale_;
     try {
         const auto& profile = IniFile::getIniFile();
         resolution = profile.readInteger(DACresolution.section, DACresolution.key, 12);
@@ -19,7 +19,7 @@ AnalogOutput::Code AnalogOutput::compute(double analogCalcOd, const QString& ful
         const double parsed = fullScaleText.trimmed().toDouble(&ok);
         if (ok && std::isfinite(parsed)) {
             fullScale = static_cast<float>(parsed);
-            lastFullScale = fullScale;
+            lastFullScale_ = fullScale;
         }
     } catch (const std::exception&) {
         // No profile: the defaults and the last valid full scale stand.

@@ -20,5 +20,5 @@ public:
     bool live = true;
 
 private:
-    float lastFullScale = 10.0f;
+    float lastFullScale_ = 10.0f;
 };

@@ -40,28 +40,29 @@ const std::string& workbookText(const std::string& text, std::string& escaped) {
 class Workbook {
 public:
     explicit Workbook(const QString& target)
-        : target(target), temporary(QDir::tempPath() + QStringLiteral("/nephodar-XXXXXX.xlsx")) {
-        if (!temporary.open())
-            fail(temporary.errorString());
-        temporary.close();
+        : target_(target), temporary_(QDir::tempPath() + QStringLiteral("/nephodar-XXXXXX.xlsx")) {
+        if (!temporary_.open())
+            fail(temporary_.errorString());
+        temporary_.close();
         // Rows are written in order, so each can go to disk as soon as it is complete.
         lxw_workbook_options options = {};
         options.constant_memory = LXW_TRUE;
-        book = workbook_new_opt(QFile::encodeName(temporary.fileName()).constData(), &options);
-        if (book == nullptr)
+        book_ = workbook_new_opt(QFile::encodeName(temporary_.fileName()).constData(), &options);
+        if (book_ == nullptr)
             fail(QStringLiteral("the workbook could not be created"));
-        sheet = workbook_add_worksheet(book, "Measuring Data");
-        lxw_format* bold = workbook_add_format(book);
-        if (sheet == nullptr || bold == nullptr)
+        sheet_ = workbook_add_worksheet(book_, "Measuring Data");
+        lxw_format* bold = workbook_add_format(book_);
+        if (sheet_ == nullptr || bold == nullptr)
             fail(QStringLiteral("the worksheet could not be created"));
         format_set_bold(bold);
         for (lxw_col_t column = 0; column < ExportTexts::columnCount; ++column)
-            check(worksheet_write_string(sheet, 0, column, ExportTexts::columnNames[column], bold));
+            check(
+                worksheet_write_string(sheet_, 0, column, ExportTexts::columnNames[column], bold));
     }
 
     ~Workbook() {
-        if (book != nullptr)
-            workbook_close(book);
+        if (book_ != nullptr)
+            workbook_close(book_);
     }
     Workbook(const Workbook&) = delete;
     Workbook& operator=(const Workbook&) = delete;
@@ -70,27 +71,27 @@ public:
     // cells, which every spreadsheet shows in its own locale and can sum and chart; times, the
     // date and the texts as text cells. An empty value leaves its cell empty.
     void write(lxw_row_t sheetRow, const RecordRow& row) {
-        const auto& values = texts.of(row);
+        const auto& values = texts_.of(row);
         const auto numbers = ExportTexts::numbersOf(row);
         for (lxw_col_t column = 0; column < ExportTexts::columnCount; ++column) {
             if (!ExportTexts::isNumberColumn(column))
-                check(worksheet_write_string(sheet, sheetRow - 1, column,
-                                             workbookText(values[column], escaped).c_str(),
+                check(worksheet_write_string(sheet_, sheetRow - 1, column,
+                                             workbookText(values[column], escaped_).c_str(),
                                              nullptr));
             else if (!std::isnan(numbers[column]))
                 check(
-                    worksheet_write_number(sheet, sheetRow - 1, column, numbers[column], nullptr));
+                    worksheet_write_number(sheet_, sheetRow - 1, column, numbers[column], nullptr));
         }
     }
 
     void commit() {
-        lxw_workbook* closing = book;
-        book = nullptr;
+        lxw_workbook* closing = book_;
+        book_ = nullptr;
         check(workbook_close(closing));
-        QFile assembled(temporary.fileName());
+        QFile assembled(temporary_.fileName());
         if (!assembled.open(QIODevice::ReadOnly))
             fail(assembled.errorString());
-        QSaveFile file(target);
+        QSaveFile file(target_);
         if (!file.open(QIODevice::WriteOnly))
             fail(file.errorString());
         while (!assembled.atEnd()) {
@@ -109,15 +110,15 @@ private:
     }
     [[noreturn]] void fail(const QString& reason) {
         throw std::runtime_error(
-            QStringLiteral("Can't write the workbook '%1': %2").arg(target, reason).toStdString());
+            QStringLiteral("Can't write the workbook '%1': %2").arg(target_, reason).toStdString());
     }
 
-    QString target;
-    QTemporaryFile temporary;
-    lxw_workbook* book = nullptr;
-    lxw_worksheet* sheet = nullptr;
-    ExportTexts texts;
-    std::string escaped;
+    QString target_;
+    QTemporaryFile temporary_;
+    lxw_workbook* book_ = nullptr;
+    lxw_worksheet* sheet_ = nullptr;
+    ExportTexts texts_;
+    std::string escaped_;
 };
 
 // Fills the sheet from the rows nextRow hands out (nullptr after the last).

@@ -25,7 +25,7 @@ std::array<double, ExportTexts::columnCount> ExportTexts::numbersOf(const Record
 // The number form of DisplayFormats::numberText, kept in bytes: an export formats seven
 // numbers per row.
 void ExportTexts::number(int column, double value) {
-    std::string& text = texts[column];
+    std::string& text = texts_[column];
     if (std::isnan(value)) {
         text.clear();
         return;
@@ -35,7 +35,7 @@ void ExportTexts::number(int column, double value) {
 
 // DisplayFormats::longTimeText in bytes; a time that is not valid is empty there too.
 void ExportTexts::time(int column, const QTime& value) {
-    std::string& text = texts[column];
+    std::string& text = texts_[column];
     if (!value.isValid()) {
         text.clear();
         return;
@@ -52,21 +52,21 @@ const std::array<std::string, ExportTexts::columnCount>& ExportTexts::of(const R
     number(2, row.minutes);
     number(3, row.od);
     time(4, row.startTime);
-    if (!lastDate || *lastDate != row.startDate) {
-        lastDate = row.startDate;
-        texts[5] = DisplayFormats::shortDateText(row.startDate).toStdString();
+    if (!lastDate_ || *lastDate_ != row.startDate) {
+        lastDate_ = row.startDate;
+        texts_[5] = DisplayFormats::shortDateText(row.startDate).toStdString();
     }
-    if (!lastTitle || *lastTitle != row.title) {
-        lastTitle = row.title;
-        texts[6] = row.title.toStdString();
+    if (!lastTitle_ || *lastTitle_ != row.title) {
+        lastTitle_ = row.title;
+        texts_[6] = row.title.toStdString();
     }
-    texts[7] = row.note.toStdString();
-    texts[8] = row.timeS.toStdString();
+    texts_[7] = row.note.toStdString();
+    texts_[8] = row.timeS.toStdString();
     number(9, row.noteS);
     number(10, row.calcOd);
     if (row.smoothOd)
         number(11, *row.smoothOd);
     else
-        texts[11].clear();
-    return texts;
+        texts_[11].clear();
+    return texts_;
 }

@@ -30,8 +30,8 @@ private:
     void number(int column, double value);
     void time(int column, const QTime& value);
 
-    std::array<std::string, columnCount> texts;
+    std::array<std::string, columnCount> texts_;
     // Date and title rarely change from row to row; their texts are made once.
-    std::optional<QDate> lastDate;
-    std::optional<QString> lastTitle;
+    std::optional<QDate> lastDate_;
+    std::optional<QString> lastTitle_;
 };

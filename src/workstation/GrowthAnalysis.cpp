@@ -229,8 +229,9 @@ Result windowAnalysis(const std::vector<Point>& points, const Settings& settings
 
     // The initial OD is the measurement's first positive reading; one below the minimum is
     // too noisy to anchor the tangent, and a later usable point would place the lag too late.
-    const auto initial = std::find_if(points.begin(), points.end(),
-                                      [](const Point& p) { return finite(p) && p.od > 0; });
+    const auto initial = std::find_if(points.begin(), points.end(), [](const Point& point) {
+        return finite(point) && point.od > 0;
+    });
     if (initial != points.end() && initial->od >= settings.minimumOd) {
         const double crossingHours =
             fit.centreHours + (std::log(initial->od) - fit.centreLn) / fit.slope;
@@ -465,8 +466,9 @@ std::optional<Result> modelAnalysis(const std::vector<Point>& points, const Sett
 
     // The lag: where the tangent at the steepest point meets ln of the initial OD.
     result.lagMinutes.reset();
-    const auto initial = std::find_if(points.begin(), points.end(),
-                                      [](const Point& p) { return finite(p) && p.od > 0; });
+    const auto initial = std::find_if(points.begin(), points.end(), [](const Point& point) {
+        return finite(point) && point.od > 0;
+    });
     if (initial != points.end() && initial->od >= settings.minimumOd) {
         const double crossingHours =
             steepest.time -

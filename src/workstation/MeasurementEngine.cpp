@@ -30,16 +30,16 @@ QString profileText(const IniFile::SettingKey& key, const char* fallback) {
 
 MeasurementEngine::MeasurementEngine(const QString& programDirectory, Clock& clock,
                                      TonePlayer& tones, UserPrompts& prompts, QObject* parent)
-    : QObject(parent), programDirectory(programDirectory), clock(clock), tones(tones),
-      prompts(prompts), tableHold(WorkingTableLock::acquire(programDirectory)),
-      workingTable(RecordTable::openWorking(programDirectory)) {
-    timer1.setInterval(100);
-    timer3.setInterval(1);
-    timer3.setTimerType(Qt::PreciseTimer);
-    connect(&timer1, &QTimer::timeout, this, &MeasurementEngine::countdownTick);
-    connect(&timer3, &QTimer::timeout, this, &MeasurementEngine::samplingTick);
+    : QObject(parent), programDirectory_(programDirectory), clock_(clock), tones_(tones),
+      prompts_(prompts), tableHold_(WorkingTableLock::acquire(programDirectory)),
+      workingTable_(RecordTable::openWorking(programDirectory)) {
+    timer1_.setInterval(100);
+    timer3_.setInterval(1);
+    timer3_.setTimerType(Qt::PreciseTimer);
+    connect(&timer1_, &QTimer::timeout, this, &MeasurementEngine::countdownTick);
+    connect(&timer3_, &QTimer::timeout, this, &MeasurementEngine::samplingTick);
     if (IniFile::hasIniFile()) {
-        intervalTicks = IniFile::interval;
+        intervalTicks_ = IniFile::interval;
         setQuality(IniFile::quality);
     }
 }
@@ -47,11 +47,11 @@ MeasurementEngine::MeasurementEngine(const QString& programDirectory, Clock& clo
 MeasurementEngine::~MeasurementEngine() = default;
 
 void MeasurementEngine::setQuality(int ticks) {
-    qualityTicks = std::max(1, ticks); // below 1 the sampling phase would never end
+    qualityTicks_ = std::max(1, ticks); // below 1 the sampling phase would never end
 }
 
 QString MeasurementEngine::protocolFilePath() const {
-    return QDir(programDirectory).filePath(QStringLiteral("Temp.log"));
+    return QDir(programDirectory_).filePath(QStringLiteral("Temp.log"));
 }
 
 void MeasurementEngine::connectSource(const QString& type) {
@@ -63,7 +63,7 @@ void MeasurementEngine::connectSource(const QString& type) {
 void MeasurementEngine::setSource(std::unique_ptr<Talvessa::ODSourceInterface> source) {
     if (state == RunState::Running || state == RunState::Paused)
         end();
-    odSource = std::move(source);
+    odSource_ = std::move(source);
     setState(RunState::Ready);
 }
 
@@ -83,11 +83,11 @@ MeasurementEngine::Commands MeasurementEngine::commands() const {
         break;
     case RunState::Ready:
     case RunState::Stopped:
-        c.start = !calibrating;
-        c.calibrate = !calibrating;
+        c.start = !calibrating_;
+        c.calibrate = !calibrating_;
         break;
     case RunState::Running:
-        c.pause = c.end = c.now = !samplingPhase;
+        c.pause = c.end = c.now = !samplingPhase_;
         c.formulaEditable = false;
         c.saveAs = true;
         break;
@@ -101,7 +101,7 @@ MeasurementEngine::Commands MeasurementEngine::commands() const {
     }
     if (state == RunState::Stopped)
         c.saveAs = true;
-    c.save = saveEnabled && c.saveAs;
+    c.save = saveEnabled_ && c.saveAs;
     return c;
 }
 
@@ -119,7 +119,7 @@ QString MeasurementEngine::statusText() const {
 }
 
 QString MeasurementEngine::calibrationStatus() const {
-    if (calibrating)
+    if (calibrating_)
         return QStringLiteral("Dark Calibration");
     switch (state) {
     case RunState::NotConnected:
@@ -133,32 +133,32 @@ QString MeasurementEngine::calibrationStatus() const {
 }
 
 void MeasurementEngine::useDefaultInterval() {
-    intervalTicks = profileInteger(IniFile::keys::Interval, 30);
+    intervalTicks_ = profileInteger(IniFile::keys::Interval, 30);
 }
 
 void MeasurementEngine::chooseInterval(const QString& entry) {
-    intervalTicks = SamplingRules::intervalForEntry(entry);
+    intervalTicks_ = SamplingRules::intervalForEntry(entry);
 }
 
 void MeasurementEngine::addStamped(const QString& message) {
-    runProtocol.addStamped(message, clock.now());
+    runProtocol_.addStamped(message, clock_.now());
     emit protocolChanged();
 }
 
 void MeasurementEngine::addPlain(const QString& message) {
-    runProtocol.addPlain(message, elapsedMs);
+    runProtocol_.addPlain(message, elapsedMs_);
     emit protocolChanged();
 }
 
 void MeasurementEngine::setTitle(const QString& text) {
-    if (text == runTitle)
+    if (text == runTitle_)
         return;
-    runTitle = text;
-    emit titleChanged(runTitle);
+    runTitle_ = text;
+    emit titleChanged(runTitle_);
 }
 
 void MeasurementEngine::changeTitle(const QString& text) {
-    if (text == runTitle)
+    if (text == runTitle_)
         return;
     setTitle(text);
     addStamped(QStringLiteral("title changed to: ") + text);
@@ -172,109 +172,109 @@ void MeasurementEngine::titleFieldLeft(const QString& text) {
 bool MeasurementEngine::setFormula(const ODFormula& next) {
     if (state == RunState::Running || state == RunState::Paused)
         return false;
-    runFormula = next;
+    runFormula_ = next;
     emit formulaChanged();
     return true;
 }
 
 void MeasurementEngine::setAnalogOutputLive(bool on) {
-    analog.live = on;
+    analog_.live = on;
     emit outputSettingsChanged();
 }
 
 void MeasurementEngine::setFullScaleText(const QString& text) {
-    fullScale = text;
+    fullScale_ = text;
     emit outputSettingsChanged();
 }
 
 void MeasurementEngine::setRecordedQuantities(bool od, bool calcOd) {
-    recordingOd = od;
-    recordingCalcOd = calcOd;
+    recordingOd_ = od;
+    recordingCalcOd_ = calcOd;
     emit outputSettingsChanged();
 }
 
 void MeasurementEngine::setChartState(const ChartState& next) {
-    chart = next;
+    chart_ = next;
     emit chartStateChanged();
 }
 
 void MeasurementEngine::shutDown() {
-    timer1.stop();
-    timer3.stop();
+    timer1_.stop();
+    timer3_.stop();
     if (state == RunState::Running || state == RunState::Paused)
         setState(RunState::Stopped);
 }
 
 void MeasurementEngine::refreshElapsed() {
-    elapsedMs = std::max<qint64>(0, started.msecsTo(clock.now()));
+    elapsedMs_ = std::max<qint64>(0, started_.msecsTo(clock_.now()));
 }
 
 QString MeasurementEngine::runningTimeText() const {
-    return DisplayTexts::runningTimeText(elapsedMs);
+    return DisplayTexts::runningTimeText(elapsedMs_);
 }
 
 bool MeasurementEngine::start() {
-    if (!odSource || (state != RunState::Ready && state != RunState::Stopped))
+    if (!odSource_ || (state != RunState::Ready && state != RunState::Stopped))
         return false;
     // What can refuse the start is checked before anything of the last measurement is touched.
-    ODFormula prepared = runFormula;
+    ODFormula prepared = runFormula_;
     prepared.fillEmptyFields();
     Statement prepStatement;
     try {
         if (prepared.enabled)
             prepared.validate();
-        prepStatement.loadTemplate(Statement::templatePath(programDirectory));
-        odSource->setLedBrightness(profileInteger(IniFile::keys::LedBright, 0));
-        workingTable->empty();
+        prepStatement.loadTemplate(Statement::templatePath(programDirectory_));
+        odSource_->setLedBrightness(profileInteger(IniFile::keys::LedBright, 0));
+        workingTable_->empty();
     } catch (const std::exception& e) {
-        prompts.showMessage(QString::fromUtf8(e.what()) +
-                            QStringLiteral("\nThe measurement was not started."));
+        prompts_.showMessage(QString::fromUtf8(e.what()) +
+                             QStringLiteral("\nThe measurement was not started."));
         return false;
     }
 
-    notes = 0;
-    odReads = 0;
+    notes_ = 0;
+    odReads_ = 0;
     Talvessa::ODSourceSimulated::restartValueList = true;
-    lastOd = lastCalcOd = 0;
+    lastOd_ = lastCalcOd_ = 0;
     fileNamed = false;
     odLeftStartWindow = calcOdLeftStartWindow = false;
-    haveStartReading = false;
+    haveStartReading_ = false;
     firstOd = firstCalcOd = 0;
-    ChartState unzoomed = chart;
+    ChartState unzoomed = chart_;
     unzoomed.zoomed = unzoomed.traceMode = false;
     unzoomed.parameter = ChartParameter::OD;
     setChartState(unzoomed);
-    samples = 0;
-    deviceFault = readFailing = calibrationFailing = false;
-    samplingPhase = false;
+    samples_ = 0;
+    deviceFault_ = readFailing_ = calibrationFailing_ = false;
+    samplingPhase_ = false;
     countdownTicks = 0;
     samplingTicks = 1;
-    runProtocol.clear();
-    started = clock.now();
-    elapsedMs = 0;
+    runProtocol_.clear();
+    started_ = clock_.now();
+    elapsedMs_ = 0;
     addStamped(QStringLiteral("started measurement"));
-    runFormula = prepared;
-    runStatement = prepStatement;
-    runStatement.appendLine(runFormula.statementLine());
+    runFormula_ = prepared;
+    runStatement_ = prepStatement;
+    runStatement_.appendLine(runFormula_.statementLine());
     currentFileName.clear();
     saved = false;
-    autoSaveSchedule.restart();
-    autoSaveFailing = false;
-    autoSaveFailures = 0;
-    lastReportedFailure.clear();
+    autoSaveSchedule_.restart();
+    autoSaveFailing_ = false;
+    autoSaveFailures_ = 0;
+    lastReportedFailure_.clear();
     setState(RunState::Running);
     emit measurementStarted();
-    timer1.stop();
-    timer3.start();
+    timer1_.stop();
+    timer3_.start();
     return true;
 }
 
 void MeasurementEngine::pause() {
     if (state != RunState::Running)
         return;
-    timer1.stop();
-    timer3.stop();
-    samplingPhase = false;
+    timer1_.stop();
+    timer3_.stop();
+    samplingPhase_ = false;
     setState(RunState::Paused);
     addStamped(QStringLiteral("paused measurement"));
 }
@@ -283,23 +283,23 @@ void MeasurementEngine::continueRun() {
     if (state != RunState::Paused)
         return;
     setState(RunState::Running);
-    timer1.start();
+    timer1_.start();
     refreshElapsed();
     addStamped(QStringLiteral("continued measurement at ") +
-               DisplayFormats::longTimeText(SampleValues::allTime(elapsedMs)));
+               DisplayFormats::longTimeText(SampleValues::allTime(elapsedMs_)));
 }
 
 void MeasurementEngine::end() {
     if (state != RunState::Running && state != RunState::Paused)
         return;
-    timer1.stop();
-    timer3.stop();
-    samplingPhase = false;
+    timer1_.stop();
+    timer3_.stop();
+    samplingPhase_ = false;
     Talvessa::ODSourceSimulated::restartValueList = true;
     setState(RunState::Stopped);
     addPlain(QStringLiteral("Stoped Process at "));
     emit measurementEnded();
-    if (!saved && prompts.askYesNo(QStringLiteral("Save Chart?"))) {
+    if (!saved && prompts_.askYesNo(QStringLiteral("Save Chart?"))) {
         if (fileNamed)
             save();
         else
@@ -308,52 +308,52 @@ void MeasurementEngine::end() {
 }
 
 void MeasurementEngine::measureNow() {
-    if (state == RunState::Running && !samplingPhase)
+    if (state == RunState::Running && !samplingPhase_)
         countdownTicks = 1000;
 }
 
 void MeasurementEngine::countdownTick() {
-    if (runAlarm.check(lastOd, deviceFault, tones))
+    if (runAlarm_.check(lastOd_, deviceFault_, tones_))
         emit alarmFired();
-    const int left = intervalTicks - countdownTicks - 1;
+    const int left = intervalTicks_ - countdownTicks - 1;
     if (left > 0) {
-        countdownLabel = QString::number(left);
+        countdownLabel_ = QString::number(left);
     } else {
-        countdownLabel = QStringLiteral("Now");
-        if (!samplingPhase) {
-            samplingPhase = true;
+        countdownLabel_ = QStringLiteral("Now");
+        if (!samplingPhase_) {
+            samplingPhase_ = true;
             emit commandsChanged();
         }
     }
-    emit countdownChanged(countdownLabel);
+    emit countdownChanged(countdownLabel_);
     refreshElapsed();
     emit runningTimeChanged(runningTimeText());
-    if (intervalTicks >= countdownTicks) {
+    if (intervalTicks_ >= countdownTicks) {
         ++countdownTicks;
     } else {
-        timer1.stop();
-        timer3.start();
+        timer1_.stop();
+        timer3_.start();
     }
 }
 
 void MeasurementEngine::samplingTick() {
-    timer3.stop();
-    if (samplingTicks == qualityTicks) {
+    timer3_.stop();
+    if (samplingTicks == qualityTicks_) {
         try {
             takeSample();
-            lastReportedFailure.clear();
+            lastReportedFailure_.clear();
         } catch (const std::exception& e) {
             reportFailure(QString::fromUtf8(e.what()));
         }
         afterSample();
     } else {
-        timer3.start();
+        timer3_.start();
     }
-    emit gaugeChanged(samplingTicks, qualityTicks - 1);
+    emit gaugeChanged(samplingTicks, qualityTicks_ - 1);
     refreshElapsed();
     emit runningTimeChanged(runningTimeText());
     ++samplingTicks;
-    if (odReads == maximumOdReads && state == RunState::Running)
+    if (odReads_ == maximumOdReads && state == RunState::Running)
         end();
 }
 
@@ -361,140 +361,140 @@ void MeasurementEngine::samplingTick() {
 // keeps every occurrence.
 void MeasurementEngine::reportFailure(const QString& text) {
     Talvessa::getLogStream() << "sampling: " << text.toStdString() << std::endl;
-    if (text == lastReportedFailure)
+    if (text == lastReportedFailure_)
         return;
-    lastReportedFailure = text;
-    prompts.showMessage(text);
+    lastReportedFailure_ = text;
+    prompts_.showMessage(text);
 }
 
 void MeasurementEngine::takeSample() {
     auto& log = Talvessa::getLogStream();
-    const bool previousDeviceError = deviceFault;
+    const bool previousDeviceError = deviceFault_;
     SampleReport report;
 
     // A status the device sent unasked is judged first; a photometer normally sends none.
-    deviceFault = false;
-    if (odSource->hasPendingStatus()) {
+    deviceFault_ = false;
+    if (odSource_->hasPendingStatus()) {
         try {
-            odSource->checkErrorState();
+            odSource_->checkErrorState();
         } catch (...) {
             log << "odSource->checkErrorState() throws exception" << std::endl;
-            lastOd = 100.0;
-            deviceFault = true;
+            lastOd_ = 100.0;
+            deviceFault_ = true;
         }
     }
     try {
-        lastOd = odSource->value();
-        ++odReads;
-        log << "ODValue: " << lastOd << "\t"
-            << "countOD " << odReads << std::endl;
-        readFailing = calibrationFailing = false;
+        lastOd_ = odSource_->value();
+        ++odReads_;
+        log << "ODValue: " << lastOd_ << "\t"
+            << "countOD " << odReads_ << std::endl;
+        readFailing_ = calibrationFailing_ = false;
     } catch (const Talvessa::CalibrationUnusableError& e) {
         // Nothing wrong with the line: the user has to calibrate again, and is told so once.
-        if (!calibrationFailing)
-            prompts.showMessage(QString::fromUtf8(e.what()));
+        if (!calibrationFailing_)
+            prompts_.showMessage(QString::fromUtf8(e.what()));
         log << "reading unusable: " << e.what() << std::endl;
-        calibrationFailing = true;
-        deviceFault = true;
-        readFailing = false;
+        calibrationFailing_ = true;
+        deviceFault_ = true;
+        readFailing_ = false;
         report.calibrationUnusable = true;
     } catch (const Talvessa::DeviceStatusError&) {
         // The device answered and reported an error: this sample is a device error.
         log << "odSource->checkErrorState() throws exception" << std::endl;
-        lastOd = 100.0;
-        deviceFault = true;
-        readFailing = false;
+        lastOd_ = 100.0;
+        deviceFault_ = true;
+        readFailing_ = false;
     } catch (const std::exception& e) {
         // The line failed: no value came, so no row may be stored with an old one.
-        if (!readFailing)
-            prompts.showMessage(QString::fromUtf8(e.what()));
+        if (!readFailing_)
+            prompts_.showMessage(QString::fromUtf8(e.what()));
         log << "reading failed: " << e.what() << std::endl;
-        readFailing = true;
-        deviceFault = true;
+        readFailing_ = true;
+        deviceFault_ = true;
         report.portError = true;
     }
 
-    lastCalcOd = runFormula.calcOd(lastOd);
-    const double analogCalcOd = lastCalcOd < 0 ? 0.0 : lastCalcOd;
-    report.analog = analog.compute(analogCalcOd, fullScale);
-    if (std::fabs(lastOd) < 0.0001)
-        lastOd = 0;
-    if (!previousDeviceError && deviceFault)
+    lastCalcOd_ = runFormula_.calcOd(lastOd_);
+    const double analogCalcOd = lastCalcOd_ < 0 ? 0.0 : lastCalcOd_;
+    report.analog = analog_.compute(analogCalcOd, fullScale_);
+    if (std::fabs(lastOd_) < 0.0001)
+        lastOd_ = 0;
+    if (!previousDeviceError && deviceFault_)
         addPlain(QStringLiteral("OD Error at "));
 
-    const double minutes = SampleValues::elapsedMinutes(elapsedMs);
-    const QString timeS = SampleValues::timeSText(elapsedMs);
-    lastOd = SampleValues::storedOd(lastOd);
-    lastCalcOd = SampleValues::storedOd(lastCalcOd);
+    const double minutes = SampleValues::elapsedMinutes(elapsedMs_);
+    const QString timeS = SampleValues::timeSText(elapsedMs_);
+    lastOd_ = SampleValues::storedOd(lastOd_);
+    lastCalcOd_ = SampleValues::storedOd(lastCalcOd_);
 
     QStringList failures;
-    if (!deviceFault) {
+    if (!deviceFault_) {
         RecordRow row;
-        row.allTime = SampleValues::allTime(elapsedMs);
-        row.number = samples;
+        row.allTime = SampleValues::allTime(elapsedMs_);
+        row.number = samples_;
         row.minutes = minutes;
-        row.od = recordingOd ? lastOd : 0.0;
-        row.startTime = started.time();
-        row.startDate = started.date();
-        row.title = runTitle;
+        row.od = recordingOd_ ? lastOd_ : 0.0;
+        row.startTime = started_.time();
+        row.startDate = started_.date();
+        row.title = runTitle_;
         row.timeS = timeS;
-        row.calcOd = recordingCalcOd ? lastCalcOd : 0.0;
+        row.calcOd = recordingCalcOd_ ? lastCalcOd_ : 0.0;
         try {
-            workingTable->append(row);
+            workingTable_->append(row);
             report.stored = true;
         } catch (const std::exception& e) {
             failures << QString::fromUtf8(e.what());
         }
     }
     try {
-        runProtocol.saveRtf(protocolFilePath());
+        runProtocol_.saveRtf(protocolFilePath());
     } catch (const std::exception& e) {
         failures << QString::fromUtf8(e.what());
     }
 
-    report.number = samples;
-    ++samples;
+    report.number = samples_;
+    ++samples_;
     // The start window comes from the first real reading and only real readings can leave it:
     // a device error's stand-in value (100, or the last one) says nothing about the culture.
-    if (!deviceFault && !haveStartReading) {
-        haveStartReading = true;
-        firstOd = lastOd;
-        firstCalcOd = lastCalcOd;
-    } else if (!deviceFault) {
-        if (lastOd > firstOd + 0.1 || lastOd < firstOd - 0.02)
+    if (!deviceFault_ && !haveStartReading_) {
+        haveStartReading_ = true;
+        firstOd = lastOd_;
+        firstCalcOd = lastCalcOd_;
+    } else if (!deviceFault_) {
+        if (lastOd_ > firstOd + 0.1 || lastOd_ < firstOd - 0.02)
             odLeftStartWindow = true;
-        if (lastCalcOd > firstCalcOd + 1.0 || lastCalcOd < firstCalcOd - 0.2)
+        if (lastCalcOd_ > firstCalcOd + 1.0 || lastCalcOd_ < firstCalcOd - 0.2)
             calcOdLeftStartWindow = true;
     }
 
     SampleWindowInput input;
     input.minutes = minutes;
-    input.od = lastOd;
-    input.calcOd = lastCalcOd;
+    input.od = lastOd_;
+    input.calcOd = lastCalcOd_;
     input.firstOd = firstOd;
     input.firstCalcOd = firstCalcOd;
     input.odLeftStartWindow = odLeftStartWindow;
     input.calcOdLeftStartWindow = calcOdLeftStartWindow;
-    lastWindowInput = input;
-    emit axisWindowChanged(sampleAxisWindow(chart, input));
+    lastWindowInput_ = input;
+    emit axisWindowChanged(sampleAxisWindow(chart_, input));
 
     report.timeS = timeS;
     report.minutes = minutes;
-    report.od = lastOd;
-    report.calcOd = lastCalcOd;
-    report.deviceError = deviceFault;
-    report.odText = DisplayTexts::odDisplayText(lastOd);
-    report.odRed = lastOd < DisplayTexts::redBelow;
-    report.calcOdText = DisplayTexts::odDisplayText(lastCalcOd);
-    report.calcOdRed = runFormula.enabled && lastCalcOd < DisplayTexts::redBelow;
-    report.calcOdGrey = !runFormula.enabled;
-    if (deviceFault) {
+    report.od = lastOd_;
+    report.calcOd = lastCalcOd_;
+    report.deviceError = deviceFault_;
+    report.odText = DisplayTexts::odDisplayText(lastOd_);
+    report.odRed = lastOd_ < DisplayTexts::redBelow;
+    report.calcOdText = DisplayTexts::odDisplayText(lastCalcOd_);
+    report.calcOdRed = runFormula_.enabled && lastCalcOd_ < DisplayTexts::redBelow;
+    report.calcOdGrey = !runFormula_.enabled;
+    if (deviceFault_) {
         report.odText = report.calcOdText = QStringLiteral("n. c.");
         report.odRed = report.calcOdRed = true;
         report.calcOdGrey = false;
-        if (odSource->hasPendingStatus()) {
+        if (odSource_->hasPendingStatus()) {
             try {
-                odSource->checkErrorState();
+                odSource_->checkErrorState();
             } catch (...) {
                 report.portError = true;
             }
@@ -512,20 +512,20 @@ void MeasurementEngine::takeSample() {
 // The sample is over, whether it went well or not: back to the countdown.
 void MeasurementEngine::afterSample() {
     countdownTicks = 0;
-    timer3.stop();
+    timer3_.stop();
     if (state == RunState::Running)
-        timer1.start();
+        timer1_.start();
     samplingTicks = 0;
     saved = false;
-    samplingPhase = false;
+    samplingPhase_ = false;
     emit commandsChanged();
 
-    if (autoSaveSchedule.afterSample(samples) && profileInteger(IniFile::keys::AutoSave, 0) == 1)
+    if (autoSaveSchedule_.afterSample(samples_) && profileInteger(IniFile::keys::AutoSave, 0) == 1)
         autoSave();
 }
 
 QString MeasurementEngine::defaultSaveAsName() const {
-    return MeasurementFiles::defaultSaveAsName(runTitle, started);
+    return MeasurementFiles::defaultSaveAsName(runTitle_, started_);
 }
 
 QString MeasurementEngine::windowCaption() const {
@@ -537,26 +537,26 @@ QStringList MeasurementEngine::writeFiles(const FileSet& set, const QString& rep
     QStringList failures;
     try {
         // The protocol file is brought up to date first, so the copy holds every entry so far.
-        runProtocol.saveRtf(protocolFilePath());
+        runProtocol_.saveRtf(protocolFilePath());
     } catch (const std::exception& e) {
         failures << QString::fromUtf8(e.what());
     }
-    failures << MeasurementFiles::writeSet(set, *workingTable, protocolFilePath(), runStatement);
-    lastSaveReport = report;
+    failures << MeasurementFiles::writeSet(set, *workingTable_, protocolFilePath(), runStatement_);
+    lastSaveReport_ = report;
     if (!failures.isEmpty()) {
-        lastSaveReport += QStringLiteral(" - not written: ") + failures.join(QStringLiteral("; "));
+        lastSaveReport_ += QStringLiteral(" - not written: ") + failures.join(QStringLiteral("; "));
         for (const QString& failure : failures)
             Talvessa::getLogStream() << "save: " << failure.toStdString() << std::endl;
     }
-    emit saveReportChanged(lastSaveReport);
+    emit saveReportChanged(lastSaveReport_);
     return failures;
 }
 
 bool MeasurementEngine::saveAs() {
     const QString chosen =
-        prompts.askSaveFileName(QStringLiteral("Save Brevimo Database Channel A"),
-                                profileText(IniFile::keys::SaveAsDir, "C:Test"),
-                                defaultSaveAsName(), QStringLiteral("*.nph"));
+        prompts_.askSaveFileName(QStringLiteral("Save Brevimo Database Channel A"),
+                                 profileText(IniFile::keys::SaveAsDir, "C:Test"),
+                                 defaultSaveAsName(), QStringLiteral("*.nph"));
     if (chosen.isEmpty())
         return false;
     const QString nph = FileSet::fromChosenName(chosen).nph;
@@ -566,7 +566,7 @@ bool MeasurementEngine::saveAs() {
         return false;
     fileNamed = true;
     currentFileName = nph;
-    saveEnabled = true;
+    saveEnabled_ = true;
     emit commandsChanged();
     addPlain(QStringLiteral("Saved at "));
     return true;
@@ -577,12 +577,12 @@ bool MeasurementEngine::saveAs() {
 bool MeasurementEngine::saveManually(const QString& name) {
     const FileSet set = FileSet::fromChosenName(name);
     if (!writeFiles(set, QStringLiteral("Database Saved manually")).isEmpty()) {
-        prompts.showMessage(lastSaveReport);
+        prompts_.showMessage(lastSaveReport_);
         return false;
     }
-    savedTxt = set.txt;
-    savedNph = set.nph;
-    savedLog = set.log;
+    savedTxt_ = set.txt;
+    savedNph_ = set.nph;
+    savedLog_ = set.log;
     saved = true;
     return true;
 }
@@ -601,89 +601,89 @@ bool MeasurementEngine::save() {
 // protocol, and its end too: the run goes on either way, and an unwatched overnight run
 // must not pile up a box per sample.
 void MeasurementEngine::autoSave() {
-    const QString name = MeasurementFiles::autoSaveBaseName(started);
-    QString directory = QDir(programDirectory).filePath(QStringLiteral("AutoSave"));
+    const QString name = MeasurementFiles::autoSaveBaseName(started_);
+    QString directory = QDir(programDirectory_).filePath(QStringLiteral("AutoSave"));
     if (profileInteger(IniFile::keys::OwnAutoDir, 0) == 1)
         directory = profileText(IniFile::keys::Dir, "Nothing");
     const FileSet set = FileSet::fromChosenName(QDir(directory).filePath(name));
     const QStringList failures =
         writeFiles(set, QStringLiteral("Autosave    ") + name + QStringLiteral(".*     at   ") +
-                            DisplayFormats::longTimeText(SampleValues::allTime(elapsedMs)));
+                            DisplayFormats::longTimeText(SampleValues::allTime(elapsedMs_)));
     const bool written = failures.isEmpty();
-    if (written && autoSaveFailing) {
-        autoSaveFailing = false;
+    if (written && autoSaveFailing_) {
+        autoSaveFailing_ = false;
         addPlain(QStringLiteral("Autosave written again at "));
     } else if (!written) {
-        ++autoSaveFailures;
-        if (!autoSaveFailing) {
-            autoSaveFailing = true;
+        ++autoSaveFailures_;
+        if (!autoSaveFailing_) {
+            autoSaveFailing_ = true;
             addPlain(QStringLiteral("Autosave failed at "));
-            prompts.showMessage(QStringLiteral("Autosave failed: ") +
-                                failures.join(QStringLiteral("; ")));
+            prompts_.showMessage(QStringLiteral("Autosave failed: ") +
+                                 failures.join(QStringLiteral("; ")));
         }
     }
 }
 
 Calibration::Outcome
 MeasurementEngine::calibrate(__lumo::EventListenerInterface<__lumo::ProgressInfoType>* progress) {
-    if (!odSource || !commands().calibrate)
+    if (!odSource_ || !commands().calibrate)
         throw std::runtime_error("Calibration is not available now.");
-    calibrating = true;
+    calibrating_ = true;
     emit commandsChanged();
     struct Restore {
         MeasurementEngine& engine;
         ~Restore() {
-            engine.calibrating = false;
+            engine.calibrating_ = false;
             emit engine.commandsChanged();
         }
     } restore{*this};
-    return Calibration::run(*odSource, progress);
+    return Calibration::run(*odSource_, progress);
 }
 
 std::optional<double> MeasurementEngine::attachNote(const QString& text, double minutesPosition) {
-    if (workingTable->rowCount() == 0) {
-        prompts.showMessage(QStringLiteral("There is no sample yet to attach the note to."));
+    if (workingTable_->rowCount() == 0) {
+        prompts_.showMessage(QStringLiteral("There is no sample yet to attach the note to."));
         return std::nullopt;
     }
     addStamped(QStringLiteral("note added: ") + text);
-    ++notes;
-    const auto row = workingTable->attachNote(notes, text, minutesPosition);
+    ++notes_;
+    const auto row = workingTable_->attachNote(notes_, text, minutesPosition);
     emit notesChanged();
     if (row)
-        emit noteAttached(notes, text, *row);
+        emit noteAttached(notes_, text, *row);
     return row;
 }
 
 void MeasurementEngine::setAlarmSwitch(bool on) {
-    runAlarm.setSwitch(on, runProtocol, elapsedMs);
+    runAlarm_.setSwitch(on, runProtocol_, elapsedMs_);
     emit protocolChanged();
     emit alarmChanged();
 }
 
 void MeasurementEngine::acknowledgeAlarm() {
-    runAlarm.acknowledge(runProtocol, elapsedMs);
+    runAlarm_.acknowledge(runProtocol_, elapsedMs_);
     emit protocolChanged();
     emit alarmChanged();
 }
 
 void MeasurementEngine::setAlarmDirection(ODAlarm::Direction direction) {
-    runAlarm.direction = direction;
+    runAlarm_.direction = direction;
     emit alarmChanged();
 }
 
 void MeasurementEngine::setAlarmThresholdText(const QString& text) {
-    runAlarm.thresholdText = text;
+    runAlarm_.thresholdText = text;
     emit alarmChanged();
 }
 
 void MeasurementEngine::stepAlarmThreshold(bool up) {
     if (up)
-        runAlarm.stepUp();
+        runAlarm_.stepUp();
     else
-        runAlarm.stepDown();
+        runAlarm_.stepDown();
     emit alarmChanged();
 }
 
 void MeasurementEngine::releaseAlarmArrows() {
-    runAlarm.releaseArrows();
+    runAlarm_.releaseArrows();
 }

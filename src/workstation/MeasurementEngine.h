@@ -65,7 +65,7 @@ public:
     // Connecting: the source for a connection type, then the configured brightness.
     void connectSource(const QString& type);
     void setSource(std::unique_ptr<Talvessa::ODSourceInterface> source);
-    Talvessa::ODSourceInterface* source() const { return odSource.get(); }
+    Talvessa::ODSourceInterface* source() const { return odSource_.get(); }
 
     // Run control. start() is refused with a message (and false) when it cannot begin.
     bool start();
@@ -84,13 +84,13 @@ public:
     // The interval choice of the options page.
     void useDefaultInterval();
     void chooseInterval(const QString& entry);
-    int interval() const { return intervalTicks; }
-    void setInterval(int ticks) { intervalTicks = ticks; }
-    int quality() const { return qualityTicks; }
+    int interval() const { return intervalTicks_; }
+    void setInterval(int ticks) { intervalTicks_ = ticks; }
+    int quality() const { return qualityTicks_; }
     void setQuality(int ticks);
 
     // The measurement's title, as the title field holds it while it is typed.
-    const QString& title() const { return runTitle; }
+    const QString& title() const { return runTitle_; }
     void setTitle(const QString& text);
     void changeTitle(const QString& text); // with the protocol entry, when it changed
     // The title field was left: the entry is written whether or not the text changed.
@@ -102,16 +102,16 @@ public:
     void autoSave();
     QString defaultSaveAsName() const;
     QString windowCaption() const;
-    const QString& saveReport() const { return lastSaveReport; }
+    const QString& saveReport() const { return lastSaveReport_; }
     // The files of the last save, or empty texts before one.
-    const QString& savedNphPath() const { return savedNph; }
-    const QString& savedLogPath() const { return savedLog; }
-    const QString& savedTxtPath() const { return savedTxt; }
+    const QString& savedNphPath() const { return savedNph_; }
+    const QString& savedLogPath() const { return savedLog_; }
+    const QString& savedTxtPath() const { return savedTxt_; }
     bool isSaved() const { return saved; }
     const QString& getCurrentFileName() const { return currentFileName; }
     // Auto-saves of this measurement that could not be written, and whether the last one was.
-    int autoSaveFailureCount() const { return autoSaveFailures; }
-    bool autoSaveFailingNow() const { return autoSaveFailing; }
+    int autoSaveFailureCount() const { return autoSaveFailures_; }
+    bool autoSaveFailingNow() const { return autoSaveFailing_; }
 
     // Calibration around the source's own; throws what the source throws.
     Calibration::Outcome
@@ -122,7 +122,7 @@ public:
     std::optional<double> attachNote(const QString& text, double minutesPosition);
 
     // The OD alarm, set from its controls.
-    const ODAlarm& alarm() const { return runAlarm; }
+    const ODAlarm& alarm() const { return runAlarm_; }
     void setAlarmSwitch(bool on);
     void setAlarmDirection(ODAlarm::Direction direction);
     void setAlarmThresholdText(const QString& text);
@@ -132,48 +132,48 @@ public:
 
     // The OD formula. It stays as it is while a measurement runs or is paused: setFormula
     // refuses a change then (false), since the rows already taken were computed with it.
-    const ODFormula& formula() const { return runFormula; }
+    const ODFormula& formula() const { return runFormula_; }
     bool setFormula(const ODFormula& next);
 
     // The analog output and the quantities a row records.
-    const AnalogOutput& analogOutput() const { return analog; }
+    const AnalogOutput& analogOutput() const { return analog_; }
     void setAnalogOutputLive(bool on);
-    const QString& fullScaleText() const { return fullScale; }
+    const QString& fullScaleText() const { return fullScale_; }
     void setFullScaleText(const QString& text);
-    bool recordsOd() const { return recordingOd; }
-    bool recordsCalcOd() const { return recordingCalcOd; }
+    bool recordsOd() const { return recordingOd_; }
+    bool recordsCalcOd() const { return recordingCalcOd_; }
     void setRecordedQuantities(bool od, bool calcOd);
 
     // How the live chart is zoomed and which quantity it shows.
-    const ChartState& chartState() const { return chart; }
+    const ChartState& chartState() const { return chart_; }
     void setChartState(const ChartState& next);
 
-    Protocol& protocol() { return runProtocol; }
+    Protocol& protocol() { return runProtocol_; }
     // A plain protocol entry stamped with the elapsed time, for windows that report events.
     void addPlainEntry(const QString& message) { addPlain(message); }
-    Statement& statement() { return runStatement; }
-    RecordTable& table() { return *workingTable; }
+    Statement& statement() { return runStatement_; }
+    RecordTable& table() { return *workingTable_; }
     QString protocolFilePath() const;
 
     // State of the cycle, for displays and tests.
-    int sampleNumber() const { return samples; }
-    int odReadCount() const { return odReads; }
-    double od() const { return lastOd; }
-    double calcOd() const { return lastCalcOd; }
-    bool deviceError() const { return deviceFault; }
-    std::int64_t elapsedMilliseconds() const { return elapsedMs; }
-    QDateTime startTime() const { return started; }
-    QString countdownText() const { return countdownLabel; }
+    int sampleNumber() const { return samples_; }
+    int odReadCount() const { return odReads_; }
+    double od() const { return lastOd_; }
+    double calcOd() const { return lastCalcOd_; }
+    bool deviceError() const { return deviceFault_; }
+    std::int64_t elapsedMilliseconds() const { return elapsedMs_; }
+    QDateTime startTime() const { return started_; }
+    QString countdownText() const { return countdownLabel_; }
     QString runningTimeText() const;
-    int noteCounter() const { return notes; }
+    int noteCounter() const { return notes_; }
     // What the chart's axis window after the last sample depends on.
-    SampleWindowInput windowInput() const { return lastWindowInput; }
+    SampleWindowInput windowInput() const { return lastWindowInput_; }
 
     // The two ticks; the timers call them, tests may too.
     void countdownTick();
     void samplingTick();
-    QTimer& countdownTimer() { return timer1; }
-    QTimer& samplingTimer() { return timer3; }
+    QTimer& countdownTimer() { return timer1_; }
+    QTimer& samplingTimer() { return timer3_; }
 
 signals:
     void sampleTaken(const SampleReport& report);
@@ -211,53 +211,53 @@ private:
     bool saveManually(const QString& name);
     void setState(RunState next);
 
-    QString programDirectory;
-    QString runTitle;
-    QString savedNph, savedLog, savedTxt;
-    ODAlarm runAlarm;
-    ODFormula runFormula;
-    AnalogOutput analog;
-    QString fullScale = QStringLiteral("10.0");
-    bool recordingOd = true, recordingCalcOd = true;
-    ChartState chart;
-    Clock& clock;
-    TonePlayer& tones;
-    UserPrompts& prompts;
-    std::unique_ptr<Talvessa::ODSourceInterface> odSource;
-    std::shared_ptr<WorkingTableLock> tableHold; // taken before the table is opened
-    std::unique_ptr<RecordTable> workingTable;
-    Protocol runProtocol;
-    Statement runStatement;
-    QTimer timer1, timer3;
+    QString programDirectory_;
+    QString runTitle_;
+    QString savedNph_, savedLog_, savedTxt_;
+    ODAlarm runAlarm_;
+    ODFormula runFormula_;
+    AnalogOutput analog_;
+    QString fullScale_ = QStringLiteral("10.0");
+    bool recordingOd_ = true, recordingCalcOd_ = true;
+    ChartState chart_;
+    Clock& clock_;
+    TonePlayer& tones_;
+    UserPrompts& prompts_;
+    std::unique_ptr<Talvessa::ODSourceInterface> odSource_;
+    std::shared_ptr<WorkingTableLock> tableHold_; // taken before the table is opened
+    std::unique_ptr<RecordTable> workingTable_;
+    Protocol runProtocol_;
+    Statement runStatement_;
+    QTimer timer1_, timer3_;
 
     RunState state = RunState::NotConnected;
-    bool samplingPhase = false; // from the countdown's "Now" until the sample is taken
-    bool calibrating = false;
-    int intervalTicks = 30;
-    int qualityTicks = 8;
+    bool samplingPhase_ = false; // from the countdown's "Now" until the sample is taken
+    bool calibrating_ = false;
+    int intervalTicks_ = 30;
+    int qualityTicks_ = 8;
     int countdownTicks = 0;
     int samplingTicks = 1;
-    int odReads = 0;
-    int samples = 0;
-    bool deviceFault = false;
-    bool readFailing = false;
-    bool calibrationFailing = false;
-    double lastOd = 0, lastCalcOd = 0;
+    int odReads_ = 0;
+    int samples_ = 0;
+    bool deviceFault_ = false;
+    bool readFailing_ = false;
+    bool calibrationFailing_ = false;
+    double lastOd_ = 0, lastCalcOd_ = 0;
     double firstOd = 0, firstCalcOd = 0;
-    bool haveStartReading = false;
+    bool haveStartReading_ = false;
     bool odLeftStartWindow = false, calcOdLeftStartWindow = false;
-    QDateTime started;
-    std::int64_t elapsedMs = 0;
+    QDateTime started_;
+    std::int64_t elapsedMs_ = 0;
     bool saved = true;
-    SamplingRules::AutoSaveSchedule autoSaveSchedule;
-    bool autoSaveFailing = false;
-    int autoSaveFailures = 0;
+    SamplingRules::AutoSaveSchedule autoSaveSchedule_;
+    bool autoSaveFailing_ = false;
+    int autoSaveFailures_ = 0;
     bool fileNamed = false;
     QString currentFileName;
-    bool saveEnabled = false;
-    int notes = 0;
-    QString countdownLabel;
-    QString lastSaveReport;
-    QString lastReportedFailure;
-    SampleWindowInput lastWindowInput;
+    bool saveEnabled_ = false;
+    int notes_ = 0;
+    QString countdownLabel_;
+    QString lastSaveReport_;
+    QString lastReportedFailure_;
+    SampleWindowInput lastWindowInput_;
 };

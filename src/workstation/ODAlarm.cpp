@@ -14,9 +14,9 @@ QString ODAlarm::filledThresholdText(const QString& text) {
 }
 
 void ODAlarm::setSwitch(bool on, Protocol& protocol, std::int64_t elapsedMilliseconds) {
-    if (on == switchOn)
+    if (on == switchOn_)
         return;
-    switchOn = on;
+    switchOn_ = on;
     protocol.addPlain(on ? QStringLiteral("Turn On OD Alarm at ")
                          : QStringLiteral("Turn Off OD Alarm at "),
                       elapsedMilliseconds);
@@ -28,7 +28,7 @@ bool ODAlarm::check(double od, bool deviceError, TonePlayer& tones) {
     const double threshold = thresholdText.toDouble(&ok);
     if (!ok || !std::isfinite(threshold))
         return false;
-    if (!switchOn || deviceError)
+    if (!switchOn_ || deviceError)
         return false;
     if (direction == Below && od < threshold) {
         fired = true;
@@ -47,15 +47,15 @@ bool ODAlarm::check(double od, bool deviceError, TonePlayer& tones) {
 void ODAlarm::moveBy(int delta) {
     position = std::clamp(position + delta, 0, 9000);
     thresholdText = QString::number(position * 0.001, 'f', 3);
-    ++step;
+    ++step_;
 }
 
 void ODAlarm::stepUp() {
-    moveBy(step);
+    moveBy(step_);
 }
 
 void ODAlarm::stepDown() {
-    moveBy(-step);
+    moveBy(-step_);
 }
 
 void ODAlarm::acknowledge(Protocol& protocol, std::int64_t elapsedMilliseconds) {

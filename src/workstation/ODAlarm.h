@@ -18,7 +18,7 @@ public:
 
     // Switching adds "Turn On OD Alarm at " or "Turn Off OD Alarm at " to the protocol.
     void setSwitch(bool on, Protocol& protocol, std::int64_t elapsedMilliseconds);
-    bool isOn() const { return switchOn; }
+    bool isOn() const { return switchOn_; }
 
     // One countdown tick's check; true when it fired (the alarm window is to be shown).
     // A threshold that cannot be read skips the check.
@@ -27,7 +27,7 @@ public:
     // The arrow buttons: each click moves by a growing step; releasing resets the step.
     void stepUp();
     void stepDown();
-    void releaseArrows() { step = 1; }
+    void releaseArrows() { step_ = 1; }
 
     // Acknowledged in the alarm window: flag cleared, switch off.
     void acknowledge(Protocol& protocol, std::int64_t elapsedMilliseconds);
@@ -40,6 +40,6 @@ public:
 private:
     void moveBy(int delta);
 
-    bool switchOn = false;
-    int step = 1;
+    bool switchOn_ = false;
+    int step_ = 1;
 };

@@ -100,11 +100,11 @@ class CodePage {
 public:
     explicit CodePage(int number) {
         if (number > 0)
-            converter = iconv_open("UTF-8", ("CP" + std::to_string(number)).c_str());
+            converter_ = iconv_open("UTF-8", ("CP" + std::to_string(number)).c_str());
     }
     ~CodePage() {
-        if (converter != invalid())
-            iconv_close(converter);
+        if (converter_ != invalid())
+            iconv_close(converter_);
     }
     CodePage(const CodePage&) = delete;
     CodePage& operator=(const CodePage&) = delete;
@@ -113,7 +113,7 @@ public:
         bool ascii = true;
         for (std::size_t i = 0; i < size && ascii; ++i)
             ascii = static_cast<unsigned char>(bytes[i]) < 0x80;
-        if (ascii || converter == invalid())
+        if (ascii || converter_ == invalid())
             return QString::fromLatin1(bytes, static_cast<qsizetype>(size));
         // A single byte becomes at most three bytes of UTF-8.
         std::string out(size * 3, '\0');
@@ -121,8 +121,8 @@ public:
         std::size_t inLeft = size;
         char* outPointer = out.data();
         std::size_t outLeft = out.size();
-        iconv(converter, nullptr, nullptr, nullptr, nullptr);
-        if (iconv(converter, &in, &inLeft, &outPointer, &outLeft) == static_cast<std::size_t>(-1))
+        iconv(converter_, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(converter_, &in, &inLeft, &outPointer, &outLeft) == static_cast<std::size_t>(-1))
             return QString::fromLatin1(bytes, static_cast<qsizetype>(size));
         return QString::fromUtf8(out.data(), static_cast<qsizetype>(out.size() - outLeft));
     }
@@ -132,7 +132,7 @@ private:
     static iconv_t invalid() {
         return reinterpret_cast<iconv_t>(-1); // NOLINT(performance-no-int-to-ptr)
     }
-    iconv_t converter = invalid();
+    iconv_t converter_ = invalid();
 };
 
 } // namespace
@@ -170,7 +170,7 @@ struct ParadoxTable::Reader {
     std::size_t blockIndex = 0;
     int recordInBlock = 0;
 
-    explicit Reader(const QString& path) : path(path) {}
+    explicit Reader(const QString& tablePath) : path(tablePath) {}
     ~Reader() {
         if (doc) {
             if (opened)
@@ -443,16 +443,16 @@ struct ParadoxTable::Reader {
     }
 };
 
-ParadoxTable::ParadoxTable(const QString& path) : reader(std::make_unique<Reader>(path)) {
-    reader->open();
+ParadoxTable::ParadoxTable(const QString& path) : reader_(std::make_unique<Reader>(path)) {
+    reader_->open();
 }
 
 ParadoxTable::~ParadoxTable() = default;
 
 int ParadoxTable::rowCount() const {
-    return reader->rows;
+    return reader_->rows;
 }
 
 bool ParadoxTable::next(RecordRow& row) {
-    return reader->next(row);
+    return reader_->next(row);
 }

@@ -25,5 +25,5 @@ public:
 
 private:
     struct Reader;
-    std::unique_ptr<Reader> reader;
+    std::unique_ptr<Reader> reader_;
 };

@@ -15,15 +15,15 @@ void Protocol::addStamped(const QString& message, const QDateTime& now) {
                               .arg(date.year(), 4, 10, QLatin1Char('0'))
                               .arg(time.hour(), 2, 10, QLatin1Char('0'))
                               .arg(time.minute(), 2, 10, QLatin1Char('0'));
-    text.prepend(stamp + message + QLatin1Char('\n'));
+    text_.prepend(stamp + message + QLatin1Char('\n'));
 }
 
 void Protocol::addPlain(const QString& message, std::int64_t elapsedMilliseconds) {
-    text.prepend(message +
-                 DisplayFormats::longTimeText(SampleValues::allTime(elapsedMilliseconds)) +
-                 QLatin1Char('\n'));
+    text_.prepend(message +
+                  DisplayFormats::longTimeText(SampleValues::allTime(elapsedMilliseconds)) +
+                  QLatin1Char('\n'));
 }
 
 void Protocol::saveRtf(const QString& path) const {
-    TextFile::replace(path, RtfText::write(text));
+    TextFile::replace(path, RtfText::write(text_));
 }

@@ -13,12 +13,12 @@ public:
     // The message directly followed by the elapsed time as a time of day ("OD Error at 00:03:12").
     void addPlain(const QString& message, std::int64_t elapsedMilliseconds);
 
-    void clear() { text.clear(); }
-    const QString& getText() const { return text; }
+    void clear() { text_.clear(); }
+    const QString& getText() const { return text_; }
 
     // Writes the protocol as a Rich Text Format document, replacing the file whole.
     void saveRtf(const QString& path) const;
 
 private:
-    QString text;
+    QString text_;
 };

@@ -22,33 +22,33 @@ int twoDigits(const char* text) {
 
 RecordRowReader::RecordRowReader(const QString& path) {
     if (MeasurementFile::formatOf(path) == MeasurementFile::Format::Paradox) {
-        paradox = std::make_unique<ParadoxTable>(path);
+        paradox_ = std::make_unique<ParadoxTable>(path);
         return;
     }
     // The table's own check, with its message for a file that is no measurement table.
     RecordTable::openFile(path, true);
-    database.emplace(path, SqliteDatabase::Mode::ReadOnly);
+    database_.emplace(path, SqliteDatabase::Mode::ReadOnly);
     sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(database->handle(),
+    if (sqlite3_prepare_v2(database_->handle(),
                            "SELECT AllTime, Number, Minutes, OD, StartTime, StartDate, Title, "
                            "Note, TimeS, NoteS, CalcOD, SmoothOD FROM Record1 ORDER BY rowid",
                            -1, &statement, nullptr) != SQLITE_OK)
-        database->fail(QStringLiteral("Database error"));
-    rows.reset(statement);
+        database_->fail(QStringLiteral("Database error"));
+    rows_.reset(statement);
 }
 
 int RecordRowReader::rowCount() {
-    if (paradox)
-        return paradox->rowCount();
-    auto count = database->prepare("SELECT count(*) FROM Record1");
+    if (paradox_)
+        return paradox_->rowCount();
+    auto count = database_->prepare("SELECT count(*) FROM Record1");
     count.step();
     return static_cast<int>(count.integer(0));
 }
 
 QByteArray RecordRowReader::bytesAt(int column) const {
-    const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(rows.get(), column));
+    const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(rows_.get(), column));
     // Raw: only compared with the previous row's text, never kept beyond the step.
-    return bytes ? QByteArray::fromRawData(bytes, sqlite3_column_bytes(rows.get(), column))
+    return bytes ? QByteArray::fromRawData(bytes, sqlite3_column_bytes(rows_.get(), column))
                  : QByteArray();
 }
 
@@ -67,14 +67,14 @@ QTime RecordRowReader::timeAt(int column) const {
 }
 
 bool RecordRowReader::next(RecordRow& row) {
-    if (paradox)
-        return paradox->next(row);
-    sqlite3_stmt* const s = rows.get();
+    if (paradox_)
+        return paradox_->next(row);
+    sqlite3_stmt* const s = rows_.get();
     const int result = sqlite3_step(s);
     if (result == SQLITE_DONE)
         return false;
     if (result != SQLITE_ROW)
-        database->fail(QStringLiteral("Database error"));
+        database_->fail(QStringLiteral("Database error"));
 
     const auto text = [s](int column) {
         const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(s, column));
@@ -83,7 +83,7 @@ bool RecordRowReader::next(RecordRow& row) {
     // Compares the column with what it held in the previous row; a changed text is kept.
     const auto changed = [&](int column, QByteArray& last) {
         const QByteArray current = bytesAt(column);
-        if (!first && current == last)
+        if (!first_ && current == last)
             return false;
         last = QByteArray(current.constData(), current.size());
         return true;
@@ -99,15 +99,15 @@ bool RecordRowReader::next(RecordRow& row) {
     row.number = number(1);
     row.minutes = number(2);
     row.od = number(3);
-    if (changed(4, startTimeText))
-        startTime = timeAt(4);
-    row.startTime = startTime;
-    if (changed(5, dateText))
-        date = QDate::fromString(text(5), dateFormat);
-    row.startDate = date;
-    if (changed(6, titleText))
-        title = text(6);
-    row.title = title;
+    if (changed(4, startTimeText_))
+        startTime_ = timeAt(4);
+    row.startTime = startTime_;
+    if (changed(5, dateText_))
+        date_ = QDate::fromString(text(5), dateFormat);
+    row.startDate = date_;
+    if (changed(6, titleText_))
+        title_ = text(6);
+    row.title = title_;
     row.note = text(7);
     row.timeS = text(8);
     row.noteS = number(9);
@@ -116,6 +116,6 @@ bool RecordRowReader::next(RecordRow& row) {
         row.smoothOd.reset();
     else
         row.smoothOd = sqlite3_column_double(s, 11);
-    first = false;
+    first_ = false;
     return true;
 }

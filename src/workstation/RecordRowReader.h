@@ -30,13 +30,13 @@ private:
     QTime timeAt(int column) const;
 
     // Exactly one of the two, as the file's content decides.
-    std::unique_ptr<ParadoxTable> paradox;
-    std::optional<SqliteDatabase> database;
-    std::unique_ptr<sqlite3_stmt, Finalize> rows;
+    std::unique_ptr<ParadoxTable> paradox_;
+    std::optional<SqliteDatabase> database_;
+    std::unique_ptr<sqlite3_stmt, Finalize> rows_;
     // Start time, date and title are the same in nearly every row: each is parsed once.
-    QByteArray startTimeText, dateText, titleText;
-    QTime startTime;
-    QDate date;
-    QString title;
-    bool first = true;
+    QByteArray startTimeText_, dateText_, titleText_;
+    QTime startTime_;
+    QDate date_;
+    QString title_;
+    bool first_ = true;
 };

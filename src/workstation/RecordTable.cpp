@@ -46,7 +46,7 @@ QString limitedText(const QString& text, int length) {
     return text.left(cut);
 }
 
-RecordTable::RecordTable(const QString& path, SqliteDatabase::Mode mode) : database(path, mode) {}
+RecordTable::RecordTable(const QString& path, SqliteDatabase::Mode mode) : database_(path, mode) {}
 
 std::unique_ptr<RecordTable> RecordTable::openWorking(const QString& programDirectory) {
     const QString path = QDir(programDirectory).filePath(QStringLiteral("Record1.db"));
@@ -73,8 +73,8 @@ std::unique_ptr<RecordTable> RecordTable::openWorking(const QString& programDire
     // between commits (only its header is cleared), which saves creating and deleting it on
     // every sample; synchronous=FULL makes each commit durable before the next sample. A table
     // left in write-ahead mode by an earlier version is folded back into its file here.
-    table->database.execute("PRAGMA journal_mode=PERSIST");
-    table->database.execute("PRAGMA synchronous=FULL");
+    table->database_.execute("PRAGMA journal_mode=PERSIST");
+    table->database_.execute("PRAGMA synchronous=FULL");
     return table;
 }
 
@@ -89,13 +89,13 @@ std::unique_ptr<RecordTable> RecordTable::openFile(const QString& path, bool rea
 }
 
 void RecordTable::createTable() {
-    database.execute(createStatement);
+    database_.execute(createStatement);
 }
 
 // A file that is no SQLite database is left to checkColumns, which says so.
 bool RecordTable::holdsNoTables() {
     try {
-        auto count = database.prepare("SELECT count(*) FROM sqlite_master");
+        auto count = database_.prepare("SELECT count(*) FROM sqlite_master");
         return count.step() && count.integer(0) == 0;
     } catch (const std::exception&) {
         return false;
@@ -109,8 +109,8 @@ void RecordTable::checkColumns() {
     try {
         // Only stored rows are read: a view or a virtual table of that name computes its rows,
         // and a view can compute them without end.
-        auto schema = database.prepare("SELECT type, sql FROM sqlite_master "
-                                       "WHERE name = 'Record1' COLLATE NOCASE");
+        auto schema = database_.prepare("SELECT type, sql FROM sqlite_master "
+                                        "WHERE name = 'Record1' COLLATE NOCASE");
         if (schema.step()) {
             kind = schema.text(0);
             if (kind == QLatin1String("table") &&
@@ -118,19 +118,19 @@ void RecordTable::checkColumns() {
                                                        Qt::CaseInsensitive))
                 kind = QStringLiteral("virtual table");
         }
-        auto info = database.prepare("PRAGMA table_info(Record1)");
+        auto info = database_.prepare("PRAGMA table_info(Record1)");
         while (info.step())
             present.push_back(info.text(1));
     } catch (const std::exception& e) {
         throw std::runtime_error(QStringLiteral("The file '%1' is not a measurement table: %2")
-                                     .arg(database.path(), QString::fromUtf8(e.what()))
+                                     .arg(database_.path(), QString::fromUtf8(e.what()))
                                      .toStdString());
     }
     if (!kind.isEmpty() && kind != QLatin1String("table"))
         throw std::runtime_error(
             QStringLiteral(
                 "The file '%1' is not a measurement table: its Record1 is not a table (%2).")
-                .arg(database.path(), kind)
+                .arg(database_.path(), kind)
                 .toStdString());
     for (const char* column : columnNames) {
         const bool found = std::any_of(present.begin(), present.end(), [&](const QString& name) {
@@ -139,21 +139,21 @@ void RecordTable::checkColumns() {
         if (!found)
             throw std::runtime_error(
                 QStringLiteral("The file '%1' is not a measurement table: it has no column %2.")
-                    .arg(database.path(), QLatin1String(column))
+                    .arg(database_.path(), QLatin1String(column))
                     .toStdString());
     }
 }
 
 void RecordTable::empty() {
-    database.execute("DELETE FROM Record1");
+    database_.execute("DELETE FROM Record1");
 }
 
 void RecordTable::append(const RecordRow& row) {
-    if (!insert)
-        insert.emplace(database.prepare(
+    if (!insert_)
+        insert_.emplace(database_.prepare(
             "INSERT INTO Record1 (AllTime, Number, Minutes, OD, StartTime, StartDate, Title, "
             "Note, TimeS, NoteS, CalcOD, SmoothOD) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)"));
-    auto& s = *insert;
+    auto& s = *insert_;
     s.bind(1, row.allTime.toString(timeFormat))
         .bind(2, row.number)
         .bind(3, row.minutes)
@@ -175,7 +175,7 @@ void RecordTable::append(const RecordRow& row) {
 std::optional<double> RecordTable::attachNote(int n, const QString& text, double x) {
     std::optional<double> candidate;
     {
-        auto rows = database.prepare("SELECT Number, Minutes FROM Record1 ORDER BY rowid");
+        auto rows = database_.prepare("SELECT Number, Minutes FROM Record1 ORDER BY rowid");
         // The search compares single-precision times, as the table's readers always have.
         float previous = 0;
         float current = 0;
@@ -196,24 +196,24 @@ std::optional<double> RecordTable::attachNote(int n, const QString& text, double
     if (!candidate)
         return std::nullopt;
     const QString note = limitedText(QStringLiteral("[%1] %2").arg(n).arg(text), noteLength);
-    database.execute("BEGIN");
+    database_.execute("BEGIN");
     try {
-        database.prepare("UPDATE Record1 SET Note=?, NoteS=? WHERE Number=?")
+        database_.prepare("UPDATE Record1 SET Note=?, NoteS=? WHERE Number=?")
             .bind(1, note)
             .bind(2, static_cast<double>(n))
             .bind(3, *candidate)
             .run();
-        database.execute("COMMIT");
+        database_.execute("COMMIT");
     } catch (...) {
-        sqlite3_exec(database.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_exec(database_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
     return candidate;
 }
 
 std::vector<ChartRow> RecordTable::chartRowsSince(sqlite3_int64& lastRowId) {
-    auto rows = database.prepare("SELECT rowid, Number, Minutes, OD, CalcOD, TimeS, SmoothOD, "
-                                 "NoteS, Note FROM Record1 WHERE rowid > ? ORDER BY rowid");
+    auto rows = database_.prepare("SELECT rowid, Number, Minutes, OD, CalcOD, TimeS, SmoothOD, "
+                                  "NoteS, Note FROM Record1 WHERE rowid > ? ORDER BY rowid");
     rows.bind(1, lastRowId);
     std::vector<ChartRow> result;
     while (rows.step()) {
@@ -234,9 +234,9 @@ std::vector<ChartRow> RecordTable::chartRowsSince(sqlite3_int64& lastRowId) {
 }
 
 std::vector<RecordRow> RecordTable::allRows() {
-    auto rows = database.prepare("SELECT AllTime, Number, Minutes, OD, StartTime, StartDate, "
-                                 "Title, Note, TimeS, NoteS, CalcOD, SmoothOD FROM Record1 "
-                                 "ORDER BY rowid");
+    auto rows = database_.prepare("SELECT AllTime, Number, Minutes, OD, StartTime, StartDate, "
+                                  "Title, Note, TimeS, NoteS, CalcOD, SmoothOD FROM Record1 "
+                                  "ORDER BY rowid");
     std::vector<RecordRow> result;
     while (rows.step()) {
         RecordRow row;
@@ -258,7 +258,7 @@ std::vector<RecordRow> RecordTable::allRows() {
 }
 
 int RecordTable::rowCount() {
-    auto count = database.prepare("SELECT count(*) FROM Record1");
+    auto count = database_.prepare("SELECT count(*) FROM Record1");
     count.step();
     return static_cast<int>(count.integer(0));
 }
@@ -272,7 +272,7 @@ void RecordTable::writeCopy(const QString& path, const QString& shownName) {
     removeCopy();
     QString reason;
     try {
-        database.prepare("VACUUM INTO ?").bind(1, path).run();
+        database_.prepare("VACUUM INTO ?").bind(1, path).run();
         if (!TextFile::syncToDisk(path))
             reason = QString::fromLocal8Bit(strerror(errno));
     } catch (const SqliteError& e) {

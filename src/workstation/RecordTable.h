@@ -53,7 +53,7 @@ public:
     // Any measurement table file; refused with a clear message when it is not one.
     static std::unique_ptr<RecordTable> openFile(const QString& path, bool readOnly);
 
-    const QString& fileName() const { return database.path(); }
+    const QString& fileName() const { return database_.path(); }
 
     void empty();
     void append(const RecordRow& row);
@@ -81,8 +81,8 @@ private:
     void createTable();
     bool holdsNoTables();
 
-    SqliteDatabase database;
-    std::optional<SqliteStatement> insert;
+    SqliteDatabase database_;
+    std::optional<SqliteStatement> insert_;
 };
 
 // A text cut to at most length characters, never inside a surrogate pair.

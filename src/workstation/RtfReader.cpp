@@ -73,31 +73,31 @@ struct GroupState {
 
 class Reader {
 public:
-    explicit Reader(const QByteArray& rtf) : in(rtf) {}
+    explicit Reader(const QByteArray& rtf) : in_(rtf) {}
 
     QString run() {
         std::vector<GroupState> groups{GroupState{}};
         int pendingFallback = 0;
-        while (pos < in.size()) {
-            const char c = in[pos];
+        while (pos_ < in_.size()) {
+            const char c = in_[pos_];
             if (c == '{') {
-                ++pos;
+                ++pos_;
                 groups.push_back(groups.back());
                 continue;
             }
             if (c == '}') {
-                ++pos;
+                ++pos_;
                 if (groups.size() > 1)
                     groups.pop_back();
                 pendingFallback = 0;
                 continue;
             }
             if (c == '\r' || c == '\n') {
-                ++pos;
+                ++pos_;
                 continue;
             }
             if (c != '\\') {
-                ++pos;
+                ++pos_;
                 if (!consumedAsFallback(pendingFallback) && !groups.back().skip)
                     appendByte(static_cast<unsigned char>(c));
                 continue;
@@ -105,23 +105,23 @@ public:
             controlWord(groups, pendingFallback);
         }
         flushBytes();
-        return text;
+        return text_;
     }
 
 private:
     void controlWord(std::vector<GroupState>& groups, int& pendingFallback) {
-        ++pos; // the backslash
-        if (pos >= in.size())
+        ++pos_; // the backslash
+        if (pos_ >= in_.size())
             return;
-        const char c = in[pos];
+        const char c = in_[pos_];
         GroupState& group = groups.back();
         if (!isLetter(c)) {
-            ++pos;
+            ++pos_;
             if (c == '\'') {
-                const int high = pos < in.size() ? hexValue(in[pos]) : -1;
-                const int low = pos + 1 < in.size() ? hexValue(in[pos + 1]) : -1;
+                const int high = pos_ < in_.size() ? hexValue(in_[pos_]) : -1;
+                const int low = pos_ + 1 < in_.size() ? hexValue(in_[pos_ + 1]) : -1;
                 if (high >= 0 && low >= 0) {
-                    pos += 2;
+                    pos_ += 2;
                     if (!consumedAsFallback(pendingFallback) && !group.skip)
                         appendByte(static_cast<unsigned char>(high * 16 + low));
                 }
@@ -143,22 +143,22 @@ private:
                 appendChar(QLatin1Char('\n'));
             return;
         }
-        const int start = pos;
-        while (pos < in.size() && isLetter(in[pos]))
-            ++pos;
-        const QByteArray word = in.mid(start, pos - start);
+        const int start = pos_;
+        while (pos_ < in_.size() && isLetter(in_[pos_]))
+            ++pos_;
+        const QByteArray word = in_.mid(start, pos_ - start);
         bool hasParameter = false;
         long parameter = 0;
-        const int parameterStart = pos;
-        if (pos < in.size() && (in[pos] == '-' || isDigit(in[pos]))) {
-            ++pos;
-            while (pos < in.size() && isDigit(in[pos]) && pos - parameterStart < 11)
-                ++pos;
-            parameter = in.mid(parameterStart, pos - parameterStart).toLong();
+        const int parameterStart = pos_;
+        if (pos_ < in_.size() && (in_[pos_] == '-' || isDigit(in_[pos_]))) {
+            ++pos_;
+            while (pos_ < in_.size() && isDigit(in_[pos_]) && pos_ - parameterStart < 11)
+                ++pos_;
+            parameter = in_.mid(parameterStart, pos_ - parameterStart).toLong();
             hasParameter = true;
         }
-        if (pos < in.size() && in[pos] == ' ')
-            ++pos; // the delimiter belongs to the control word
+        if (pos_ < in_.size() && in_[pos_] == ' ')
+            ++pos_; // the delimiter belongs to the control word
 
         if (isSkippedDestination(word)) {
             group.skip = true;
@@ -176,26 +176,26 @@ private:
         }
         if (consumedAsFallback(pendingFallback) || group.skip)
             return;
-        if (const QChar* c = symbolOf(word))
-            appendChar(*c);
+        if (const QChar* symbol = symbolOf(word))
+            appendChar(*symbol);
     }
 
     // Plain bytes and \'hh are in the document's code page (1252 for what we write).
-    void appendByte(unsigned char byte) { bytes.append(static_cast<char>(byte)); }
+    void appendByte(unsigned char byte) { bytes_.append(static_cast<char>(byte)); }
     void appendChar(QChar c) {
         flushBytes();
-        text.append(c);
+        text_.append(c);
     }
     void flushBytes() {
-        for (const char b : bytes)
-            text.append(fromCodePage1252(static_cast<unsigned char>(b)));
-        bytes.clear();
+        for (const char b : bytes_)
+            text_.append(fromCodePage1252(static_cast<unsigned char>(b)));
+        bytes_.clear();
     }
 
-    const QByteArray& in;
-    int pos = 0;
-    QString text;
-    QByteArray bytes;
+    const QByteArray& in_;
+    int pos_ = 0;
+    QString text_;
+    QByteArray bytes_;
 };
 
 } // namespace

@@ -31,11 +31,11 @@ bool autoSaveDue(int n, int c) {
 }
 
 bool AutoSaveSchedule::afterSample(int n) {
-    if (autoSaveDue(n, counter)) {
-        counter = 1;
+    if (autoSaveDue(n, counter_)) {
+        counter_ = 1;
         return true;
     }
-    ++counter;
+    ++counter_;
     return false;
 }
 

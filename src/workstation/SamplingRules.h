@@ -18,12 +18,12 @@ bool autoSaveDue(int n, int c);
 // The auto-save counter: every sample up to the 999th, then every 10th, 20th, 30th.
 class AutoSaveSchedule {
 public:
-    void restart() { counter = 1; }
+    void restart() { counter_ = 1; }
     // After sample n: whether a save is due now.
     bool afterSample(int n);
 
 private:
-    int counter = 1;
+    int counter_ = 1;
 };
 
 } // namespace SamplingRules

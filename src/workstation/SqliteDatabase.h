@@ -14,8 +14,8 @@ class SqliteStatement;
 // A failed SQLite call: the whole message, and SQLite's reason on its own.
 class SqliteError : public std::runtime_error {
 public:
-    SqliteError(const QString& message, QString reason)
-        : std::runtime_error(message.toStdString()), reason(std::move(reason)) {}
+    SqliteError(const QString& message, QString sqliteReason)
+        : std::runtime_error(message.toStdString()), reason(std::move(sqliteReason)) {}
     QString reason;
 };
 
@@ -34,12 +34,12 @@ public:
     // ("disk I/O error (File too large)"). Only right straight after the failing call.
     QString errorText() const;
 
-    sqlite3* handle() const { return db; }
-    const QString& path() const { return file; }
+    sqlite3* handle() const { return db_; }
+    const QString& path() const { return file_; }
 
 private:
-    QString file;
-    sqlite3* db = nullptr;
+    QString file_;
+    sqlite3* db_ = nullptr;
 };
 
 class SqliteStatement {
@@ -65,6 +65,6 @@ public:
     bool isNull(int column) const;
 
 private:
-    SqliteDatabase* database;
-    sqlite3_stmt* statement = nullptr;
+    SqliteDatabase* database_;
+    sqlite3_stmt* statement_ = nullptr;
 };

@@ -36,53 +36,53 @@ void appendValue(std::string& out, const std::string& value, char mark) {
 // Lines are gathered in a buffer and written in large pieces.
 class AsciiFile {
 public:
-    AsciiFile(const QString& target, AsciiVariant variant) : file(target), variant(variant) {
+    AsciiFile(const QString& target, AsciiVariant variant) : file_(target), variant_(variant) {
         // Unbuffered, as TextFile::writeAll needs; the lines are gathered here already.
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            cannotWrite(target, file.errorString());
-        buffer.reserve(flushSize + 4096);
+        if (!file_.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            cannotWrite(target, file_.errorString());
+        buffer_.reserve(flushSize + 4096);
         for (const char* name : ExportTexts::columnNames) {
-            buffer += '"';
-            buffer += name;
-            buffer += "\"\t";
+            buffer_ += '"';
+            buffer_ += name;
+            buffer_ += "\"\t";
         }
-        buffer += "\r\n";
+        buffer_ += "\r\n";
     }
 
     void write(const RecordRow& row) {
-        const char mark = variant == AsciiVariant::Viewer ? ' ' : '"';
-        for (const std::string& value : texts.of(row)) {
-            buffer += mark;
-            appendValue(buffer, value, mark);
-            buffer += mark;
-            buffer += '\t';
+        const char mark = variant_ == AsciiVariant::Viewer ? ' ' : '"';
+        for (const std::string& value : texts_.of(row)) {
+            buffer_ += mark;
+            appendValue(buffer_, value, mark);
+            buffer_ += mark;
+            buffer_ += '\t';
         }
-        buffer += "\r\n";
-        if (buffer.size() >= flushSize)
+        buffer_ += "\r\n";
+        if (buffer_.size() >= flushSize)
             flush();
     }
 
     void commit() {
         flush();
-        if (!file.commit())
-            cannotWrite(file.fileName(), file.errorString());
+        if (!file_.commit())
+            cannotWrite(file_.fileName(), file_.errorString());
     }
 
 private:
     static constexpr std::size_t flushSize = std::size_t{256} * 1024;
 
     void flush() {
-        if (!TextFile::writeAll(file, buffer.data(), static_cast<qint64>(buffer.size())))
-            cannotWrite(file.fileName(), file.errorString());
-        buffer.clear();
+        if (!TextFile::writeAll(file_, buffer_.data(), static_cast<qint64>(buffer_.size())))
+            cannotWrite(file_.fileName(), file_.errorString());
+        buffer_.clear();
     }
 
     // Written under a temporary name and renamed at the end: an export that fails leaves the
     // earlier file of that name, and a second export replaces the first instead of adding to it.
-    QSaveFile file;
-    AsciiVariant variant;
-    ExportTexts texts;
-    std::string buffer;
+    QSaveFile file_;
+    AsciiVariant variant_;
+    ExportTexts texts_;
+    std::string buffer_;
 };
 
 } // namespace

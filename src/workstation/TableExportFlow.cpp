@@ -26,7 +26,7 @@ QString directoryOf(const QString& path) {
 } // namespace
 
 TableExportFlow::TableExportFlow(UserPrompts& prompts, WorkbookOpener openWorkbook)
-    : prompts(prompts), openWorkbook(std::move(openWorkbook)) {}
+    : prompts_(prompts), openWorkbook_(std::move(openWorkbook)) {}
 
 QString TableExportFlow::askMeasurementFile(UserPrompts& prompts) {
     return prompts.askOpenFileName(QStringLiteral("Load Brevimo Database"), QDir::homePath(),
@@ -34,25 +34,25 @@ QString TableExportFlow::askMeasurementFile(UserPrompts& prompts) {
 }
 
 QString TableExportFlow::askAsciiTarget(const QString& source) {
-    return prompts.askSaveFileName(QStringLiteral("Export Database to Ansi"), directoryOf(source),
-                                   proposedName(source, QStringLiteral(".dat")),
-                                   QStringLiteral("All|*.*"));
+    return prompts_.askSaveFileName(QStringLiteral("Export Database to Ansi"), directoryOf(source),
+                                    proposedName(source, QStringLiteral(".dat")),
+                                    QStringLiteral("All|*.*"));
 }
 
 QString TableExportFlow::askWorkbookTarget(const QString& source) {
-    return prompts.askSaveFileName(QStringLiteral("Export Database to Excel"), directoryOf(source),
-                                   proposedName(source, QStringLiteral(".xlsx")),
-                                   QStringLiteral("Workbook|*.xlsx"));
+    return prompts_.askSaveFileName(QStringLiteral("Export Database to Excel"), directoryOf(source),
+                                    proposedName(source, QStringLiteral(".xlsx")),
+                                    QStringLiteral("Workbook|*.xlsx"));
 }
 
 bool TableExportFlow::failed(const std::exception& e) {
-    prompts.showMessage(QString::fromUtf8(e.what()));
+    prompts_.showMessage(QString::fromUtf8(e.what()));
     return false;
 }
 
 bool TableExportFlow::openWritten(const QString& workbook) {
-    if (openWorkbook && !openWorkbook(workbook)) {
-        prompts.showMessage(
+    if (openWorkbook_ && !openWorkbook_(workbook)) {
+        prompts_.showMessage(
             QStringLiteral("The workbook '%1' was written, but no spreadsheet program could "
                            "open it.")
                 .arg(workbook));
@@ -75,7 +75,7 @@ bool TableExportFlow::exportOpenedAscii(const OpenedMeasurement& opened) {
 
 bool TableExportFlow::confirmAndExportOpenedExcel(const OpenedMeasurement& opened,
                                                   ExportProgressPanel& panel) {
-    if (!prompts.askYesNo(QStringLiteral("Export to Excel?")))
+    if (!prompts_.askYesNo(QStringLiteral("Export to Excel?")))
         return false;
     return exportOpenedExcel(opened, panel);
 }
@@ -105,7 +105,7 @@ bool TableExportFlow::exportOpenedExcel(const OpenedMeasurement& opened,
 }
 
 bool TableExportFlow::exportChosenAscii() {
-    const QString source = askMeasurementFile(prompts);
+    const QString source = askMeasurementFile(prompts_);
     if (source.isEmpty())
         return false;
     const QString target = askAsciiTarget(source);
@@ -120,7 +120,7 @@ bool TableExportFlow::exportChosenAscii() {
 }
 
 bool TableExportFlow::exportChosenExcel() {
-    const QString source = askMeasurementFile(prompts);
+    const QString source = askMeasurementFile(prompts_);
     if (source.isEmpty())
         return false;
     try {

@@ -48,6 +48,6 @@ private:
     bool openWritten(const QString& workbook);
     bool failed(const std::exception& e);
 
-    UserPrompts& prompts;
-    WorkbookOpener openWorkbook;
+    UserPrompts& prompts_;
+    WorkbookOpener openWorkbook_;
 };

@@ -9,17 +9,17 @@
 // start by the set-up time multiplied by the rate.
 class TimeLapseClock final : public Clock {
 public:
-    explicit TimeLapseClock(double rate) : rate(rate) {}
+    explicit TimeLapseClock(double rate) : rate_(rate) {}
 
     QDateTime now() const override {
         const QDateTime real = QDateTime::currentDateTime();
-        if (!origin.isValid())
-            origin = real;
-        return origin.addMSecs(
-            static_cast<qint64>(static_cast<double>(origin.msecsTo(real)) * rate));
+        if (!origin_.isValid())
+            origin_ = real;
+        return origin_.addMSecs(
+            static_cast<qint64>(static_cast<double>(origin_.msecsTo(real)) * rate_));
     }
 
 private:
-    double rate;
-    mutable QDateTime origin;
+    double rate_;
+    mutable QDateTime origin_;
 };

@@ -38,34 +38,34 @@ QString TimerAlarmCountdown::remainingText(int seconds) {
 }
 
 TimerAlarmCountdown::TimerAlarmCountdown(TonePlayer& tones, QObject* parent)
-    : QObject(parent), tones(tones) {
-    timer4.setObjectName(QStringLiteral("Timer4"));
-    timer4.setInterval(1000);
-    connect(&timer4, &QTimer::timeout, this, &TimerAlarmCountdown::tick);
+    : QObject(parent), tones_(tones) {
+    timer4_.setObjectName(QStringLiteral("Timer4"));
+    timer4_.setInterval(1000);
+    connect(&timer4_, &QTimer::timeout, this, &TimerAlarmCountdown::tick);
 }
 
 void TimerAlarmCountdown::start(int timerSeconds) {
-    seconds = timerSeconds;
-    ticks = 0;
-    timer4.start();
+    seconds_ = timerSeconds;
+    ticks_ = 0;
+    timer4_.start();
     setStopButtonShown(true);
 }
 
 void TimerAlarmCountdown::tick() {
-    ++ticks;
-    if (ticks <= seconds) {
-        setLabel(remainingText(seconds - ticks));
+    ++ticks_;
+    if (ticks_ <= seconds_) {
+        setLabel(remainingText(seconds_ - ticks_));
         return;
     }
     // The window comes up first: showing it hides the "Timer" button, which must end visible.
     emit ringing();
     setTimerButtonShown(true);
     setLabel(QStringLiteral("Alarm"));
-    tones.playTone(1500, 200);
+    tones_.playTone(1500, 200);
 }
 
 void TimerAlarmCountdown::stop() {
-    timer4.stop();
+    timer4_.stop();
     setLabel(QString());
     setStopButtonShown(false);
     setTimerButtonShown(true);
@@ -77,22 +77,22 @@ void TimerAlarmCountdown::settingsOpened() {
 }
 
 void TimerAlarmCountdown::setLabel(const QString& text) {
-    if (text == label)
+    if (text == label_)
         return;
-    label = text;
-    emit countdownTextChanged(label);
+    label_ = text;
+    emit countdownTextChanged(label_);
 }
 
 void TimerAlarmCountdown::setTimerButtonShown(bool shown) {
-    if (shown == timerButtonShown)
+    if (shown == timerButtonShown_)
         return;
-    timerButtonShown = shown;
+    timerButtonShown_ = shown;
     emit timerButtonVisibleChanged(shown);
 }
 
 void TimerAlarmCountdown::setStopButtonShown(bool shown) {
-    if (shown == stopButtonShown)
+    if (shown == stopButtonShown_)
         return;
-    stopButtonShown = shown;
+    stopButtonShown_ = shown;
     emit stopButtonVisibleChanged(shown);
 }

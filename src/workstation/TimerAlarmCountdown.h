@@ -31,17 +31,17 @@ public:
 
     explicit TimerAlarmCountdown(TonePlayer& tones, QObject* parent = nullptr);
 
-    int timerSeconds() const { return seconds; }
-    void setTimerSeconds(int value) { seconds = value; }
-    int timerTicks() const { return ticks; }
-    bool isOn() const { return timer4.isActive(); }
-    bool isRinging() const { return isOn() && ticks > seconds; }
+    int timerSeconds() const { return seconds_; }
+    void setTimerSeconds(int value) { seconds_ = value; }
+    int timerTicks() const { return ticks_; }
+    bool isOn() const { return timer4_.isActive(); }
+    bool isRinging() const { return isOn() && ticks_ > seconds_; }
 
-    QString countdownText() const { return label; }
-    bool timerButtonVisible() const { return timerButtonShown; }
-    bool stopButtonVisible() const { return stopButtonShown; }
+    QString countdownText() const { return label_; }
+    bool timerButtonVisible() const { return timerButtonShown_; }
+    bool stopButtonVisible() const { return stopButtonShown_; }
 
-    QTimer& countdownTimer() { return timer4; }
+    QTimer& countdownTimer() { return timer4_; }
 
 public slots:
     // Counts the given seconds down from now.
@@ -66,11 +66,11 @@ private:
     void setTimerButtonShown(bool shown);
     void setStopButtonShown(bool shown);
 
-    TonePlayer& tones;
-    QTimer timer4;
-    int seconds = 0;
-    int ticks = 0;
-    QString label;
-    bool timerButtonShown = true;
-    bool stopButtonShown = false;
+    TonePlayer& tones_;
+    QTimer timer4_;
+    int seconds_ = 0;
+    int ticks_ = 0;
+    QString label_;
+    bool timerButtonShown_ = true;
+    bool stopButtonShown_ = false;
 };

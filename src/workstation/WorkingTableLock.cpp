@@ -122,11 +122,11 @@ int holdThroughFile(const QString& directory) {
 } // namespace
 
 WorkingTableLock::WorkingTableLock(QString directory, int descriptor)
-    : directory(std::move(directory)), descriptor(descriptor) {}
+    : directory_(std::move(directory)), descriptor_(descriptor) {}
 
 WorkingTableLock::~WorkingTableLock() {
-    if (descriptor >= 0)
-        ::close(descriptor); // the kernel drops the lock with the last descriptor
+    if (descriptor_ >= 0)
+        ::close(descriptor_); // the kernel drops the lock with the last descriptor
 }
 
 std::shared_ptr<WorkingTableLock> WorkingTableLock::acquire(const QString& programDirectory) {

@@ -22,6 +22,6 @@ public:
 private:
     WorkingTableLock(QString directory, int descriptor);
 
-    QString directory;
-    int descriptor = -1;
+    QString directory_;
+    int descriptor_ = -1;
 };

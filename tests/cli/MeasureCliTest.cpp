@@ -20,8 +20,8 @@ std::string cli() {
 struct MeasureCli : ProfileStoreFixture {
     void SetUp() override {
         ProfileStoreFixture::SetUp();
-        setenv("NEPHODAR_PIPE_DIR", temp.path("pipes").c_str(), 1);
-        TempDirectory::writeFile(temp.path("program/Templates/Template.txt"), "Lab:\n");
+        setenv("NEPHODAR_PIPE_DIR", temp_.path("pipes").c_str(), 1);
+        TempDirectory::writeFile(temp_.path("program/Templates/Template.txt"), "Lab:\n");
         openDefault(); // the profile the tool opens too
     }
     void TearDown() override {
@@ -31,7 +31,7 @@ struct MeasureCli : ProfileStoreFixture {
 
     std::vector<std::string> run(std::vector<std::string> arguments, int& exitStatus,
                                  std::string* errors = nullptr) {
-        arguments.insert(arguments.begin() + 1, {"--program-dir", temp.path("program")});
+        arguments.insert(arguments.begin() + 1, {"--program-dir", temp_.path("program")});
         Subprocess tool(cli(), arguments);
         std::vector<std::string> lines;
         for (std::string line = tool.nextLine(20000); !line.empty() || !tool.outputEnded();
@@ -60,12 +60,12 @@ TEST_F(MeasureCli, SimulatedSourceWithFormulaAndSave) {
     int status = -1;
     const auto lines =
         run({"measure", "--device", "Sim0", "--samples", "4", "--interval", "1", "--title",
-             "Sim run", "--formula", "0,0,2,0.1", "--save", temp.path("out/run.nph")},
+             "Sim run", "--formula", "0,0,2,0.1", "--save", temp_.path("out/run.nph")},
             status);
     EXPECT_EQ(status, 0);
     ASSERT_EQ(lines.size(), 4u);
     const auto rows =
-        RecordTable::openFile(QString::fromStdString(temp.path("out/run.nph")), true)->allRows();
+        RecordTable::openFile(QString::fromStdString(temp_.path("out/run.nph")), true)->allRows();
     ASSERT_EQ(rows.size(), 4u);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const std::string expected = std::to_string(i) + "\t" + rows[i].timeS.toStdString() + "\t" +
@@ -75,8 +75,8 @@ TEST_F(MeasureCli, SimulatedSourceWithFormulaAndSave) {
         EXPECT_EQ(rows[i].title, "Sim run");
         EXPECT_NEAR(rows[i].calcOd, 2 * rows[i].od + 0.1, 0.0002);
     }
-    EXPECT_TRUE(QFile::exists(QString::fromStdString(temp.path("out/run.log"))));
-    EXPECT_EQ(TempDirectory::readFile(temp.path("out/run.txt")),
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(temp_.path("out/run.log"))));
+    EXPECT_EQ(TempDirectory::readFile(temp_.path("out/run.txt")),
               "Lab:\r\nUsing OD-formula: CalcOD = 0X³+ 0X²+ 2X+ 0.1\r\n");
 }
 
@@ -93,10 +93,10 @@ TEST_F(MeasureCli, PhotometerOnASerialLineWithADeviceErrorPeriod) {
     EXPECT_EQ(lines[5], "5\t0:00\tn. c.");
     EXPECT_EQ(lines[7], "7\t0:00\tn. c.");
     EXPECT_EQ(lines[8], "8\t0:00\t0.6125\t0.6125");
-    EXPECT_EQ(storedNumbers(temp.path("program/Record1.db")),
+    EXPECT_EQ(storedNumbers(temp_.path("program/Record1.db")),
               (std::vector<double>{0, 1, 2, 3, 4, 8, 9}));
     const QString protocol = RtfText::read(
-        QByteArray::fromStdString(TempDirectory::readFile(temp.path("program/Temp.log"))));
+        QByteArray::fromStdString(TempDirectory::readFile(temp_.path("program/Temp.log"))));
     EXPECT_EQ(protocol.count("OD Error at "), 1);
 }
 
@@ -138,12 +138,12 @@ TEST_F(MeasureCli, TimeLapseAndNotesOfASimulatedRun) {
     int status = -1;
     const auto lines =
         run({"measure", "--device", "Sim0", "--samples", "3", "--interval", "10", "--time-lapse",
-             "600", "--note", "1:Inducer \"B\": 2 ml", "--save", temp.path("lapse.nph")},
+             "600", "--note", "1:Inducer \"B\": 2 ml", "--save", temp_.path("lapse.nph")},
             status);
     ASSERT_EQ(status, 0);
     ASSERT_EQ(lines.size(), 3u);
     const auto rows =
-        RecordTable::openFile(QString::fromStdString(temp.path("lapse.nph")), true)->allRows();
+        RecordTable::openFile(QString::fromStdString(temp_.path("lapse.nph")), true)->allRows();
     ASSERT_EQ(rows.size(), 3u);
     for (std::size_t i = 1; i < rows.size(); ++i) {
         const double step = rows[i].minutes - rows[i - 1].minutes;
@@ -178,15 +178,15 @@ TEST_F(MeasureCli, UnreachableDeviceAndBadOptions) {
     EXPECT_EQ(status, 2);
     EXPECT_NE(errors.find("--samples takes a whole number"), std::string::npos);
 
-    TempDirectory::writeFile(temp.path("program/Templates/Template.txt"), "");
-    QFile::remove(QString::fromStdString(temp.path("program/Templates/Template.txt")));
+    TempDirectory::writeFile(temp_.path("program/Templates/Template.txt"), "");
+    QFile::remove(QString::fromStdString(temp_.path("program/Templates/Template.txt")));
     lines = run({"measure", "--device", "Sim0"}, status, &errors);
     EXPECT_EQ(status, 1);
     EXPECT_NE(errors.find("Can't load the template"), std::string::npos);
 }
 
 TEST_F(MeasureCli, KilledMidRunLeavesEveryPrintedRowIntact) {
-    Subprocess tool(cli(), {"measure", "--program-dir", temp.path("program"), "--device", "Sim0",
+    Subprocess tool(cli(), {"measure", "--program-dir", temp_.path("program"), "--device", "Sim0",
                             "--samples", "100000", "--interval", "0"});
     std::vector<std::string> printed;
     for (int i = 0; i < 12; ++i) {
@@ -197,7 +197,7 @@ TEST_F(MeasureCli, KilledMidRunLeavesEveryPrintedRowIntact) {
     tool.signal(SIGKILL);
     EXPECT_EQ(tool.wait(), 128 + SIGKILL);
 
-    const std::string file = temp.path("program/Record1.db");
+    const std::string file = temp_.path("program/Record1.db");
     {
         SqliteDatabase db(QString::fromStdString(file), SqliteDatabase::Mode::ReadOnly);
         auto check = db.prepare("PRAGMA integrity_check");
@@ -215,8 +215,8 @@ TEST_F(MeasureCli, KilledMidRunLeavesEveryPrintedRowIntact) {
 TEST_F(MeasureCli, FailingAutoSaveIsSaidOnceAndSetsTheExitStatus) {
     IniFile::getIniFile().writeInteger("Options", "AutoSave", 1);
     IniFile::getIniFile().writeInteger("Options", "OwnAutoDir", 1);
-    IniFile::getIniFile().writeString("Options", "Dir", temp.path("blocked/auto"));
-    TempDirectory::writeFile(temp.path("blocked"), "a file where a directory should be");
+    IniFile::getIniFile().writeString("Options", "Dir", temp_.path("blocked/auto"));
+    TempDirectory::writeFile(temp_.path("blocked"), "a file where a directory should be");
     int status = -1;
     std::string errors;
     const auto lines =
@@ -228,11 +228,11 @@ TEST_F(MeasureCli, FailingAutoSaveIsSaidOnceAndSetsTheExitStatus) {
          at = errors.find("Autosave failed: ", at + 1))
         ++said;
     EXPECT_EQ(said, 1u) << errors;
-    EXPECT_NE(errors.find(temp.path("blocked/auto")), std::string::npos) << errors;
-    EXPECT_EQ(storedNumbers(temp.path("program/Record1.db")), (std::vector<double>{0, 1, 2}))
+    EXPECT_NE(errors.find(temp_.path("blocked/auto")), std::string::npos) << errors;
+    EXPECT_EQ(storedNumbers(temp_.path("program/Record1.db")), (std::vector<double>{0, 1, 2}))
         << "the measurement went on";
 
-    std::filesystem::remove(temp.path("blocked"));
+    std::filesystem::remove(temp_.path("blocked"));
     run({"measure", "--device", "Sim0", "--samples", "2", "--interval", "0"}, status, &errors);
     EXPECT_EQ(status, 0) << errors;
 }
@@ -260,19 +260,20 @@ TEST_F(MeasureCli, FormulaFromTheProfileUnlessOverridden) {
     for (const auto& c : cases) {
         std::vector<std::string> arguments{"measure",   "--device", "Sim0",
                                            "--samples", "2",        "--interval",
-                                           "0",         "--save",   temp.path("f/run.nph")};
+                                           "0",         "--save",   temp_.path("f/run.nph")};
         arguments.insert(arguments.end(), c.extra.begin(), c.extra.end());
         int status = -1;
         std::string errors;
         run(arguments, status, &errors);
         ASSERT_EQ(status, 0) << errors;
         for (const auto& row :
-             RecordTable::openFile(QString::fromStdString(temp.path("f/run.nph")), true)->allRows())
+             RecordTable::openFile(QString::fromStdString(temp_.path("f/run.nph")), true)
+                 ->allRows())
             // OD is stored cut to 4 decimals, CalcOD computed from the uncut reading.
             EXPECT_NEAR(row.calcOd, c.a3 * row.od + c.a4, (c.a3 + 1) * 0.0001 + 1e-9)
                 << c.statement;
-        EXPECT_NE(TempDirectory::readFile(temp.path("f/run.txt")).find(c.statement),
+        EXPECT_NE(TempDirectory::readFile(temp_.path("f/run.txt")).find(c.statement),
                   std::string::npos)
-            << TempDirectory::readFile(temp.path("f/run.txt"));
+            << TempDirectory::readFile(temp_.path("f/run.txt"));
     }
 }

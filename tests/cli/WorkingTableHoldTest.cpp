@@ -30,12 +30,12 @@ bool contains(const std::string& text, const std::string& part) {
 struct WorkingTableHold : ProfileStoreFixture {
     void SetUp() override {
         ProfileStoreFixture::SetUp();
-        TempDirectory::writeFile(temp.path("program/Templates/Template.txt"), "Lab:\n");
+        TempDirectory::writeFile(temp_.path("program/Templates/Template.txt"), "Lab:\n");
         copyProgramFolders({"Objects", "buttons"});
         openDefault();
     }
 
-    std::string program() const { return temp.path("program"); }
+    std::string program() const { return temp_.path("program"); }
     std::string profile() const { return TempDirectory::readFile(store() + "/Default.ini"); }
 
     // A measuring command that stays on: its first sample line shows it holds the table.
@@ -165,13 +165,13 @@ TEST_F(WorkingTableHold, TheWorkstationHoldsItFromStartToExit) {
 TEST_F(WorkingTableHold, AWorkstationStartedDuringAMeasurementEndsWithoutTouchingIt) {
     auto first = holdingMeasurement();
     // A profile the window would create: it must not appear.
-    setenv("XDG_CONFIG_HOME", temp.path("fresh").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", temp_.path("fresh").c_str(), 1);
     auto window = startWorkstation();
     EXPECT_EQ(window->wait(20000), 1);
     EXPECT_TRUE(contains(window->errorOutput(), "is in use by nephodar-cli (process " +
                                                     std::to_string(first->id()) + ")."))
         << window->errorOutput();
-    EXPECT_FALSE(std::filesystem::exists(temp.path("fresh"))) << "no profile was created";
+    EXPECT_FALSE(std::filesystem::exists(temp_.path("fresh"))) << "no profile was created";
     first->signal(SIGINT);
     ASSERT_EQ(first->wait(20000), 0);
     for (const auto& row : rows())
@@ -186,12 +186,12 @@ TEST_F(WorkingTableHold, AReadOnlyProgramDirectoryIsSaidClearly) {
               0)
         << errors;
     namespace fs = std::filesystem;
-    fs::permissions(temp.path(), fs::perms::owner_all | fs::perms::group_read |
-                                     fs::perms::group_exec | fs::perms::others_read |
-                                     fs::perms::others_exec);
-    for (const auto& entry : fs::recursive_directory_iterator(temp.path("config")))
+    fs::permissions(temp_.path(), fs::perms::owner_all | fs::perms::group_read |
+                                      fs::perms::group_exec | fs::perms::others_read |
+                                      fs::perms::others_exec);
+    for (const auto& entry : fs::recursive_directory_iterator(temp_.path("config")))
         fs::permissions(entry.path(), fs::perms::all);
-    fs::permissions(temp.path("config"), fs::perms::all);
+    fs::permissions(temp_.path("config"), fs::perms::all);
     fs::permissions(program(), fs::perms::owner_read | fs::perms::owner_exec |
                                    fs::perms::group_read | fs::perms::group_exec |
                                    fs::perms::others_read | fs::perms::others_exec);

@@ -12,7 +12,7 @@ namespace {
 struct WorkstationViewOption : ProfileStoreFixture {
     void SetUp() override {
         ProfileStoreFixture::SetUp();
-        TempDirectory::writeFile(temp.path("program/Templates/Template.txt"), "Lab:\n");
+        TempDirectory::writeFile(temp_.path("program/Templates/Template.txt"), "Lab:\n");
         copyProgramFolders({"Objects", "buttons"});
         openDefault();
     }
@@ -22,17 +22,17 @@ struct WorkstationViewOption : ProfileStoreFixture {
 
 TEST_F(WorkstationViewOption, OpensTheFileInTheViewerAndPicturesIt) {
     Subprocess measure(NEPHODAR_PROGRAM_DIR "/nephodar-cli",
-                       {"measure", "--program-dir", temp.path("program"), "--device", "Sim0",
+                       {"measure", "--program-dir", temp_.path("program"), "--device", "Sim0",
                         "--samples", "5", "--interval", "1", "--title", "Viewed run", "--save",
-                        temp.path("viewed.nph")});
+                        temp_.path("viewed.nph")});
     while (!measure.nextLine(20000).empty() || !measure.outputEnded()) {
     }
     ASSERT_EQ(measure.wait(20000), 0) << measure.errorOutput();
 
-    const std::string picture = temp.path("viewer.png");
+    const std::string picture = temp_.path("viewer.png");
     Subprocess workstation(NEPHODAR_PROGRAM_DIR "/Nephodar",
-                           {"--program-dir", temp.path("program"), "--view",
-                            temp.path("viewed.nph"), "--screenshot", picture},
+                           {"--program-dir", temp_.path("program"), "--view",
+                            temp_.path("viewed.nph"), "--screenshot", picture},
                            {{"QT_QPA_PLATFORM", "offscreen"}});
     ASSERT_EQ(workstation.wait(40000), 0) << workstation.errorOutput();
     const QImage image(QString::fromStdString(picture));

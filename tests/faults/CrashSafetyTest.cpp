@@ -62,7 +62,7 @@ TEST_F(CrashSafety, KilledAtRandomMomentsOfAMeasurement) {
         const int milliseconds = moment(random);
         SCOPED_TRACE("run " + std::to_string(run) + ", killed after " +
                      std::to_string(milliseconds) + " ms");
-        const std::string program = programDirectory(temp, "run" + std::to_string(run));
+        const std::string program = programDirectory(temp_, "run" + std::to_string(run));
         Subprocess tool(cli(), {"measure", "--program-dir", program, "--device", "Sim0",
                                 "--samples", "100000", "--interval", "0"});
         // A real process at a real moment: no clock of ours can stand in for this wait.
@@ -84,13 +84,13 @@ TEST_F(CrashSafety, KilledBeforeEachFileChangeOfARun) {
                                         "--device", "Sim0",          "--samples",
                                         "1",        "--interval",    "0"};
     };
-    const std::string counted = programDirectory(temp, "counted");
-    const long changes = countChanges(temp, arguments(counted), counted);
+    const std::string counted = programDirectory(temp_, "counted");
+    const long changes = countChanges(temp_, arguments(counted), counted);
     ASSERT_GE(changes, 8) << "the shim does not see the tool's writes";
     for (long k = 1; k <= changes; ++k) {
         SCOPED_TRACE("killed before file change " + std::to_string(k) + " of " +
                      std::to_string(changes));
-        const std::string program = programDirectory(temp, "kill" + std::to_string(k));
+        const std::string program = programDirectory(temp_, "kill" + std::to_string(k));
         Subprocess tool(cli(), arguments(program), shim(program, "KILL_AT", k));
         const auto printed = remainingLines(tool);
         ASSERT_EQ(tool.wait(20000), 128 + SIGKILL) << tool.errorOutput();
@@ -105,8 +105,8 @@ TEST_F(CrashSafety, KilledBeforeEachFileChangeOfARun) {
 // program opens it again is all old or all new.
 TEST_F(CrashSafety, KilledBeforeEachFileChangeOfASave) {
     using State = SetOverwrite::State;
-    const SetOverwrite set(temp);
-    const long changes = set.changesOfASave(temp);
+    const SetOverwrite set(temp_);
+    const long changes = set.changesOfASave(temp_);
     ASSERT_GE(changes, 6) << "the shim does not see the save";
     ASSERT_EQ(set.states("after a complete save"), SetOverwrite::all(State::New));
 

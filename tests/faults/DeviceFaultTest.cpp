@@ -78,20 +78,20 @@ struct DeviceFixture : ProfileStoreFixture {
         static int tests = 0;
         number = std::to_string(++tests);
         ProfileStoreFixture::SetUp();
-        setenv("NEPHODAR_PIPE_DIR", temp.path("pipes").c_str(), 1);
+        setenv("NEPHODAR_PIPE_DIR", temp_.path("pipes").c_str(), 1);
         openDefault();
         auto& profile = IniFile::getIniFile();
         profile.writeInteger("CalibrECH", "OD1", 4095);
         profile.writeInteger("CalibrECH", "ODDark", 1);
         profile.writeString("Ports", "Com" + number, link());
-        TempDirectory::writeFile(temp.path("program/Templates/Template.txt"), "Lab:\n");
+        TempDirectory::writeFile(temp_.path("program/Templates/Template.txt"), "Lab:\n");
     }
     void TearDown() override {
         unsetenv("NEPHODAR_PIPE_DIR");
         ProfileStoreFixture::TearDown();
     }
 
-    std::string link() const { return temp.path("ttyQ7"); }
+    std::string link() const { return temp_.path("ttyQ7"); }
     std::string number;
     LogCapture log;
     std::string type(Line line) const { return (line == Line::Socket ? "Sim" : "Com") + number; }
@@ -143,7 +143,7 @@ TEST_P(DeviceGone, SamplesFailWithinTheReadTimeoutsAndResumeWhenItReturns) {
     const auto [line, loss] = GetParam();
     const std::vector<std::string> arguments = {"--value", "3000", "--verbose"};
     auto simulator = startSimulator(line, arguments);
-    EngineRun run(temp.path("program"), type(line));
+    EngineRun run(temp_.path("program"), type(line));
     ASSERT_TRUE(run.engine->start());
 
     run.sample();
@@ -200,9 +200,10 @@ TEST_P(DeviceGone, SamplesFailWithinTheReadTimeoutsAndResumeWhenItReturns) {
 INSTANTIATE_TEST_SUITE_P(Lines, DeviceGone,
                          testing::Combine(testing::Values(Line::Socket, Line::Terminal),
                                           testing::Values(Loss::Killed, Loss::Frozen)),
-                         [](const testing::TestParamInfo<DeviceGone::ParamType>& info) {
-                             return lineName(std::get<0>(info.param)) +
-                                    (std::get<1>(info.param) == Loss::Killed ? "Killed" : "Frozen");
+                         [](const testing::TestParamInfo<DeviceGone::ParamType>& paramInfo) {
+                             return lineName(std::get<0>(paramInfo.param)) +
+                                    (std::get<1>(paramInfo.param) == Loss::Killed ? "Killed"
+                                                                                  : "Frozen");
                          });
 
 // ---------------------------------------------------------------------------------------------
@@ -287,7 +288,7 @@ TEST_P(DeviceTalk, BadAnswersNeverStoreAWrongValueAndTheLineStaysInStep) {
         arguments.insert(arguments.end(), {"--fault", std::to_string(reading) + ":" + kind});
     auto simulator = startSimulator(line, arguments);
 
-    EngineRun run(temp.path("program"), type(line));
+    EngineRun run(temp_.path("program"), type(line));
     ASSERT_TRUE(run.engine->start());
     const int samples = 22;
     for (int i = 0; i < samples; ++i) {
@@ -326,9 +327,9 @@ TEST_P(DeviceTalk, BadAnswersNeverStoreAWrongValueAndTheLineStaysInStep) {
 INSTANTIATE_TEST_SUITE_P(LinesAndVariants, DeviceTalk,
                          testing::Combine(testing::Values(Line::Socket, Line::Terminal),
                                           testing::Values(Variant::Q82, Variant::Old)),
-                         [](const testing::TestParamInfo<DeviceTalk::ParamType>& info) {
-                             return lineName(std::get<0>(info.param)) +
-                                    (std::get<1>(info.param) == Variant::Q82 ? "82" : "Old");
+                         [](const testing::TestParamInfo<DeviceTalk::ParamType>& paramInfo) {
+                             return lineName(std::get<0>(paramInfo.param)) +
+                                    (std::get<1>(paramInfo.param) == Variant::Q82 ? "82" : "Old");
                          });
 
 // The simulator refuses what it does not know, and explains the faults it can inject.

@@ -40,8 +40,8 @@ protected:
 };
 
 TEST_F(DiskFull, SamplingGoesOnWhileTheWorkingTableCannotGrow) {
-    const std::string program = programDirectory(temp, "program");
-    const std::string saved = temp.path("out/run.nph");
+    const std::string program = programDirectory(temp_, "program");
+    const std::string saved = temp_.path("out/run.nph");
     Subprocess tool("/bin/sh", {"-c", "trap '' XFSZ; exec \"$0\" \"$@\"", cli(), "measure",
                                 "--program-dir", program, "--device", "Sim0", "--samples", "100000",
                                 "--interval", "0", "--save", saved});
@@ -90,8 +90,8 @@ TEST_F(DiskFull, SamplingGoesOnWhileTheWorkingTableCannotGrow) {
 // measurement's rows stay in the working table either way.
 TEST_F(DiskFull, SaveOntoAFullDiskKeepsTheEarlierSet) {
     using State = SetOverwrite::State;
-    const SetOverwrite set(temp);
-    const long changes = set.changesOfASave(temp);
+    const SetOverwrite set(temp_);
+    const long changes = set.changesOfASave(temp_);
     ASSERT_GE(changes, 6) << "the shim does not see the save";
 
     int failedSaves = 0;
@@ -147,15 +147,15 @@ class EngineDiskFull : public EngineFixture {};
 // is said once, and samples and saves work again once files may grow.
 TEST_F(EngineDiskFull, MeasurementGoesOnThroughFailedAppendsAndSaves) {
     std::vector<SampleReport> reports;
-    QObject::connect(engine.get(), &MeasurementEngine::sampleTaken,
+    QObject::connect(engine_.get(), &MeasurementEngine::sampleTaken,
                      [&](const SampleReport& report) { reports.push_back(report); });
-    engine->setInterval(1);
-    ASSERT_TRUE(engine->start());
+    engine_->setInterval(1);
+    ASSERT_TRUE(engine_->start());
     takeSamples(2);
     const QString saved = program() + "/saved/run.nph";
-    prompts.chosenFile = saved;
-    ASSERT_TRUE(engine->saveAs());
-    const std::string savedDirectory = temp.path("program/saved");
+    prompts_.chosenFile = saved;
+    ASSERT_TRUE(engine_->saveAs());
+    const std::string savedDirectory = temp_.path("program/saved");
     std::map<std::string, std::string> before;
     for (const auto& name : namesIn(savedDirectory))
         before[name] = TempDirectory::readFile(savedDirectory + "/" + name);
@@ -167,20 +167,20 @@ TEST_F(EngineDiskFull, MeasurementGoesOnThroughFailedAppendsAndSaves) {
         ASSERT_EQ(reports.size(), 5u);
         for (std::size_t i = 2; i < 5; ++i)
             EXPECT_FALSE(reports[i].stored) << "sample " << i;
-        EXPECT_EQ(engine->runState(), MeasurementEngine::RunState::Running);
-        ASSERT_EQ(prompts.messages.size(), 1) << "said once, not on every sample";
-        EXPECT_TRUE(prompts.messages[0].contains("Record1.db") &&
-                    prompts.messages[0].contains("File too large"))
-            << prompts.messages[0].toStdString();
+        EXPECT_EQ(engine_->runState(), MeasurementEngine::RunState::Running);
+        ASSERT_EQ(prompts_.messages.size(), 1) << "said once, not on every sample";
+        EXPECT_TRUE(prompts_.messages[0].contains("Record1.db") &&
+                    prompts_.messages[0].contains("File too large"))
+            << prompts_.messages[0].toStdString();
 
         // A statement longer than any file may now be: the save cannot be written.
-        engine->statement().appendLine(QString(tablePage + 1, QLatin1Char('x')));
-        EXPECT_FALSE(engine->save());
-        EXPECT_FALSE(engine->isSaved());
-        ASSERT_EQ(prompts.messages.size(), 2);
-        EXPECT_TRUE(prompts.messages[1].contains(program() + "/saved/run.") &&
-                    prompts.messages[1].contains("File too large"))
-            << prompts.messages[1].toStdString();
+        engine_->statement().appendLine(QString(tablePage + 1, QLatin1Char('x')));
+        EXPECT_FALSE(engine_->save());
+        EXPECT_FALSE(engine_->isSaved());
+        ASSERT_EQ(prompts_.messages.size(), 2);
+        EXPECT_TRUE(prompts_.messages[1].contains(program() + "/saved/run.") &&
+                    prompts_.messages[1].contains("File too large"))
+            << prompts_.messages[1].toStdString();
         std::map<std::string, std::string> after;
         for (const auto& name : namesIn(savedDirectory))
             after[name] = TempDirectory::readFile(savedDirectory + "/" + name);
@@ -189,8 +189,8 @@ TEST_F(EngineDiskFull, MeasurementGoesOnThroughFailedAppendsAndSaves) {
 
     takeSamples(1);
     EXPECT_TRUE(reports.back().stored);
-    EXPECT_TRUE(engine->save());
-    EXPECT_EQ(integrity(temp.path("program/Record1.db")), "ok");
+    EXPECT_TRUE(engine_->save());
+    EXPECT_EQ(integrity(temp_.path("program/Record1.db")), "ok");
     EXPECT_EQ(integrity(saved.toStdString()), "ok");
     std::vector<double> numbers;
     for (const auto& row : RecordTable::openFile(saved, true)->allRows())

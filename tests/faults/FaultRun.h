@@ -140,7 +140,7 @@ public:
                                  SavedMeasurement::row(2, 2, 0.3, 0.3, "old")},
                                 "old protocol", "old statement\r\n");
         for (const char* extension : extensions)
-            old[extension] = TempDirectory::readFile(temp.path("old/run") + extension);
+            old_[extension] = TempDirectory::readFile(temp.path("old/run") + extension);
     }
 
     std::vector<std::string> arguments() const {
@@ -152,7 +152,7 @@ public:
     // The directory holds the earlier set and nothing else.
     void restoreOld() const {
         std::filesystem::remove_all(out);
-        for (const auto& [extension, bytes] : old)
+        for (const auto& [extension, bytes] : old_)
             TempDirectory::writeFile(base + extension, bytes);
     }
 
@@ -184,7 +184,7 @@ private:
         if (!std::filesystem::exists(path))
             return State::Broken;
         const std::string bytes = TempDirectory::readFile(path);
-        if (bytes == old.at(extension))
+        if (bytes == old_.at(extension))
             return State::Old;
         if (extension == ".txt")
             return bytes == "New lab:\r\nUsing no OD-formula: CalcOD = OD\r\n" ? State::New
@@ -202,7 +202,7 @@ private:
         return rows.size() == 1 && rows[0].title == "new" ? State::New : State::Broken;
     }
 
-    std::map<std::string, std::string> old;
+    std::map<std::string, std::string> old_;
 };
 
 inline void PrintTo(SetOverwrite::State state, std::ostream* out) {

@@ -141,7 +141,7 @@ QString lineFeeds(QString text) {
 }
 
 struct HostileTexts : EngineFixture {
-    QString files() const { return QString::fromStdString(temp.path("files")); }
+    QString files() const { return QString::fromStdString(temp_.path("files")); }
 };
 
 } // namespace
@@ -151,14 +151,14 @@ TEST_F(HostileTexts, TitlesAndNotesAreStoredExactlyAndKeepEveryExportInShape) {
     for (const HostileText& hostile : hostileTexts()) {
         SCOPED_TRACE(hostile.name);
         const QString text = qtext(hostile.text);
-        engine->changeTitle(text);
-        ASSERT_TRUE(engine->start());
+        engine_->changeTitle(text);
+        ASSERT_TRUE(engine_->start());
         takeSamples(2);
-        ASSERT_TRUE(engine->attachNote(text, 0.0));
-        engine->end();
+        ASSERT_TRUE(engine_->attachNote(text, 0.0));
+        engine_->end();
 
         // The table: each column keeps the text as far as it is wide.
-        const QString tableFile = engine->table().fileName();
+        const QString tableFile = engine_->table().fileName();
         const auto rows = RecordTable::openFile(tableFile, true)->allRows();
         ASSERT_EQ(rows.size(), 2u);
         const QString title = limitedText(text, RecordTable::titleLength);
@@ -172,7 +172,7 @@ TEST_F(HostileTexts, TitlesAndNotesAreStoredExactlyAndKeepEveryExportInShape) {
         // The protocol file keeps the whole text; its paragraphs end in a line feed.
         const QString protocolFile = files() + "/protocol.log";
         QDir().mkpath(files());
-        engine->protocol().saveRtf(protocolFile);
+        engine_->protocol().saveRtf(protocolFile);
         const QString protocol = RtfText::read(
             QByteArray::fromStdString(TempDirectory::readFile(protocolFile.toStdString())));
         EXPECT_TRUE(protocol.contains(lineFeeds("note added: " + text))) << protocol.toStdString();
@@ -209,23 +209,23 @@ TEST_F(HostileTexts, TitlesAndNotesAreStoredExactlyAndKeepEveryExportInShape) {
 
 // Measurement sets and exports under names with every kind of character.
 TEST_F(HostileTexts, FileNamesAreTakenAsGivenOrRefusedWithAMessage) {
-    engine->changeTitle("run");
-    ASSERT_TRUE(engine->start());
+    engine_->changeTitle("run");
+    ASSERT_TRUE(engine_->start());
     takeSamples(2);
     for (const HostileText& hostile : hostileTexts()) {
         SCOPED_TRACE(hostile.name);
         const QString base = files() + "/" + qtext(hostile.text);
         QDir().mkpath(files());
-        prompts.messages.clear();
-        prompts.chosenFile = base + ".nph";
-        const bool saved = engine->saveAs();
+        prompts_.messages.clear();
+        prompts_.chosenFile = base + ".nph";
+        const bool saved = engine_->saveAs();
         const FileSet set = FileSet::fromChosenName(base);
         if (hostile.asFileName == Refused) {
             EXPECT_FALSE(saved);
-            ASSERT_EQ(prompts.messages.size(), 1);
-            EXPECT_TRUE(prompts.messages[0].contains(base.left(base.size() - 9000)))
-                << "the message names the file: " << prompts.messages[0].left(300).toStdString();
-            const QString table = engine->table().fileName();
+            ASSERT_EQ(prompts_.messages.size(), 1);
+            EXPECT_TRUE(prompts_.messages[0].contains(base.left(base.size() - 9000)))
+                << "the message names the file: " << prompts_.messages[0].left(300).toStdString();
+            const QString table = engine_->table().fileName();
             for (const auto& exportTo : std::vector<std::function<void()>>{
                      [&] { exportTableAscii(table, base + ".dat", AsciiVariant::Viewer); },
                      [&] { exportTableExcel(table, base + ".xlsx"); }}) {
@@ -239,7 +239,7 @@ TEST_F(HostileTexts, FileNamesAreTakenAsGivenOrRefusedWithAMessage) {
             }
             continue;
         }
-        EXPECT_TRUE(saved) << prompts.messages.join("|").toStdString();
+        EXPECT_TRUE(saved) << prompts_.messages.join("|").toStdString();
         for (const QString& member : {set.nph, set.log, set.txt})
             EXPECT_TRUE(QFileInfo(member).isFile()) << member.toStdString();
         EXPECT_EQ(RecordTable::openFile(set.nph, true)->rowCount(), 2);
@@ -250,7 +250,7 @@ TEST_F(HostileTexts, FileNamesAreTakenAsGivenOrRefusedWithAMessage) {
         EXPECT_EQ(WorkbookSheet::cells(base + ".xlsx").size(), 3u);
     }
     // Nothing was written outside the directory the names point into.
-    for (const QString& entry : treeOf(QString::fromStdString(temp.path())))
+    for (const QString& entry : treeOf(QString::fromStdString(temp_.path())))
         EXPECT_TRUE(entry.startsWith("files/") || entry.startsWith("up/") ||
                     entry.startsWith("program") || entry.startsWith("config") || entry == "files" ||
                     entry == "up")
@@ -313,7 +313,7 @@ TEST_F(HostileTexts, OverlongValueWrittenByHandIsCutOnACharacterBoundary) {
 // Profiles are a file and a directory in the store: a name that would leave the store is
 // refused, every other name works through the whole life of a profile.
 TEST_F(HostileTexts, ProfileNamesStayInsideTheStore) {
-    const QString root = QString::fromStdString(temp.path());
+    const QString root = QString::fromStdString(temp_.path());
     for (const HostileText& hostile : hostileTexts()) {
         SCOPED_TRACE(hostile.name);
         const std::string& name = hostile.text;

@@ -74,24 +74,24 @@ inline void silenceLog() {
 // Reads the input from the front: a byte, or a text given by a length byte and its bytes.
 class InputReader {
 public:
-    InputReader(const std::uint8_t* data, std::size_t size) : data(data), size(size) {}
+    InputReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
 
-    bool empty() const { return position >= size; }
-    std::uint8_t byte() { return empty() ? 0 : data[position++]; }
+    bool empty() const { return position_ >= size_; }
+    std::uint8_t byte() { return empty() ? 0 : data_[position_++]; }
     std::string text() { return bytes(byte()); }
     // Fewer when the input ends first.
     std::string bytes(std::size_t length) {
-        if (length > size - position)
-            length = size - position;
-        std::string result(reinterpret_cast<const char*>(data + position), length);
-        position += length;
+        if (length > size_ - position_)
+            length = size_ - position_;
+        std::string result(reinterpret_cast<const char*>(data_ + position_), length);
+        position_ += length;
         return result;
     }
 
 private:
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t position = 0;
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t position_ = 0;
 };
 
 } // namespace Fuzz

@@ -30,31 +30,31 @@ struct NoWait : __lumo::Sleeper {
 class AnswerLine : public Talvessa::ConnectionInterface {
 public:
     AnswerLine(Fuzz::InputReader& input, __lumo::Sleeper& sleeper)
-        : ConnectionInterface("Answers", 0, sleeper), input(input) {}
+        : ConnectionInterface("Answers", 0, sleeper), input_(input) {}
 
     void connect(bool) override {}
     void disconnect() override {}
     void checkConnection() override {
-        if (lineDown || (dropsAfterCommand && commandSent))
+        if (lineDown_ || (dropsAfterCommand_ && commandSent_))
             throw std::runtime_error("line down");
-        if (checkFailures > 0) {
-            --checkFailures;
+        if (checkFailures_ > 0) {
+            --checkFailures_;
             throw std::runtime_error("line check failed");
         }
     }
     void send(UCharContainer& command) override {
-        const std::uint8_t header = input.byte();
-        answer = input.bytes(header & 0x1F);
-        position = 0;
-        ++exchanges;
-        checkFailures = header & 0x20 ? 1 : 0;
-        dropsAfterCommand = (header & 0x40) != 0;
-        lineDown = (header & 0x80) != 0;
-        commandSent = false;
+        const std::uint8_t header = input_.byte();
+        answer_ = input_.bytes(header & 0x1F);
+        position_ = 0;
+        ++exchanges_;
+        checkFailures_ = header & 0x20 ? 1 : 0;
+        dropsAfterCommand_ = (header & 0x40) != 0;
+        lineDown_ = (header & 0x80) != 0;
+        commandSent_ = false;
         sendRefused = true;
         checkBeforeTransfer("Answers send\n");
         sendRefused = false;
-        commandSent = true;
+        commandSent_ = true;
         if (command.getSize() == 3 && command.at(0) == 0x30)
             deviceBrightness = command.at(1) << 8 | command.at(2);
     }
@@ -62,9 +62,9 @@ public:
         checkBeforeTransfer("Answers receive\n");
         container.zeroFill();
         std::int32_t got = 0;
-        while (got < container.getSize() && position < answer.size())
-            container.at(got++) = static_cast<unsigned char>(answer[position++]);
-        if (exchanges == 1)
+        while (got < container.getSize() && position_ < answer_.size())
+            container.at(got++) = static_cast<unsigned char>(answer_[position_++]);
+        if (exchanges_ == 1)
             firstAnswer += got;
         if (got < container.getSize()) {
             container.resize(got);
@@ -73,7 +73,7 @@ public:
     }
     std::uint32_t bytesInBuffer(bool) override {
         checkBeforeTransfer("Answers bytesInBuffer\n");
-        return static_cast<std::uint32_t>(answer.size() - position);
+        return static_cast<std::uint32_t>(answer_.size() - position_);
     }
 
     int deviceBrightness = -1;    // as the last brightness command that reached the device set it
@@ -81,14 +81,14 @@ public:
     std::int32_t firstAnswer = 0; // bytes of the first answer that reached the program
 
 private:
-    Fuzz::InputReader& input;
-    std::string answer;
-    std::size_t position = 0;
-    int exchanges = 0;
-    int checkFailures = 0;
-    bool dropsAfterCommand = false;
-    bool commandSent = false;
-    bool lineDown = false;
+    Fuzz::InputReader& input_;
+    std::string answer_;
+    std::size_t position_ = 0;
+    int exchanges_ = 0;
+    int checkFailures_ = 0;
+    bool dropsAfterCommand_ = false;
+    bool commandSent_ = false;
+    bool lineDown_ = false;
 };
 
 std::string calibrationText(const Talvessa::Q7_Base& source) {

@@ -35,19 +35,19 @@ class TimerAlarm : public testing::Test {
 protected:
     void ticks(int n) {
         for (int i = 0; i < n; ++i)
-            countdown.tick();
+            countdown_.tick();
     }
     // Opens the settings, enters a time and presses "Start".
     void startWithTime(const QString& text) {
-        window.openSettings();
-        control<QRadioButton>(window, "RadioButton1").setChecked(true);
-        control<QLineEdit>(window, "MaskEdit1").setText(text);
-        control<QPushButton>(window, "TimerStart").click();
+        window_.openSettings();
+        control<QRadioButton>(window_, "RadioButton1").setChecked(true);
+        control<QLineEdit>(window_, "MaskEdit1").setText(text);
+        control<QPushButton>(window_, "TimerStart").click();
     }
 
-    RecordingTones tones;
-    TimerAlarmCountdown countdown{tones};
-    TTimerForm window{countdown};
+    RecordingTones tones_;
+    TimerAlarmCountdown countdown_{tones_};
+    TTimerForm window_{countdown_};
 };
 
 } // namespace
@@ -73,21 +73,21 @@ TEST(TimerAlarmCountdown, TimeTextsAndRemainingTexts) {
 }
 
 TEST_F(TimerAlarm, SettingsPanelAtStartUp) {
-    EXPECT_EQ(window.windowTitle(), "Timer Alarm");
-    EXPECT_TRUE(window.windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_EQ(control<QLineEdit>(window, "MaskEdit1").text(), "00:00:00");
-    EXPECT_TRUE(control<QRadioButton>(window, "RadioButton1").isChecked());
-    EXPECT_TRUE(control<QLineEdit>(window, "MaskEdit1").isEnabled());
-    EXPECT_FALSE(control<QComboBox>(window, "ComboBox2").isEnabled());
-    EXPECT_EQ(control<QComboBox>(window, "ComboBox2").currentText(), "  10   Minutes");
-    EXPECT_EQ(countdown.timerSeconds(), 0);
-    EXPECT_FALSE(countdown.countdownTimer().isActive());
-    EXPECT_EQ(countdown.countdownTimer().interval(), 1000);
-    EXPECT_EQ(display(countdown), " [Timer]");
+    EXPECT_EQ(window_.windowTitle(), "Timer Alarm");
+    EXPECT_TRUE(window_.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(control<QLineEdit>(window_, "MaskEdit1").text(), "00:00:00");
+    EXPECT_TRUE(control<QRadioButton>(window_, "RadioButton1").isChecked());
+    EXPECT_TRUE(control<QLineEdit>(window_, "MaskEdit1").isEnabled());
+    EXPECT_FALSE(control<QComboBox>(window_, "ComboBox2").isEnabled());
+    EXPECT_EQ(control<QComboBox>(window_, "ComboBox2").currentText(), "  10   Minutes");
+    EXPECT_EQ(countdown_.timerSeconds(), 0);
+    EXPECT_FALSE(countdown_.countdownTimer().isActive());
+    EXPECT_EQ(countdown_.countdownTimer().interval(), 1000);
+    EXPECT_EQ(display(countdown_), " [Timer]");
 
-    control<QRadioButton>(window, "RadioButton2").setChecked(true);
-    EXPECT_FALSE(control<QLineEdit>(window, "MaskEdit1").isEnabled());
-    EXPECT_TRUE(control<QComboBox>(window, "ComboBox2").isEnabled());
+    control<QRadioButton>(window_, "RadioButton2").setChecked(true);
+    EXPECT_FALSE(control<QLineEdit>(window_, "MaskEdit1").isEnabled());
+    EXPECT_TRUE(control<QComboBox>(window_, "ComboBox2").isEnabled());
 }
 
 TEST_F(TimerAlarm, PresetDurations) {
@@ -96,39 +96,39 @@ TEST_F(TimerAlarm, PresetDurations) {
         {"  5     Minutes", 300}, {"  10   Minutes", 600}, {"  20   Minutes", 1200},
         {"  60   Minutes", 3600},
     };
-    auto& combo = control<QComboBox>(window, "ComboBox2");
+    auto& combo = control<QComboBox>(window_, "ComboBox2");
     ASSERT_EQ(combo.count(), 7);
     for (int i = 0; i < combo.count(); ++i) {
         EXPECT_EQ(combo.itemText(i), expected[i].first);
         emit combo.activated(i);
-        EXPECT_EQ(countdown.timerSeconds(), expected[i].second) << "chosen: " << expected[i].first;
+        EXPECT_EQ(countdown_.timerSeconds(), expected[i].second) << "chosen: " << expected[i].first;
     }
 }
 
 TEST_F(TimerAlarm, ThreeMinutePresetCountsDownAndRings) {
-    window.openSettings();
-    control<QRadioButton>(window, "RadioButton2").setChecked(true);
-    control<QComboBox>(window, "ComboBox2").setCurrentIndex(2);
-    control<QPushButton>(window, "TimerStart").click();
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_TRUE(countdown.isOn());
-    EXPECT_EQ(display(countdown), " [Stop]");
+    window_.openSettings();
+    control<QRadioButton>(window_, "RadioButton2").setChecked(true);
+    control<QComboBox>(window_, "ComboBox2").setCurrentIndex(2);
+    control<QPushButton>(window_, "TimerStart").click();
+    EXPECT_FALSE(window_.isVisible());
+    EXPECT_TRUE(countdown_.isOn());
+    EXPECT_EQ(display(countdown_), " [Stop]");
 
     ticks(1);
-    EXPECT_EQ(display(countdown), "0:02:59 [Stop]");
+    EXPECT_EQ(display(countdown_), "0:02:59 [Stop]");
     ticks(179);
-    EXPECT_EQ(display(countdown), "0:00:00 [Stop]");
-    EXPECT_TRUE(tones.tones.empty());
+    EXPECT_EQ(display(countdown_), "0:00:00 [Stop]");
+    EXPECT_TRUE(tones_.tones.empty());
     ticks(1);
-    EXPECT_EQ(display(countdown), "Alarm [Timer] [Stop]");
-    EXPECT_EQ(tones.tones, (std::vector<std::pair<int, int>>{{1500, 200}}));
+    EXPECT_EQ(display(countdown_), "Alarm [Timer] [Stop]");
+    EXPECT_EQ(tones_.tones, (std::vector<std::pair<int, int>>{{1500, 200}}));
 }
 
 TEST_F(TimerAlarm, TimeFieldCountdownTexts) {
     startWithTime("01:30:00");
-    ASSERT_EQ(countdown.timerSeconds(), 5400);
+    ASSERT_EQ(countdown_.timerSeconds(), 5400);
     std::vector<std::string> shown;
-    QObject::connect(&countdown, &TimerAlarmCountdown::countdownTextChanged,
+    QObject::connect(&countdown_, &TimerAlarmCountdown::countdownTextChanged,
                      [&](const QString& text) { shown.push_back(text.toStdString()); });
     ticks(3);
     EXPECT_EQ(shown, (std::vector<std::string>{"1:29:59", "1:29:58", "1:29:57"}));
@@ -136,71 +136,71 @@ TEST_F(TimerAlarm, TimeFieldCountdownTexts) {
     EXPECT_EQ(shown.back(), "0:10:05");
     ticks(605);
     EXPECT_EQ(shown.back(), "0:00:00");
-    EXPECT_FALSE(window.isVisible());
+    EXPECT_FALSE(window_.isVisible());
     ticks(1);
     EXPECT_EQ(shown.back(), "Alarm");
-    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window_.isVisible());
 }
 
 TEST_F(TimerAlarm, RingsEverySecondUntilAcknowledged) {
     startWithTime("00:00:00");
-    QSignalSpy ringing(&countdown, &TimerAlarmCountdown::ringing);
+    QSignalSpy ringing(&countdown_, &TimerAlarmCountdown::ringing);
     ticks(1);
-    ASSERT_TRUE(window.isVisible()) << "rings one second after Start";
-    EXPECT_EQ(window.windowModality(), Qt::NonModal);
-    EXPECT_FALSE(control<QWidget>(window, "Panel1").isVisible());
-    EXPECT_TRUE(control<QWidget>(window, "AlarmPanel").isVisible());
-    EXPECT_EQ(display(countdown), "Alarm [Timer] [Stop]");
+    ASSERT_TRUE(window_.isVisible()) << "rings one second after Start";
+    EXPECT_EQ(window_.windowModality(), Qt::NonModal);
+    EXPECT_FALSE(control<QWidget>(window_, "Panel1").isVisible());
+    EXPECT_TRUE(control<QWidget>(window_, "AlarmPanel").isVisible());
+    EXPECT_EQ(display(countdown_), "Alarm [Timer] [Stop]");
     ticks(3);
     EXPECT_EQ(ringing.count(), 4);
-    EXPECT_EQ(tones.tones, (std::vector<std::pair<int, int>>(4, {1500, 200})));
-    EXPECT_FALSE(control<QWidget>(window, "Panel1").isVisible())
+    EXPECT_EQ(tones_.tones, (std::vector<std::pair<int, int>>(4, {1500, 200})));
+    EXPECT_FALSE(control<QWidget>(window_, "Panel1").isVisible())
         << "stays the alarm view while ringing";
 
-    control<QPushButton>(window, "SpeedButton1").click();
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_FALSE(countdown.isOn());
-    EXPECT_EQ(display(countdown), " [Timer]");
+    control<QPushButton>(window_, "SpeedButton1").click();
+    EXPECT_FALSE(window_.isVisible());
+    EXPECT_FALSE(countdown_.isOn());
+    EXPECT_EQ(display(countdown_), " [Timer]");
 }
 
 TEST_F(TimerAlarm, InvalidTimeDropsTheStartLikeCancel) {
     for (const QString& text : {QStringLiteral("25:00:00"), QStringLiteral("01:3")}) {
         startWithTime(text);
-        EXPECT_FALSE(countdown.isOn()) << text.toStdString();
-        EXPECT_FALSE(window.isVisible());
-        EXPECT_EQ(display(countdown), " [Timer]");
+        EXPECT_FALSE(countdown_.isOn()) << text.toStdString();
+        EXPECT_FALSE(window_.isVisible());
+        EXPECT_EQ(display(countdown_), " [Timer]");
     }
 }
 
 TEST_F(TimerAlarm, CancelStopAndCloseBox) {
-    window.openSettings();
-    EXPECT_EQ(window.windowModality(), Qt::ApplicationModal);
-    EXPECT_TRUE(control<QWidget>(window, "Panel1").isVisible());
-    EXPECT_EQ(display(countdown), "") << "the settings hide the Timer button";
-    control<QPushButton>(window, "SpeedButton2").click();
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(display(countdown), " [Timer]");
+    window_.openSettings();
+    EXPECT_EQ(window_.windowModality(), Qt::ApplicationModal);
+    EXPECT_TRUE(control<QWidget>(window_, "Panel1").isVisible());
+    EXPECT_EQ(display(countdown_), "") << "the settings hide the Timer button";
+    control<QPushButton>(window_, "SpeedButton2").click();
+    EXPECT_FALSE(window_.isVisible());
+    EXPECT_EQ(display(countdown_), " [Timer]");
 
     // The main window's "Stop" ends a countdown and a ringing alarm alike.
     startWithTime("00:00:05");
     ticks(2);
-    countdown.stop();
-    EXPECT_FALSE(countdown.isOn());
-    EXPECT_EQ(display(countdown), " [Timer]");
+    countdown_.stop();
+    EXPECT_FALSE(countdown_.isOn());
+    EXPECT_EQ(display(countdown_), " [Timer]");
     startWithTime("00:00:00");
     ticks(2);
-    ASSERT_TRUE(window.isVisible());
-    countdown.stop();
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(display(countdown), " [Timer]");
+    ASSERT_TRUE(window_.isVisible());
+    countdown_.stop();
+    EXPECT_FALSE(window_.isVisible());
+    EXPECT_EQ(display(countdown_), " [Timer]");
 
     // The close box only closes: "Timer" stays hidden until the pop-up item reopens the settings.
-    window.openSettings();
-    window.close();
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(display(countdown), "");
-    window.openSettings();
-    EXPECT_TRUE(control<QWidget>(window, "Panel1").isVisible());
+    window_.openSettings();
+    window_.close();
+    EXPECT_FALSE(window_.isVisible());
+    EXPECT_EQ(display(countdown_), "");
+    window_.openSettings();
+    EXPECT_TRUE(control<QWidget>(window_, "Panel1").isVisible());
 }
 
 namespace {
@@ -209,22 +209,22 @@ class ODAlarmWindow : public EngineFixture {
 protected:
     void SetUp() override {
         EngineFixture::SetUp();
-        window = std::make_unique<TODAlarm>(*engine);
-        engine->setInterval(1000); // the countdown outlasts the test
-        source->next = [this](int) { return od; };
-        engine->setAlarmThresholdText("0.500");
-        engine->setAlarmDirection(ODAlarm::Above);
-        engine->start();
+        window_ = std::make_unique<TODAlarm>(*engine_);
+        engine_->setInterval(1000); // the countdown outlasts the test
+        source_->next = [this](int) { return od_; };
+        engine_->setAlarmThresholdText("0.500");
+        engine_->setAlarmDirection(ODAlarm::Above);
+        engine_->start();
         takeSamples(1);
     }
     void TearDown() override {
-        window.reset();
+        window_.reset();
         EngineFixture::TearDown();
     }
     // The protocol's entries without their times, newest first.
     QStringList entries() const {
         QStringList messages;
-        for (QString line : engine->protocol().getText().split('\n', Qt::SkipEmptyParts)) {
+        for (QString line : engine_->protocol().getText().split('\n', Qt::SkipEmptyParts)) {
             const int at = line.lastIndexOf(" at ");
             messages << (at >= 0 ? line.left(at + 4) : line.mid(line.indexOf("  ") + 2));
         }
@@ -232,68 +232,68 @@ protected:
     }
     void countdownTicks(int n) {
         for (int i = 0; i < n; ++i)
-            engine->countdownTick();
+            engine_->countdownTick();
     }
 
-    double od = 0.9;
-    std::unique_ptr<TODAlarm> window;
+    double od_ = 0.9;
+    std::unique_ptr<TODAlarm> window_;
 };
 
 } // namespace
 
 TEST_F(ODAlarmWindow, AlertIsRecordedOnceAndOkSwitchesTheAlarmOff) {
-    EXPECT_EQ(window->windowTitle(), "OD Alarm!");
-    EXPECT_EQ(control<QLabel>(*window, "Label1").text(), "OD Alarm");
-    EXPECT_TRUE(window->windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_FALSE(control<QLabel>(*window, "Image1").pixmap().isNull());
-    QSignalSpy switchedOff(window.get(), &TODAlarm::alarmSwitchedOff);
+    EXPECT_EQ(window_->windowTitle(), "OD Alarm!");
+    EXPECT_EQ(control<QLabel>(*window_, "Label1").text(), "OD Alarm");
+    EXPECT_TRUE(window_->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_FALSE(control<QLabel>(*window_, "Image1").pixmap().isNull());
+    QSignalSpy switchedOff(window_.get(), &TODAlarm::alarmSwitchedOff);
 
-    clock.advance(61000);
+    clock_.advance(61000);
     countdownTicks(1); // the elapsed time moves on with the countdown
-    engine->setAlarmSwitch(true);
-    const qint64 atFiring = engine->elapsedMilliseconds();
+    engine_->setAlarmSwitch(true);
+    const qint64 atFiring = engine_->elapsedMilliseconds();
     ASSERT_GE(atFiring, 61000);
     countdownTicks(3);
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(tones.tones.size(), 3u) << "every firing beeps";
+    EXPECT_TRUE(window_->isVisible());
+    EXPECT_EQ(tones_.tones.size(), 3u) << "every firing beeps";
     EXPECT_EQ(entries(),
               (QStringList{"OD Alert at ", "Turn On OD Alarm at ", "started measurement"}))
         << "one entry however often it fires while shown";
 
-    control<QPushButton>(*window, "SpeedButton1").click();
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_FALSE(engine->alarm().fired);
-    EXPECT_FALSE(engine->alarm().isOn());
+    control<QPushButton>(*window_, "SpeedButton1").click();
+    EXPECT_FALSE(window_->isVisible());
+    EXPECT_FALSE(engine_->alarm().fired);
+    EXPECT_FALSE(engine_->alarm().isOn());
     EXPECT_EQ(switchedOff.count(), 1);
     EXPECT_EQ(entries().first(), "Turn Off OD Alarm at ");
-    EXPECT_EQ(engine->protocol().getText().section('\n', 1, 1),
+    EXPECT_EQ(engine_->protocol().getText().section('\n', 1, 1),
               "OD Alert at " + DisplayFormats::longTimeText(SampleValues::allTime(atFiring)));
 
     countdownTicks(2);
-    EXPECT_FALSE(window->isVisible()) << "switched off: no further alarm";
+    EXPECT_FALSE(window_->isVisible()) << "switched off: no further alarm";
 
-    engine->setAlarmSwitch(true);
+    engine_->setAlarmSwitch(true);
     countdownTicks(1);
-    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window_->isVisible());
     EXPECT_EQ(entries().mid(0, 4), (QStringList{"OD Alert at ", "Turn On OD Alarm at ",
                                                 "Turn Off OD Alarm at ", "OD Alert at "}));
 }
 
 TEST_F(ODAlarmWindow, SwitchedOffWhileShownOkOnlyClears) {
-    engine->setAlarmSwitch(true);
+    engine_->setAlarmSwitch(true);
     countdownTicks(1);
-    ASSERT_TRUE(window->isVisible());
-    engine->setAlarmSwitch(false);
-    const QString before = engine->protocol().getText();
-    QSignalSpy switchedOff(window.get(), &TODAlarm::alarmSwitchedOff);
+    ASSERT_TRUE(window_->isVisible());
+    engine_->setAlarmSwitch(false);
+    const QString before = engine_->protocol().getText();
+    QSignalSpy switchedOff(window_.get(), &TODAlarm::alarmSwitchedOff);
 
-    window->acknowledge();
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_FALSE(engine->alarm().fired);
-    EXPECT_EQ(engine->protocol().getText(), before);
+    window_->acknowledge();
+    EXPECT_FALSE(window_->isVisible());
+    EXPECT_FALSE(engine_->alarm().fired);
+    EXPECT_EQ(engine_->protocol().getText(), before);
     EXPECT_EQ(switchedOff.count(), 0);
 
     // Shown without a firing (nothing set): no entry either.
-    window->show();
-    EXPECT_EQ(engine->protocol().getText(), before);
+    window_->show();
+    EXPECT_EQ(engine_->protocol().getText(), before);
 }

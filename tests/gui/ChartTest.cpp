@@ -22,8 +22,8 @@ struct ChartTest : ProfileStoreFixture {
         openDefault();
         for (const char* sub : {"Objects", "buttons"})
             std::filesystem::copy(std::string(NEPHODAR_PROGRAM_DIR) + "/" + sub,
-                                  temp.path(std::string("program/") + sub));
-        TempDirectory::writeFile(temp.path("program/Templates/Template.txt"), "Lab:\n");
+                                  temp_.path(std::string("program/") + sub));
+        TempDirectory::writeFile(temp_.path("program/Templates/Template.txt"), "Lab:\n");
         engine = std::make_unique<MeasurementEngine>(program(), clock, tones, prompts);
         window = std::make_unique<TWorkForm>(*engine, prompts, program(), QStringList{});
         window->resize(1000, 700);
@@ -40,7 +40,7 @@ struct ChartTest : ProfileStoreFixture {
         engine.reset();
         ProfileStoreFixture::TearDown();
     }
-    QString program() const { return QString::fromStdString(temp.path("program")); }
+    QString program() const { return QString::fromStdString(temp_.path("program")); }
     Ui::TWorkForm& ui() { return window->form(); }
     LiveChart& chart() { return window->chart(); }
     ChartPage& page() { return window->chartControls(); }

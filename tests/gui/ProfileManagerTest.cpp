@@ -59,9 +59,9 @@ protected:
         TempDirectory::writeFile(file(name + "/notes.txt"), "kept with " + name);
     }
 
-    QTableWidget* list() { return dialog.findChild<QTableWidget*>("ProfileList"); }
+    QTableWidget* list() { return dialog_.findChild<QTableWidget*>("ProfileList"); }
     QPushButton* button(const char* name) {
-        QPushButton* found = dialog.findChild<QPushButton*>(name);
+        QPushButton* found = dialog_.findChild<QPushButton*>(name);
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
@@ -84,39 +84,39 @@ protected:
         list()->setCurrentCell(found[0]->row(), 1);
     }
 
-    QueuedPrompts prompts;
-    TformProfileManager dialog{prompts};
+    QueuedPrompts prompts_;
+    TformProfileManager dialog_{prompts_};
 };
 
 } // namespace
 
 TEST_F(ProfileManager, AStoreWithOnlyDefault) {
-    dialog.show();
+    dialog_.show();
 
-    EXPECT_EQ(dialog.windowTitle(), "Profile Selection");
+    EXPECT_EQ(dialog_.windowTitle(), "Profile Selection");
     EXPECT_EQ(rows(), QStringList{"Default|available"});
     EXPECT_EQ(list()->currentRow(), 0);
-    EXPECT_EQ(dialog.selectedProfile(), "Default");
+    EXPECT_EQ(dialog_.selectedProfile(), "Default");
     EXPECT_TRUE(button("btnUse")->isEnabled());
     EXPECT_TRUE(button("btnDelete")->isEnabled());
     EXPECT_TRUE(button("btnUse")->isDefault());
     EXPECT_TRUE(button("btnUse")->font().bold());
 
     button("btnDelete")->click();
-    EXPECT_EQ(prompts.informations,
+    EXPECT_EQ(prompts_.informations,
               QStringList{"Profile Selection|You can't delete the 'Default' profile!"});
-    EXPECT_TRUE(prompts.questions.isEmpty());
+    EXPECT_TRUE(prompts_.questions.isEmpty());
     EXPECT_TRUE(fs::exists(file("Default.ini")));
 
     button("btnUse")->click();
-    EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_FALSE(dialog_.isVisible());
+    EXPECT_EQ(dialog_.result(), QDialog::Accepted);
 }
 
 TEST_F(ProfileManager, ProfilesInUseCannotBeUsedDeletedOrRenamed) {
     TempDirectory::writeFile(file("Default.ini"), "[Generell]\nlocked=1\n");
     TempDirectory::writeFile(file("Imported.ini"), "[Options]\nUser=Old\n"); // no "locked"
-    dialog.show();
+    dialog_.show();
 
     EXPECT_EQ(sortedRows(), QStringList({"Default|in use", "Imported|in use"}));
     EXPECT_EQ(list()->currentRow(), 0);
@@ -124,35 +124,35 @@ TEST_F(ProfileManager, ProfilesInUseCannotBeUsedDeletedOrRenamed) {
     EXPECT_FALSE(button("btnDelete")->isEnabled());
     EXPECT_FALSE(button("btnRename")->isEnabled());
     EXPECT_TRUE(button("btnCopy")->isEnabled());
-    EXPECT_TRUE(dialog.selectedProfile().isEmpty());
+    EXPECT_TRUE(dialog_.selectedProfile().isEmpty());
 
     // A new profile is the way out; it exists only in the list until it is opened.
-    prompts.texts = {QString("Fresh")};
+    prompts_.texts = {QString("Fresh")};
     button("btnNew")->click();
     EXPECT_EQ(rows().last(), "Fresh|available");
     EXPECT_EQ(currentName(), "Fresh");
-    EXPECT_EQ(dialog.selectedProfile(), "Fresh");
+    EXPECT_EQ(dialog_.selectedProfile(), "Fresh");
     EXPECT_TRUE(button("btnUse")->isEnabled());
     EXPECT_FALSE(fs::exists(file("Fresh.ini")));
 
     select("Imported"); // selecting a profile in use keeps the choice, but Use is off
     EXPECT_FALSE(button("btnUse")->isEnabled());
-    EXPECT_EQ(dialog.selectedProfile(), "Fresh");
+    EXPECT_EQ(dialog_.selectedProfile(), "Fresh");
 }
 
 TEST_F(ProfileManager, TheNameCheck) {
-    dialog.show();
+    dialog_.show();
     for (const QChar c : QString("\\/:*?\"<>|"))
-        EXPECT_EQ(dialog.checkName(QString("a") + c + "b"),
+        EXPECT_EQ(dialog_.checkName(QString("a") + c + "b"),
                   TformProfileManager::NameProblem::ForbiddenCharacter)
             << QString(c).toStdString();
-    EXPECT_EQ(dialog.checkName(""), TformProfileManager::NameProblem::Empty);
-    EXPECT_EQ(dialog.checkName("Default"), TformProfileManager::NameProblem::Duplicate);
-    EXPECT_EQ(dialog.checkName("default"), TformProfileManager::NameProblem::None);
-    EXPECT_EQ(dialog.checkName("Run 7 (pH 5.5)"), TformProfileManager::NameProblem::None);
+    EXPECT_EQ(dialog_.checkName(""), TformProfileManager::NameProblem::Empty);
+    EXPECT_EQ(dialog_.checkName("Default"), TformProfileManager::NameProblem::Duplicate);
+    EXPECT_EQ(dialog_.checkName("default"), TformProfileManager::NameProblem::None);
+    EXPECT_EQ(dialog_.checkName("Run 7 (pH 5.5)"), TformProfileManager::NameProblem::None);
     // Their content directory would be the store itself or the folder above it.
-    EXPECT_EQ(dialog.checkName("."), TformProfileManager::NameProblem::Reserved);
-    EXPECT_EQ(dialog.checkName(".."), TformProfileManager::NameProblem::Reserved);
+    EXPECT_EQ(dialog_.checkName("."), TformProfileManager::NameProblem::Reserved);
+    EXPECT_EQ(dialog_.checkName(".."), TformProfileManager::NameProblem::Reserved);
 }
 
 TEST_F(ProfileManager, AnInvalidNameIsReportedAndAskedAgain) {
@@ -183,20 +183,20 @@ TEST_F(ProfileManager, AnInvalidNameIsReportedAndAskedAgain) {
 }
 
 TEST_F(ProfileManager, NewTwiceWithTheProposalRefusesTheDuplicate) {
-    dialog.show();
-    prompts.texts = {QString("new Profile")};
+    dialog_.show();
+    prompts_.texts = {QString("new Profile")};
     button("btnNew")->click();
-    prompts.texts = {QString("new Profile"), QString("new Profile 2")};
+    prompts_.texts = {QString("new Profile"), QString("new Profile 2")};
     button("btnNew")->click();
 
-    EXPECT_EQ(prompts.messages, QStringList{"A profile named 'new Profile' already exists!"});
-    EXPECT_EQ(prompts.errors, prompts.messages) << "shown with the error icon";
-    EXPECT_EQ(prompts.offered(2), "new Profile");
+    EXPECT_EQ(prompts_.messages, QStringList{"A profile named 'new Profile' already exists!"});
+    EXPECT_EQ(prompts_.errors, prompts_.messages) << "shown with the error icon";
+    EXPECT_EQ(prompts_.offered(2), "new Profile");
     EXPECT_EQ(rows(), QStringList({"Default|available", "new Profile|available",
                                    "new Profile 2|available"}));
-    EXPECT_EQ(dialog.selectedProfile(), "new Profile 2");
+    EXPECT_EQ(dialog_.selectedProfile(), "new Profile 2");
 
-    prompts.texts = {std::nullopt}; // Cancel adds nothing
+    prompts_.texts = {std::nullopt}; // Cancel adds nothing
     button("btnNew")->click();
     EXPECT_EQ(list()->rowCount(), 3);
 }
@@ -205,36 +205,36 @@ TEST_F(ProfileManager, CopyProposesTheNextFreeNameAndCopiesFileAndContent) {
     TempDirectory::writeFile(file("Default/notes.txt"), "default notes");
     TempDirectory::writeFile(file("Default/runs/r1.nph"), "run one");
     makeProfile("Copy1 of Default");
-    dialog.show();
+    dialog_.show();
     select("Default");
 
-    prompts.texts = {QString("Copy2 of Default")};
+    prompts_.texts = {QString("Copy2 of Default")};
     button("btnCopy")->click();
 
-    EXPECT_EQ(prompts.offered(0), "Copy2 of Default");
+    EXPECT_EQ(prompts_.offered(0), "Copy2 of Default");
     EXPECT_EQ(rows().last(), "Copy2 of Default|available");
     EXPECT_EQ(currentName(), "Copy2 of Default");
-    EXPECT_EQ(dialog.selectedProfile(), "Copy2 of Default");
+    EXPECT_EQ(dialog_.selectedProfile(), "Copy2 of Default");
     EXPECT_EQ(TempDirectory::readFile(file("Copy2 of Default.ini")),
               TempDirectory::readFile(file("Default.ini")));
     EXPECT_EQ(TempDirectory::readFile(file("Copy2 of Default/notes.txt")), "default notes");
     EXPECT_EQ(TempDirectory::readFile(file("Copy2 of Default/runs/r1.nph")), "run one");
-    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_TRUE(prompts_.messages.isEmpty());
 }
 
 TEST_F(ProfileManager, RenameMovesFileAndContent) {
     makeProfile("Trial");
-    dialog.show();
+    dialog_.show();
     select("Trial");
 
-    prompts.texts = {QString("Trial"), QString("Assay")}; // the old name is taken
+    prompts_.texts = {QString("Trial"), QString("Assay")}; // the old name is taken
     button("btnRename")->click();
 
-    EXPECT_EQ(prompts.offered(0), "Trial");
-    EXPECT_EQ(prompts.messages, QStringList{"A profile named 'Trial' already exists!"});
+    EXPECT_EQ(prompts_.offered(0), "Trial");
+    EXPECT_EQ(prompts_.messages, QStringList{"A profile named 'Trial' already exists!"});
     EXPECT_EQ(sortedRows(), QStringList({"Assay|available", "Default|available"}));
     EXPECT_EQ(currentName(), "Assay");
-    EXPECT_EQ(dialog.selectedProfile(), "Assay");
+    EXPECT_EQ(dialog_.selectedProfile(), "Assay");
     EXPECT_FALSE(fs::exists(file("Trial.ini")));
     EXPECT_FALSE(fs::exists(file("Trial")));
     EXPECT_TRUE(fs::exists(file("Assay.ini")));
@@ -288,37 +288,37 @@ TEST_F(ProfileManager, AFailedStoreOperationIsShownAndTheListReread) {
     // Renaming moves the file first; the content directory cannot follow onto an existing one.
     makeProfile("Other");
     fs::create_directories(file("Moved"));
-    dialog.show();
+    dialog_.show();
 
     select("Trial");
-    prompts.answers = {true, false};
+    prompts_.answers = {true, false};
     button("btnDelete")->click();
-    ASSERT_EQ(prompts.messages.size(), 1);
-    EXPECT_TRUE(prompts.messages[0].startsWith(
+    ASSERT_EQ(prompts_.messages.size(), 1);
+    EXPECT_TRUE(prompts_.messages[0].startsWith(
         QString::fromStdString("Can't rename file '" + file("Trial.ini") + "'! System reported: ")))
-        << prompts.messages[0].toStdString();
+        << prompts_.messages[0].toStdString();
     EXPECT_EQ(sortedRows(),
               QStringList({"Default|available", "Other|available", "Trial|available"}));
     EXPECT_EQ(currentName(), "Trial");
     EXPECT_EQ(TempDirectory::readFile(file("Trial.ini.x")), "deleted before");
 
     select("Other");
-    prompts.texts = {QString("Moved")};
+    prompts_.texts = {QString("Moved")};
     button("btnRename")->click();
-    ASSERT_EQ(prompts.messages.size(), 2);
-    EXPECT_TRUE(prompts.messages[1].startsWith(QString::fromStdString(
+    ASSERT_EQ(prompts_.messages.size(), 2);
+    EXPECT_TRUE(prompts_.messages[1].startsWith(QString::fromStdString(
         "Can't rename directory '" + file("Other") + "' to '" + file("Moved") + "'! ")))
-        << prompts.messages[1].toStdString();
+        << prompts_.messages[1].toStdString();
     // The list shows what the store holds now: the file was renamed before the failure.
     EXPECT_EQ(sortedRows(),
               QStringList({"Default|available", "Moved|available", "Trial|available"}));
     EXPECT_EQ(currentName(), "Moved");
-    EXPECT_EQ(dialog.selectedProfile(), "Moved");
+    EXPECT_EQ(dialog_.selectedProfile(), "Moved");
 }
 
 TEST_F(ProfileManager, ModalChoiceForTheStartUp) {
     makeProfile("Trial");
-    TformProfileManager manager(prompts);
+    TformProfileManager manager(prompts_);
     QTimer::singleShot(0, &manager, [&] {
         QTest::keyClick(&manager, Qt::Key_Escape); // no way out but a choice
         EXPECT_TRUE(manager.isVisible());
@@ -343,15 +343,15 @@ TEST_F(ProfileManager, ModalChoiceForTheStartUp) {
 
 TEST_F(ProfileManager, NothingIsDoneWithoutAStore) {
     IniFile::storeDirectory.clear();
-    dialog.show();
+    dialog_.show();
     EXPECT_EQ(list()->rowCount(), 0);
     button("btnUse")->click();
-    EXPECT_EQ(prompts.messages, QStringList{"You must select an available profile!"});
-    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(prompts_.messages, QStringList{"You must select an available profile!"});
+    EXPECT_TRUE(dialog_.isVisible());
 
-    prompts.texts = {QString("tmp")};
+    prompts_.texts = {QString("tmp")};
     button("btnNew")->click();
-    prompts.answers = {true, true};
+    prompts_.answers = {true, true};
     button("btnDelete")->click();
-    EXPECT_EQ(prompts.messages.last(), "The profile store is not known; no profile was changed.");
+    EXPECT_EQ(prompts_.messages.last(), "The profile store is not known; no profile was changed.");
 }

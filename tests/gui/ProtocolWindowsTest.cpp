@@ -26,12 +26,12 @@ class ProtocolWindows : public EngineFixture {
 protected:
     void SetUp() override {
         EngineFixture::SetUp();
-        TempDirectory::writeFile(temp.path("program/Templates/Template.txt"),
+        TempDirectory::writeFile(temp_.path("program/Templates/Template.txt"),
                                  "Laboratory:\r\nOperator:\r\n");
-        TempDirectory::writeFile(temp.path("program/Templates/Growth.txt"), "Strain:\nMedium:\n");
+        TempDirectory::writeFile(temp_.path("program/Templates/Growth.txt"), "Strain:\nMedium:\n");
     }
     QString path(const std::string& relative) const {
-        return QString::fromStdString(temp.path(relative));
+        return QString::fromStdString(temp_.path(relative));
     }
     static QString memoText(QWidget& window) {
         return control<QPlainTextEdit>(window, "InfoMemo").toPlainText();
@@ -48,10 +48,10 @@ protected:
 
 TEST_F(ProtocolWindows, CreatedWithTheStandardTemplateFromAnyCurrentDirectory) {
     const auto before = std::filesystem::current_path();
-    std::filesystem::create_directories(temp.path("elsewhere"));
-    std::filesystem::current_path(temp.path("elsewhere"));
-    TInfoForm protocolWindow(*engine, program(), prompts);
-    TInfoForm2 channelB(*engine, program(), prompts);
+    std::filesystem::create_directories(temp_.path("elsewhere"));
+    std::filesystem::current_path(temp_.path("elsewhere"));
+    TInfoForm protocolWindow(*engine_, program(), prompts_);
+    TInfoForm2 channelB(*engine_, program(), prompts_);
     std::filesystem::current_path(before);
 
     EXPECT_EQ(protocolWindow.windowTitle(), "Protocol + Log");
@@ -61,71 +61,71 @@ TEST_F(ProtocolWindows, CreatedWithTheStandardTemplateFromAnyCurrentDirectory) {
         EXPECT_EQ(memoText(*window), "Laboratory:\nOperator:");
         EXPECT_EQ(templateField(*window), path("program/Templates/Template.txt"));
     }
-    EXPECT_EQ(engine->statement().lines, (QStringList{"Laboratory:", "Operator:"}));
+    EXPECT_EQ(engine_->statement().lines, (QStringList{"Laboratory:", "Operator:"}));
     EXPECT_TRUE(control<QTextEdit>(protocolWindow, "RichEdit1").toPlainText().isEmpty());
     EXPECT_TRUE(control<QTextEdit>(protocolWindow, "RichEdit1").isReadOnly());
     EXPECT_FALSE(control<QCheckBox>(protocolWindow, "CheckBox1").isChecked());
-    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_TRUE(prompts_.messages.isEmpty());
 }
 
 TEST_F(ProtocolWindows, MissingStandardTemplateFailsTheCreationWithItsPath) {
-    std::filesystem::remove(temp.path("program/Templates/Template.txt"));
+    std::filesystem::remove(temp_.path("program/Templates/Template.txt"));
     const std::string expected =
-        "Can't load the template '" + temp.path("program/Templates/Template.txt") + "'.";
-    EXPECT_EQ(errorOf([&] { TInfoForm window(*engine, program(), prompts); }), expected);
-    EXPECT_EQ(errorOf([&] { TInfoForm2 window(*engine, program(), prompts); }), expected);
+        "Can't load the template '" + temp_.path("program/Templates/Template.txt") + "'.";
+    EXPECT_EQ(errorOf([&] { TInfoForm window(*engine_, program(), prompts_); }), expected);
+    EXPECT_EQ(errorOf([&] { TInfoForm2 window(*engine_, program(), prompts_); }), expected);
 }
 
 TEST_F(ProtocolWindows, LoadTemplate) {
-    TInfoForm window(*engine, program(), prompts);
+    TInfoForm window(*engine_, program(), prompts_);
 
     press(window, "SpeedButton1"); // cancelled
-    ASSERT_EQ(prompts.openDialogs.size(), 1);
+    ASSERT_EQ(prompts_.openDialogs.size(), 1);
     EXPECT_TRUE(
-        prompts.openDialogs[0].startsWith("Load Template|" + path("program/Templates") + "|"));
+        prompts_.openDialogs[0].startsWith("Load Template|" + path("program/Templates") + "|"));
     EXPECT_EQ(templateField(window), path("program/Templates")) << "the directory, not the file";
     EXPECT_EQ(memoText(window), "Laboratory:\nOperator:");
 
-    prompts.chosenOpenFile = path("program/Templates/Growth.txt");
+    prompts_.chosenOpenFile = path("program/Templates/Growth.txt");
     press(window, "SpeedButton1");
     EXPECT_EQ(memoText(window), "Strain:\nMedium:");
     EXPECT_EQ(templateField(window), path("program/Templates/Growth.txt"));
-    EXPECT_EQ(engine->statement().lines, (QStringList{"Strain:", "Medium:"}));
+    EXPECT_EQ(engine_->statement().lines, (QStringList{"Strain:", "Medium:"}));
 
-    prompts.chosenOpenFile = path("program/Templates/Gone.txt");
+    prompts_.chosenOpenFile = path("program/Templates/Gone.txt");
     press(window, "SpeedButton1");
-    ASSERT_EQ(prompts.messages.size(), 1);
-    EXPECT_TRUE(prompts.messages[0].contains("Gone.txt")) << prompts.messages[0].toStdString();
+    ASSERT_EQ(prompts_.messages.size(), 1);
+    EXPECT_TRUE(prompts_.messages[0].contains("Gone.txt")) << prompts_.messages[0].toStdString();
     EXPECT_EQ(memoText(window), "Strain:\nMedium:") << "the memo keeps its content";
-    EXPECT_EQ(engine->statement().lines, (QStringList{"Strain:", "Medium:"}));
+    EXPECT_EQ(engine_->statement().lines, (QStringList{"Strain:", "Medium:"}));
 }
 
 TEST_F(ProtocolWindows, SaveAsTemplateWritesTheMemoWithCrLf) {
-    TInfoForm window(*engine, program(), prompts);
+    TInfoForm window(*engine_, program(), prompts_);
     control<QPlainTextEdit>(window, "InfoMemo").setPlainText("Strain: K12\n\nRemarks: fine");
-    EXPECT_EQ(engine->statement().lines, (QStringList{"Strain: K12", "", "Remarks: fine"}))
+    EXPECT_EQ(engine_->statement().lines, (QStringList{"Strain: K12", "", "Remarks: fine"}))
         << "edits go into the measurement's statement";
 
     press(window, "SpeedButton2"); // cancelled: nothing written
-    ASSERT_EQ(prompts.saveDialogs.size(), 1);
-    EXPECT_EQ(prompts.saveDialogs[0], "Save as Template|" + path("program/Templates") + "|");
+    ASSERT_EQ(prompts_.saveDialogs.size(), 1);
+    EXPECT_EQ(prompts_.saveDialogs[0], "Save as Template|" + path("program/Templates") + "|");
 
-    prompts.chosenFile = path("program/Templates/Mine.txt");
+    prompts_.chosenFile = path("program/Templates/Mine.txt");
     press(window, "SpeedButton2");
-    EXPECT_EQ(TempDirectory::readFile(temp.path("program/Templates/Mine.txt")),
+    EXPECT_EQ(TempDirectory::readFile(temp_.path("program/Templates/Mine.txt")),
               "Strain: K12\r\n\r\nRemarks: fine\r\n");
     EXPECT_EQ(templateField(window), path("program/Templates/Template.txt")) << "not changed";
 
-    prompts.chosenFile = path("program/no such directory/Mine.txt");
+    prompts_.chosenFile = path("program/no such directory/Mine.txt");
     press(window, "SpeedButton2");
-    ASSERT_EQ(prompts.messages.size(), 1);
-    EXPECT_TRUE(prompts.messages[0].startsWith("Can't write the file"));
+    ASSERT_EQ(prompts_.messages.size(), 1);
+    EXPECT_TRUE(prompts_.messages[0].startsWith("Can't write the file"));
     EXPECT_EQ(memoText(window), "Strain: K12\n\nRemarks: fine");
 }
 
 TEST_F(ProtocolWindows, FollowTheMeasurement) {
-    TInfoForm window(*engine, program(), prompts);
-    TInfoForm2 channelB(*engine, program(), prompts);
+    TInfoForm window(*engine_, program(), prompts_);
+    TInfoForm2 channelB(*engine_, program(), prompts_);
     auto& display = control<QTextEdit>(window, "RichEdit1");
 
     window.showProtocol();
@@ -136,14 +136,14 @@ TEST_F(ProtocolWindows, FollowTheMeasurement) {
     window.showProtocol();
     EXPECT_EQ(memoText(window), "edited") << "closing only hides";
 
-    prompts.chosenOpenFile = path("program/Templates/Growth.txt");
+    prompts_.chosenOpenFile = path("program/Templates/Growth.txt");
     press(channelB, "SpeedButton1");
     EXPECT_EQ(memoText(channelB), "Strain:\nMedium:");
-    EXPECT_EQ(engine->statement().lines, QStringList{"edited"}) << "channel B has its own memo";
+    EXPECT_EQ(engine_->statement().lines, QStringList{"edited"}) << "channel B has its own memo";
     channelB.protocol().addPlain("OD Error at ", 0);
     channelB.refreshProtocol();
 
-    ASSERT_TRUE(engine->start());
+    ASSERT_TRUE(engine_->start());
     EXPECT_TRUE(display.toPlainText().contains("8.12.2007 09:05  started measurement"));
     EXPECT_EQ(memoText(window), "Laboratory:\nOperator:\nUsing no OD-formula: CalcOD = OD");
     EXPECT_EQ(templateField(window), path("program/Templates/Template.txt"));
@@ -152,7 +152,7 @@ TEST_F(ProtocolWindows, FollowTheMeasurement) {
     EXPECT_TRUE(control<QTextEdit>(channelB, "RichEdit6").toPlainText().isEmpty());
     EXPECT_TRUE(channelB.protocol().getText().isEmpty());
 
-    engine->setAlarmSwitch(true);
+    engine_->setAlarmSwitch(true);
     EXPECT_TRUE(display.toPlainText().startsWith("Turn On OD Alarm at "));
 
     control<QCheckBox>(window, "CheckBox1").setChecked(true);

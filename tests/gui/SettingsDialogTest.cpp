@@ -33,7 +33,7 @@ protected:
     }
 
     template <class T> T* field(const char* name) {
-        T* widget = form.findChild<T*>(name);
+        T* widget = form_.findChild<T*>(name);
         EXPECT_NE(widget, nullptr) << name;
         return widget;
     }
@@ -41,8 +41,8 @@ protected:
     bool checked(const char* name) { return field<QAbstractButton>(name)->isChecked(); }
     void confirm() { field<QToolButton>("SpeedButton1")->click(); }
 
-    ScriptedPrompts prompts;
-    TOptionsForm form{prompts};
+    ScriptedPrompts prompts_;
+    TOptionsForm form_{prompts_};
 };
 
 // The profile's lines without the blank ones between sections.
@@ -54,9 +54,9 @@ QStringList lines(const std::string& fileText) {
 
 TEST_F(SettingsDialog, NewProfileShowsItsValues) {
     openDefault();
-    form.show();
+    form_.show();
 
-    EXPECT_EQ(form.windowTitle(), "Settings");
+    EXPECT_EQ(form_.windowTitle(), "Settings");
     EXPECT_EQ(text("Edit1"), "User");
     EXPECT_EQ(text("Edit2"), "Company");
     EXPECT_EQ(text("Edit4"), "Nothing");
@@ -76,18 +76,18 @@ TEST_F(SettingsDialog, NewProfileShowsItsValues) {
     EXPECT_TRUE(field<QToolButton>("SpeedButton1")->text().isEmpty());
     EXPECT_FALSE(field<QToolButton>("SpeedButton1")->icon().isNull());
 
-    EXPECT_EQ(form.user(), "User");
-    EXPECT_EQ(form.company(), "Company");
-    EXPECT_EQ(form.ownAutoSaveDirectory(), "Nothing");
-    EXPECT_FALSE(form.useOwnAutoSaveDirectory());
-    EXPECT_EQ(form.saveAsDirectory(), "C:Test");
-    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_EQ(form_.user(), "User");
+    EXPECT_EQ(form_.company(), "Company");
+    EXPECT_EQ(form_.ownAutoSaveDirectory(), "Nothing");
+    EXPECT_FALSE(form_.useOwnAutoSaveDirectory());
+    EXPECT_EQ(form_.saveAsDirectory(), "C:Test");
+    EXPECT_TRUE(prompts_.messages.isEmpty());
 }
 
 TEST_F(SettingsDialog, FieldsHoldTheProfileBeforeTheFirstShowing) {
     openDefaultWith("[Options]\nUser=Ann\nCompany=Lab\nDir=/data/own\nOwnAutoDir=1\n"
                     "SaveAsDir=/data/runs\n");
-    TOptionsForm early(prompts);
+    TOptionsForm early(prompts_);
     EXPECT_EQ(early.user(), "Ann");
     EXPECT_EQ(early.company(), "Lab");
     EXPECT_EQ(early.ownAutoSaveDirectory(), "/data/own");
@@ -98,7 +98,7 @@ TEST_F(SettingsDialog, FieldsHoldTheProfileBeforeTheFirstShowing) {
 TEST_F(SettingsDialog, ConfirmStoresEveryFieldInOrderAndThanksOnlyTheFirstTime) {
     // Without the keys in the file, each write appends its key: the file shows the order.
     openDefaultWith("[Generell]\nlocked=0\n");
-    form.show();
+    form_.show();
     field<QLineEdit>("Edit1")->setText("Ann");
     field<QLineEdit>("Edit2")->setText("Lab");
     field<QLineEdit>("Edit4")->setText("/data/own");
@@ -112,41 +112,41 @@ TEST_F(SettingsDialog, ConfirmStoresEveryFieldInOrderAndThanksOnlyTheFirstTime) 
 
     confirm();
 
-    EXPECT_EQ(prompts.informations, QStringList{thankYou});
-    EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(form.result(), QDialog::Accepted);
+    EXPECT_EQ(prompts_.informations, QStringList{thankYou});
+    EXPECT_FALSE(form_.isVisible());
+    EXPECT_EQ(form_.result(), QDialog::Accepted);
     EXPECT_EQ(lines(TempDirectory::readFile(profilePath())),
               QStringList({"[Generell]", "locked=0", "FirstTime=0", "Country=DE", "[Options]",
                            "User=Ann", "Company=Lab", "Dir=/data/own", "AutoSave=0", "OwnAutoDir=1",
                            "AutoConnect=1", "ComPort=Com9", "[CommandCheck]", "LedBright=0"}));
 
     // Shown again: the stored values come back, and confirming no longer thanks.
-    form.show();
+    form_.show();
     EXPECT_EQ(text("Edit1"), "Ann");
     EXPECT_EQ(field<QComboBox>("ComboBox1")->currentText(), "Com9");
     EXPECT_TRUE(checked("DERadioButton"));
     field<QRadioButton>("GBRadioButton")->click();
     confirm();
-    EXPECT_EQ(prompts.informations.size(), 1);
+    EXPECT_EQ(prompts_.informations.size(), 1);
     EXPECT_EQ(stored("Generell", "FirstTime"), "0");
     EXPECT_EQ(stored("Generell", "Country"), "GB");
-    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_TRUE(prompts_.messages.isEmpty());
 }
 
 TEST_F(SettingsDialog, ClosingWithoutConfirmingStoresNothing) {
     openDefault();
     const std::string before = TempDirectory::readFile(profilePath());
-    form.show();
+    form_.show();
     field<QLineEdit>("Edit1")->setText("Somebody");
     field<QCheckBox>("CheckBox1")->click();
     field<QRadioButton>("DERadioButton")->click();
 
-    form.close();
+    form_.close();
 
-    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(form_.isVisible());
     EXPECT_EQ(TempDirectory::readFile(profilePath()), before);
-    EXPECT_TRUE(prompts.informations.isEmpty());
-    form.show(); // the unconfirmed edits are gone
+    EXPECT_TRUE(prompts_.informations.isEmpty());
+    form_.show(); // the unconfirmed edits are gone
     EXPECT_EQ(text("Edit1"), "User");
     EXPECT_FALSE(checked("CheckBox1"));
     EXPECT_TRUE(checked("GBRadioButton"));
@@ -156,7 +156,7 @@ TEST_F(SettingsDialog, ValuesNotEditedHereSurviveAConfirmation) {
     openDefaultWith("[Generell]\nFirstTime=0\nCountry=de\n"
                     "[CommandCheck]\nLedBright=0x25\n"
                     "[Options]\nAutoSave=1\nComPort=COM3\nSaveAsDir=/srv/runs\n");
-    form.show();
+    form_.show();
     EXPECT_EQ(text("Edit6"), "37");
     EXPECT_TRUE(checked("GBRadioButton")); // only "DE" exactly means DE
     EXPECT_TRUE(checked("CheckBox2"));
@@ -165,7 +165,7 @@ TEST_F(SettingsDialog, ValuesNotEditedHereSurviveAConfirmation) {
 
     confirm();
 
-    EXPECT_TRUE(prompts.informations.isEmpty());
+    EXPECT_TRUE(prompts_.informations.isEmpty());
     EXPECT_EQ(stored("CommandCheck", "LedBright"), "37");
     EXPECT_EQ(stored("Generell", "Country"), "GB");
     EXPECT_EQ(stored("Options", "AutoSave"), "1");
@@ -175,7 +175,7 @@ TEST_F(SettingsDialog, ValuesNotEditedHereSurviveAConfirmation) {
 
 TEST_F(SettingsDialog, AFailedStoreIsShownAndKeepsTheDialogOpen) {
     openDefault();
-    form.show();
+    form_.show();
     field<QLineEdit>("Edit1")->setText("Ann");
     // The profile is saved through this temporary name; a directory there makes it fail.
     const std::string blocker = profilePath() + ".tmp";
@@ -183,19 +183,19 @@ TEST_F(SettingsDialog, AFailedStoreIsShownAndKeepsTheDialogOpen) {
 
     confirm();
 
-    ASSERT_EQ(prompts.messages.size(), 1);
-    EXPECT_TRUE(prompts.messages[0].startsWith("Can't write ini- file '" +
-                                               QString::fromStdString(profilePath()) + "'! "))
-        << prompts.messages[0].toStdString();
-    EXPECT_TRUE(prompts.informations.isEmpty()); // no thanks for settings that were not stored
-    EXPECT_TRUE(form.isVisible());
+    ASSERT_EQ(prompts_.messages.size(), 1);
+    EXPECT_TRUE(prompts_.messages[0].startsWith("Can't write ini- file '" +
+                                                QString::fromStdString(profilePath()) + "'! "))
+        << prompts_.messages[0].toStdString();
+    EXPECT_TRUE(prompts_.informations.isEmpty()); // no thanks for settings that were not stored
+    EXPECT_TRUE(form_.isVisible());
     EXPECT_EQ(text("Edit1"), "Ann");
 
     std::filesystem::remove(blocker);
     confirm();
-    EXPECT_EQ(prompts.informations, QStringList{thankYou});
+    EXPECT_EQ(prompts_.informations, QStringList{thankYou});
     EXPECT_EQ(stored("Options", "User"), "Ann");
-    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(form_.isVisible());
 }
 
 // A field that cannot be stored stores nothing: neither the "first time" flag nor any field
@@ -203,14 +203,14 @@ TEST_F(SettingsDialog, AFailedStoreIsShownAndKeepsTheDialogOpen) {
 TEST_F(SettingsDialog, ARefusedFieldStoresNoneAndBlanksAreTrimmed) {
     openDefault();
     const std::string before = TempDirectory::readFile(profilePath());
-    form.show();
+    form_.show();
     field<QLineEdit>("Edit1")->setText(" Ann ");
     field<QLineEdit>("Edit2")->setText(QString(3000, 'C'));
     confirm();
-    ASSERT_EQ(prompts.errors.size(), 1);
-    EXPECT_TRUE(prompts.errors[0].contains("Company")) << prompts.errors[0].toStdString();
-    EXPECT_TRUE(prompts.informations.isEmpty());
-    EXPECT_TRUE(form.isVisible());
+    ASSERT_EQ(prompts_.errors.size(), 1);
+    EXPECT_TRUE(prompts_.errors[0].contains("Company")) << prompts_.errors[0].toStdString();
+    EXPECT_TRUE(prompts_.informations.isEmpty());
+    EXPECT_TRUE(form_.isVisible());
     EXPECT_EQ(TempDirectory::readFile(profilePath()), before);
 
     field<QLineEdit>("Edit2")->setText("Lab ");
@@ -218,5 +218,5 @@ TEST_F(SettingsDialog, ARefusedFieldStoresNoneAndBlanksAreTrimmed) {
     EXPECT_EQ(stored("Options", "User"), "Ann");
     EXPECT_EQ(stored("Options", "Company"), "Lab");
     EXPECT_EQ(stored("Generell", "FirstTime"), "0");
-    EXPECT_EQ(prompts.informations, QStringList{thankYou});
+    EXPECT_EQ(prompts_.informations, QStringList{thankYou});
 }

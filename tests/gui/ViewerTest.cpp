@@ -26,7 +26,7 @@ struct ViewerTest : ProfileStoreFixture {
     void SetUp() override {
         ProfileStoreFixture::SetUp();
         openDefault();
-        TempDirectory::writeFile(temp.path("program/Templates/Template.txt"), "Lab:\n");
+        TempDirectory::writeFile(temp_.path("program/Templates/Template.txt"), "Lab:\n");
         engine = std::make_unique<MeasurementEngine>(program(), clock, tones, prompts);
         window = std::make_unique<TWorkForm>(*engine, prompts, program(), QStringList{});
     }
@@ -35,14 +35,14 @@ struct ViewerTest : ProfileStoreFixture {
         engine.reset();
         ProfileStoreFixture::TearDown();
     }
-    QString program() const { return QString::fromStdString(temp.path("program")); }
+    QString program() const { return QString::fromStdString(temp_.path("program")); }
     ViewerPage& viewer() { return window->viewer(); }
     Ui::TWorkForm& ui() { return window->form(); }
 
     // A saved measurement set: the table with these ODs (CalcOD = 2 OD), its log and statement.
     QString saveSet(const QString& name, const std::vector<double>& ods, bool companions = true) {
         const QString directory =
-            QString::fromStdString(temp.path("sets/set" + std::to_string(++sets)));
+            QString::fromStdString(temp_.path("sets/set" + std::to_string(++sets)));
         QDir().mkpath(directory);
         {
             auto table = RecordTable::openWorking(directory);
@@ -176,7 +176,7 @@ TEST_F(ViewerTest, GrowthPanelAndStretchBand) {
     EXPECT_EQ(viewer().growthPanel()->toolTip(), "growth rate: no growth");
     EXPECT_EQ(viewer().stretchBand(), nullptr);
 
-    const std::string junk = temp.path("bad/junk.nph");
+    const std::string junk = temp_.path("bad/junk.nph");
     TempDirectory::writeFile(junk, "no table");
     EXPECT_FALSE(viewer().openFile(QString::fromStdString(junk)));
     EXPECT_TRUE(viewer().growthPanel()->isHidden());
@@ -295,7 +295,7 @@ TEST_F(ViewerTest, FilesThatAreNoMeasurementsResetTheViewer) {
         {"empty.nph", ""},
     };
     for (const auto& [name, content] : bad) {
-        const std::string path = temp.path(std::string("bad/") + name);
+        const std::string path = temp_.path(std::string("bad/") + name);
         TempDirectory::writeFile(path, content);
         prompts.messages.clear();
         EXPECT_FALSE(viewer().openFile(QString::fromStdString(path))) << name;
@@ -307,7 +307,7 @@ TEST_F(ViewerTest, FilesThatAreNoMeasurementsResetTheViewer) {
         EXPECT_FALSE(viewer().chart()->graph(0)->visible());
     }
     // Another database that is no measurement table.
-    const QString other = QString::fromStdString(temp.path("bad/other.nph"));
+    const QString other = QString::fromStdString(temp_.path("bad/other.nph"));
     {
         SqliteDatabase db(other, SqliteDatabase::Mode::Create);
         db.execute("CREATE TABLE Samples (x REAL)");
@@ -319,7 +319,7 @@ TEST_F(ViewerTest, FilesThatAreNoMeasurementsResetTheViewer) {
 
 TEST_F(ViewerTest, ExportButtonsWriteTheOpenedFile) {
     ASSERT_TRUE(viewer().openFile(saveSet("run.nph", {0.1, 0.3})));
-    const QString target = QString::fromStdString(temp.path("out.dat"));
+    const QString target = QString::fromStdString(temp_.path("out.dat"));
     prompts.chosenFile = target;
     ui().SpeedButton45->click();
     const std::string text = TempDirectory::readFile(target.toStdString());
@@ -327,9 +327,9 @@ TEST_F(ViewerTest, ExportButtonsWriteTheOpenedFile) {
     EXPECT_NE(text.find(" Run run.nph \t"), std::string::npos);
 
     prompts.chosenOpenFile = viewer().opened()->filePath;
-    prompts.chosenFile = QString::fromStdString(temp.path("menu.dat"));
+    prompts.chosenFile = QString::fromStdString(temp_.path("menu.dat"));
     ui().toASCII1->trigger();
-    EXPECT_NE(TempDirectory::readFile(temp.path("menu.dat")).find("\"Run run.nph\"\t"),
+    EXPECT_NE(TempDirectory::readFile(temp_.path("menu.dat")).find("\"Run run.nph\"\t"),
               std::string::npos);
 }
 

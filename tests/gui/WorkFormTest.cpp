@@ -27,8 +27,8 @@ struct WorkFormTest : ProfileStoreFixture {
         const QString source = NEPHODAR_PROGRAM_DIR;
         for (const char* sub : {"Objects", "buttons"})
             std::filesystem::copy((source + "/" + sub).toStdString(),
-                                  temp.path(std::string("program/") + sub));
-        TempDirectory::writeFile(temp.path("program/Templates/Template.txt"), "Lab:\n");
+                                  temp_.path(std::string("program/") + sub));
+        TempDirectory::writeFile(temp_.path("program/Templates/Template.txt"), "Lab:\n");
         engine = std::make_unique<MeasurementEngine>(program(), clock, tones, prompts);
         window = std::make_unique<TWorkForm>(*engine, prompts, program(), QStringList{});
         splash = std::make_unique<TStart>(program());
@@ -46,7 +46,7 @@ struct WorkFormTest : ProfileStoreFixture {
         engine.reset();
         ProfileStoreFixture::TearDown();
     }
-    QString program() const { return QString::fromStdString(temp.path("program")); }
+    QString program() const { return QString::fromStdString(temp_.path("program")); }
     Ui::TWorkForm& ui() { return window->form(); }
 
     LogCapture log;

@@ -29,7 +29,7 @@ struct SourceFactory : ProfileStoreFixture {
     LogCapture log;
     void SetUp() override {
         ProfileStoreFixture::SetUp();
-        setenv("NEPHODAR_PIPE_DIR", temp.path("pipes").c_str(), 1);
+        setenv("NEPHODAR_PIPE_DIR", temp_.path("pipes").c_str(), 1);
         openDefault();
     }
     void TearDown() override {
@@ -107,7 +107,7 @@ TEST_F(SourceFactory, ConnectionCache) {
 }
 
 TEST_F(SourceFactory, SocketConnectionTexts) {
-    const std::string path = temp.path("pipes") + "/Sim31";
+    const std::string path = temp_.path("pipes") + "/Sim31";
     EXPECT_EQ(errorOf([] { Talvessa::PipeConnection c("Sim31"); }),
               "Error connecting port.\nSystem reported: \nNo such file or directory");
 
@@ -149,8 +149,8 @@ TEST_F(SourceFactory, SilentSimulatorCannotHoldTheCaller) {
 // A socket whose queue is full (its server busy and not accepting) gives an ordinary
 // connection failure within the read time-outs, instead of a connect that waits for ever.
 TEST_F(SourceFactory, ConnectingToABusySocketIsBounded) {
-    const std::string path = temp.path("pipes") + "/Sim34";
-    std::filesystem::create_directories(temp.path("pipes"));
+    const std::string path = temp_.path("pipes") + "/Sim34";
+    std::filesystem::create_directories(temp_.path("pipes"));
     const int server = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;

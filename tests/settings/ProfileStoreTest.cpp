@@ -86,7 +86,7 @@ TEST_F(ProfileStore, FirstStartCreatesTheDefaultProfile) {
 
 TEST_F(ProfileStore, OlderSettingsFileBecomesTheDefaultProfile) {
     const std::string old = "[Options]\r\nUser=Old Lab\r\n[Options]\r\nQuality=4\r\n";
-    TempDirectory::writeFile(temp.path("program/Nephodar.ini"), old);
+    TempDirectory::writeFile(temp_.path("program/Nephodar.ini"), old);
     openDefault();
     EXPECT_EQ(TempDirectory::readFile(store() + "/Default.ini"), old);
     EXPECT_EQ(listed(), (std::vector<std::pair<std::string, bool>>{{"Default", true}}))
@@ -121,7 +121,7 @@ TEST_F(ProfileStore, StoreDirectoryFromTheEnvironment) {
     EXPECT_EQ(IniFile::computeStoreDirectory("App", "Maker"), "/shared/Plain/Maker/App");
     unsetenv("ALLUSERSPROFILE");
     unsetenv("APPDATA");
-    EXPECT_EQ(IniFile::computeStoreDirectory("App", "Maker"), temp.path("config/Maker/App"));
+    EXPECT_EQ(IniFile::computeStoreDirectory("App", "Maker"), temp_.path("config/Maker/App"));
 }
 
 TEST_F(ProfileStore, RefusedNames) {
@@ -132,12 +132,12 @@ TEST_F(ProfileStore, RefusedNames) {
 }
 
 TEST_F(ProfileStore, DirectoriesThatCannotBeCreated) {
-    TempDirectory::writeFile(temp.path("file"), "x");
-    const std::string path = temp.path("file/sub/deeper");
+    TempDirectory::writeFile(temp_.path("file"), "x");
+    const std::string path = temp_.path("file/sub/deeper");
     const std::string expected =
-        "Creation of directory '" + temp.path("file") + "' failed! System reported: \nFile exists";
+        "Creation of directory '" + temp_.path("file") + "' failed! System reported: \nFile exists";
     EXPECT_EQ(errorOf([&] { IniFile::createDirectories(path); }), expected);
-    setenv("XDG_CONFIG_HOME", temp.path("file").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", temp_.path("file").c_str(), 1);
     EXPECT_EQ(errorOf([&] { openDefault(); }), expected);
 }
 

@@ -15,12 +15,12 @@ public:
     BenchProfileStore() {
         setenv("XDG_CONFIG_HOME", temp.path("config").c_str(), 1);
         unsetenv("ALLUSERSPROFILE");
-        Talvessa::setLogStream(log.rdbuf());
+        Talvessa::setLogStream(log_.rdbuf());
         IniFile::openProfile("Default", "Nephodar", "Talvessa");
     }
 
     TempDirectory temp;
 
 private:
-    std::ostringstream log;
+    std::ostringstream log_;
 };

@@ -109,20 +109,20 @@ public:
 // Runs the engine's ticks the way its timers would, moving the fake clock with them.
 class TickDriver {
 public:
-    TickDriver(MeasurementEngine& engine, FakeClock& clock) : engine(engine), clock(clock) {}
+    TickDriver(MeasurementEngine& engine, FakeClock& clock) : engine_(engine), clock_(clock) {}
 
     // One tick of whichever timer is on; false when neither is.
     bool tick() {
-        if (engine.samplingTimer().isActive()) {
-            clock.advance(1);
+        if (engine_.samplingTimer().isActive()) {
+            clock_.advance(1);
             ++samplingTicks;
-            engine.samplingTick();
+            engine_.samplingTick();
             return true;
         }
-        if (engine.countdownTimer().isActive()) {
-            clock.advance(100);
+        if (engine_.countdownTimer().isActive()) {
+            clock_.advance(100);
             ++countdownTicks;
-            engine.countdownTick();
+            engine_.countdownTick();
             return true;
         }
         return false;
@@ -130,11 +130,11 @@ public:
 
     // Ticks until the sample count grows (or the run stops); bounded.
     bool untilNextSample() {
-        const int before = engine.sampleNumber();
+        const int before = engine_.sampleNumber();
         for (int i = 0; i < 100000; ++i) {
             if (!tick())
                 return false;
-            if (engine.sampleNumber() != before)
+            if (engine_.sampleNumber() != before)
                 return true;
         }
         return false;
@@ -144,6 +144,6 @@ public:
     int countdownTicks = 0;
 
 private:
-    MeasurementEngine& engine;
-    FakeClock& clock;
+    MeasurementEngine& engine_;
+    FakeClock& clock_;
 };

@@ -9,10 +9,10 @@
 // Sends the process-wide log into a string for the lifetime of the object.
 class LogCapture {
 public:
-    LogCapture() { Talvessa::setLogStream(buffer.rdbuf()); }
-    std::string text() const { return buffer.str(); }
-    void clear() { buffer.str(""); }
+    LogCapture() { Talvessa::setLogStream(buffer_.rdbuf()); }
+    std::string text() const { return buffer_.str(); }
+    void clear() { buffer_.str(""); }
 
 private:
-    std::ostringstream buffer;
+    std::ostringstream buffer_;
 };

@@ -15,16 +15,16 @@ protected:
     void SetUp() override {
         unsetenv("ALLUSERSPROFILE");
         unsetenv("APPDATA");
-        setenv("XDG_CONFIG_HOME", temp.path("config").c_str(), 1);
-        Talvessa::setProgramDirectory(temp.path("program"));
-        std::filesystem::create_directories(temp.path("program"));
+        setenv("XDG_CONFIG_HOME", temp_.path("config").c_str(), 1);
+        Talvessa::setProgramDirectory(temp_.path("program"));
+        std::filesystem::create_directories(temp_.path("program"));
     }
     void TearDown() override {
         Talvessa::setProgramDirectory("");
         unsetenv("XDG_CONFIG_HOME");
     }
 
-    std::string store() const { return temp.path("config/Talvessa/Nephodar"); }
+    std::string store() const { return temp_.path("config/Talvessa/Nephodar"); }
     void openDefault() { IniFile::openProfile("Default", "Nephodar", "Talvessa"); }
 
 #ifdef NEPHODAR_PROGRAM_DIR
@@ -33,9 +33,9 @@ protected:
     void copyProgramFolders(std::initializer_list<const char*> folders) {
         for (const char* folder : folders)
             std::filesystem::copy(std::string(NEPHODAR_PROGRAM_DIR) + "/" + folder,
-                                  temp.path("program/") + folder);
+                                  temp_.path("program/") + folder);
     }
 #endif
 
-    TempDirectory temp;
+    TempDirectory temp_;
 };

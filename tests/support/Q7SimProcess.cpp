@@ -6,13 +6,13 @@
 
 Q7SimProcess::Q7SimProcess(const std::vector<std::string>& arguments,
                            const std::map<std::string, std::string>& environment)
-    : process(executable(), arguments, environment) {
-    firstLine = process.nextLine();
-    if (firstLine.empty())
-        throw std::runtime_error("q7sim announced no line: " + process.errorOutput());
+    : process_(executable(), arguments, environment) {
+    firstLine_ = process_.nextLine();
+    if (firstLine_.empty())
+        throw std::runtime_error("q7sim announced no line: " + process_.errorOutput());
 }
 
 void Q7SimProcess::stop() {
-    process.signal(SIGTERM);
-    process.wait();
+    process_.signal(SIGTERM);
+    process_.wait();
 }

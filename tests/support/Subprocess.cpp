@@ -32,9 +32,9 @@ Subprocess::Subprocess(const std::string& program, const std::vector<std::string
     const int errorFile = mkostemp(errorName, O_CLOEXEC);
     if (errorFile < 0)
         throw std::runtime_error("no file for standard error");
-    errorPath = errorName;
-    pid = fork();
-    if (pid == 0) {
+    errorPath_ = errorName;
+    pid_ = fork();
+    if (pid_ == 0) {
         dup2(pipeEnds[1], STDOUT_FILENO);
         dup2(errorFile, STDERR_FILENO);
         for (const auto& [name, value] : environment)
@@ -50,69 +50,69 @@ Subprocess::Subprocess(const std::string& program, const std::vector<std::string
     }
     close(pipeEnds[1]);
     close(errorFile);
-    output = pipeEnds[0];
+    output_ = pipeEnds[0];
 }
 
 Subprocess::~Subprocess() {
-    if (pid > 0 && status < 0) {
-        kill(pid, SIGTERM);
+    if (pid_ > 0 && status_ < 0) {
+        kill(pid_, SIGTERM);
         if (wait(5000) < 0) {
-            kill(pid, SIGKILL);
+            kill(pid_, SIGKILL);
             wait(5000);
         }
     }
-    if (output >= 0)
-        close(output);
-    unlink(errorPath.c_str());
+    if (output_ >= 0)
+        close(output_);
+    unlink(errorPath_.c_str());
 }
 
 std::string Subprocess::nextLine(int timeoutMilliseconds) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
     while (true) {
-        const auto newline = pending.find('\n');
+        const auto newline = pending_.find('\n');
         if (newline != std::string::npos) {
-            std::string line = pending.substr(0, newline);
-            pending.erase(0, newline + 1);
+            std::string line = pending_.substr(0, newline);
+            pending_.erase(0, newline + 1);
             return line;
         }
-        if (endOfOutput)
+        if (endOfOutput_)
             return "";
         const int left = millisecondsLeft(deadline);
         if (left == 0)
             return "";
-        pollfd entry{output, POLLIN, 0};
+        pollfd entry{output_, POLLIN, 0};
         if (poll(&entry, 1, left) <= 0)
             continue;
         char buffer[4096];
-        const ssize_t n = read(output, buffer, sizeof buffer);
+        const ssize_t n = read(output_, buffer, sizeof buffer);
         if (n <= 0) {
-            endOfOutput = true;
+            endOfOutput_ = true;
             continue;
         }
-        pending.append(buffer, static_cast<std::size_t>(n));
+        pending_.append(buffer, static_cast<std::size_t>(n));
     }
 }
 
 std::string Subprocess::errorOutput() const {
-    std::ifstream file(errorPath);
+    std::ifstream file(errorPath_);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 void Subprocess::signal(int number) {
-    if (pid > 0 && status < 0)
-        kill(pid, number);
+    if (pid_ > 0 && status_ < 0)
+        kill(pid_, number);
 }
 
 int Subprocess::wait(int timeoutMilliseconds) {
-    if (status >= 0)
-        return status;
+    if (status_ >= 0)
+        return status_;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
     do {
         int raw = 0;
-        const pid_t done = waitpid(pid, &raw, WNOHANG);
-        if (done == pid) {
-            status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-            return status;
+        const pid_t done = waitpid(pid_, &raw, WNOHANG);
+        if (done == pid_) {
+            status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+            return status_;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     } while (millisecondsLeft(deadline) > 0);

@@ -19,7 +19,7 @@ public:
     // The next line of standard output; empty when none came within the time or the output
     // ended (see ended()).
     std::string nextLine(int timeoutMilliseconds = 5000);
-    bool outputEnded() const { return endOfOutput; }
+    bool outputEnded() const { return endOfOutput_; }
     // Everything written to standard error so far.
     std::string errorOutput() const;
 
@@ -27,13 +27,13 @@ public:
     // Waits for the exit and returns the exit status (128 + signal when killed), or -1 when
     // the process is still running after the time.
     int wait(int timeoutMilliseconds = 10000);
-    pid_t id() const { return pid; }
+    pid_t id() const { return pid_; }
 
 private:
-    pid_t pid = -1;
-    int output = -1;
-    int status = -1;
-    bool endOfOutput = false;
-    std::string pending;
-    std::string errorPath;
+    pid_t pid_ = -1;
+    int output_ = -1;
+    int status_ = -1;
+    bool endOfOutput_ = false;
+    std::string pending_;
+    std::string errorPath_;
 };

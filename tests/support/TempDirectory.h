@@ -14,17 +14,17 @@ public:
         char name[] = "/tmp/nephodar-test-XXXXXX";
         if (mkdtemp(name) == nullptr)
             throw std::runtime_error("mkdtemp failed");
-        root = name;
+        root_ = name;
     }
     ~TempDirectory() {
         std::error_code ignored;
-        std::filesystem::remove_all(root, ignored);
+        std::filesystem::remove_all(root_, ignored);
     }
     TempDirectory(const TempDirectory&) = delete;
     TempDirectory& operator=(const TempDirectory&) = delete;
 
     std::string path(const std::string& relative = "") const {
-        return relative.empty() ? root : root + "/" + relative;
+        return relative.empty() ? root_ : root_ + "/" + relative;
     }
 
     static void writeFile(const std::string& path, const std::string& content) {
@@ -37,5 +37,5 @@ public:
     }
 
 private:
-    std::string root;
+    std::string root_;
 };

@@ -9,13 +9,13 @@
 // is 0 when all is well.
 class TestVariant : public Talvessa::Q7_Base {
 public:
-    TestVariant(Talvessa::ConnectionInterface& connection, std::int32_t statusLength = 6,
+    TestVariant(Talvessa::ConnectionInterface& port, std::int32_t statusBytes = 6,
                 __lumo::Sleeper& sleeper = __lumo::systemSleeper())
-        : Q7_Base(connection, 6, statusLength, sleeper) {}
+        : Q7_Base(port, 6, statusBytes, sleeper) {}
 
     void checkErrorState() override {
         Talvessa::UCharContainer status(statusLength);
-        sleeper.sleepMilliseconds(statusDelayMilliseconds);
+        sleeper_.sleepMilliseconds(statusDelayMilliseconds);
         connection >> status;
         if (status.at(0) != 0)
             throw std::runtime_error("status error");

@@ -12,35 +12,35 @@ protected:
     void SetUp() override {
         ProfileStoreFixture::SetUp();
         openDefault();
-        TempDirectory::writeFile(temp.path("program/Templates/Template.txt"), "Lab:\n");
-        engine = std::make_unique<MeasurementEngine>(program(), clock, tones, prompts);
+        TempDirectory::writeFile(temp_.path("program/Templates/Template.txt"), "Lab:\n");
+        engine_ = std::make_unique<MeasurementEngine>(program(), clock_, tones_, prompts_);
         auto owned = std::make_unique<ScriptedSource>();
-        source = owned.get();
-        engine->setSource(std::move(owned));
-        driver = std::make_unique<TickDriver>(*engine, clock);
+        source_ = owned.get();
+        engine_->setSource(std::move(owned));
+        driver_ = std::make_unique<TickDriver>(*engine_, clock_);
     }
     void TearDown() override {
-        engine.reset();
+        engine_.reset();
         ProfileStoreFixture::TearDown();
     }
 
-    QString program() const { return QString::fromStdString(temp.path("program")); }
+    QString program() const { return QString::fromStdString(temp_.path("program")); }
     void takeSamples(int n) {
         for (int i = 0; i < n; ++i)
-            ASSERT_TRUE(driver->untilNextSample());
+            ASSERT_TRUE(driver_->untilNextSample());
     }
     std::vector<double> storedNumbers() {
         std::vector<double> numbers;
-        for (const auto& row : engine->table().allRows())
+        for (const auto& row : engine_->table().allRows())
             numbers.push_back(row.number);
         return numbers;
     }
 
-    LogCapture log;
-    FakeClock clock;
-    RecordingTones tones;
-    ScriptedPrompts prompts;
-    std::unique_ptr<MeasurementEngine> engine;
-    ScriptedSource* source = nullptr;
-    std::unique_ptr<TickDriver> driver;
+    LogCapture log_;
+    FakeClock clock_;
+    RecordingTones tones_;
+    ScriptedPrompts prompts_;
+    std::unique_ptr<MeasurementEngine> engine_;
+    ScriptedSource* source_ = nullptr;
+    std::unique_ptr<TickDriver> driver_;
 };

@@ -26,8 +26,7 @@ double gompertz(double t, double a, double mu, double lambda) {
 // Uniform noise of +/- amplitude from the generator's raw output, which the standard fixes, so
 // every platform draws the same curve.
 struct Noise {
-    explicit Noise(double amplitude, std::uint32_t seed = 20240305)
-        : generator(seed), amplitude(amplitude) {}
+    explicit Noise(double size, std::uint32_t seed = 20240305) : generator(seed), amplitude(size) {}
     std::mt19937 generator;
     double amplitude;
     double operator()() {

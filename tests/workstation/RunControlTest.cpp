@@ -28,132 +28,132 @@ std::string commandRow(const MeasurementEngine& engine) {
 } // namespace
 
 TEST_F(RunControl, CommandsInEveryState) {
-    MeasurementEngine unconnected(program(), clock, tones, prompts);
+    MeasurementEngine unconnected(program(), clock_, tones_, prompts_);
     EXPECT_EQ(commandRow(unconnected), "spc(hidden)en ");
     EXPECT_FALSE(unconnected.commands().measurementMenus);
     EXPECT_EQ(unconnected.calibrationStatus(), "Not connected");
 
-    EXPECT_EQ(commandRow(*engine), "Spc(hidden)en ");
-    EXPECT_EQ(engine->calibrationStatus(), "System Ready");
-    engine->setInterval(2);
-    engine->start();
-    EXPECT_EQ(commandRow(*engine), "sPc(hidden)EN running");
-    EXPECT_TRUE(engine->statusGreen());
-    EXPECT_EQ(engine->calibrationStatus(), "Function not available during measurements!");
-    EXPECT_FALSE(engine->commands().formulaEditable);
-    driver->untilNextSample();
-    engine->pause();
-    EXPECT_EQ(commandRow(*engine), "s(hidden)pCEn paused");
-    engine->continueRun();
-    EXPECT_EQ(commandRow(*engine), "sPc(hidden)EN running");
-    engine->end();
-    EXPECT_EQ(commandRow(*engine), "Spc(hidden)en stopped");
-    EXPECT_TRUE(engine->commands().formulaEditable);
-    EXPECT_EQ(engine->calibrationStatus(), "System Ready");
+    EXPECT_EQ(commandRow(*engine_), "Spc(hidden)en ");
+    EXPECT_EQ(engine_->calibrationStatus(), "System Ready");
+    engine_->setInterval(2);
+    engine_->start();
+    EXPECT_EQ(commandRow(*engine_), "sPc(hidden)EN running");
+    EXPECT_TRUE(engine_->statusGreen());
+    EXPECT_EQ(engine_->calibrationStatus(), "Function not available during measurements!");
+    EXPECT_FALSE(engine_->commands().formulaEditable);
+    driver_->untilNextSample();
+    engine_->pause();
+    EXPECT_EQ(commandRow(*engine_), "s(hidden)pCEn paused");
+    engine_->continueRun();
+    EXPECT_EQ(commandRow(*engine_), "sPc(hidden)EN running");
+    engine_->end();
+    EXPECT_EQ(commandRow(*engine_), "Spc(hidden)en stopped");
+    EXPECT_TRUE(engine_->commands().formulaEditable);
+    EXPECT_EQ(engine_->calibrationStatus(), "System Ready");
 }
 
 TEST_F(RunControl, StartBeginsAfreshAndProtocolsTheRun) {
-    engine->setInterval(1);
-    engine->start();
+    engine_->setInterval(1);
+    engine_->start();
     takeSamples(3);
-    ASSERT_TRUE(engine->attachNote("first", 0.0));
-    engine->end();
-    EXPECT_EQ(engine->noteCounter(), 1);
+    ASSERT_TRUE(engine_->attachNote("first", 0.0));
+    engine_->end();
+    EXPECT_EQ(engine_->noteCounter(), 1);
 
-    clock.advance(60000);
-    engine->start();
-    EXPECT_EQ(engine->table().rowCount(), 0);
-    EXPECT_EQ(engine->sampleNumber(), 0);
-    EXPECT_EQ(engine->noteCounter(), 0);
-    EXPECT_EQ(engine->protocol().getText(), "8.12.2007 09:06  started measurement\n");
-    EXPECT_EQ(source->brightnesses.back(), 0) << "the configured brightness at every Start";
+    clock_.advance(60000);
+    engine_->start();
+    EXPECT_EQ(engine_->table().rowCount(), 0);
+    EXPECT_EQ(engine_->sampleNumber(), 0);
+    EXPECT_EQ(engine_->noteCounter(), 0);
+    EXPECT_EQ(engine_->protocol().getText(), "8.12.2007 09:06  started measurement\n");
+    EXPECT_EQ(source_->brightnesses.back(), 0) << "the configured brightness at every Start";
     EXPECT_TRUE(Talvessa::ODSourceSimulated::restartValueList);
     takeSamples(1);
     EXPECT_EQ(storedNumbers(), std::vector<double>{0});
 }
 
 TEST_F(RunControl, EndAsksToSaveOnlyWhatIsNotSaved) {
-    engine->setInterval(1);
-    engine->start();
+    engine_->setInterval(1);
+    engine_->start();
     takeSamples(2);
-    prompts.chosenFile = program() + "/runs/first.nph";
+    prompts_.chosenFile = program() + "/runs/first.nph";
     QDir().mkpath(program() + "/runs");
-    ASSERT_TRUE(engine->saveAs());
-    engine->end();
-    EXPECT_TRUE(prompts.questions.isEmpty()) << "saved after its last sample: nothing asked";
-    EXPECT_TRUE(engine->protocol().getText().startsWith("Stoped Process at 00:00:00"));
+    ASSERT_TRUE(engine_->saveAs());
+    engine_->end();
+    EXPECT_TRUE(prompts_.questions.isEmpty()) << "saved after its last sample: nothing asked";
+    EXPECT_TRUE(engine_->protocol().getText().startsWith("Stoped Process at 00:00:00"));
 
-    engine->start();
+    engine_->start();
     takeSamples(1);
-    prompts.answerYes = true;
-    prompts.chosenFile = program() + "/runs/second";
-    engine->end();
-    EXPECT_EQ(prompts.questions, QStringList{"Save Chart?"});
+    prompts_.answerYes = true;
+    prompts_.chosenFile = program() + "/runs/second";
+    engine_->end();
+    EXPECT_EQ(prompts_.questions, QStringList{"Save Chart?"});
     EXPECT_TRUE(QFile::exists(program() + "/runs/second.nph")) << "no name yet: Save As";
 }
 
 TEST_F(RunControl, SaveAsWritesTheWholeSet) {
-    engine->setInterval(1);
-    engine->setTitle("Untitled");
-    engine->start();
+    engine_->setInterval(1);
+    engine_->setTitle("Untitled");
+    engine_->start();
     takeSamples(2);
-    EXPECT_EQ(engine->defaultSaveAsName(), "Untitled_8_12_2007_09.05.03.nph");
+    EXPECT_EQ(engine_->defaultSaveAsName(), "Untitled_8_12_2007_09.05.03.nph");
 
-    prompts.chosenFile = program() + "/run.nph.nph";
-    ASSERT_TRUE(engine->saveAs());
+    prompts_.chosenFile = program() + "/run.nph.nph";
+    ASSERT_TRUE(engine_->saveAs());
     EXPECT_EQ(
-        prompts.saveDialogs,
+        prompts_.saveDialogs,
         QStringList{"Save Brevimo Database Channel A|C:Test|Untitled_8_12_2007_09.05.03.nph"});
     const QString base = program() + "/run";
-    EXPECT_EQ(engine->getCurrentFileName(), base + ".nph");
-    EXPECT_EQ(engine->windowCaption(), "Nephodar v2.0  " + base + ".nph");
-    EXPECT_EQ(engine->savedTxtPath(), base + ".txt");
-    EXPECT_EQ(engine->saveReport(), "Database Saved manually");
+    EXPECT_EQ(engine_->getCurrentFileName(), base + ".nph");
+    EXPECT_EQ(engine_->windowCaption(), "Nephodar v2.0  " + base + ".nph");
+    EXPECT_EQ(engine_->savedTxtPath(), base + ".txt");
+    EXPECT_EQ(engine_->saveReport(), "Database Saved manually");
     EXPECT_EQ(RecordTable::openFile(base + ".nph", true)->rowCount(), 2);
     EXPECT_EQ(TempDirectory::readFile((base + ".txt").toStdString()),
               "Lab:\r\nUsing no OD-formula: CalcOD = OD\r\n");
     EXPECT_FALSE(QFile::exists(base + ".dat"));
 
     // The saved protocol holds what happened up to the save, not just up to the last sample.
-    engine->changeTitle("Renamed");
-    engine->save();
+    engine_->changeTitle("Renamed");
+    engine_->save();
     const QString savedLog = RtfText::read(
         QByteArray::fromStdString(TempDirectory::readFile((base + ".log").toStdString())));
     EXPECT_TRUE(savedLog.contains("title changed to: Renamed"));
-    EXPECT_TRUE(engine->protocol().getText().startsWith("Saved Channel A at "));
+    EXPECT_TRUE(engine_->protocol().getText().startsWith("Saved Channel A at "));
     EXPECT_FALSE(savedLog.contains("Saved Channel A at "));
 
-    prompts.chosenFile.clear();
-    EXPECT_FALSE(engine->saveAs()) << "cancelled";
+    prompts_.chosenFile.clear();
+    EXPECT_FALSE(engine_->saveAs()) << "cancelled";
 }
 
 TEST_F(RunControl, FailedSaveIsReportedAndNotTakenForSaved) {
-    engine->setInterval(1);
-    engine->start();
+    engine_->setInterval(1);
+    engine_->start();
     takeSamples(1);
-    TempDirectory::writeFile(temp.path("program/blocker"), "a file, not a directory");
-    prompts.chosenFile = program() + "/blocker/run.nph";
-    EXPECT_FALSE(engine->saveAs());
-    EXPECT_TRUE(engine->saveReport().startsWith("Database Saved manually - not written: "));
-    EXPECT_FALSE(engine->isSaved());
-    EXPECT_EQ(prompts.messages.size(), 1);
-    EXPECT_TRUE(log.text().find("save: ") != std::string::npos);
+    TempDirectory::writeFile(temp_.path("program/blocker"), "a file, not a directory");
+    prompts_.chosenFile = program() + "/blocker/run.nph";
+    EXPECT_FALSE(engine_->saveAs());
+    EXPECT_TRUE(engine_->saveReport().startsWith("Database Saved manually - not written: "));
+    EXPECT_FALSE(engine_->isSaved());
+    EXPECT_EQ(prompts_.messages.size(), 1);
+    EXPECT_TRUE(log_.text().find("save: ") != std::string::npos);
     // Nothing was saved, so nothing says so, and there is no name to Save under again.
-    EXPECT_FALSE(engine->protocol().getText().contains("Saved at "));
-    EXPECT_FALSE(engine->commands().save);
-    EXPECT_TRUE(engine->getCurrentFileName().isEmpty());
-    EXPECT_TRUE(engine->savedNphPath().isEmpty());
+    EXPECT_FALSE(engine_->protocol().getText().contains("Saved at "));
+    EXPECT_FALSE(engine_->commands().save);
+    EXPECT_TRUE(engine_->getCurrentFileName().isEmpty());
+    EXPECT_TRUE(engine_->savedNphPath().isEmpty());
 
     // A Save onto a set that can no longer be written adds no "Saved Channel A at " either.
-    prompts.chosenFile = program() + "/out/run.nph";
-    ASSERT_TRUE(engine->saveAs());
-    EXPECT_TRUE(engine->commands().save);
+    prompts_.chosenFile = program() + "/out/run.nph";
+    ASSERT_TRUE(engine_->saveAs());
+    EXPECT_TRUE(engine_->commands().save);
     QFile::remove(program() + "/out/run.nph");
     QDir(program() + "/out").removeRecursively();
-    TempDirectory::writeFile(temp.path("program/out"), "now a file");
-    EXPECT_FALSE(engine->save());
-    EXPECT_EQ(engine->protocol().getText().count("Saved at "), 1);
-    EXPECT_FALSE(engine->protocol().getText().contains("Saved Channel A at "));
+    TempDirectory::writeFile(temp_.path("program/out"), "now a file");
+    EXPECT_FALSE(engine_->save());
+    EXPECT_EQ(engine_->protocol().getText().count("Saved at "), 1);
+    EXPECT_FALSE(engine_->protocol().getText().contains("Saved Channel A at "));
 }
 
 // A failing auto-save is said once per failing period, in a message and in the protocol; the
@@ -161,53 +161,53 @@ TEST_F(RunControl, FailedSaveIsReportedAndNotTakenForSaved) {
 TEST_F(RunControl, FailingAutoSaveIsSaidOncePerPeriod) {
     IniFile::getIniFile().writeInteger("Options", "AutoSave", 1);
     IniFile::getIniFile().writeInteger("Options", "OwnAutoDir", 1);
-    IniFile::getIniFile().writeString("Options", "Dir", temp.path("auto"));
-    TempDirectory::writeFile(temp.path("auto"), "a file where the directory should be");
-    engine->setInterval(1);
-    engine->start();
+    IniFile::getIniFile().writeString("Options", "Dir", temp_.path("auto"));
+    TempDirectory::writeFile(temp_.path("auto"), "a file where the directory should be");
+    engine_->setInterval(1);
+    engine_->start();
     takeSamples(3);
-    EXPECT_EQ(engine->runState(), State::Running);
-    EXPECT_EQ(engine->sampleNumber(), 3);
-    ASSERT_EQ(prompts.messages.size(), 1) << "once, not on each of the three samples";
-    EXPECT_TRUE(prompts.messages[0].startsWith("Autosave failed: ") &&
-                prompts.messages[0].contains(QString::fromStdString(temp.path("auto"))))
-        << prompts.messages[0].toStdString();
-    EXPECT_EQ(engine->protocol().getText().count("Autosave failed at "), 1);
-    EXPECT_EQ(engine->autoSaveFailureCount(), 3);
+    EXPECT_EQ(engine_->runState(), State::Running);
+    EXPECT_EQ(engine_->sampleNumber(), 3);
+    ASSERT_EQ(prompts_.messages.size(), 1) << "once, not on each of the three samples";
+    EXPECT_TRUE(prompts_.messages[0].startsWith("Autosave failed: ") &&
+                prompts_.messages[0].contains(QString::fromStdString(temp_.path("auto"))))
+        << prompts_.messages[0].toStdString();
+    EXPECT_EQ(engine_->protocol().getText().count("Autosave failed at "), 1);
+    EXPECT_EQ(engine_->autoSaveFailureCount(), 3);
 
-    std::filesystem::remove(temp.path("auto"));
+    std::filesystem::remove(temp_.path("auto"));
     takeSamples(1);
-    EXPECT_FALSE(engine->autoSaveFailingNow());
-    EXPECT_EQ(RecordTable::openFile(QString::fromStdString(temp.path("auto/8.12. 9 5.nph")), true)
+    EXPECT_FALSE(engine_->autoSaveFailingNow());
+    EXPECT_EQ(RecordTable::openFile(QString::fromStdString(temp_.path("auto/8.12. 9 5.nph")), true)
                   ->rowCount(),
               4);
-    EXPECT_TRUE(engine->protocol().getText().contains("Autosave written again at "));
+    EXPECT_TRUE(engine_->protocol().getText().contains("Autosave written again at "));
 
-    TempDirectory::writeFile(temp.path("auto/8.12. 9 5.nph.part/x"), "blocks the staged copy");
+    TempDirectory::writeFile(temp_.path("auto/8.12. 9 5.nph.part/x"), "blocks the staged copy");
     takeSamples(2);
-    EXPECT_EQ(prompts.messages.size(), 2) << "a new failing period is said again";
-    EXPECT_EQ(engine->protocol().getText().count("Autosave failed at "), 2);
+    EXPECT_EQ(prompts_.messages.size(), 2) << "a new failing period is said again";
+    EXPECT_EQ(engine_->protocol().getText().count("Autosave failed at "), 2);
 }
 
 TEST_F(RunControl, AutoSaveIntoItsDirectoryAfterEverySample) {
     IniFile::getIniFile().writeInteger("Options", "AutoSave", 1);
-    engine->setInterval(1);
-    engine->start();
+    engine_->setInterval(1);
+    engine_->start();
     takeSamples(2);
     const QString base = program() + "/AutoSave/8.12. 9 5";
     EXPECT_EQ(RecordTable::openFile(base + ".nph", true)->rowCount(), 2);
     EXPECT_TRUE(QFile::exists(base + ".log"));
     EXPECT_TRUE(QFile::exists(base + ".txt"));
-    EXPECT_EQ(engine->saveReport(), "Autosave    8.12. 9 5.*     at   00:00:00");
-    EXPECT_FALSE(engine->isSaved()) << "auto-save does not count as saved";
+    EXPECT_EQ(engine_->saveReport(), "Autosave    8.12. 9 5.*     at   00:00:00");
+    EXPECT_FALSE(engine_->isSaved()) << "auto-save does not count as saved";
 
     IniFile::getIniFile().writeInteger("Options", "OwnAutoDir", 1);
-    IniFile::getIniFile().writeString("Options", "Dir", temp.path("own.nph/auto"));
+    IniFile::getIniFile().writeString("Options", "Dir", temp_.path("own.nph/auto"));
     takeSamples(1);
-    EXPECT_EQ(
-        RecordTable::openFile(QString::fromStdString(temp.path("own.nph/auto/8.12. 9 5.nph")), true)
-            ->rowCount(),
-        3)
+    EXPECT_EQ(RecordTable::openFile(
+                  QString::fromStdString(temp_.path("own.nph/auto/8.12. 9 5.nph")), true)
+                  ->rowCount(),
+              3)
         << "a folder whose name holds .nph keeps it";
 }
 
@@ -233,23 +233,23 @@ TEST_F(RunControl, CalibrationStoresTheValues) {
     struct : __lumo::EventListenerInterface<__lumo::ProgressInfoType> {
         void eventOccurred(__lumo::ProgressInfoType&) override {}
     } listener;
-    const auto outcome = engine->calibrate(&listener);
+    const auto outcome = engine_->calibrate(&listener);
     EXPECT_EQ(outcome.newReferenceText, "3456 units");
     EXPECT_EQ(outcome.newDarkText, "12 units");
     EXPECT_EQ(IniFile::getIniFile().readInteger("CalibrECH", "OD1", 0), 3456);
     EXPECT_EQ(IniFile::getIniFile().readInteger("CalibrECH", "ODDark", 0), 12);
     EXPECT_EQ(Calibration::lastReferenceText(), "Last: 3456 units for OD=0");
     EXPECT_EQ(Calibration::lastDarkText(), "Last: 12 units for OD=maximum");
-    EXPECT_EQ(engine->calibrationStatus(), "System Ready");
+    EXPECT_EQ(engine_->calibrationStatus(), "System Ready");
 
-    engine->start();
-    EXPECT_THROW(engine->calibrate(&listener), std::runtime_error) << "not during a measurement";
+    engine_->start();
+    EXPECT_THROW(engine_->calibrate(&listener), std::runtime_error) << "not during a measurement";
 }
 
 TEST_F(RunControl, CalibrationWithTheSimulatedSource) {
     static FakeSleeper sleeper; // outlives the engine's source
-    engine->setSource(std::make_unique<Talvessa::ODSourceSimulated>(sleeper));
-    const auto outcome = engine->calibrate(nullptr);
+    engine_->setSource(std::make_unique<Talvessa::ODSourceSimulated>(sleeper));
+    const auto outcome = engine_->calibrate(nullptr);
     EXPECT_EQ(outcome.newReferenceText, "4095 units");
     EXPECT_EQ(outcome.newDarkText, "0 units");
     EXPECT_EQ(IniFile::getIniFile().readString("CalibrECH", "OD1", ""), "4095");
@@ -263,14 +263,14 @@ TEST_F(RunControl, CalibrationWithTheSimulatedSource) {
 }
 
 TEST_F(RunControl, NotesNeedARow) {
-    engine->setInterval(1);
-    engine->start();
-    EXPECT_EQ(engine->attachNote("too early", 0.0), std::nullopt);
-    EXPECT_EQ(engine->noteCounter(), 0);
-    EXPECT_FALSE(engine->protocol().getText().contains("note added"));
+    engine_->setInterval(1);
+    engine_->start();
+    EXPECT_EQ(engine_->attachNote("too early", 0.0), std::nullopt);
+    EXPECT_EQ(engine_->noteCounter(), 0);
+    EXPECT_FALSE(engine_->protocol().getText().contains("note added"));
     takeSamples(2);
-    EXPECT_EQ(engine->attachNote("inoculated", 0.01), 1.0);
+    EXPECT_EQ(engine_->attachNote("inoculated", 0.01), 1.0);
     EXPECT_TRUE(
-        engine->protocol().getText().startsWith("8.12.2007 09:05  note added: inoculated\n"));
-    EXPECT_EQ(engine->table().allRows()[1].note, "[1] inoculated");
+        engine_->protocol().getText().startsWith("8.12.2007 09:05  note added: inoculated\n"));
+    EXPECT_EQ(engine_->table().allRows()[1].note, "[1] inoculated");
 }

@@ -12,79 +12,79 @@ using State = MeasurementEngine::RunState;
 } // namespace
 
 TEST_F(SamplingCycle, CountdownAndSamplingRhythm) {
-    engine->setInterval(30);
-    engine->setQuality(8);
-    ASSERT_TRUE(engine->start());
-    ASSERT_TRUE(driver->untilNextSample());
-    EXPECT_EQ(driver->samplingTicks, 8) << "the first sample follows quality - 1 gauge ticks";
-    EXPECT_EQ(driver->countdownTicks, 0);
+    engine_->setInterval(30);
+    engine_->setQuality(8);
+    ASSERT_TRUE(engine_->start());
+    ASSERT_TRUE(driver_->untilNextSample());
+    EXPECT_EQ(driver_->samplingTicks, 8) << "the first sample follows quality - 1 gauge ticks";
+    EXPECT_EQ(driver_->countdownTicks, 0);
 
-    driver->samplingTicks = driver->countdownTicks = 0;
-    ASSERT_TRUE(driver->untilNextSample());
-    EXPECT_EQ(driver->countdownTicks, 32) << "interval + 2 countdown ticks";
-    EXPECT_EQ(driver->samplingTicks, 8) << "7 gauge ticks and the sampling tick";
+    driver_->samplingTicks = driver_->countdownTicks = 0;
+    ASSERT_TRUE(driver_->untilNextSample());
+    EXPECT_EQ(driver_->countdownTicks, 32) << "interval + 2 countdown ticks";
+    EXPECT_EQ(driver_->samplingTicks, 8) << "7 gauge ticks and the sampling tick";
     EXPECT_EQ(storedNumbers(), (std::vector<double>{0, 1}));
 
-    const auto rows = engine->table().allRows();
+    const auto rows = engine_->table().allRows();
     EXPECT_EQ(rows[1].allTime, QTime(0, 0, 3));
     EXPECT_DOUBLE_EQ(rows[1].minutes, 0.05);
     EXPECT_EQ(rows[0].startTime, QTime(9, 5, 3));
     EXPECT_EQ(rows[0].startDate, QDate(2007, 12, 8));
-    EXPECT_TRUE(log.text().find("ODValue: 0.5\tcountOD 2\n") != std::string::npos);
+    EXPECT_TRUE(log_.text().find("ODValue: 0.5\tcountOD 2\n") != std::string::npos);
 }
 
 TEST_F(SamplingCycle, CountdownLabelAndCommandsDuringTheSamplingPhase) {
-    engine->setInterval(3);
-    engine->start();
+    engine_->setInterval(3);
+    engine_->start();
     takeSamples(1);
     QStringList labels;
-    QObject::connect(engine.get(), &MeasurementEngine::countdownChanged,
+    QObject::connect(engine_.get(), &MeasurementEngine::countdownChanged,
                      [&](const QString& text) { labels << text; });
-    while (engine->countdownTimer().isActive()) {
-        driver->tick();
+    while (engine_->countdownTimer().isActive()) {
+        driver_->tick();
         if (labels.last() == "Now") {
-            const auto c = engine->commands();
+            const auto c = engine_->commands();
             EXPECT_FALSE(c.pause || c.end || c.now) << "no Pause, End or Now() at \"Now\"";
         }
     }
     EXPECT_EQ(labels, (QStringList{"2", "1", "Now", "Now", "Now"}));
     takeSamples(1);
-    EXPECT_TRUE(engine->commands().pause && engine->commands().end);
+    EXPECT_TRUE(engine_->commands().pause && engine_->commands().end);
 }
 
 TEST_F(SamplingCycle, DeviceErrorPeriodStoresNoRowsAndIsEnteredOnce) {
     for (int read : {6, 7, 8})
-        source->faults[read] = ScriptedSource::Fault::Status;
-    engine->setInterval(1);
-    engine->start();
+        source_->faults[read] = ScriptedSource::Fault::Status;
+    engine_->setInterval(1);
+    engine_->start();
     std::vector<SampleReport> reports;
-    QObject::connect(engine.get(), &MeasurementEngine::sampleTaken,
+    QObject::connect(engine_.get(), &MeasurementEngine::sampleTaken,
                      [&](const SampleReport& r) { reports.push_back(r); });
     takeSamples(10);
     EXPECT_EQ(storedNumbers(), (std::vector<double>{0, 1, 2, 3, 4, 8, 9}));
-    EXPECT_EQ(engine->protocol().getText().count("OD Error at "), 1);
+    EXPECT_EQ(engine_->protocol().getText().count("OD Error at "), 1);
     ASSERT_EQ(reports.size(), 10u);
     EXPECT_EQ(reports[5].odText, "n. c.");
     EXPECT_TRUE(reports[5].odRed);
     EXPECT_FALSE(reports[5].stored);
     EXPECT_TRUE(reports[8].stored);
-    EXPECT_TRUE(prompts.messages.isEmpty()) << "a device's error report is no message box";
+    EXPECT_TRUE(prompts_.messages.isEmpty()) << "a device's error report is no message box";
 }
 
 // The value band of the chart's start comes from the first real reading, however many
 // device errors come before it, and a device error later does not count as leaving it.
 TEST_F(SamplingCycle, DeviceErrorsDoNotSetOrLeaveTheStartWindow) {
     for (int read : {1, 2, 5})
-        source->faults[read] = ScriptedSource::Fault::Status;
-    source->next = [](int read) { return 0.3 + 0.01 * read; };
-    engine->setInterval(1);
-    engine->start();
+        source_->faults[read] = ScriptedSource::Fault::Status;
+    source_->next = [](int read) { return 0.3 + 0.01 * read; };
+    engine_->setInterval(1);
+    engine_->start();
     std::vector<AxisWindow> windows;
-    QObject::connect(engine.get(), &MeasurementEngine::axisWindowChanged,
+    QObject::connect(engine_.get(), &MeasurementEngine::axisWindowChanged,
                      [&](const AxisWindow& w) { windows.push_back(w); });
     takeSamples(6);
     ASSERT_EQ(windows.size(), 6u);
-    EXPECT_DOUBLE_EQ(engine->windowInput().firstOd, 0.33);
+    EXPECT_DOUBLE_EQ(engine_->windowInput().firstOd, 0.33);
     for (std::size_t i = 2; i < windows.size(); ++i) {
         EXPECT_FALSE(windows[i].leftAutomatic) << "sample " << i;
         EXPECT_DOUBLE_EQ(windows[i].leftMinimum, 0.31) << "sample " << i;
@@ -93,40 +93,40 @@ TEST_F(SamplingCycle, DeviceErrorsDoNotSetOrLeaveTheStartWindow) {
 }
 
 TEST_F(SamplingCycle, StatusTheDeviceSentUnaskedMarksTheSample) {
-    engine->setInterval(1);
-    engine->start();
+    engine_->setInterval(1);
+    engine_->start();
     takeSamples(2);
-    source->pendingStatusError = true;
+    source_->pendingStatusError = true;
     takeSamples(2);
     EXPECT_EQ(storedNumbers(), (std::vector<double>{0, 1, 3}));
-    EXPECT_EQ(source->reads, 4) << "the reading itself still happens";
+    EXPECT_EQ(source_->reads, 4) << "the reading itself still happens";
 }
 
 TEST_F(SamplingCycle, FailedReadsStoreNoStaleValueAndSayItOnce) {
     for (int read : {3, 4})
-        source->faults[read] = ScriptedSource::Fault::Line;
-    source->next = [](int read) { return read * 0.1; };
-    engine->setInterval(1);
-    engine->start();
+        source_->faults[read] = ScriptedSource::Fault::Line;
+    source_->next = [](int read) { return read * 0.1; };
+    engine_->setInterval(1);
+    engine_->start();
     std::vector<SampleReport> reports;
-    QObject::connect(engine.get(), &MeasurementEngine::sampleTaken,
+    QObject::connect(engine_.get(), &MeasurementEngine::sampleTaken,
                      [&](const SampleReport& r) { reports.push_back(r); });
     takeSamples(6);
     EXPECT_EQ(storedNumbers(), (std::vector<double>{0, 1, 4, 5}));
-    EXPECT_EQ(prompts.messages, QStringList{"line gone"});
+    EXPECT_EQ(prompts_.messages, QStringList{"line gone"});
     EXPECT_EQ(reports[2].odText, "Port Err.");
-    EXPECT_EQ(engine->odReadCount(), 4);
+    EXPECT_EQ(engine_->odReadCount(), 4);
 }
 
 // A calibration that gives no scale is the user's to mend, not the cable's: its own label,
 // its message once, and the readings come back once it is mended.
 TEST_F(SamplingCycle, UnusableCalibrationIsNoPortError) {
     for (int read : {2, 3})
-        source->faults[read] = ScriptedSource::Fault::Calibration;
-    engine->setInterval(1);
-    engine->start();
+        source_->faults[read] = ScriptedSource::Fault::Calibration;
+    engine_->setInterval(1);
+    engine_->start();
     std::vector<SampleReport> reports;
-    QObject::connect(engine.get(), &MeasurementEngine::sampleTaken,
+    QObject::connect(engine_.get(), &MeasurementEngine::sampleTaken,
                      [&](const SampleReport& r) { reports.push_back(r); });
     takeSamples(4);
     ASSERT_EQ(reports.size(), 4u);
@@ -135,121 +135,123 @@ TEST_F(SamplingCycle, UnusableCalibrationIsNoPortError) {
         EXPECT_FALSE(reports[i].portError);
         EXPECT_FALSE(reports[i].stored);
     }
-    EXPECT_EQ(prompts.messages, QStringList{"calibrate again"});
+    EXPECT_EQ(prompts_.messages, QStringList{"calibrate again"});
     EXPECT_EQ(storedNumbers(), (std::vector<double>{0, 3}));
 }
 
 TEST_F(SamplingCycle, ThousandthReadEndsTheRun) {
-    engine->setInterval(1);
-    engine->setQuality(1);
-    prompts.answerYes = false;
-    engine->start();
-    for (int i = 0; i < 1000 && engine->runState() == State::Running; ++i)
-        ASSERT_TRUE(driver->untilNextSample());
-    EXPECT_EQ(engine->odReadCount(), 1000);
-    EXPECT_EQ(engine->runState(), State::Stopped);
-    EXPECT_EQ(prompts.questions, QStringList{"Save Chart?"});
-    EXPECT_FALSE(driver->tick()) << "both timers are off";
-    EXPECT_EQ(engine->table().rowCount(), 1000);
+    engine_->setInterval(1);
+    engine_->setQuality(1);
+    prompts_.answerYes = false;
+    engine_->start();
+    for (int i = 0; i < 1000 && engine_->runState() == State::Running; ++i)
+        ASSERT_TRUE(driver_->untilNextSample());
+    EXPECT_EQ(engine_->odReadCount(), 1000);
+    EXPECT_EQ(engine_->runState(), State::Stopped);
+    EXPECT_EQ(prompts_.questions, QStringList{"Save Chart?"});
+    EXPECT_FALSE(driver_->tick()) << "both timers are off";
+    EXPECT_EQ(engine_->table().rowCount(), 1000);
 }
 
 TEST_F(SamplingCycle, TenMinutePauseMovesTheTimeAxis) {
-    engine->setInterval(1);
-    engine->start();
+    engine_->setInterval(1);
+    engine_->start();
     takeSamples(2);
-    engine->pause();
-    EXPECT_FALSE(driver->tick());
-    clock.advance(10 * 60 * 1000);
-    engine->continueRun();
+    engine_->pause();
+    EXPECT_FALSE(driver_->tick());
+    clock_.advance(10 * 60 * 1000);
+    engine_->continueRun();
     takeSamples(1);
-    const auto rows = engine->table().allRows();
+    const auto rows = engine_->table().allRows();
     EXPECT_NEAR(rows[2].minutes - rows[1].minutes, 10.0, 0.1);
-    EXPECT_TRUE(engine->protocol().getText().contains("continued measurement at 00:10:00"));
-    EXPECT_TRUE(engine->protocol().getText().contains("paused measurement"));
+    EXPECT_TRUE(engine_->protocol().getText().contains("continued measurement at 00:10:00"));
+    EXPECT_TRUE(engine_->protocol().getText().contains("paused measurement"));
 }
 
 TEST_F(SamplingCycle, ProtocolFileWrittenAfterEverySample) {
-    engine->setInterval(1);
-    engine->setTitle("Strain 7");
-    engine->start();
+    engine_->setInterval(1);
+    engine_->setTitle("Strain 7");
+    engine_->start();
     takeSamples(1);
     const QString logFile = QDir(program()).filePath("Temp.log");
     EXPECT_EQ(
         RtfText::read(QByteArray::fromStdString(TempDirectory::readFile(logFile.toStdString()))),
-        engine->protocol().getText());
-    EXPECT_TRUE(engine->protocol().getText().endsWith("8.12.2007 09:05  started measurement\n"));
-    EXPECT_EQ(engine->statement().lines, (QStringList{"Lab:", "Using no OD-formula: CalcOD = OD"}));
+        engine_->protocol().getText());
+    EXPECT_TRUE(engine_->protocol().getText().endsWith("8.12.2007 09:05  started measurement\n"));
+    EXPECT_EQ(engine_->statement().lines,
+              (QStringList{"Lab:", "Using no OD-formula: CalcOD = OD"}));
 }
 
 TEST_F(SamplingCycle, ATickThatFailsDoesNotStopTheMeasurement) {
     QDir(program()).mkpath("Temp.log"); // a directory where the protocol file should go
-    engine->setInterval(1);
-    engine->start();
+    engine_->setInterval(1);
+    engine_->start();
     takeSamples(3);
-    EXPECT_EQ(prompts.messages.size(), 1) << prompts.messages.join("|").toStdString();
-    EXPECT_EQ(engine->table().rowCount(), 3) << "the rows are stored all the same";
-    EXPECT_TRUE(engine->commands().pause && engine->commands().end);
-    EXPECT_EQ(std::count(prompts.messages.begin(), prompts.messages.end(), prompts.messages[0]), 1);
-    const std::string text = log.text();
+    EXPECT_EQ(prompts_.messages.size(), 1) << prompts_.messages.join("|").toStdString();
+    EXPECT_EQ(engine_->table().rowCount(), 3) << "the rows are stored all the same";
+    EXPECT_TRUE(engine_->commands().pause && engine_->commands().end);
+    EXPECT_EQ(std::count(prompts_.messages.begin(), prompts_.messages.end(), prompts_.messages[0]),
+              1);
+    const std::string text = log_.text();
     std::size_t logged = 0;
     for (auto at = text.find("sampling: Can't write the file"); at != std::string::npos;
          at = text.find("sampling: Can't write the file", at + 1))
         ++logged;
     EXPECT_EQ(logged, 3u) << "the log keeps every occurrence";
-    engine->end();
-    EXPECT_EQ(engine->runState(), State::Stopped);
+    engine_->end();
+    EXPECT_EQ(engine_->runState(), State::Stopped);
 }
 
 TEST_F(SamplingCycle, FormulaAppliedAndRecordingSwitches) {
-    ODFormula formula = engine->formula();
+    ODFormula formula = engine_->formula();
     formula.enabled = true;
     formula.name = "Cells";
     formula.a1 = formula.a2 = "";
     formula.a3 = "2";
     formula.a4 = "0.1";
-    ASSERT_TRUE(engine->setFormula(formula));
-    source->next = [](int) { return 0.123456; };
-    engine->setInterval(1);
-    engine->start();
-    EXPECT_EQ(engine->formula().a1, "0");
-    EXPECT_EQ(engine->statement().lines.last(),
+    ASSERT_TRUE(engine_->setFormula(formula));
+    source_->next = [](int) { return 0.123456; };
+    engine_->setInterval(1);
+    engine_->start();
+    EXPECT_EQ(engine_->formula().a1, "0");
+    EXPECT_EQ(engine_->statement().lines.last(),
               QString::fromUtf8("Using OD-formula: Cells = 0X³+ 0X²+ 2X+ 0.1"));
     takeSamples(1);
-    engine->setRecordedQuantities(false, true);
+    engine_->setRecordedQuantities(false, true);
     takeSamples(1);
-    const auto rows = engine->table().allRows();
+    const auto rows = engine_->table().allRows();
     EXPECT_DOUBLE_EQ(rows[0].od, 0.1234);
     EXPECT_DOUBLE_EQ(rows[0].calcOd, 0.3469);
     EXPECT_DOUBLE_EQ(rows[1].od, 0.0);
     EXPECT_DOUBLE_EQ(rows[1].calcOd, 0.3469);
-    EXPECT_DOUBLE_EQ(engine->od(), 0.1234) << "the display still shows the measured value";
+    EXPECT_DOUBLE_EQ(engine_->od(), 0.1234) << "the display still shows the measured value";
 }
 
 TEST_F(SamplingCycle, StartIsRefusedWhatWouldFailLater) {
-    ODFormula formula = engine->formula();
+    ODFormula formula = engine_->formula();
     formula.enabled = true;
     formula.a3 = "1.2.3";
-    engine->setFormula(formula);
-    EXPECT_FALSE(engine->start());
-    EXPECT_EQ(prompts.messages.last(),
+    engine_->setFormula(formula);
+    EXPECT_FALSE(engine_->start());
+    EXPECT_EQ(prompts_.messages.last(),
               "The coefficient a3 of the OD formula is not a number: '1.2.3'\nThe measurement "
               "was not started.");
-    EXPECT_EQ(engine->runState(), State::Ready);
+    EXPECT_EQ(engine_->runState(), State::Ready);
 
     formula.a3 = "1";
-    engine->setFormula(formula);
+    engine_->setFormula(formula);
     QFile::remove(QDir(program()).filePath("Templates/Template.txt"));
-    EXPECT_FALSE(engine->start());
-    EXPECT_TRUE(prompts.messages.last().startsWith("Can't load the template"));
-    EXPECT_FALSE(driver->tick());
+    EXPECT_FALSE(engine_->start());
+    EXPECT_TRUE(prompts_.messages.last().startsWith("Can't load the template"));
+    EXPECT_FALSE(driver_->tick());
 }
 
 TEST_F(SamplingCycle, QualityBelowOneIsOne) {
-    engine->setQuality(0);
-    EXPECT_EQ(engine->quality(), 1);
-    engine->setInterval(1);
-    engine->start();
-    EXPECT_TRUE(driver->untilNextSample());
+    engine_->setQuality(0);
+    EXPECT_EQ(engine_->quality(), 1);
+    engine_->setInterval(1);
+    engine_->start();
+    EXPECT_TRUE(driver_->untilNextSample());
 }
 
 TEST_F(SamplingCycle, IntervalChoice) {
@@ -257,23 +259,23 @@ TEST_F(SamplingCycle, IntervalChoice) {
         {"1 Sec", 1},   {"15 Sec", 15},  {"30 Sec", 30},   {"60 Sec", 60}, {"2 Min", 120},
         {"5 Min", 300}, {"10 Min", 600}, {"60 Min", 3600}, {"", 30}};
     for (const auto& [entry, ticks] : entries) {
-        engine->chooseInterval(entry);
-        EXPECT_EQ(engine->interval(), ticks) << entry;
+        engine_->chooseInterval(entry);
+        EXPECT_EQ(engine_->interval(), ticks) << entry;
     }
     IniFile::getIniFile().writeInteger("CommandCheck", "Interval", 45);
-    engine->useDefaultInterval();
-    EXPECT_EQ(engine->interval(), 45);
+    engine_->useDefaultInterval();
+    EXPECT_EQ(engine_->interval(), 45);
 }
 
 TEST_F(SamplingCycle, NowDuringALongCountdown) {
-    engine->setInterval(3600);
-    engine->start();
+    engine_->setInterval(3600);
+    engine_->start();
     takeSamples(1);
-    driver->tick();
-    EXPECT_EQ(engine->countdownText(), "3599");
-    engine->measureNow();
-    driver->tick();
-    EXPECT_EQ(engine->countdownText(), "2599") << "jumps instead of sampling";
+    driver_->tick();
+    EXPECT_EQ(engine_->countdownText(), "3599");
+    engine_->measureNow();
+    driver_->tick();
+    EXPECT_EQ(engine_->countdownText(), "2599") << "jumps instead of sampling";
 }
 
 TEST(AutoSaveSchedule, EverySampleThenEveryTenthTwentiethThirtieth) {
@@ -293,29 +295,29 @@ TEST(AutoSaveSchedule, EverySampleThenEveryTenthTwentiethThirtieth) {
 }
 
 TEST_F(SamplingCycle, SettersTellTheirChangesAndTheFormulaStaysWhileAMeasurementRuns) {
-    QSignalSpy formulaChanges(engine.get(), &MeasurementEngine::formulaChanged);
-    QSignalSpy titleChanges(engine.get(), &MeasurementEngine::titleChanged);
-    QSignalSpy alarmChanges(engine.get(), &MeasurementEngine::alarmChanged);
-    ODFormula doubled = engine->formula();
+    QSignalSpy formulaChanges(engine_.get(), &MeasurementEngine::formulaChanged);
+    QSignalSpy titleChanges(engine_.get(), &MeasurementEngine::titleChanged);
+    QSignalSpy alarmChanges(engine_.get(), &MeasurementEngine::alarmChanged);
+    ODFormula doubled = engine_->formula();
     doubled.enabled = true;
     doubled.a3 = "2";
-    EXPECT_TRUE(engine->setFormula(doubled));
-    engine->setTitle("Strain 9");
-    engine->setTitle("Strain 9"); // no change, no signal
-    engine->setAlarmThresholdText("0.800");
+    EXPECT_TRUE(engine_->setFormula(doubled));
+    engine_->setTitle("Strain 9");
+    engine_->setTitle("Strain 9"); // no change, no signal
+    engine_->setAlarmThresholdText("0.800");
     EXPECT_EQ(formulaChanges.count(), 1);
     EXPECT_EQ(titleChanges.count(), 1);
     EXPECT_EQ(alarmChanges.count(), 1);
 
-    engine->setInterval(1000);
-    ASSERT_TRUE(engine->start());
+    engine_->setInterval(1000);
+    ASSERT_TRUE(engine_->start());
     ODFormula other = doubled;
     other.a3 = "3";
-    EXPECT_FALSE(engine->setFormula(other)) << "running";
-    engine->pause();
-    EXPECT_FALSE(engine->setFormula(other)) << "paused";
-    EXPECT_EQ(engine->formula().a3, "2");
-    engine->end();
-    EXPECT_TRUE(engine->setFormula(other)) << "after the end";
-    EXPECT_EQ(engine->formula().a3, "3");
+    EXPECT_FALSE(engine_->setFormula(other)) << "running";
+    engine_->pause();
+    EXPECT_FALSE(engine_->setFormula(other)) << "paused";
+    EXPECT_EQ(engine_->formula().a3, "2");
+    engine_->end();
+    EXPECT_TRUE(engine_->setFormula(other)) << "after the end";
+    EXPECT_EQ(engine_->formula().a3, "3");
 }

@@ -83,12 +83,12 @@ TEST_F(TableExportFlowTest, FileMenuTextExportAsksForSourceAndTargetAndQuotesVal
 }
 
 TEST_F(TableExportFlowTest, ViewerTextExportWritesTheOpenedRowsWithBlanks) {
-    const auto opened = OpenedMeasurement::open(measurement());
+    const auto openedRun = OpenedMeasurement::open(measurement());
     prompts.chosenFile = path("out.dat");
-    EXPECT_TRUE(flow.exportOpenedAscii(opened));
+    EXPECT_TRUE(flow.exportOpenedAscii(openedRun));
     EXPECT_EQ(prompts.saveDialogs,
               QStringList{"Export Database to Ansi|" + dir + "|" + path("run.dat")});
-    EXPECT_EQ(read(path("out.dat")), exported(opened.chosenPath, AsciiVariant::Viewer));
+    EXPECT_EQ(read(path("out.dat")), exported(openedRun.chosenPath, AsciiVariant::Viewer));
 }
 
 TEST_F(TableExportFlowTest, ViewerWorkbookExportShowsProgressThenOpensTheWorkbook) {

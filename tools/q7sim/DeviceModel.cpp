@@ -39,31 +39,31 @@ std::string hexText(const unsigned char* bytes, std::size_t size) {
 }
 } // namespace
 
-DeviceModel::DeviceModel(DeviceSettings settings) : settings(std::move(settings)) {}
+DeviceModel::DeviceModel(DeviceSettings settings) : settings_(std::move(settings)) {}
 
 std::vector<Reply> DeviceModel::receive(const unsigned char* data, std::size_t size) {
-    pending.insert(pending.end(), data, data + size);
+    pending_.insert(pending_.end(), data, data + size);
     std::vector<Reply> replies;
-    while (!pending.empty()) {
-        const unsigned char code = pending.front();
+    while (!pending_.empty()) {
+        const unsigned char code = pending_.front();
         std::size_t length = 1;
         if (code == ledCode)
             length = 3;
         else if (code == readCode)
             length = 2;
-        if (pending.size() < length)
+        if (pending_.size() < length)
             break; // the rest of the command is still on its way
-        const std::string command = hexText(pending.data(), length);
+        const std::string command = hexText(pending_.data(), length);
         if (code == identifyCode)
             replies.push_back(identify());
         else if (code == ledCode)
-            replies.push_back(setBrightness(pending[1], pending[2]));
+            replies.push_back(setBrightness(pending_[1], pending_[2]));
         else if (code == readCode)
             replies.push_back(readValue());
         else
             replies.push_back(Reply{{}, 0, false, "ignored"}); // unknown byte: no answer
         replies.back().event = command + " -> " + replies.back().event;
-        pending.erase(pending.begin(), pending.begin() + static_cast<long>(length));
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(length));
     }
     return replies;
 }
@@ -71,9 +71,9 @@ std::vector<Reply> DeviceModel::receive(const unsigned char* data, std::size_t s
 Reply DeviceModel::identify() const {
     Reply reply;
     reply.event = "identification";
-    if (settings.identification)
-        reply.bytes = *settings.identification;
-    else if (settings.variant == Variant::Q82)
+    if (settings_.identification)
+        reply.bytes = *settings_.identification;
+    else if (settings_.variant == Variant::Q82)
         reply.bytes = {'Q', '7', '-', '8', '2', 0x01, 0x00};
     else
         reply.bytes = {'Q', '7'};
@@ -81,53 +81,55 @@ Reply DeviceModel::identify() const {
 }
 
 std::vector<unsigned char> DeviceModel::status(int code) const {
-    std::vector<unsigned char> bytes(settings.variant == Variant::Q82 ? 6 : 1, 0);
+    std::vector<unsigned char> bytes(settings_.variant == Variant::Q82 ? 6 : 1, 0);
     bytes[0] = static_cast<unsigned char>(code);
     return bytes;
 }
 
 Reply DeviceModel::setBrightness(int high, int low) {
-    const int previous = ledBrightness;
-    ledBrightness = high * 256 + low;
+    const int previous = ledBrightness_;
+    ledBrightness_ = high * 256 + low;
     // Only a calibration switches a lit LED off: connecting and starting a measurement send the
     // measuring brightness, which the device cannot tell from a calibration when it is 0 too.
-    readingsSinceDarkCommand = ledBrightness == 0 && previous != 0 ? 0 : -1;
+    readingsSinceDarkCommand_ = ledBrightness_ == 0 && previous != 0 ? 0 : -1;
     Reply reply;
-    reply.event = "brightness " + std::to_string(ledBrightness);
+    reply.event = "brightness " + std::to_string(ledBrightness_);
     reply.bytes = status(0);
     return reply;
 }
 
 int DeviceModel::rawValue() {
-    if (settings.calibrationLevels && readingsSinceDarkCommand >= 0 &&
-        readingsSinceDarkCommand < 2 * calibrationSeries) {
-        const bool darkSeries = readingsSinceDarkCommand++ < calibrationSeries;
-        return darkSeries ? settings.calibrationLevels->first : settings.calibrationLevels->second;
+    if (settings_.calibrationLevels && readingsSinceDarkCommand_ >= 0 &&
+        readingsSinceDarkCommand_ < 2 * calibrationSeries) {
+        const bool darkSeries = readingsSinceDarkCommand_++ < calibrationSeries;
+        return darkSeries ? settings_.calibrationLevels->first
+                          : settings_.calibrationLevels->second;
     }
-    if (settings.fixedValue)
-        return *settings.fixedValue;
+    if (settings_.fixedValue)
+        return *settings_.fixedValue;
     // Logistic growth in OD over curvePoints readings, turned back into raw counts.
-    const double t = static_cast<double>((readings - 1) % std::max(1, settings.curvePoints)) /
-                     std::max(1, settings.curvePoints);
-    double od = settings.odStart +
-                (settings.odMax - settings.odStart) / (1.0 + std::exp(-12.0 * (t - 0.5)));
-    if (settings.odNoise > 0)
-        od += std::normal_distribution<double>(0.0, settings.odNoise)(noiseSource);
-    const double raw = settings.dark + (settings.reference - settings.dark) * std::pow(10.0, -od);
+    const double t = static_cast<double>((readings_ - 1) % std::max(1, settings_.curvePoints)) /
+                     std::max(1, settings_.curvePoints);
+    double od = settings_.odStart +
+                (settings_.odMax - settings_.odStart) / (1.0 + std::exp(-12.0 * (t - 0.5)));
+    if (settings_.odNoise > 0)
+        od += std::normal_distribution<double>(0.0, settings_.odNoise)(noiseSource_);
+    const double raw =
+        settings_.dark + (settings_.reference - settings_.dark) * std::pow(10.0, -od);
     return std::clamp(static_cast<int>(std::lround(raw)), 0, 65535);
 }
 
 Reply DeviceModel::readValue() {
-    ++readings;
+    ++readings_;
     Reply reply;
-    const std::string name = "reading " + std::to_string(readings);
-    const auto fault = settings.faults.find(readings);
-    if (fault != settings.faults.end()) {
+    const std::string name = "reading " + std::to_string(readings_);
+    const auto fault = settings_.faults.find(readings_);
+    if (fault != settings_.faults.end()) {
         switch (fault->second.kind) {
         case Fault::Kind::Status: {
             const int code = fault->second.argument;
             // The 82 variant's codes 4 and 5 report no error: its value follows as usual.
-            if (settings.variant == Variant::Q82 && (code == 4 || code == 5)) {
+            if (settings_.variant == Variant::Q82 && (code == 4 || code == 5)) {
                 const int raw = rawValue();
                 reply.event =
                     name + ": status " + std::to_string(code) + ", raw " + std::to_string(raw);
@@ -142,7 +144,7 @@ Reply DeviceModel::readValue() {
         }
         case Fault::Kind::Garbage:
             reply.event = name + ": garbage";
-            reply.bytes = noise(readings);
+            reply.bytes = noise(readings_);
             return reply;
         case Fault::Kind::Oversized: {
             const int raw = rawValue();
@@ -150,7 +152,7 @@ Reply DeviceModel::readValue() {
             reply.bytes = status(0);
             reply.bytes.push_back(static_cast<unsigned char>(raw >> 8));
             reply.bytes.push_back(static_cast<unsigned char>(raw & 0xFF));
-            const auto tail = noise(readings);
+            const auto tail = noise(readings_);
             reply.bytes.insert(reply.bytes.end(), tail.begin(), tail.end());
             return reply;
         }

@@ -49,8 +49,8 @@ public:
     // Consumes received bytes; returns the replies to the commands they completed.
     std::vector<Reply> receive(const unsigned char* data, std::size_t size);
 
-    int readingCount() const { return readings; }
-    int brightness() const { return ledBrightness; }
+    int readingCount() const { return readings_; }
+    int brightness() const { return ledBrightness_; }
 
 private:
     Reply identify() const;
@@ -59,12 +59,12 @@ private:
     std::vector<unsigned char> status(int code) const;
     int rawValue();
 
-    DeviceSettings settings;
-    std::vector<unsigned char> pending;
-    int readings = 0;
-    int ledBrightness = 0;
-    std::mt19937 noiseSource{1};       // a fixed seed: every run of the simulator looks alike
-    int readingsSinceDarkCommand = -1; // counts calibration readings since the LED went off
+    DeviceSettings settings_;
+    std::vector<unsigned char> pending_;
+    int readings_ = 0;
+    int ledBrightness_ = 0;
+    std::mt19937 noiseSource_{1};       // a fixed seed: every run of the simulator looks alike
+    int readingsSinceDarkCommand_ = -1; // counts calibration readings since the LED went off
 };
 
 } // namespace q7sim

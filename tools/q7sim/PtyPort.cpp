@@ -29,7 +29,7 @@ bool linkToTerminal(const std::string& path) {
 
 } // namespace
 
-PtyPort::PtyPort(std::string linkPath) : linkPath(std::move(linkPath)) {}
+PtyPort::PtyPort(std::string linkPath) : linkPath_(std::move(linkPath)) {}
 
 PtyPort::~PtyPort() {
     hangUp();
@@ -37,53 +37,53 @@ PtyPort::~PtyPort() {
 
 void PtyPort::open() {
     hangUp();
-    master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
         fail("cannot create a pseudo-terminal");
-    const char* name = ptsname(master);
+    const char* name = ptsname(master_);
     if (name == nullptr)
         fail("cannot name the pseudo-terminal");
-    slave = name;
-    slaveKeeper = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slaveKeeper < 0)
-        fail("cannot open " + slave);
+    slave_ = name;
+    slaveKeeper_ = ::open(slave_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slaveKeeper_ < 0)
+        fail("cannot open " + slave_);
     // Raw from the start, so that nothing is echoed before the client sets the line up.
     termios line{};
-    if (tcgetattr(slaveKeeper, &line) == 0) {
+    if (tcgetattr(slaveKeeper_, &line) == 0) {
         cfmakeraw(&line);
-        tcsetattr(slaveKeeper, TCSANOW, &line);
+        tcsetattr(slaveKeeper_, TCSANOW, &line);
     }
-    if (!linkPath.empty()) {
+    if (!linkPath_.empty()) {
         // Only a link to a terminal (ours, or one left by an earlier run) may be replaced:
         // the path given might name a file of the user's.
         struct stat existing {};
-        if (lstat(linkPath.c_str(), &existing) == 0 && !linkToTerminal(linkPath)) {
+        if (lstat(linkPath_.c_str(), &existing) == 0 && !linkToTerminal(linkPath_)) {
             errno = EEXIST;
-            fail("will not replace " + linkPath + ", which is not a link to a terminal");
+            fail("will not replace " + linkPath_ + ", which is not a link to a terminal");
         }
-        const std::string temporary = linkPath + ".new";
+        const std::string temporary = linkPath_ + ".new";
         if (lstat(temporary.c_str(), &existing) == 0 && !linkToTerminal(temporary)) {
             errno = EEXIST;
             fail("will not replace " + temporary + ", which is not a link to a terminal");
         }
         unlink(temporary.c_str());
-        if (symlink(slave.c_str(), temporary.c_str()) != 0 ||
-            rename(temporary.c_str(), linkPath.c_str()) != 0)
-            fail("cannot link " + linkPath);
-        linked = true;
+        if (symlink(slave_.c_str(), temporary.c_str()) != 0 ||
+            rename(temporary.c_str(), linkPath_.c_str()) != 0)
+            fail("cannot link " + linkPath_);
+        linked_ = true;
     }
 }
 
 void PtyPort::hangUp() {
     // Removed only while it is still the link made here.
-    if (linked && linkTarget(linkPath) == slave)
-        unlink(linkPath.c_str());
-    linked = false;
-    if (slaveKeeper >= 0)
-        close(slaveKeeper);
-    if (master >= 0)
-        close(master);
-    slaveKeeper = master = -1;
+    if (linked_ && linkTarget(linkPath_) == slave_)
+        unlink(linkPath_.c_str());
+    linked_ = false;
+    if (slaveKeeper_ >= 0)
+        close(slaveKeeper_);
+    if (master_ >= 0)
+        close(master_);
+    slaveKeeper_ = master_ = -1;
 }
 
 } // namespace q7sim

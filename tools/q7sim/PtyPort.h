@@ -21,15 +21,15 @@ public:
     bool waitForClient(int) { return true; }
     void clientGone() {}
 
-    int fd() const { return master; }
-    const std::string& announcedPath() const { return slave; }
+    int fd() const { return master_; }
+    const std::string& announcedPath() const { return slave_; }
 
 private:
-    std::string linkPath;
-    std::string slave;
-    int master = -1;
-    int slaveKeeper = -1; // keeps the line alive while no client has it open
-    bool linked = false;  // the link at linkPath is ours to remove
+    std::string linkPath_;
+    std::string slave_;
+    int master_ = -1;
+    int slaveKeeper_ = -1; // keeps the line alive while no client has it open
+    bool linked_ = false;  // the link at linkPath is ours to remove
 };
 
 } // namespace q7sim

@@ -12,7 +12,7 @@
 
 namespace q7sim {
 
-SocketPort::SocketPort(std::string path) : path(std::move(path)) {}
+SocketPort::SocketPort(std::string path) : path_(std::move(path)) {}
 
 SocketPort::~SocketPort() {
     hangUp();
@@ -20,45 +20,45 @@ SocketPort::~SocketPort() {
 
 void SocketPort::open() {
     hangUp();
-    const auto slash = path.rfind('/');
+    const auto slash = path_.rfind('/');
     if (slash != std::string::npos && slash > 0)
-        mkdir(path.substr(0, slash).c_str(), 0755); // the shared socket directory
+        mkdir(path_.substr(0, slash).c_str(), 0755); // the shared socket directory
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path)
-        throw std::runtime_error("socket path too long: " + path);
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    unlink(path.c_str()); // a socket left behind by an earlier run
-    listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (listener < 0 ||
-        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listener, 1) != 0)
-        throw std::runtime_error("cannot listen on " + path + ": " + std::strerror(errno));
+    if (path_.size() >= sizeof address.sun_path)
+        throw std::runtime_error("socket path too long: " + path_);
+    std::memcpy(address.sun_path, path_.c_str(), path_.size() + 1);
+    unlink(path_.c_str()); // a socket left behind by an earlier run
+    listener_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (listener_ < 0 ||
+        bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(listener_, 1) != 0)
+        throw std::runtime_error("cannot listen on " + path_ + ": " + std::strerror(errno));
 }
 
 void SocketPort::hangUp() {
     clientGone();
-    if (listener >= 0) {
-        close(listener);
-        unlink(path.c_str());
+    if (listener_ >= 0) {
+        close(listener_);
+        unlink(path_.c_str());
     }
-    listener = -1;
+    listener_ = -1;
 }
 
 bool SocketPort::waitForClient(int timeoutMilliseconds) {
-    if (client >= 0)
+    if (client_ >= 0)
         return true;
-    pollfd entry{listener, POLLIN, 0};
+    pollfd entry{listener_, POLLIN, 0};
     if (poll(&entry, 1, timeoutMilliseconds) <= 0)
         return false;
-    client = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-    return client >= 0;
+    client_ = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    return client_ >= 0;
 }
 
 void SocketPort::clientGone() {
-    if (client >= 0)
-        close(client);
-    client = -1;
+    if (client_ >= 0)
+        close(client_);
+    client_ = -1;
 }
 
 } // namespace q7sim

@@ -21,13 +21,13 @@ public:
     bool waitForClient(int timeoutMilliseconds);
     void clientGone();
 
-    int fd() const { return client; }
-    const std::string& announcedPath() const { return path; }
+    int fd() const { return client_; }
+    const std::string& announcedPath() const { return path_; }
 
 private:
-    std::string path;
-    int listener = -1;
-    int client = -1;
+    std::string path_;
+    int listener_ = -1;
+    int client_ = -1;
 };
 
 } // namespace q7sim

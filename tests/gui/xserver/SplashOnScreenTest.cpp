@@ -69,7 +69,7 @@ double paintedShare(const QImage& screen, QRect& middle) {
 TEST_F(SplashOnScreen, TheSplashIsPaintedAndItsProgressMovesDuringTheStartUp) {
     workstation = std::make_unique<Subprocess>(
         NEPHODAR_PROGRAM_DIR "/Nephodar",
-        std::vector<std::string>{"--program-dir", temp.path("program")},
+        std::vector<std::string>{"--program-dir", temp_.path("program")},
         std::map<std::string, std::string>{{"DISPLAY", display}, {"QT_QPA_PLATFORM", "xcb"}});
     const auto started = std::chrono::steady_clock::now();
 
