@@ -5,6 +5,9 @@
 #include "CommandLine.h"
 #include "CommandRegistry.h"
 #include "TerminalPrompts.h"
+#include "publish/BrokerPublisher.h"
+#include "publish/EnginePublishing.h"
+#include "settings/IniFile.h"
 #include "workstation/DisplayFormats.h"
 #include "workstation/MeasurementEngine.h"
 #include "workstation/TimeLapseClock.h"
@@ -16,6 +19,8 @@
 #include <cstdlib>
 #include <iostream>
 #include <map>
+#include <memory>
+#include <optional>
 
 namespace {
 
@@ -44,6 +49,12 @@ measurement could not start, the save asked for with --save failed or an auto-sa
   --save FILE.nph     save the measurement set (FILE.nph, .log, .txt) at the end
   --note N:TEXT       attach the note TEXT to sample N once it is stored, as the window's
                       note command does; may be given more than once
+  --mqtt HOST[:PORT]  publish every sample to this MQTT broker (default port 1883), also
+                      when the profile's section "MQTT" has "Enabled=0"; the rows wait in
+                      the outbox beside Record1.db until the broker has them. Each change of
+                      the connection is said in one line on standard error
+  --topic PREFIX      the topics' prefix (default: the profile's "Topic", else
+                      nephodar/<host name>/<profile>)
   --time-lapse K      for demonstrations with a simulated device (Sim0, Sim1, ...) only:
                       the run's clock goes K times as fast as the real one (1 to 10000), so
                       the stored times of a run of seconds span hours
@@ -121,13 +132,44 @@ bool connectEngine(MeasurementEngine& engine, const std::string& device) {
     }
 }
 
+// The profile's broker, with the command line's over it; nothing when publishing is off.
+std::optional<BrokerSettings> brokerSettings(const CommandLine& options) {
+    BrokerSettings settings = BrokerSettings::fromProfile(IniFile::getIniFile());
+    if (options.has("--mqtt")) {
+        settings.setAddress(QString::fromStdString(options.text("--mqtt")));
+        settings.enabled = true;
+    }
+    if (options.has("--topic"))
+        settings.topicPrefix = QString::fromStdString(options.text("--topic"));
+    if (!settings.enabled)
+        return std::nullopt;
+    settings.check();
+    return settings;
+}
+
+// One line on standard error when the connection's state changes, and each problem once.
+void reportBrokerStatus(BrokerPublisher& publisher) {
+    auto said = std::make_shared<std::optional<BrokerPublisher::Status>>();
+    QObject::connect(&publisher, &BrokerPublisher::statusChanged, &publisher, [&publisher, said] {
+        if (*said == publisher.status())
+            return;
+        *said = publisher.status();
+        std::cerr << "MQTT " << publisher.brokerName().toStdString() << ": "
+                  << publisher.statusText().toStdString() << std::endl;
+    });
+    QObject::connect(&publisher, &BrokerPublisher::problem, &publisher, [](const QString& message) {
+        std::cerr << message.toStdString() << std::endl;
+    });
+}
+
 } // namespace
 
 int runMeasureCommand(int argc, char** argv) {
-    const CommandLine options(argc, argv, 2,
-                              withSetup({"--device", "--samples", "--interval", "--title",
-                                         "--formula", "--save", "--time-lapse", "--note"}),
-                              {"--help", "--no-formula"});
+    const CommandLine options(
+        argc, argv, 2,
+        withSetup({"--device", "--samples", "--interval", "--title", "--formula", "--save",
+                   "--time-lapse", "--note", "--mqtt", "--topic"}),
+        {"--help", "--no-formula"});
     if (options.has("--help")) {
         std::cout << measureHelp << cliSetupHelp << "  --help              show this text\n";
         return 0;
@@ -166,6 +208,14 @@ int runMeasureCommand(int argc, char** argv) {
     engine.setFormula(formula);
     if (!connectEngine(engine, device))
         return 1;
+    std::unique_ptr<BrokerPublisher> publisher;
+    std::unique_ptr<EnginePublishing> publishing;
+    if (const auto broker = brokerSettings(options)) {
+        publisher = std::make_unique<BrokerPublisher>(setup.programDirectory(), *broker);
+        reportBrokerStatus(*publisher);
+        publishing =
+            std::make_unique<EnginePublishing>(engine, *publisher, QString::fromStdString(device));
+    }
 
     bool saveFailed = false;
     QObject::connect(&engine, &MeasurementEngine::sampleTaken, [&](const SampleReport& report) {
@@ -185,7 +235,19 @@ int runMeasureCommand(int argc, char** argv) {
         QTimer::singleShot(0, &application, [&] {
             if (!saveFile.isEmpty() && !engine.isSaved())
                 saveFailed = true;
-            application.quit();
+            if (!publisher || publisher->waitingCount() == 0 ||
+                publisher->status() == BrokerPublisher::Status::Unreachable) {
+                application.quit();
+                return;
+            }
+            // A reachable broker gets a few seconds for the last rows; whatever is left waits
+            // in the outbox for the next run.
+            QObject::connect(publisher.get(), &BrokerPublisher::statusChanged, &application, [&] {
+                if (publisher->waitingCount() == 0 ||
+                    publisher->status() == BrokerPublisher::Status::Unreachable)
+                    application.quit();
+            });
+            QTimer::singleShot(5000, &application, [&] { application.quit(); });
         });
     });
     std::signal(SIGINT, onInterrupt);

@@ -1,0 +1,345 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "BrokerPublisher.h"
+
+#include "PublishTopics.h"
+
+#include <QTimer>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <mosquitto.h>
+#include <mqtt_protocol.h>
+#include <stdexcept>
+
+namespace {
+
+constexpr int keepAliveSeconds = 10;
+constexpr int longestRetrySeconds = 30;
+
+void initialiseLibrary() {
+    static const int once = mosquitto_lib_init();
+    (void)once;
+}
+
+// The library's text for an error; its "errno" error is the system's.
+QString errorText(int code) {
+    if (code == MOSQ_ERR_ERRNO)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    return QString::fromUtf8(mosquitto_strerror(code));
+}
+
+} // namespace
+
+BrokerPublisher::BrokerPublisher(const QString& programDirectory, const BrokerSettings& settings,
+                                 QObject* parent)
+    : QObject(parent), settings_(settings), outbox_(programDirectory) {
+    settings_.check();
+    const bool ipv6 = settings_.host.contains(QLatin1Char(':'));
+    brokerName_ = (ipv6 ? QLatin1Char('[') + settings_.host + QLatin1Char(']') : settings_.host) +
+                  QLatin1Char(':') + QString::number(settings_.port);
+    const QByteArray password =
+        settings_.user.isEmpty() ? QByteArray() : settings_.readPassword().toUtf8();
+    initialiseLibrary();
+    const QByteArray clientId = settings_.clientId.toUtf8();
+    client_ = mosquitto_new(clientId.isEmpty() ? nullptr : clientId.constData(), true, this);
+    if (client_ == nullptr)
+        throw std::runtime_error("The MQTT client could not be created.");
+    mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
+    // The network thread below runs the loop; publishing from this thread only queues.
+    mosquitto_threaded_set(client_, true);
+    mosquitto_connect_v5_callback_set(client_, &BrokerPublisher::onConnect);
+    mosquitto_disconnect_v5_callback_set(client_, &BrokerPublisher::onDisconnect);
+    mosquitto_publish_v5_callback_set(client_, &BrokerPublisher::onPublish);
+    if (!settings_.user.isEmpty()) {
+        mosquitto_username_pw_set(client_, settings_.user.toUtf8().constData(),
+                                  password.isEmpty() ? nullptr : password.constData());
+    }
+    if (!settings_.caFile.isEmpty()) {
+        const int result = mosquitto_tls_set(client_, settings_.caFile.toUtf8().constData(),
+                                             nullptr, nullptr, nullptr, nullptr);
+        if (result != MOSQ_ERR_SUCCESS) {
+            mosquitto_destroy(client_);
+            throw std::invalid_argument(
+                QStringLiteral("The CA file '%1' cannot be used for MQTT over TLS: %2")
+                    .arg(settings_.caFile, errorText(result))
+                    .toStdString());
+        }
+    }
+    lastStatusText_ = statusText();
+    network_ = std::thread([this] { networkLoop(); });
+}
+
+BrokerPublisher::~BrokerPublisher() {
+    {
+        const std::lock_guard<std::mutex> lock(stopMutex_);
+        stopping_ = true;
+    }
+    stopSignal_.notify_all();
+    mosquitto_disconnect(client_);
+    network_.join();
+    mosquitto_destroy(client_);
+}
+
+// The network thread: connects, runs the loop while the connection lasts, and tries again
+// after a growing pause when it breaks or cannot be made.
+void BrokerPublisher::networkLoop() {
+    const QByteArray host = settings_.host.toUtf8();
+    int retrySeconds = 1;
+    while (!stopping_) {
+        int result =
+            mosquitto_connect_async(client_, host.constData(), settings_.port, keepAliveSeconds);
+        if (result == MOSQ_ERR_SUCCESS) {
+            do {
+                result = mosquitto_loop(client_, 1000, 1);
+            } while (!stopping_ && result == MOSQ_ERR_SUCCESS);
+        }
+        if (stopping_)
+            break;
+        QString reason;
+        if (result == MOSQ_ERR_TLS)
+            reason = QStringLiteral("The TLS handshake with the MQTT broker %1 failed; check "
+                                    "\"CAFile\" and the broker's certificate.")
+                         .arg(brokerName_);
+        else if (result == MOSQ_ERR_EAI)
+            reason = QStringLiteral("The MQTT broker's host name '%1' cannot be resolved.")
+                         .arg(settings_.host);
+        // A broker that is down or a network that is gone shows in the status alone.
+        QMetaObject::invokeMethod(
+            this, [this, reason] { linkDown(reason); }, Qt::QueuedConnection);
+        if (linkedOnce_.exchange(false))
+            retrySeconds = 1;
+        waitBeforeRetry(retrySeconds);
+        retrySeconds = std::min(retrySeconds * 2, longestRetrySeconds);
+    }
+}
+
+void BrokerPublisher::waitBeforeRetry(int seconds) {
+    std::unique_lock<std::mutex> lock(stopMutex_);
+    stopSignal_.wait_for(lock, std::chrono::seconds(seconds), [this] { return stopping_.load(); });
+}
+
+void BrokerPublisher::onConnect(mosquitto* client, void* self, int reasonCode, int,
+                                const mqtt5__property*) {
+    auto* publisher = static_cast<BrokerPublisher*>(self);
+    if (reasonCode == 0) {
+        publisher->linkedOnce_ = true;
+        QMetaObject::invokeMethod(
+            publisher, [publisher] { publisher->linkUp(); }, Qt::QueuedConnection);
+        return;
+    }
+    const QString reason =
+        reasonCode == MQTT_RC_BAD_USERNAME_OR_PASSWORD || reasonCode == MQTT_RC_NOT_AUTHORIZED
+            ? QStringLiteral("The MQTT broker %1 refused the login of user \"%2\" (%3); check "
+                             "\"User\" and \"PasswordFile\". Sampling goes on; the rows wait in "
+                             "the outbox.")
+                  .arg(publisher->brokerName_, publisher->settings_.user,
+                       QString::fromUtf8(mosquitto_reason_string(reasonCode)))
+            : QStringLiteral("The MQTT broker %1 refused the connection: %2.")
+                  .arg(publisher->brokerName_,
+                       QString::fromUtf8(mosquitto_reason_string(reasonCode)));
+    QMetaObject::invokeMethod(
+        publisher,
+        [publisher, reason] {
+            publisher->tell(reason, publisher->lastRefusal_);
+            publisher->linkDown({});
+        },
+        Qt::QueuedConnection);
+    mosquitto_disconnect(client);
+}
+
+void BrokerPublisher::onDisconnect(mosquitto*, void* self, int, const mqtt5__property*) {
+    auto* publisher = static_cast<BrokerPublisher*>(self);
+    QMetaObject::invokeMethod(
+        publisher, [publisher] { publisher->linkDown({}); }, Qt::QueuedConnection);
+}
+
+void BrokerPublisher::onPublish(mosquitto*, void* self, int mid, int reasonCode,
+                                const mqtt5__property*) {
+    auto* publisher = static_cast<BrokerPublisher*>(self);
+    QMetaObject::invokeMethod(
+        publisher, [publisher, mid, reasonCode] { publisher->acknowledged(mid, reasonCode); },
+        Qt::QueuedConnection);
+}
+
+void BrokerPublisher::linkUp() {
+    connected_ = true;
+    lastLinkProblem_.clear();
+    lastRefusal_.clear();
+    // What was in flight on the broken connection goes out again, from the oldest on.
+    inFlight_.clear();
+    lastSentId_ = 0;
+    schedulePump();
+    updateStatus();
+}
+
+void BrokerPublisher::linkDown(const QString& reason) {
+    connected_ = false;
+    inFlight_.clear();
+    lastSentId_ = 0;
+    if (!reason.isEmpty())
+        tell(reason, lastLinkProblem_);
+    updateStatus();
+}
+
+void BrokerPublisher::acknowledged(int mid, int reasonCode) {
+    const auto sent = inFlight_.find(mid);
+    if (sent == inFlight_.end())
+        return; // from a connection before the last one; its message goes out again
+    if (reasonCode >= 0x80) {
+        // Kept: it goes out again on the next connection, and nothing overtakes it.
+        tell(QStringLiteral("The MQTT broker %1 did not take a message: %2. The messages wait "
+                            "in the outbox.")
+                 .arg(brokerName_, QString::fromUtf8(mosquitto_reason_string(reasonCode))),
+             lastRefusal_);
+        inFlight_.clear();
+        mosquitto_disconnect(client_);
+        return;
+    }
+    acknowledged_.push_back(sent->second);
+    inFlight_.erase(sent);
+    schedulePump();
+}
+
+void BrokerPublisher::queue(const char* kind, const QByteArray& payload, bool retain) {
+    const QString topic = PublishTopics::topic(settings_.topicPrefix, kind);
+    if (unwritten_.empty()) {
+        try {
+            outbox_.append(topic, payload, retain);
+            lastOutboxProblem_.clear();
+            schedulePump();
+            return;
+        } catch (const std::exception& e) {
+            tell(QStringLiteral("A message for the MQTT broker could not be written to the "
+                                "outbox: %1 It waits in memory until there is room.")
+                     .arg(QString::fromUtf8(e.what())),
+                 lastOutboxProblem_);
+        }
+    }
+    unwritten_.push_back({0, topic, payload, retain});
+    schedulePump();
+}
+
+// Outside the caller's own work (a sampling tick): queued to this thread's event loop.
+void BrokerPublisher::schedulePump() {
+    if (pumpScheduled_)
+        return;
+    pumpScheduled_ = true;
+    QTimer::singleShot(0, this, [this] {
+        pumpScheduled_ = false;
+        pump();
+    });
+}
+
+void BrokerPublisher::writeUnwritten() {
+    while (!unwritten_.empty()) {
+        const auto& message = unwritten_.front();
+        try {
+            outbox_.append(message.topic, message.payload, message.retain);
+        } catch (const std::exception&) {
+            return; // still no room; tried again with the next message or acknowledgement
+        }
+        unwritten_.pop_front();
+        lastOutboxProblem_.clear();
+    }
+}
+
+void BrokerPublisher::removeAcknowledged() {
+    if (acknowledged_.empty())
+        return;
+    try {
+        outbox_.remove(acknowledged_);
+        acknowledged_.clear();
+    } catch (const std::exception& e) {
+        // They stay and go out again later: a receiver drops the repeats.
+        tell(QStringLiteral("The MQTT outbox could not be updated: %1")
+                 .arg(QString::fromUtf8(e.what())),
+             lastOutboxProblem_);
+    }
+}
+
+void BrokerPublisher::pump() {
+    removeAcknowledged();
+    writeUnwritten();
+    while (connected_ && static_cast<int>(inFlight_.size()) < window) {
+        std::vector<PublishOutbox::Message> next;
+        try {
+            next = outbox_.after(lastSentId_, window - static_cast<int>(inFlight_.size()));
+        } catch (const std::exception& e) {
+            tell(QStringLiteral("The MQTT outbox cannot be read: %1")
+                     .arg(QString::fromUtf8(e.what())),
+                 lastOutboxProblem_);
+            break;
+        }
+        if (next.empty())
+            break;
+        for (const auto& message : next) {
+            int mid = 0;
+            const QByteArray topic = message.topic.toUtf8();
+            const int result = mosquitto_publish_v5(
+                client_, &mid, topic.constData(), static_cast<int>(message.payload.size()),
+                message.payload.constData(), 1, message.retain, nullptr);
+            if (result == MOSQ_ERR_OVERSIZE_PACKET || result == MOSQ_ERR_PAYLOAD_SIZE) {
+                // It can never go out; kept, it would hold back everything after it.
+                tell(QStringLiteral("A message of %1 bytes for %2 is larger than the MQTT "
+                                    "broker %3 accepts and was not published.")
+                         .arg(message.payload.size())
+                         .arg(message.topic, brokerName_),
+                     lastRefusal_);
+                acknowledged_.push_back(message.id);
+                lastSentId_ = message.id;
+                continue;
+            }
+            if (result != MOSQ_ERR_SUCCESS) {
+                // The connection went meanwhile; its end is on the way here.
+                updateStatus();
+                return;
+            }
+            inFlight_[mid] = message.id;
+            lastSentId_ = message.id;
+        }
+    }
+    if (!acknowledged_.empty() && inFlight_.empty())
+        removeAcknowledged();
+    updateStatus();
+}
+
+int BrokerPublisher::waitingCount() const {
+    return outbox_.count() - static_cast<int>(acknowledged_.size()) +
+           static_cast<int>(unwritten_.size());
+}
+
+QString BrokerPublisher::statusText() const {
+    const int waiting = waitingCount();
+    switch (status_) {
+    case Status::Connected:
+        return QStringLiteral("connected");
+    case Status::Queued:
+        return QStringLiteral("queued %1").arg(waiting);
+    case Status::Unreachable:
+        break;
+    }
+    return waiting > 0 ? QStringLiteral("broker unreachable, queued %1").arg(waiting)
+                       : QStringLiteral("broker unreachable");
+}
+
+void BrokerPublisher::updateStatus() {
+    const int notInFlight = waitingCount() - static_cast<int>(inFlight_.size());
+    status_ = !connected_       ? Status::Unreachable
+              : notInFlight > 0 ? Status::Queued
+                                : Status::Connected;
+    const QString text = statusText();
+    const int waiting = waitingCount();
+    if (text != lastStatusText_ || waiting != lastWaiting_) {
+        lastStatusText_ = text;
+        lastWaiting_ = waiting;
+        emit statusChanged();
+    }
+}
+
+// Said once until the trouble is over.
+void BrokerPublisher::tell(const QString& message, QString& lastTold) {
+    if (message == lastTold)
+        return;
+    lastTold = message;
+    emit problem(message);
+}

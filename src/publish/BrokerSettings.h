@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+namespace IniFile {
+class ProfileFile;
+}
+
+// Where and how a workstation publishes: the profile's section "MQTT", the command line's
+// --mqtt HOST[:PORT] and --topic PREFIX over it.
+struct BrokerSettings {
+    static constexpr const char* section = "MQTT";
+    static constexpr int defaultPort = 1883;
+
+    bool enabled = false;
+    QString host;
+    int port = defaultPort;
+    QString topicPrefix;
+    QString clientId; // empty: the library makes one up
+    QString user;
+    QString passwordFile; // the password itself is never kept in the profile
+    QString caFile;       // TLS when set
+
+    // The section "MQTT" of the profile; the prefix defaults to nephodar/<host>/<profile>.
+    static BrokerSettings fromProfile(const IniFile::ProfileFile& profile);
+    void writeTo(IniFile::ProfileFile& profile) const;
+
+    // "HOST" or "HOST:PORT" ("[::1]:1883" for an IPv6 address); throws std::invalid_argument.
+    void setAddress(const QString& address);
+
+    // Throws std::invalid_argument with a message for the user: no host, a port out of range,
+    // a topic prefix with a wildcard or an empty level, an unreadable password or CA file.
+    void check() const;
+    // The first line of the password file; throws std::invalid_argument when unreadable.
+    QString readPassword() const;
+
+    static QString hostName();
+    static QString profileNameOf(const IniFile::ProfileFile& profile);
+};

@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "workstation/SqliteDatabase.h"
+#include "workstation/WorkingTableLock.h"
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+#include <vector>
+
+// The messages waiting for the broker's acknowledgement, in an SQLite file beside the working
+// table (Outbox1.db), kept as durably as the table's rows: every append is committed to disk
+// before it returns, so a message survives a killed program and a lost network. Messages
+// leave it in the order they came, and only once the broker has acknowledged them. The
+// program directory's hold guards it: two programs never share an outbox.
+class PublishOutbox {
+public:
+    struct Message {
+        sqlite3_int64 id = 0;
+        QString topic;
+        QByteArray payload;
+        bool retain = false;
+    };
+
+    static QString filePath(const QString& programDirectory);
+
+    // Takes (or shares) this process's hold of the program directory; refused with the
+    // holder's name when another program has it.
+    explicit PublishOutbox(const QString& programDirectory);
+
+    // Throws SqliteError (a full disk, a file-size limit) and keeps nothing then.
+    sqlite3_int64 append(const QString& topic, const QByteArray& payload, bool retain);
+    // Up to limit messages after the given id, oldest first.
+    std::vector<Message> after(sqlite3_int64 id, int limit);
+    // The acknowledged messages, all in one transaction.
+    void remove(const std::vector<sqlite3_int64>& ids);
+    int count() const { return waiting_; }
+    const QString& fileName() const { return database_.path(); }
+
+private:
+    std::shared_ptr<WorkingTableLock> hold_;
+    SqliteDatabase database_;
+    SqliteStatement insert_;
+    SqliteStatement select_;
+    SqliteStatement delete_;
+    int waiting_ = 0;
+};

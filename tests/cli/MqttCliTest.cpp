@@ -1,0 +1,186 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// nephodar-cli measure publishing to a real mosquitto broker on a loopback port: every stored
+// row arrives in order with its values, across a broker restart and a killed program.
+#include "MosquittoBroker.h"
+#include "ProfileStoreFixture.h"
+#include "Subprocess.h"
+#include "publish/PublishOutbox.h"
+#include "workstation/RecordTable.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSysInfo>
+#include <csignal>
+#include <set>
+
+namespace {
+
+std::string cli() {
+    return NEPHODAR_PROGRAM_DIR "/nephodar-cli";
+}
+
+QJsonObject json(const BrokerSubscriber::Message& message) {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(message.payload)).object();
+}
+
+// The sample numbers of one run in the order they first came; repeats are allowed.
+std::vector<int> firstArrivals(const std::vector<BrokerSubscriber::Message>& messages,
+                               const QString& run) {
+    std::vector<int> numbers;
+    std::set<int> seen;
+    for (const auto& message : messages) {
+        const QJsonObject object = json(message);
+        const int number = object.value(QStringLiteral("number")).toInt();
+        if (object.value(QStringLiteral("run")).toString() == run && seen.insert(number).second)
+            numbers.push_back(number);
+    }
+    return numbers;
+}
+
+struct MqttCli : ProfileStoreFixture {
+    void SetUp() override {
+        ProfileStoreFixture::SetUp();
+        TempDirectory::writeFile(temp_.path("program/Templates/Template.txt"), "Lab:\n");
+        openDefault();
+    }
+
+    std::unique_ptr<Subprocess> start(int port, int samples, const std::string& title = "run") {
+        return std::make_unique<Subprocess>(
+            cli(), std::vector<std::string>{
+                       "measure", "--program-dir", temp_.path("program"), "--device", "Sim0",
+                       "--samples", std::to_string(samples), "--interval", "1", "--title", title,
+                       "--mqtt", "127.0.0.1:" + std::to_string(port), "--topic", "lab/ws1"});
+    }
+    static int finish(Subprocess& tool, std::vector<std::string>* lines = nullptr) {
+        for (std::string line = tool.nextLine(20000); !line.empty(); line = tool.nextLine(20000))
+            if (lines)
+                lines->push_back(line);
+        return tool.wait(20000);
+    }
+    std::vector<RecordRow> storedRows() {
+        return RecordTable::openFile(QString::fromStdString(temp_.path("program/Record1.db")), true)
+            ->allRows();
+    }
+};
+
+TEST_F(MqttCli, EveryStoredRowArrivesInOrderWithItsValues) {
+    MosquittoBroker broker;
+    BrokerSubscriber subscriber(broker.port(), "lab/ws1/#");
+    const std::string title = "Tür \"7\"\tµ";
+    auto tool = start(broker.port(), 12, title);
+    ASSERT_EQ(finish(*tool), 0) << tool->errorOutput();
+    const auto rows = storedRows();
+    ASSERT_EQ(rows.size(), 12u);
+    const auto samples = subscriber.waitFor("/sample", rows.size(), 10000);
+    ASSERT_EQ(samples.size(), rows.size());
+    const QString run = json(samples.front()).value(QStringLiteral("run")).toString();
+    EXPECT_TRUE(run.endsWith(QLatin1Char('@') + QSysInfo::machineHostName()));
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const QJsonObject sample = json(samples[i]);
+        EXPECT_EQ(sample.value(QStringLiteral("run")).toString(), run);
+        EXPECT_EQ(sample.value(QStringLiteral("number")).toDouble(), rows[i].number);
+        EXPECT_DOUBLE_EQ(sample.value(QStringLiteral("od")).toDouble(), rows[i].od);
+        EXPECT_DOUBLE_EQ(sample.value(QStringLiteral("calcOd")).toDouble(), rows[i].calcOd);
+        EXPECT_DOUBLE_EQ(sample.value(QStringLiteral("minutes")).toDouble(), rows[i].minutes);
+        EXPECT_EQ(sample.value(QStringLiteral("title")).toString(), rows[i].title);
+    }
+    EXPECT_EQ(rows[0].title, QString::fromStdString(title));
+    // The last state stays on the broker for whoever subscribes later.
+    BrokerSubscriber late(broker.port(), "lab/ws1/state");
+    const auto state = late.waitFor("/state", 1, 5000);
+    ASSERT_EQ(state.size(), 1u);
+    EXPECT_TRUE(state[0].retained);
+    EXPECT_EQ(json(state[0]).value(QStringLiteral("state")).toString(), "stopped");
+    EXPECT_EQ(json(state[0]).value(QStringLiteral("device")).toString(), "Sim0");
+    EXPECT_EQ(PublishOutbox(QString::fromStdString(temp_.path("program"))).count(), 0);
+}
+
+TEST_F(MqttCli, BrokerStoppedAndRestartedMidRunLosesNoRow) {
+    MosquittoBroker broker;
+    auto subscriber = std::make_unique<BrokerSubscriber>(broker.port(), "lab/ws1/sample");
+    auto tool = start(broker.port(), 40);
+    std::vector<std::string> lines;
+    for (int i = 0; i < 8; ++i)
+        lines.push_back(tool->nextLine(20000));
+    subscriber.reset();
+    broker.stop();
+    for (int i = 0; i < 8; ++i) // sampling goes on without the broker
+        ASSERT_FALSE(tool->nextLine(5000).empty());
+    broker.start();
+    // Subscribed before the rows come again; the ones already taken are not lost either.
+    BrokerSubscriber again(broker.port(), "lab/ws1/sample");
+    ASSERT_EQ(finish(*tool), 0) << tool->errorOutput();
+    EXPECT_NE(tool->errorOutput().find("broker unreachable"), std::string::npos);
+    const auto rows = storedRows();
+    ASSERT_EQ(rows.size(), 40u);
+    const auto samples = again.waitFor("/sample", 24, 10000);
+    ASSERT_FALSE(samples.empty());
+    const QString run = json(samples.back()).value(QStringLiteral("run")).toString();
+    const auto numbers = firstArrivals(samples, run);
+    // From the first row the broker had not acknowledged on, every row, in order.
+    ASSERT_GE(numbers.size(), 24u);
+    for (size_t i = 1; i < numbers.size(); ++i)
+        EXPECT_EQ(numbers[i], numbers[i - 1] + 1);
+    EXPECT_EQ(numbers.back(), 39);
+    EXPECT_LE(numbers.front(), 16);
+}
+
+TEST_F(MqttCli, KilledWithTheBrokerDownDeliversItsRowsOnTheNextStart) {
+    const int port = MosquittoBroker::freePort();
+    auto killed = start(port, 100);
+    for (int i = 0; i < 6; ++i)
+        ASSERT_FALSE(killed->nextLine(20000).empty());
+    killed->signal(SIGKILL);
+    killed->wait();
+    const auto firstRun = storedRows();
+    ASSERT_GE(firstRun.size(), 6u);
+
+    MosquittoBroker broker; // on a port of its own: the queued rows follow the settings
+    BrokerSubscriber subscriber(broker.port(), "lab/ws1/sample");
+    auto next = start(broker.port(), 3);
+    ASSERT_EQ(finish(*next), 0) << next->errorOutput();
+    const auto samples = subscriber.waitFor("/sample", firstRun.size() + 3, 10000);
+    ASSERT_GE(samples.size(), firstRun.size() + 3);
+    const QString oldRun = json(samples.front()).value(QStringLiteral("run")).toString();
+    const QString newRun = json(samples.back()).value(QStringLiteral("run")).toString();
+    EXPECT_NE(oldRun, newRun);
+    const auto oldNumbers = firstArrivals(samples, oldRun);
+    ASSERT_EQ(oldNumbers.size(), firstRun.size());
+    for (size_t i = 0; i < oldNumbers.size(); ++i)
+        EXPECT_EQ(oldNumbers[i], static_cast<int>(i));
+    EXPECT_EQ(firstArrivals(samples, newRun), (std::vector<int>{0, 1, 2}));
+}
+
+TEST_F(MqttCli, WrongPasswordIsSaidOnceAndSamplingGoesOn) {
+    MosquittoBroker broker("right");
+    TempDirectory::writeFile(temp_.path("password"), "wrong\n");
+    auto& profile = IniFile::getIniFile();
+    profile.writeString("MQTT", "User", "lab");
+    profile.writeString("MQTT", "PasswordFile", temp_.path("password"));
+    auto tool = start(broker.port(), 6);
+    std::vector<std::string> lines;
+    ASSERT_EQ(finish(*tool, &lines), 0);
+    EXPECT_EQ(lines.size(), 6u);
+    const std::string errors = tool->errorOutput();
+    const auto said = errors.find("refused the login of user \"lab\"");
+    ASSERT_NE(said, std::string::npos) << errors;
+    EXPECT_EQ(errors.find("refused the login", said + 1), std::string::npos) << errors;
+    EXPECT_EQ(errors.find("wrong"), std::string::npos); // the password is never shown
+    EXPECT_GE(PublishOutbox(QString::fromStdString(temp_.path("program"))).count(), 6);
+}
+
+TEST_F(MqttCli, UnusableTopicPrefixIsRefusedBeforeMeasuring) {
+    for (const char* prefix : {"lab/+/ws1", "lab/#", "lab//ws1", "/lab"}) {
+        Subprocess tool(cli(),
+                        {"measure", "--program-dir", temp_.path("program"), "--device", "Sim0",
+                         "--samples", "2", "--mqtt", "127.0.0.1:1", "--topic", prefix});
+        EXPECT_TRUE(tool.nextLine(10000).empty()) << prefix;
+        EXPECT_NE(tool.wait(), 0) << prefix;
+        EXPECT_NE(tool.errorOutput().find("topic prefix"), std::string::npos) << prefix;
+    }
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(temp_.path("program/Record1.db"))) &&
+                 !storedRows().empty());
+}
+
+} // namespace

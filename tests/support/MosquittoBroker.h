@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "Subprocess.h"
+#include "TempDirectory.h"
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct mosquitto;
+
+// A real mosquitto broker on a free loopback port, with a configuration of its own; it can be
+// stopped and started again on the same port. With a password it takes only user "lab".
+class MosquittoBroker {
+public:
+    explicit MosquittoBroker(const std::string& password = {});
+    ~MosquittoBroker();
+    void start();
+    void stop();
+    int port() const { return port_; }
+    static int freePort();
+
+private:
+    TempDirectory directory_;
+    int port_ = 0;
+    std::unique_ptr<Subprocess> process_;
+};
+
+// A subscriber on the broker that keeps every message it receives, in order.
+class BrokerSubscriber {
+public:
+    struct Message {
+        std::string topic;
+        std::string payload;
+        bool retained = false;
+    };
+    BrokerSubscriber(int port, const std::string& topicFilter);
+    ~BrokerSubscriber();
+    BrokerSubscriber(const BrokerSubscriber&) = delete;
+    BrokerSubscriber& operator=(const BrokerSubscriber&) = delete;
+
+    // Waits until at least count messages on topics ending in suffix came, or the time ran
+    // out; returns the messages on those topics.
+    std::vector<Message> waitFor(const std::string& suffix, size_t count, int timeoutMilliseconds);
+
+private:
+    static void onMessage(mosquitto*, void* self, const struct mosquitto_message* message);
+    std::vector<Message> matching(const std::string& suffix);
+
+    mosquitto* client_ = nullptr;
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::vector<Message> messages_;
+};
