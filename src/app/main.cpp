@@ -6,6 +6,7 @@
 #include "QtUserPrompts.h"
 #include "ViewerPage.h"
 #include "WindowSet.h"
+#include "WorkstationPublishing.h"
 #include "lumo/ProgramDirectory.h"
 #include "ui_TWorkForm.h"
 #include "workstation/WorkingTableLock.h"
@@ -136,6 +137,10 @@ int main(int argc, char** argv) {
         }
 
         auto& ui = main.form();
+        WorkstationPublishing publishing(engine, windows.timerCountdown(), main, prompts,
+                                         programDirectory, ui.ComboBox6->currentText());
+        QObject::connect(ui.ComboBox6, &QComboBox::currentTextChanged, &main,
+                         [&publishing](const QString& device) { publishing.setDevice(device); });
         if (options.interval >= 0)
             engine.setInterval(options.interval);
         if (!options.title.isEmpty())

@@ -61,7 +61,7 @@ void BrokerSettings::setAddress(const QString& address) {
     QString name = address.trimmed();
     QString portText;
     if (name.startsWith(QLatin1Char('['))) {
-        const int close = name.indexOf(QLatin1Char(']'));
+        const qsizetype close = name.indexOf(QLatin1Char(']'));
         if (close < 0 || (close + 1 < name.size() && name.at(close + 1) != QLatin1Char(':')))
             refuse(QStringLiteral("--mqtt takes HOST[:PORT], not '%1'.").arg(address));
         portText = name.mid(close + 2);

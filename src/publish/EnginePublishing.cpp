@@ -102,31 +102,26 @@ void EnginePublishing::publishAlarmChange() {
     alarmOn_ = alarm.isOn();
     if (event.isEmpty())
         return;
-    PublishMessages::Alarm change;
-    change.run = run_;
-    change.kind = QStringLiteral("od");
-    change.event = event;
-    change.time = now();
-    publisher_.queue("alarm", PublishMessages::alarm(change));
+    publishAlarm(QStringLiteral("od"), event);
 }
 
 void EnginePublishing::watchTimer(TimerAlarmCountdown& countdown) {
     connect(&countdown, &TimerAlarmCountdown::ringing, this, [this] {
         if (!timerRinging_) // it rings every second; one message says it
-            publishTimer(QStringLiteral("ringing"));
+            publishAlarm(QStringLiteral("timer"), QStringLiteral("ringing"));
         timerRinging_ = true;
     });
     connect(&countdown, &TimerAlarmCountdown::stopped, this, [this] {
         if (timerRinging_)
-            publishTimer(QStringLiteral("stopped"));
+            publishAlarm(QStringLiteral("timer"), QStringLiteral("stopped"));
         timerRinging_ = false;
     });
 }
 
-void EnginePublishing::publishTimer(const QString& event) {
+void EnginePublishing::publishAlarm(const QString& kind, const QString& event) {
     PublishMessages::Alarm change;
     change.run = run_;
-    change.kind = QStringLiteral("timer");
+    change.kind = kind;
     change.event = event;
     change.time = now();
     publisher_.queue("alarm", PublishMessages::alarm(change));

@@ -22,12 +22,14 @@ public:
     void watchTimer(TimerAlarmCountdown& countdown);
 
     const QString& run() const { return run_; }
+    // The connection type the window's device list now names.
+    void setDevice(const QString& device) { device_ = device; }
 
 private:
     void publishSample(const SampleReport& report);
     void publishState();
     void publishAlarmChange();
-    void publishTimer(const QString& event);
+    void publishAlarm(const QString& kind, const QString& event);
     QDateTime now() const;
 
     MeasurementEngine& engine_;

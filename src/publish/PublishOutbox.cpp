@@ -7,10 +7,12 @@ namespace {
 SqliteDatabase& prepared(SqliteDatabase& database) {
     database.execute("CREATE TABLE IF NOT EXISTS Outbox (Id INTEGER PRIMARY KEY AUTOINCREMENT, "
                      "Topic TEXT NOT NULL, Payload TEXT NOT NULL, Retain INTEGER NOT NULL)");
-    // As the working table: a rollback journal kept between commits, each commit on the disk
-    // before the next sample.
-    database.execute("PRAGMA journal_mode=PERSIST");
-    database.execute("PRAGMA synchronous=FULL");
+    // A write-ahead log without a flush per commit: a committed message survives a killed
+    // program at once (the system has it), and reaches the disk at the log's next checkpoint;
+    // a flush per message would make every sampling tick a quarter slower. A message lost
+    // to a power cut is still a row of the working table, which is flushed per row.
+    database.execute("PRAGMA journal_mode=WAL");
+    database.execute("PRAGMA synchronous=NORMAL");
     return database;
 }
 } // namespace

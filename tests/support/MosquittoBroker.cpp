@@ -37,7 +37,10 @@ int MosquittoBroker::freePort() {
     return ntohs(address.sin_port);
 }
 
-MosquittoBroker::MosquittoBroker(const std::string& password) : port_(freePort()) {
+MosquittoBroker::MosquittoBroker(const std::string& password)
+    : MosquittoBroker(freePort(), password) {}
+
+MosquittoBroker::MosquittoBroker(int port, const std::string& password) : port_(port) {
     std::string config = "listener " + std::to_string(port_) + " 127.0.0.1\n";
     // Run as root, the broker would change to its own user, who may not read the files here.
     if (const passwd* user = getpwuid(getuid()))

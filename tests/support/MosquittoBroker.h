@@ -17,6 +17,8 @@ struct mosquitto;
 class MosquittoBroker {
 public:
     explicit MosquittoBroker(const std::string& password = {});
+    // On a chosen port, for a client that was set up before the broker came.
+    MosquittoBroker(int port, const std::string& password);
     ~MosquittoBroker();
     void start();
     void stop();
