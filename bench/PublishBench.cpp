@@ -83,8 +83,7 @@ double medianTick(const QString& program, BrokerPublisher* publisher) {
 
 } // namespace
 
-int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
+int runBenchmark() {
     BenchProfileStore store;
     TempDirectory& temp = store.temp;
     TempDirectory::writeFile(temp.path("program/Templates/Template.txt"), "Lab:\n");
@@ -107,9 +106,13 @@ int main(int argc, char** argv) {
         BrokerPublisher publisher(program, settingsFor(port));
         const QDateTime start = QDateTime::currentDateTime();
         for (int number = 0; number < queued; ++number) {
-            PublishMessages::Sample row{
-                QStringLiteral("bench"), number, number * 0.5, 0.1, 0.2, start.addSecs(number * 30),
-                QStringLiteral("drain")};
+            PublishMessages::Sample row{QStringLiteral("bench"),
+                                        number,
+                                        number * 0.5,
+                                        0.1,
+                                        0.2,
+                                        start.addSecs(static_cast<qint64>(number) * 30),
+                                        QStringLiteral("drain")};
             publisher.queue("sample", PublishMessages::sample(row));
         }
         QCoreApplication::processEvents();
@@ -150,4 +153,14 @@ int main(int argc, char** argv) {
                     samples);
     }
     return 0;
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    try {
+        return runBenchmark();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "publish benchmark: %s\n", e.what());
+        return 1;
+    }
 }
