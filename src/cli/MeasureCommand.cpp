@@ -8,6 +8,10 @@
 #include "publish/BrokerPublisher.h"
 #include "publish/EnginePublishing.h"
 #include "settings/IniFile.h"
+#include "web/WebEngineFeed.h"
+#include "web/WebEventHub.h"
+#include "web/WebRequestRules.h"
+#include "web/WebServer.h"
 #include "workstation/DisplayFormats.h"
 #include "workstation/MeasurementEngine.h"
 #include "workstation/TimeLapseClock.h"
@@ -55,6 +59,13 @@ measurement could not start, the save asked for with --save failed or an auto-sa
                       the connection is said in one line on standard error
   --topic PREFIX      the topics' prefix (default: the profile's "Topic", else
                       nephodar/<host name>/<profile>)
+  --serve [ADDRESS:]PORT
+                      serve the read-only status page of the run at http://ADDRESS:PORT/
+                      (address 127.0.0.1 unless given); its URL is the first line on
+                      standard error. The command does not start when the port cannot be had
+  --token T           the token every request to the status page must carry (?token=T or
+                      "Authorization: Bearer T"); required to serve on any address but
+                      loopback
   --time-lapse K      for demonstrations with a simulated device (Sim0, Sim1, ...) only:
                       the run's clock goes K times as fast as the real one (1 to 10000), so
                       the stored times of a run of seconds span hours
@@ -168,7 +179,7 @@ int runMeasureCommand(int argc, char** argv) {
     const CommandLine options(
         argc, argv, 2,
         withSetup({"--device", "--samples", "--interval", "--title", "--formula", "--save",
-                   "--time-lapse", "--note", "--mqtt", "--topic"}),
+                   "--time-lapse", "--note", "--mqtt", "--topic", "--serve", "--token"}),
         {"--help", "--no-formula"});
     if (options.has("--help")) {
         std::cout << measureHelp << cliSetupHelp << "  --help              show this text\n";
@@ -185,6 +196,21 @@ int runMeasureCommand(int argc, char** argv) {
     // Made-up times are for a simulated culture only, never for a real sample's record.
     if (options.has("--time-lapse") && !isSimulatedDevice(device))
         throw std::invalid_argument("--time-lapse is for simulated devices (Sim0, Sim1, ...) only");
+    std::optional<WebServerOptions> serve;
+    if (options.has("--serve")) {
+        const auto address = WebRequestRules::parseServeAddress(options.text("--serve"));
+        if (!address)
+            throw std::invalid_argument("--serve takes [ADDRESS:]PORT, not '" +
+                                        options.text("--serve") + "'");
+        serve.emplace();
+        serve->address = address->address;
+        serve->port = address->port;
+        serve->token = options.text("--token");
+        if (const auto refusal = WebRequestRules::bindingRefusal(serve->address, serve->token))
+            throw std::invalid_argument(*refusal);
+    } else if (options.has("--token")) {
+        throw std::invalid_argument("--token is for --serve");
+    }
     int argcCopy = 1;
     QCoreApplication application(argcCopy, argv);
     CliSetup setup(options, device, CliSetup::TableUse::Hold);
@@ -206,6 +232,16 @@ int runMeasureCommand(int argc, char** argv) {
     if (options.has("--no-formula"))
         formula.enabled = false;
     engine.setFormula(formula);
+    // The status page comes first: a command asked to serve does not run without it.
+    WebEventHub hub;
+    WebServer server(hub);
+    if (serve) {
+        if (const auto failure = server.start(*serve)) {
+            std::cerr << *failure << std::endl;
+            return 1;
+        }
+        std::cerr << "Status page: " << server.url() << std::endl;
+    }
     if (!connectEngine(engine, device))
         return 1;
     std::unique_ptr<BrokerPublisher> publisher;
@@ -216,6 +252,8 @@ int runMeasureCommand(int argc, char** argv) {
         publishing =
             std::make_unique<EnginePublishing>(engine, *publisher, QString::fromStdString(device));
     }
+    WebEngineFeed feed(engine, hub);
+    feed.setDevice(QString::fromStdString(device));
 
     bool saveFailed = false;
     QObject::connect(&engine, &MeasurementEngine::sampleTaken, [&](const SampleReport& report) {

@@ -234,9 +234,15 @@ std::vector<ChartRow> RecordTable::chartRowsSince(sqlite3_int64& lastRowId) {
 }
 
 std::vector<RecordRow> RecordTable::allRows() {
+    sqlite3_int64 fromStart = 0;
+    return rowsSince(fromStart);
+}
+
+std::vector<RecordRow> RecordTable::rowsSince(sqlite3_int64& lastRowId) {
     auto rows = database_.prepare("SELECT AllTime, Number, Minutes, OD, StartTime, StartDate, "
-                                  "Title, Note, TimeS, NoteS, CalcOD, SmoothOD FROM Record1 "
-                                  "ORDER BY rowid");
+                                  "Title, Note, TimeS, NoteS, CalcOD, SmoothOD, rowid FROM "
+                                  "Record1 WHERE rowid > ? ORDER BY rowid");
+    rows.bind(1, lastRowId);
     std::vector<RecordRow> result;
     while (rows.step()) {
         RecordRow row;
@@ -252,6 +258,7 @@ std::vector<RecordRow> RecordTable::allRows() {
         row.noteS = rows.real(9);
         row.calcOd = rows.real(10);
         row.smoothOd = optionalReal(rows, 11);
+        lastRowId = rows.integer(12);
         result.push_back(std::move(row));
     }
     return result;

@@ -66,6 +66,8 @@ public:
     // Rows appended since the row id given (0: all), in order; the id moves to the last one.
     std::vector<ChartRow> chartRowsSince(sqlite3_int64& lastRowId);
     std::vector<RecordRow> allRows();
+    // The whole rows appended since the row id given (0: all); the id moves to the last one.
+    std::vector<RecordRow> rowsSince(sqlite3_int64& lastRowId);
     int rowCount();
 
     // A consistent copy of the whole table in a new single file, written under a temporary
