@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <arpa/inet.h>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <httplib.h>
@@ -141,6 +142,23 @@ private:
     Clock::time_point headDeadline_;
 };
 
+// Everything but letters, digits and -._~ as %XX: safe in a URL and in an HTML attribute.
+std::string percentEncoded(const std::string& text) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string result;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) != 0 || c == '-' || c == '.' || c == '_' || c == '~') {
+            result += c;
+        } else {
+            result += '%';
+            result += hex[byte >> 4U];
+            result += hex[byte & 15U];
+        }
+    }
+    return result;
+}
+
 void setCommonHeaders(httplib::Response& response) {
     response.set_header("Cache-Control", "no-store");
 }
@@ -190,8 +208,8 @@ public:
             const PageFile& page = file;
             const std::string& body = text;
             Get(std::string("^") + page.urlPath + "$",
-                [&page, &body](const httplib::Request&, httplib::Response& response) {
-                    response.set_content(body, page.contentType);
+                [this, &page, &body](const httplib::Request&, httplib::Response& response) {
+                    response.set_content(withAssetQuery(body), page.contentType);
                 });
         }
         Get("/api/status", [this](const httplib::Request&, httplib::Response& response) {
@@ -217,6 +235,19 @@ public:
         });
     }
 
+    // The page's own files are fetched by the browser without the page's query: the page
+    // names them with the token, which only a request that carried it gets to see.
+    std::string withAssetQuery(const std::string& body) const {
+        static const std::string marker = "{{query}}";
+        const std::string query =
+            options_.token.empty() ? std::string() : "?token=" + percentEncoded(options_.token);
+        std::string result = body;
+        for (auto at = result.find(marker); at != std::string::npos;
+             at = result.find(marker, at + query.size()))
+            result.replace(at, marker.size(), query);
+        return result;
+    }
+
     void beginStop() {
         stopping_ = true;
         hub_.wakeWaiters();
@@ -224,6 +255,7 @@ public:
     }
 
     int clients() const { return clients_; }
+    int streams() const { return streams_; }
 
 private:
     bool process_and_close_socket(socket_t socket) override {
@@ -306,14 +338,19 @@ private:
         auto quietSince = std::make_shared<Clock::time_point>(Clock::now());
         auto opened = std::make_shared<bool>(false);
         response.set_chunked_content_provider(
-            "text/event-stream",
-            [this, last, quietSince, opened](size_t, httplib::DataSink& sink) mutable {
+            "text/event-stream", [this, last, quietSince, opened,
+                                  began = Clock::now()](size_t, httplib::DataSink& sink) mutable {
                 if (stopping_)
                     return false;
+                if (Clock::now() - began >= options_.streamLifetime) {
+                    sink.done();
+                    return true;
+                }
                 std::string text;
                 if (!*opened) {
                     *opened = true;
-                    text = "retry: 2000\n: connected\n\n";
+                    ++streams_;
+                    text = "retry: 500\n: connected\n\n";
                 }
                 for (const auto& event :
                      hub_.eventsAfter(last, text.empty() ? milliseconds(1000) : milliseconds(0))) {
@@ -381,6 +418,7 @@ private:
     std::vector<std::pair<PageFile, std::string>> pages_;
     std::atomic<bool> stopping_{false};
     std::atomic<int> clients_{0};
+    std::atomic<int> streams_{0}; // event streams ever opened
     std::mutex growthMutex_;
     std::uint64_t growthRevision_ = 0;
     bool growthValid_ = false;
@@ -445,6 +483,10 @@ int WebServer::port() const {
 
 std::string WebServer::url() const {
     return core_ ? WebRequestRules::pageUrl(boundAddress_, boundPort_) : std::string();
+}
+
+int WebServer::openedEventStreams() const {
+    return core_ ? core_->streams() : 0;
 }
 
 int WebServer::connectedClients() const {

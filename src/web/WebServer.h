@@ -20,6 +20,9 @@ struct WebServerOptions {
     std::chrono::milliseconds idleTimeout{5000};  // between the requests of a connection
     std::chrono::milliseconds writeTimeout{5000}; // for a client that takes nothing
     std::chrono::milliseconds heartbeat{15000};   // a comment on a quiet event stream
+    // An event stream ends after this; the browser reconnects at once and resumes after the
+    // last event it saw, so that no place is held for ever by a forgotten tab.
+    std::chrono::milliseconds streamLifetime{600000};
 };
 
 // The read-only status page and its JSON API over HTTP. It runs on threads of its own and
@@ -38,9 +41,10 @@ public:
     void stop();
 
     bool isRunning() const;
-    int port() const;             // the bound one, also when 0 was asked for
-    std::string url() const;      // "http://127.0.0.1:8765/"
-    int connectedClients() const; // the connections being served now
+    int port() const;               // the bound one, also when 0 was asked for
+    std::string url() const;        // "http://127.0.0.1:8765/"
+    int connectedClients() const;   // the connections being served now
+    int openedEventStreams() const; // since the start
 
 private:
     class Core;
