@@ -3,7 +3,9 @@
 
 #include "ui_TWorkForm.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QToolButton>
 
@@ -22,12 +24,15 @@ WindowSet::WindowSet(MeasurementEngine& engine, UserPrompts& prompts, TonePlayer
     logWindow_ = std::make_unique<TFormLogWindow>(prompts);
     profileManager_ = std::make_unique<TformProfileManager>(prompts);
     help_ = std::make_unique<HelpWindow>(programDirectory);
+    webStatus_ = std::make_unique<WebStatusWindow>(engine, *countdown_);
     wire();
 }
 
 WindowSet::~WindowSet() {
     // The main window writes the formula into the profile as it goes; the log window, which
     // every log line needs, goes last.
+    // The status server stops before the windows it reads from go.
+    webStatus_.reset();
     workForm_.reset();
     help_.reset();
     profileManager_.reset();
@@ -42,6 +47,18 @@ WindowSet::~WindowSet() {
 }
 
 void WindowSet::wire() {
+    // View -> "Web Status": where the status page is served, and its switch.
+    QAction* webStatus = workForm_->form().View1->addAction(QStringLiteral("Web Status"));
+    webStatus->setObjectName(QStringLiteral("WebStatus1"));
+    QComboBox* device = workForm_->form().ComboBox6;
+    webStatus_->setDevice(device->currentText());
+    QObject::connect(device, &QComboBox::currentTextChanged,
+                     [this](const QString& text) { webStatus_->setDevice(text); });
+    QObject::connect(webStatus, &QAction::triggered, [this] {
+        webStatus_->show();
+        webStatus_->raise();
+        webStatus_->activateWindow();
+    });
     TWorkForm::Collaborators others;
     others.splash = start_.get();
     others.chooseProfile = [this] { return profileManager_->chooseProfile(); };

@@ -12,6 +12,7 @@
 #include "TTimerForm.h"
 #include "TWorkForm.h"
 #include "TformProfileManager.h"
+#include "WebStatusWindow.h"
 #include "workstation/TimerAlarmCountdown.h"
 
 #include <memory>
@@ -25,6 +26,7 @@ public:
 
     TWorkForm& mainWindow() { return *workForm_; }
     TimerAlarmCountdown& timerCountdown() { return *countdown_; }
+    WebStatusWindow& webStatus() { return *webStatus_; }
 
 private:
     void wire();
@@ -41,4 +43,5 @@ private:
     std::unique_ptr<TFormLogWindow> logWindow_;
     std::unique_ptr<TformProfileManager> profileManager_;
     std::unique_ptr<HelpWindow> help_;
+    std::unique_ptr<WebStatusWindow> webStatus_;
 };

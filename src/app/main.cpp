@@ -141,6 +141,12 @@ int main(int argc, char** argv) {
                                          programDirectory, ui.ComboBox6->currentText());
         QObject::connect(ui.ComboBox6, &QComboBox::currentTextChanged, &main,
                          [&publishing](const QString& device) { publishing.setDevice(device); });
+        // The status page, when the profile asks for it; a failure is said in its window and
+        // in the log, and the measurement runs on.
+        windows.webStatus().startFromProfile();
+        if (!windows.webStatus().server().isRunning() &&
+            windows.webStatus().statusText().startsWith(QStringLiteral("Can't")))
+            std::cerr << windows.webStatus().statusText().toStdString() << std::endl;
         if (options.interval >= 0)
             engine.setInterval(options.interval);
         if (!options.title.isEmpty())

@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "web/WebEngineFeed.h"
+#include "web/WebEventHub.h"
+#include "web/WebServer.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QWidget>
+
+class TimerAlarmCountdown;
+
+// View -> "Web Status": where the run's read-only status page is served, and the place to
+// switch it on. The settings live in the profile's section "Web" ("Enabled", "Address",
+// "Port", "Token"). A server that cannot start says why here; the measurement runs on.
+class WebStatusWindow : public QWidget {
+    Q_OBJECT
+public:
+    WebStatusWindow(MeasurementEngine& engine, TimerAlarmCountdown& timer,
+                    QWidget* parent = nullptr);
+    ~WebStatusWindow() override;
+
+    // Serves as the profile says; called once at program start.
+    void startFromProfile();
+    void setDevice(const QString& device) { feed_.setDevice(device); }
+    const WebServer& server() const { return server_; }
+    QString statusText() const { return status_->text(); }
+
+private:
+    void apply();
+    void serve(bool enabled, const QString& address, int port, const QString& token);
+
+    WebEventHub hub_;
+    WebServer server_{hub_};
+    WebEngineFeed feed_;
+    QCheckBox* enabled_;
+    QLineEdit* address_;
+    QSpinBox* port_;
+    QLineEdit* token_;
+    QLabel* status_;
+};
