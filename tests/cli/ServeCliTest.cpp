@@ -1,0 +1,97 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// measure --serve and watch as real processes: the page's URL, the refusals, and a script
+// following a run.
+#include "ProfileStoreFixture.h"
+#include "Subprocess.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+std::string cli() {
+    return NEPHODAR_PROGRAM_DIR "/nephodar-cli";
+}
+
+// A loopback port held by a listening socket of the test's own; 0 when none could be had.
+struct HeldPort {
+    HeldPort() : socket(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (bind(socket, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+            listen(socket, 1) == 0 &&
+            getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            port = ntohs(address.sin_port);
+    }
+    ~HeldPort() { ::close(socket); }
+    HeldPort(const HeldPort&) = delete;
+    HeldPort& operator=(const HeldPort&) = delete;
+    int socket;
+    int port = 0;
+};
+
+struct ServeCli : ProfileStoreFixture {
+    void SetUp() override {
+        ProfileStoreFixture::SetUp();
+        TempDirectory::writeFile(temp_.path("program/Templates/Template.txt"), "Lab:\n");
+        openDefault();
+    }
+    std::vector<std::string> measure(std::vector<std::string> arguments) {
+        std::vector<std::string> all = {"measure", "--program-dir", temp_.path("program"),
+                                        "--device", "Sim0"};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        return all;
+    }
+};
+
+TEST_F(ServeCli, RefusesToStartWithoutThePage) {
+    HeldPort held;
+    ASSERT_NE(held.port, 0);
+    const struct {
+        std::vector<std::string> arguments;
+        const char* message;
+    } cases[] = {
+        {{"--serve", std::to_string(held.port)}, "already in use"},
+        {{"--serve", "0.0.0.0:" + std::to_string(held.port)}, "needs a token"},
+        {{"--serve", "70000"}, "--serve takes [ADDRESS:]PORT"},
+        {{"--token", "abc"}, "--token is for --serve"},
+    };
+    for (const auto& c : cases) {
+        Subprocess tool(cli(), measure(c.arguments));
+        EXPECT_EQ(tool.nextLine(20000), ""); // no sample was taken
+        EXPECT_NE(tool.wait(20000), 0);
+        EXPECT_NE(tool.errorOutput().find(c.message), std::string::npos) << tool.errorOutput();
+    }
+}
+
+TEST_F(ServeCli, WatchFollowsAServedRun) {
+    HeldPort probe; // a free port: taken, then let go for the tool
+    const int port = probe.port;
+    ::close(probe.socket);
+    probe.socket = -1;
+    Subprocess run(cli(), measure({"--samples", "6", "--interval", "5", "--serve",
+                                   std::to_string(port), "--token", "t0k"}));
+    ASSERT_EQ(run.nextLine(20000).substr(0, 2), "0\t") << run.errorOutput();
+    EXPECT_EQ(run.errorOutput().find("Status page: http://127.0.0.1:" + std::to_string(port) + "/"),
+              0U)
+        << run.errorOutput();
+    Subprocess watch(cli(), {"watch", "http://127.0.0.1:" + std::to_string(port) + "/?token=t0k"});
+    std::vector<std::string> numbers;
+    for (std::string line = watch.nextLine(20000); !line.empty(); line = watch.nextLine(20000)) {
+        numbers.push_back(line.substr(0, line.find('\t')));
+        if (numbers.size() == 6)
+            break;
+    }
+    EXPECT_EQ(numbers, (std::vector<std::string>{"0", "1", "2", "3", "4", "5"}));
+    EXPECT_EQ(run.wait(20000), 0);
+
+    Subprocess refused(cli(), {"watch", "http://127.0.0.1:" + std::to_string(port) + "/"});
+    EXPECT_NE(refused.wait(20000), 0); // nothing serves there any more
+}
+
+} // namespace
