@@ -46,11 +46,9 @@ WebStatusWindow::WebStatusWindow(MeasurementEngine& engine, TimerAlarmCountdown&
     layout->addWidget(status_);
     connect(apply, &QPushButton::clicked, this, &WebStatusWindow::apply);
 
-    auto& profile = IniFile::getIniFile();
-    enabled_->setChecked(profile.readInteger(section, "Enabled", 0) == 1);
-    address_->setText(QString::fromStdString(profile.readString(section, "Address", "127.0.0.1")));
-    port_->setValue(profile.readInteger(section, "Port", 8765));
-    token_->setText(QString::fromStdString(profile.readString(section, "Token", "")));
+    enabled_->setChecked(false);
+    address_->setText(QStringLiteral("127.0.0.1"));
+    port_->setValue(8765);
     status_->setText(QStringLiteral("The status page is off."));
 }
 
@@ -59,6 +57,12 @@ WebStatusWindow::~WebStatusWindow() {
 }
 
 void WebStatusWindow::startFromProfile() {
+    // The profile is there once the main window has started.
+    auto& profile = IniFile::getIniFile();
+    enabled_->setChecked(profile.readInteger(section, "Enabled", 0) == 1);
+    address_->setText(QString::fromStdString(profile.readString(section, "Address", "127.0.0.1")));
+    port_->setValue(profile.readInteger(section, "Port", 8765));
+    token_->setText(QString::fromStdString(profile.readString(section, "Token", "")));
     if (enabled_->isChecked())
         serve(true, address_->text(), port_->value(), token_->text());
 }

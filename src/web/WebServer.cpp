@@ -437,7 +437,7 @@ WebServer::~WebServer() {
 
 std::optional<std::string> WebServer::start(const WebServerOptions& options) {
     stop();
-    if (const auto refusal = WebRequestRules::bindingRefusal(options.address, options.token))
+    if (auto refusal = WebRequestRules::bindingRefusal(options.address, options.token))
         return refusal;
     auto core = std::make_unique<Core>(hub_, options);
     errno = 0;
