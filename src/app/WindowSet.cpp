@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WindowSet.h"
+#include "CentredWindow.h"
 
 #include "ui_TWorkForm.h"
 
@@ -55,6 +56,10 @@ void WindowSet::wire() {
     QObject::connect(device, &QComboBox::currentTextChanged,
                      [this](const QString& text) { webStatus_->setDevice(text); });
     QObject::connect(webStatus, &QAction::triggered, [this] {
+        if (!webStatus_->isVisible()) {
+            webStatus_->adjustSize();
+            centreOnScreen(*webStatus_); // the window manager would put it in a corner
+        }
         webStatus_->show();
         webStatus_->raise();
         webStatus_->activateWindow();
