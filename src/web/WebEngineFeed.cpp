@@ -8,7 +8,11 @@ WebEngineFeed::WebEngineFeed(MeasurementEngine& engine, WebEventHub& hub, QObjec
     connect(&engine_, &MeasurementEngine::sampleTaken, this, &WebEngineFeed::sampleStored);
     connect(&engine_, &MeasurementEngine::measurementStarted, this, &WebEngineFeed::reloadRows);
     // The note's row may be any earlier one: the rows are read again, which is rare.
-    connect(&engine_, &MeasurementEngine::noteAttached, this, &WebEngineFeed::reloadRows);
+    // A note changes one row: the pages update that row instead of reloading the run.
+    connect(&engine_, &MeasurementEngine::noteAttached, this,
+            [this](int counter, const QString& text, double rowNumber) {
+                hub_.setNote(rowNumber, RecordTable::storedNote(counter, text));
+            });
     connect(&engine_, &MeasurementEngine::runStateChanged, this, &WebEngineFeed::publish);
     connect(&engine_, &MeasurementEngine::measurementEnded, this, &WebEngineFeed::publish);
     connect(&engine_, &MeasurementEngine::titleChanged, this, &WebEngineFeed::publish);

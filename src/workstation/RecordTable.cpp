@@ -172,6 +172,10 @@ void RecordTable::append(const RecordRow& row) {
     s.run();
 }
 
+QString RecordTable::storedNote(int n, const QString& text) {
+    return limitedText(QStringLiteral("[%1] %2").arg(n).arg(text), noteLength);
+}
+
 std::optional<double> RecordTable::attachNote(int n, const QString& text, double x) {
     std::optional<double> candidate;
     {
@@ -195,7 +199,7 @@ std::optional<double> RecordTable::attachNote(int n, const QString& text, double
     }
     if (!candidate)
         return std::nullopt;
-    const QString note = limitedText(QStringLiteral("[%1] %2").arg(n).arg(text), noteLength);
+    const QString note = storedNote(n, text);
     database_.execute("BEGIN");
     try {
         database_.prepare("UPDATE Record1 SET Note=?, NoteS=? WHERE Number=?")

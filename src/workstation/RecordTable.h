@@ -62,6 +62,8 @@ public:
     // whose time exceeds x with the row before it not exceeding x, else the last row.
     // Returns that row's Number, or nothing when the table has no rows.
     std::optional<double> attachNote(int n, const QString& text, double x);
+    // The note as attachNote stores it: "[n] text", cut to the column's length.
+    static QString storedNote(int n, const QString& text);
 
     // Rows appended since the row id given (0: all), in order; the id moves to the last one.
     std::vector<ChartRow> chartRowsSince(sqlite3_int64& lastRowId);

@@ -132,6 +132,11 @@ function follow() {
     }
     loadStatus().catch(() => {});
   });
+  events.addEventListener('note', (event) => {
+    const row = JSON.parse(event.data);
+    const held = rows.find((r) => r.number === row.number);
+    if (held) { held.note = row.note; drawChart(); }
+  });
   events.addEventListener('state', () => loadStatus().catch(() => {}));
   events.addEventListener('reset', () => reload(true));
 }
