@@ -52,8 +52,20 @@ void WebEngineFeed::reloadRows() {
 }
 
 void WebEngineFeed::sampleStored(const SampleReport& report) {
-    if (report.stored)
+    // Waking the event streams sets up to 32 threads running on the engine's cores: after the
+    // sampling tick, never inside it.
+    rowsStored_ = rowsStored_ || report.stored;
+    if (handOverQueued_)
+        return;
+    handOverQueued_ = true;
+    QMetaObject::invokeMethod(this, &WebEngineFeed::handOverSamples, Qt::QueuedConnection);
+}
+
+void WebEngineFeed::handOverSamples() {
+    handOverQueued_ = false;
+    if (rowsStored_)
         hub_.appendRows(engine_.table().rowsSince(lastRowId_));
+    rowsStored_ = false;
     refresh();
 }
 

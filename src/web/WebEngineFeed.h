@@ -11,7 +11,8 @@ class TimerAlarmCountdown;
 
 // Passes what the engine shows to the status server's hub, on the engine's thread: rows as
 // they are stored, notes, the run state, the title, the formula and the alarms. It reads only
-// the rows appended since the last sample and never waits for a client.
+// the rows appended since the last sample and never waits for a client. Samples are handed
+// over once the sampling tick is done, from the thread's event loop.
 class WebEngineFeed : public QObject {
     Q_OBJECT
 public:
@@ -26,6 +27,7 @@ public:
 
 private:
     void sampleStored(const SampleReport& report);
+    void handOverSamples();
     WebStatus currentStatus() const;
     void publish();
     void refresh();
@@ -36,4 +38,6 @@ private:
     QString device_;
     sqlite3_int64 lastRowId_ = 0;
     bool timerRinging_ = false;
+    bool handOverQueued_ = false;
+    bool rowsStored_ = false;
 };

@@ -6,7 +6,33 @@
 #include <algorithm>
 
 WebEventHub::WebEventHub(std::size_t keptEvents)
-    : keptEvents_(std::max<std::size_t>(1, keptEvents)) {}
+    : keptEvents_(std::max<std::size_t>(1, keptEvents)), relay_([this] { relayWakeUps(); }) {}
+
+WebEventHub::~WebEventHub() {
+    {
+        const std::lock_guard lock(mutex_);
+        relayEnds_ = true;
+    }
+    relayCall_.notify_one();
+    relay_.join();
+}
+
+void WebEventHub::wakeStreams() {
+    relayCall_.notify_one();
+}
+
+void WebEventHub::relayWakeUps() {
+    std::unique_lock lock(mutex_);
+    while (true) {
+        relayCall_.wait(lock, [this] { return relayCalled_ || relayEnds_; });
+        if (relayEnds_)
+            return;
+        relayCalled_ = false;
+        lock.unlock();
+        eventCame_.notify_all();
+        lock.lock();
+    }
+}
 
 void WebEventHub::setStatus(const WebStatus& status) {
     const std::lock_guard lock(mutex_);
@@ -20,7 +46,7 @@ void WebEventHub::publishStatus(const WebStatus& status) {
         status_ = status;
         addEvent("state", std::move(data));
     }
-    eventCame_.notify_all();
+    wakeStreams();
 }
 
 void WebEventHub::resetRows(std::vector<RecordRow> rows) {
@@ -30,7 +56,7 @@ void WebEventHub::resetRows(std::vector<RecordRow> rows) {
         ++rowsRevision_;
         addEvent("reset", "{}");
     }
-    eventCame_.notify_all();
+    wakeStreams();
 }
 
 void WebEventHub::appendRows(const std::vector<RecordRow>& rows) {
@@ -47,7 +73,7 @@ void WebEventHub::appendRows(const std::vector<RecordRow>& rows) {
         for (auto& text : data)
             addEvent("sample", std::move(text));
     }
-    eventCame_.notify_all();
+    wakeStreams();
 }
 
 void WebEventHub::setNote(double rowNumber, const QString& note) {
@@ -61,7 +87,7 @@ void WebEventHub::setNote(double rowNumber, const QString& note) {
         ++rowsRevision_;
         addEvent("note", WebJson::sampleEvent(*row));
     }
-    eventCame_.notify_all();
+    wakeStreams();
 }
 
 WebStatus WebEventHub::status() const {
@@ -118,6 +144,7 @@ void WebEventHub::wakeWaiters() {
 
 void WebEventHub::addEvent(std::string name, std::string data) {
     events_.push_back(WebEvent{nextEventId_++, std::move(name), std::move(data)});
+    relayCalled_ = true;
     while (events_.size() > keptEvents_)
         events_.pop_front();
 }

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <sstream>
 
-// What a benchmark needs to run the engine: a profile store of its own under a temporary
-// directory with "Default" open, and the device log kept out of the way.
+// What a benchmark or a test outside the engine's own needs to run the engine: a profile store of
+// its own under a temporary directory with "Default" open, and the device log kept out of the way.
 class BenchProfileStore {
 public:
     BenchProfileStore() {

@@ -128,6 +128,15 @@ public:
         return false;
     }
 
+    // Runs the countdown until the sampling tick is due, without taking it: for a caller
+    // that times the sampling tick alone. False when the run stopped.
+    bool untilSamplingDue() {
+        for (int i = 0; i < 100000 && !engine_.samplingTimer().isActive(); ++i)
+            if (!tick())
+                return false;
+        return engine_.samplingTimer().isActive();
+    }
+
     // Ticks until the sample count grows (or the run stops); bounded.
     bool untilNextSample() {
         const int before = engine_.sampleNumber();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Subprocess.h"
 
+#include "Deadline.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -16,11 +18,6 @@
 
 namespace {
 using Clock = std::chrono::steady_clock;
-int millisecondsLeft(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
 } // namespace
 
 Subprocess::Subprocess(const std::string& program, const std::vector<std::string>& arguments,
