@@ -19,7 +19,7 @@ const QDateTime firstStart(QDate(2026, 3, 2), QTime(9, 5, 3, 417));
 // Longer than the table's Title column, with a character of two UTF-16 units at the cut.
 const QString longTitle = QString(48, QLatin1Char('K')) + QString::fromUtf8("µ🧫 and more");
 
-class PublishRecovery : public ProfileStoreFixture {
+class EngineOutbox : public ProfileStoreFixture {
 protected:
     void SetUp() override {
         ProfileStoreFixture::SetUp();
@@ -102,7 +102,7 @@ QDateTime timeOf(const QJsonObject& message) {
 
 } // namespace
 
-TEST_F(PublishRecovery, RowsAKilledProgramNeverQueuedGoOutOnTheNextStartAsTheyWouldHaveLive) {
+TEST_F(EngineOutbox, RowsAKilledProgramNeverQueuedGoOutOnTheNextStartAsTheyWouldHaveLive) {
     const QString live = directory("live");
     const QString killed = directory("killed");
     measure(live, firstStart, 7, 7);
@@ -135,7 +135,7 @@ TEST_F(PublishRecovery, RowsAKilledProgramNeverQueuedGoOutOnTheNextStartAsTheyWo
     EXPECT_EQ(outboxMessages(killed, "sample").size(), 7u);
 }
 
-TEST_F(PublishRecovery, ARunMeasuredWithoutPublishingIsNeverPublished) {
+TEST_F(EngineOutbox, ARunMeasuredWithoutPublishingIsNeverPublished) {
     const QString published = directory("published");
     measure(published, firstStart, 3, 3);
     measure(published, firstStart.addSecs(3600), 4, 0);
@@ -149,7 +149,7 @@ TEST_F(PublishRecovery, ARunMeasuredWithoutPublishingIsNeverPublished) {
     }
 }
 
-TEST_F(PublishRecovery, TimerAlarmRingingAndStopAreEachPublishedOnce) {
+TEST_F(EngineOutbox, TimerAlarmRingingAndStopAreEachPublishedOnce) {
     const QString program = directory("timer");
     FakeClock clock;
     RecordingTones tones;
