@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TOptionsForm.h"
 
+#include "MqttOptions.h"
 #include "settings/IniFile.h"
 #include "settings/SettingsKeys.h"
 #include "ui_TOptionsForm.h"
@@ -61,6 +62,7 @@ TOptionsForm::TOptionsForm(UserPrompts& prompts, QWidget* parent)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     ui_->CheckBox2->setVisible(false);
     ui_->SpeedButton1->setIcon(checkMarkIcon());
+    mqtt_ = new MqttOptions(*ui_, prompts_, this);
 
     // toggled, not clicked: checking a button while loading must run the same handler.
     connect(ui_->DERadioButton, &QRadioButton::toggled, this, [this](bool checked) {
@@ -148,6 +150,7 @@ void TOptionsForm::loadFields() {
     else
         ui_->ComboBox1->setEditText(port);
     ui_->Edit7->setText(readText(keys::SaveAsDir, "C:Test"));
+    mqtt_->load(IniFile::getIniFile());
 }
 
 // Every key in its order, all stored or none: a refused field leaves the profile, the
@@ -156,7 +159,7 @@ void TOptionsForm::storeFields() {
     namespace keys = IniFile::keys;
     if (numberFormat > 1)
         numberFormat = 1;
-    IniFile::getIniFile().writeTogether({
+    std::vector<Entry> entries{
         numberEntry(keys::FirstTime, 0),
         textEntry(keys::User, ui_->Edit1->text()),
         textEntry(keys::Company, ui_->Edit2->text()),
@@ -167,7 +170,10 @@ void TOptionsForm::storeFields() {
         numberEntry(keys::AutoConnect, ui_->CheckBox1->isChecked() ? 1 : 0),
         textEntry(keys::ComPort, ui_->ComboBox1->currentText()),
         textEntry(keys::Country, numberFormat == 0 ? QStringLiteral("DE") : QStringLiteral("GB")),
-    });
+    };
+    const auto mqtt = mqtt_->changedEntries(IniFile::getIniFile());
+    entries.insert(entries.end(), mqtt.begin(), mqtt.end());
+    IniFile::getIniFile().writeTogether(entries);
 }
 
 void TOptionsForm::SpeedButton1Click() {
@@ -181,10 +187,13 @@ void TOptionsForm::SpeedButton1Click() {
                 QStringLiteral(
                     "Thank you.\nNephodar/Brevimo is now ready for use.\nPlease restart."));
     } catch (const std::exception& e) {
-        // The dialog stays open, in front, so the entries are not lost.
+        // The dialog stays open, in front, so the entries are not lost: the message box
+        // belongs to the main window, which comes up over the dialog with it.
         raise();
         activateWindow();
         prompts_.showError(QString::fromUtf8(e.what()));
+        raise();
+        activateWindow();
         return;
     }
     accept();

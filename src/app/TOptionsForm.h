@@ -4,15 +4,16 @@
 #include <QDialog>
 #include <memory>
 
+class MqttOptions;
 class UserPrompts;
 
 namespace Ui {
 class TOptionsForm;
 }
 
-// The general settings of the open profile. Its fields double as the program's current user
-// and company names, own auto-save directory and "Save As" directory, which other windows
-// read through the accessors below.
+// The general settings of the open profile, and those of publishing to an MQTT broker. Its fields
+// double as the program's current user and company names, own auto-save directory and "Save As"
+// directory, which other windows read through the accessors below.
 class TOptionsForm : public QDialog {
     Q_OBJECT
 
@@ -42,6 +43,7 @@ private:
 
     std::unique_ptr<Ui::TOptionsForm> ui_;
     UserPrompts& prompts_;
-    int numberFormat = 0; // 0: "DE", 1: "GB"
+    MqttOptions* mqtt_ = nullptr; // a child of the dialog
+    int numberFormat = 0;         // 0: "DE", 1: "GB"
     bool centred_ = false;
 };

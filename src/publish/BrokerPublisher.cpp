@@ -32,7 +32,7 @@ QString errorText(int code) {
 
 BrokerPublisher::BrokerPublisher(const QString& programDirectory, const BrokerSettings& settings,
                                  QObject* parent)
-    : QObject(parent), settings_(settings), outbox_(programDirectory) {
+    : QObject(parent), settings_(settings), outbox_(programDirectory), mark_(outbox_.mark()) {
     settings_.check();
     const bool ipv6 = settings_.host.contains(QLatin1Char(':'));
     brokerName_ = (ipv6 ? QLatin1Char('[') + settings_.host + QLatin1Char(']') : settings_.host) +
@@ -70,6 +70,9 @@ BrokerPublisher::BrokerPublisher(const QString& programDirectory, const BrokerSe
 }
 
 BrokerPublisher::~BrokerPublisher() {
+    // The last messages (the final state, a note) are on disk for the next start; nobody is
+    // left to hear of a refusal now.
+    writeUnwritten();
     {
         const std::lock_guard<std::mutex> lock(stopMutex_);
         stopping_ = true;
@@ -201,22 +204,22 @@ void BrokerPublisher::acknowledged(int mid, int reasonCode) {
 }
 
 void BrokerPublisher::queue(const char* kind, const QByteArray& payload, bool retain) {
-    const QString topic = PublishTopics::topic(settings_.topicPrefix, kind);
-    if (unwritten_.empty()) {
-        try {
-            outbox_.append(topic, payload, retain);
-            lastOutboxProblem_.clear();
-            schedulePump();
-            return;
-        } catch (const std::exception& e) {
-            tell(QStringLiteral("A message for the MQTT broker could not be written to the "
-                                "outbox: %1 It waits in memory until there is room.")
-                     .arg(QString::fromUtf8(e.what())),
-                 lastOutboxProblem_);
-        }
-    }
-    unwritten_.push_back({0, topic, payload, retain});
+    unwritten_.push_back({0, PublishTopics::topic(settings_.topicPrefix, kind), payload, retain});
     schedulePump();
+}
+
+void BrokerPublisher::queueRow(const QByteArray& payload, int number) {
+    queue("sample", payload);
+    if (mark_) {
+        mark_->number = std::max(mark_->number, number);
+        markUnwritten_ = true;
+    }
+}
+
+void BrokerPublisher::beginRun(const QString& run, const QDateTime& start) {
+    mark_ = PublishOutbox::Mark{run, start, -1};
+    markUnwritten_ = true;
+    tellUnwritten(writeUnwritten());
 }
 
 // Outside the caller's own work (a sampling tick): queued to this thread's event loop.
@@ -230,17 +233,26 @@ void BrokerPublisher::schedulePump() {
     });
 }
 
-void BrokerPublisher::writeUnwritten() {
-    while (!unwritten_.empty()) {
-        const auto& message = unwritten_.front();
-        try {
-            outbox_.append(message.topic, message.payload, message.retain);
-        } catch (const std::exception&) {
-            return; // still no room; tried again with the next message or acknowledgement
-        }
-        unwritten_.pop_front();
-        lastOutboxProblem_.clear();
+QString BrokerPublisher::writeUnwritten() {
+    if (unwritten_.empty() && !markUnwritten_)
+        return {};
+    try {
+        outbox_.append(unwritten_, markUnwritten_ ? mark_ : std::nullopt);
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what()); // tried again with the next message or acknowledgement
     }
+    unwritten_.clear();
+    markUnwritten_ = false;
+    lastOutboxProblem_.clear();
+    return {};
+}
+
+void BrokerPublisher::tellUnwritten(const QString& refusal) {
+    if (!refusal.isEmpty())
+        tell(QStringLiteral("Messages for the MQTT broker could not be written to the outbox: "
+                            "%1 They wait in memory until there is room.")
+                 .arg(refusal),
+             lastOutboxProblem_);
 }
 
 void BrokerPublisher::removeAcknowledged() {
@@ -259,7 +271,7 @@ void BrokerPublisher::removeAcknowledged() {
 
 void BrokerPublisher::pump() {
     removeAcknowledged();
-    writeUnwritten();
+    tellUnwritten(writeUnwritten());
     while (connected_ && static_cast<int>(inFlight_.size()) < window) {
         std::vector<PublishOutbox::Message> next;
         try {

@@ -8,15 +8,16 @@
 #include <QString>
 #include <atomic>
 #include <condition_variable>
-#include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 struct mosquitto;
 
-// Publishes messages to an MQTT broker at QoS 1 through the durable outbox: queue() puts a
-// message on disk and returns; the messages go out in the order they were queued, a bounded
+// Publishes messages to an MQTT broker at QoS 1 through the durable outbox: queue() keeps a
+// message in memory and returns; right after the caller's work (a sampling tick) the messages
+// of that moment go to disk in one transaction, then out in the order they were queued, a bounded
 // number at a time, and leave the outbox only on the broker's acknowledgement. A message of a
 // connection that broke goes out again on the next one: a receiver may see it twice, never
 // miss it. The network runs on a thread of its own; its events come back to this object's
@@ -34,9 +35,18 @@ public:
     BrokerPublisher(const BrokerPublisher&) = delete;
     BrokerPublisher& operator=(const BrokerPublisher&) = delete;
 
-    // kind: "sample", "error", "state", "note", "alarm". Never throws and never blocks on the
-    // network; a message the disk refuses waits in memory and is written when there is room.
+    // kind: "sample", "error", "state", "note", "alarm". Never throws, never touches the disk
+    // or the network; a message the disk refuses waits in memory until there is room.
     void queue(const char* kind, const QByteArray& payload, bool retain = false);
+    // A stored row of the run begun last, on "sample": the outbox's mark moves to its Number
+    // in the transaction that writes it.
+    void queueRow(const QByteArray& payload, int number);
+    // A measurement starts: its run goes to disk now, before its first row is stored, with
+    // whatever waits in memory. The disk's refusal is told; the run is then written with the
+    // next messages.
+    void beginRun(const QString& run, const QDateTime& start);
+    // The run and row the outbox has queued last; nothing before the first run.
+    const std::optional<PublishOutbox::Mark>& mark() const { return mark_; }
 
     Status status() const { return status_; }
     // "connected", "queued N" or "broker unreachable" (with ", queued N" when messages wait).
@@ -63,7 +73,9 @@ private:
     void acknowledged(int mid, int reasonCode);
     void schedulePump();
     void pump();
-    void writeUnwritten();
+    // Everything waiting in memory, in one transaction; the disk's refusal, or an empty text.
+    QString writeUnwritten();
+    void tellUnwritten(const QString& refusal);
     void removeAcknowledged();
     void updateStatus();
     void tell(const QString& message, QString& lastTold);
@@ -78,9 +90,12 @@ private:
     BrokerSettings settings_;
     QString brokerName_; // "host:port", for messages
     PublishOutbox outbox_;
-    std::deque<PublishOutbox::Message> unwritten_; // refused by the disk, oldest first
-    std::map<int, sqlite3_int64> inFlight_;        // message id -> outbox id
-    std::vector<sqlite3_int64> acknowledged_;      // to be removed from the outbox
+    // Not on disk yet: queued since the last write, or refused by the disk; oldest first.
+    std::vector<PublishOutbox::Message> unwritten_;
+    std::optional<PublishOutbox::Mark> mark_;
+    bool markUnwritten_ = false;
+    std::map<int, sqlite3_int64> inFlight_;   // message id -> outbox id
+    std::vector<sqlite3_int64> acknowledged_; // to be removed from the outbox
     sqlite3_int64 lastSentId_ = 0;
     bool connected_ = false;
     bool pumpScheduled_ = false;

@@ -28,14 +28,12 @@ QString BrokerSettings::profileNameOf(const IniFile::ProfileFile& profile) {
     return QFileInfo(QString::fromStdString(profile.getFileName())).completeBaseName();
 }
 
-BrokerSettings BrokerSettings::fromProfile(const IniFile::ProfileFile& profile) {
+BrokerSettings BrokerSettings::storedIn(const IniFile::ProfileFile& profile) {
     BrokerSettings settings;
     settings.enabled = profile.readInteger(section, "Enabled", 0) != 0;
     settings.host = readText(profile, "Host");
     settings.port = profile.readInteger(section, "Port", defaultPort);
     settings.topicPrefix = readText(profile, "Topic");
-    if (settings.topicPrefix.isEmpty())
-        settings.topicPrefix = PublishTopics::defaultPrefix(hostName(), profileNameOf(profile));
     settings.clientId = readText(profile, "ClientId");
     settings.user = readText(profile, "User");
     settings.passwordFile = readText(profile, "PasswordFile");
@@ -43,8 +41,19 @@ BrokerSettings BrokerSettings::fromProfile(const IniFile::ProfileFile& profile) 
     return settings;
 }
 
-void BrokerSettings::writeTo(IniFile::ProfileFile& profile) const {
-    std::vector<IniFile::ProfileFile::Entry> entries = {
+QString BrokerSettings::defaultPrefixOf(const IniFile::ProfileFile& profile) {
+    return PublishTopics::defaultPrefix(hostName(), profileNameOf(profile));
+}
+
+BrokerSettings BrokerSettings::fromProfile(const IniFile::ProfileFile& profile) {
+    BrokerSettings settings = storedIn(profile);
+    if (settings.topicPrefix.isEmpty())
+        settings.topicPrefix = defaultPrefixOf(profile);
+    return settings;
+}
+
+std::vector<IniFile::ProfileFile::Entry> BrokerSettings::entries() const {
+    return {
         {section, "Enabled", enabled ? "1" : "0"},
         {section, "Host", host.toStdString()},
         {section, "Port", std::to_string(port)},
@@ -54,7 +63,6 @@ void BrokerSettings::writeTo(IniFile::ProfileFile& profile) const {
         {section, "PasswordFile", passwordFile.toStdString()},
         {section, "CAFile", caFile.toStdString()},
     };
-    profile.writeTogether(entries);
 }
 
 void BrokerSettings::setAddress(const QString& address) {
@@ -89,15 +97,19 @@ void BrokerSettings::check() const {
     if (host.isEmpty())
         refuse(QStringLiteral("No MQTT broker is set: give its host (\"Host\" in the section "
                               "\"MQTT\" of the profile, or --mqtt HOST[:PORT])."));
+    checkValues();
+    if (!user.isEmpty())
+        readPassword();
+    if (!caFile.isEmpty() && !QFileInfo(caFile).isReadable())
+        refuse(QStringLiteral("The CA file '%1' for MQTT over TLS cannot be read.").arg(caFile));
+}
+
+void BrokerSettings::checkValues() const {
     if (port < 1 || port > 65535)
         refuse(QStringLiteral("The MQTT port %1 is out of range (1 to 65535).").arg(port));
     const QString problem = PublishTopics::prefixProblem(topicPrefix);
     if (!problem.isEmpty())
         refuse(problem);
-    if (!user.isEmpty())
-        readPassword();
-    if (!caFile.isEmpty() && !QFileInfo(caFile).isReadable())
-        refuse(QStringLiteral("The CA file '%1' for MQTT over TLS cannot be read.").arg(caFile));
 }
 
 QString BrokerSettings::readPassword() const {

@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QString>
+#include "settings/ProfileFile.h"
 
-namespace IniFile {
-class ProfileFile;
-}
+#include <QString>
+#include <vector>
 
 // Where and how a workstation publishes: the profile's section "MQTT", the command line's
 // --mqtt HOST[:PORT] and --topic PREFIX over it.
@@ -24,7 +23,11 @@ struct BrokerSettings {
 
     // The section "MQTT" of the profile; the prefix defaults to nephodar/<host>/<profile>.
     static BrokerSettings fromProfile(const IniFile::ProfileFile& profile);
-    void writeTo(IniFile::ProfileFile& profile) const;
+    // The section as it stands, an absent or empty "Topic" left empty.
+    static BrokerSettings storedIn(const IniFile::ProfileFile& profile);
+    static QString defaultPrefixOf(const IniFile::ProfileFile& profile);
+    // Every key of the section, for the profile's writeTogether.
+    std::vector<IniFile::ProfileFile::Entry> entries() const;
 
     // "HOST" or "HOST:PORT" ("[::1]:1883" for an IPv6 address); throws std::invalid_argument.
     void setAddress(const QString& address);
@@ -32,6 +35,8 @@ struct BrokerSettings {
     // Throws std::invalid_argument with a message for the user: no host, a port out of range,
     // a topic prefix with a wildcard or an empty level, an unreadable password or CA file.
     void check() const;
+    // Only what is wrong whether or not publishing is on: the port and the topic prefix.
+    void checkValues() const;
     // The first line of the password file; throws std::invalid_argument when unreadable.
     QString readPassword() const;
 

@@ -2,6 +2,8 @@
 #include "EnginePublishing.h"
 
 #include "PublishMessages.h"
+#include "PublishRecovery.h"
+#include "lumo/Logger.h"
 #include "workstation/TimerAlarmCountdown.h"
 
 namespace {
@@ -23,11 +25,14 @@ EnginePublishing::EnginePublishing(MeasurementEngine& engine, BrokerPublisher& p
                                    QString device, QObject* parent)
     : QObject(parent), engine_(engine), publisher_(publisher), device_(std::move(device)),
       host_(BrokerSettings::hostName()) {
+    queueUnqueuedRows();
     titleSettled_.setSingleShot(true);
     titleSettled_.setInterval(titleRestMilliseconds);
     connect(&titleSettled_, &QTimer::timeout, this, &EnginePublishing::publishState);
-    connect(&engine_, &MeasurementEngine::measurementStarted, this,
-            [this] { run_ = PublishMessages::runId(engine_.startTime(), host_); });
+    connect(&engine_, &MeasurementEngine::measurementStarted, this, [this] {
+        run_ = PublishMessages::runId(engine_.startTime(), host_);
+        publisher_.beginRun(run_, engine_.startTime());
+    });
     connect(&engine_, &MeasurementEngine::sampleTaken, this, &EnginePublishing::publishSample);
     connect(&engine_, &MeasurementEngine::runStateChanged, this, &EnginePublishing::publishState);
     connect(&engine_, &MeasurementEngine::formulaChanged, this, &EnginePublishing::publishState);
@@ -67,15 +72,37 @@ QDateTime EnginePublishing::now() const {
                            : QDateTime::currentDateTime();
 }
 
+void EnginePublishing::queueUnqueuedRows() {
+    const auto& mark = publisher_.mark();
+    if (!mark)
+        return;
+    try {
+        for (const auto& row : PublishRecovery::unqueuedRows(*mark, engine_.table().allRows()))
+            publisher_.queueRow(PublishMessages::sample(row), row.number);
+    } catch (const std::exception& e) {
+        // The engine reports an unreadable working table itself.
+        Talvessa::getLogStream() << "publishing: the working table cannot be read: " << e.what()
+                                 << std::endl;
+    }
+}
+
 void EnginePublishing::publishSample(const SampleReport& report) {
     PublishMessages::Sample row{run_,          report.number, report.minutes, report.od,
                                 report.calcOd, now(),         engine_.title()};
-    if (report.stored)
-        publisher_.queue("sample", PublishMessages::sample(row));
-    else
+    if (report.stored) {
+        // The row as the table keeps it, as a message rebuilt from it after a kill would be.
+        row.title = limitedText(row.title, RecordTable::titleLength);
+        row.od = engine_.recordsOd() ? row.od : 0.0;
+        row.calcOd = engine_.recordsCalcOd() ? row.calcOd : 0.0;
+        if (run_.isEmpty())
+            publisher_.queue("sample", PublishMessages::sample(row));
+        else
+            publisher_.queueRow(PublishMessages::sample(row), report.number);
+    } else {
         publisher_.queue("error", PublishMessages::error(row, report.deviceError
                                                                   ? QStringLiteral("device error")
                                                                   : QStringLiteral("not stored")));
+    }
 }
 
 void EnginePublishing::publishState() {

@@ -11,7 +11,9 @@ class TimerAlarmCountdown;
 
 // What a measurement publishes: every stored row on "sample", a sample the table did not store
 // on "error", the run's state (retained), notes and alarm events. Bound to the engine's
-// signals; the only work on the sampling path is the outbox's insert.
+// signals; the sampling tick only hands its message to the publisher, which writes it after
+// the tick. Made before a measurement starts, it first queues the rows of the last run that a
+// killed program stored but never queued.
 class EnginePublishing : public QObject {
     Q_OBJECT
 public:
@@ -26,6 +28,7 @@ public:
     void setDevice(const QString& device) { device_ = device; }
 
 private:
+    void queueUnqueuedRows();
     void publishSample(const SampleReport& report);
     void publishState();
     void publishAlarmChange();

@@ -2,18 +2,34 @@
 #include "PublishOutbox.h"
 
 #include <QDir>
+#include <QTimeZone>
 
 namespace {
 SqliteDatabase& prepared(SqliteDatabase& database) {
     database.execute("CREATE TABLE IF NOT EXISTS Outbox (Id INTEGER PRIMARY KEY AUTOINCREMENT, "
                      "Topic TEXT NOT NULL, Payload TEXT NOT NULL, Retain INTEGER NOT NULL)");
-    // A write-ahead log without a flush per commit: a committed message survives a killed
-    // program at once (the system has it), and reaches the disk at the log's next checkpoint;
-    // a flush per message would make every sampling tick a quarter slower. A message lost
-    // to a power cut is still a row of the working table, which is flushed per row.
+    // One row at most. StartOffset is empty for a start in local time, whose offset follows
+    // the clock changes during the run as the live messages' times do.
+    database.execute("CREATE TABLE IF NOT EXISTS Mark (Id INTEGER PRIMARY KEY CHECK (Id = 1), "
+                     "Run TEXT NOT NULL, Start INTEGER NOT NULL, StartOffset INTEGER, "
+                     "Number INTEGER NOT NULL)");
+    // As durable as the working table: a write-ahead log flushed on every commit. The commits
+    // come after the sampling tick, one per batch of messages, never one per row inside it.
     database.execute("PRAGMA journal_mode=WAL");
-    database.execute("PRAGMA synchronous=NORMAL");
+    database.execute("PRAGMA synchronous=FULL");
     return database;
+}
+
+// Whatever went wrong inside a transaction, it leaves nothing behind.
+template <typename Work> void inTransaction(SqliteDatabase& database, Work work) {
+    database.execute("BEGIN IMMEDIATE");
+    try {
+        work();
+        database.execute("COMMIT");
+    } catch (...) {
+        sqlite3_exec(database.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
 }
 } // namespace
 
@@ -28,19 +44,69 @@ PublishOutbox::PublishOutbox(const QString& programDirectory)
           "INSERT INTO Outbox (Topic, Payload, Retain) VALUES (?, ?, ?)")),
       select_(database_.prepare(
           "SELECT Id, Topic, Payload, Retain FROM Outbox WHERE Id > ? ORDER BY Id LIMIT ?")),
-      delete_(database_.prepare("DELETE FROM Outbox WHERE Id = ?")) {
+      delete_(database_.prepare("DELETE FROM Outbox WHERE Id = ?")),
+      markWrite_(database_.prepare("INSERT OR REPLACE INTO Mark (Id, Run, Start, StartOffset, "
+                                   "Number) VALUES (1, ?, ?, ?, ?)")) {
+    recount();
+    readMark();
+}
+
+void PublishOutbox::recount() {
     auto counting = database_.prepare("SELECT count(*) FROM Outbox");
     if (counting.step())
         waiting_ = static_cast<int>(counting.integer(0));
 }
 
-sqlite3_int64 PublishOutbox::append(const QString& topic, const QByteArray& payload, bool retain) {
+void PublishOutbox::readMark() {
+    auto reading = database_.prepare("SELECT Run, Start, StartOffset, Number FROM Mark");
+    if (!reading.step())
+        return;
+    const qint64 start = reading.integer(1);
+    Mark mark;
+    mark.run = reading.text(0);
+    mark.start = reading.isNull(2) ? QDateTime::fromMSecsSinceEpoch(start)
+                                   : QDateTime::fromMSecsSinceEpoch(
+                                         start, QTimeZone(static_cast<int>(reading.integer(2))));
+    mark.number = static_cast<int>(reading.integer(3));
+    mark_ = mark;
+}
+
+void PublishOutbox::insert(const QString& topic, const QByteArray& payload, bool retain) {
     insert_.bind(1, topic);
     insert_.bind(2, QString::fromUtf8(payload)); // the messages are UTF-8 JSON
     insert_.bind(3, static_cast<sqlite3_int64>(retain ? 1 : 0));
     insert_.run();
+}
+
+void PublishOutbox::writeMark(const Mark& mark) {
+    markWrite_.bind(1, mark.run);
+    markWrite_.bind(2, static_cast<sqlite3_int64>(mark.start.toMSecsSinceEpoch()));
+    if (mark.start.timeSpec() == Qt::LocalTime)
+        markWrite_.bindNull(3);
+    else
+        markWrite_.bind(3, static_cast<sqlite3_int64>(mark.start.offsetFromUtc()));
+    markWrite_.bind(4, static_cast<sqlite3_int64>(mark.number));
+    markWrite_.run();
+}
+
+sqlite3_int64 PublishOutbox::append(const QString& topic, const QByteArray& payload, bool retain) {
+    insert(topic, payload, retain);
     ++waiting_;
     return sqlite3_last_insert_rowid(database_.handle());
+}
+
+void PublishOutbox::append(const std::vector<Message>& messages, const std::optional<Mark>& mark) {
+    if (messages.empty() && !mark)
+        return;
+    inTransaction(database_, [&] {
+        for (const Message& message : messages)
+            insert(message.topic, message.payload, message.retain);
+        if (mark)
+            writeMark(*mark);
+    });
+    waiting_ += static_cast<int>(messages.size());
+    if (mark)
+        mark_ = mark;
 }
 
 std::vector<PublishOutbox::Message> PublishOutbox::after(sqlite3_int64 id, int limit) {
@@ -61,18 +127,18 @@ std::vector<PublishOutbox::Message> PublishOutbox::after(sqlite3_int64 id, int l
 void PublishOutbox::remove(const std::vector<sqlite3_int64>& ids) {
     if (ids.empty())
         return;
-    database_.execute("BEGIN");
+    int removed = 0;
     try {
-        for (const sqlite3_int64 id : ids) {
-            delete_.bind(1, id);
-            delete_.run();
-            waiting_ -= sqlite3_changes(database_.handle());
-        }
-        database_.execute("COMMIT");
+        inTransaction(database_, [&] {
+            for (const sqlite3_int64 id : ids) {
+                delete_.bind(1, id);
+                delete_.run();
+                removed += sqlite3_changes(database_.handle());
+            }
+        });
     } catch (...) {
-        sqlite3_exec(database_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-        auto counting = database_.prepare("SELECT count(*) FROM Outbox");
-        waiting_ = counting.step() ? static_cast<int>(counting.integer(0)) : waiting_;
+        recount();
         throw;
     }
+    waiting_ -= removed;
 }

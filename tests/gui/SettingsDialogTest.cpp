@@ -2,6 +2,7 @@
 #include "EngineFakes.h"
 #include "ProfileStoreFixture.h"
 #include "TOptionsForm.h"
+#include "publish/BrokerSettings.h"
 #include "settings/IniFile.h"
 
 #include <QCheckBox>
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
 
@@ -219,4 +221,93 @@ TEST_F(SettingsDialog, ARefusedFieldStoresNoneAndBlanksAreTrimmed) {
     EXPECT_EQ(stored("Options", "Company"), "Lab");
     EXPECT_EQ(stored("Generell", "FirstTime"), "0");
     EXPECT_EQ(prompts_.informations, QStringList{thankYou});
+}
+
+TEST_F(SettingsDialog, MqttSettingsAreShownAndStoredOnlyWhenChanged) {
+    TempDirectory::writeFile(temp_.path("password"), "secret\n");
+    const std::string password = temp_.path("password");
+    openDefaultWith(
+        "[MQTT]\nEnabled=1\nHost=broker.lab\nPort=8883\nUser=lab\nPasswordFile=" + password + "\n");
+    form_.show();
+    EXPECT_TRUE(checked("MqttEnabled"));
+    EXPECT_EQ(text("MqttHost"), "broker.lab");
+    EXPECT_EQ(field<QSpinBox>("MqttPort")->value(), 8883);
+    // No topic of its own: the field stays empty and shows the one that is used.
+    EXPECT_EQ(text("MqttTopic"), "");
+    EXPECT_EQ(field<QLineEdit>("MqttTopic")->placeholderText(),
+              BrokerSettings::fromProfile(IniFile::getIniFile()).topicPrefix);
+    EXPECT_EQ(text("MqttUser"), "lab");
+    EXPECT_EQ(text("MqttPasswordFile"), QString::fromStdString(password));
+    EXPECT_FALSE(field<QLabel>("MqttNote")->text().isEmpty());
+
+    confirm(); // nothing of the section changed: it stays as it was written
+    EXPECT_EQ(lines(TempDirectory::readFile(profilePath())).mid(0, 6),
+              QStringList({"[MQTT]", "Enabled=1", "Host=broker.lab", "Port=8883", "User=lab",
+                           QString::fromStdString("PasswordFile=" + password)}));
+
+    form_.show();
+    field<QLineEdit>("MqttHost")->setText(" 10.0.0.5 ");
+    field<QSpinBox>("MqttPort")->setValue(1884);
+    field<QLineEdit>("MqttTopic")->setText("lab/ws1");
+    prompts_.chosenOpenFile = QString::fromStdString(temp_.path("ca.pem"));
+    TempDirectory::writeFile(temp_.path("ca.pem"), "certificate\n");
+    field<QToolButton>("MqttCAFileBrowse")->click();
+    EXPECT_EQ(text("MqttCAFile"), prompts_.chosenOpenFile);
+    confirm();
+
+    EXPECT_TRUE(prompts_.errors.isEmpty()) << prompts_.errors.join('\n').toStdString();
+    EXPECT_FALSE(form_.isVisible());
+    const BrokerSettings now = BrokerSettings::fromProfile(IniFile::ProfileFile(profilePath()));
+    EXPECT_TRUE(now.enabled);
+    EXPECT_EQ(now.host, "10.0.0.5");
+    EXPECT_EQ(now.port, 1884);
+    EXPECT_EQ(now.topicPrefix, "lab/ws1");
+    EXPECT_EQ(now.caFile, prompts_.chosenOpenFile);
+    EXPECT_EQ(now.passwordFile, QString::fromStdString(password));
+    EXPECT_EQ(stored("MQTT", "ClientId"), "");
+}
+
+// Refused with the publisher's own reason; the dialog stays open and the profile unchanged.
+TEST_F(SettingsDialog, MqttSettingsThePublisherWouldRefuseAreNotStored) {
+    openDefault();
+    const std::string before = TempDirectory::readFile(profilePath());
+    const struct {
+        bool enabled;
+        const char* host;
+        const char* topic;
+        const char* passwordFile;
+        const char* caFile;
+        const char* reason;
+    } cases[] = {
+        {false, "", "lab/+/ws1", "", "", "\"+\" or \"#\""},
+        {false, "", "lab//ws1", "", "", "empty level"},
+        {true, "", "", "", "", "No MQTT broker is set"},
+        {true, "broker", "", "/no/such/password", "", "password file '/no/such/password'"},
+        {true, "broker", "", "", "/no/such/ca.pem", "CA file '/no/such/ca.pem'"},
+    };
+    for (const auto& c : cases) {
+        prompts_.errors.clear();
+        form_.show();
+        field<QCheckBox>("MqttEnabled")->setChecked(c.enabled);
+        field<QLineEdit>("MqttHost")->setText(c.host);
+        field<QLineEdit>("MqttTopic")->setText(c.topic);
+        field<QLineEdit>("MqttUser")->setText("lab");
+        field<QLineEdit>("MqttPasswordFile")->setText(c.passwordFile);
+        field<QLineEdit>("MqttCAFile")->setText(c.caFile);
+        confirm();
+        ASSERT_EQ(prompts_.errors.size(), 1) << c.reason;
+        EXPECT_TRUE(prompts_.errors[0].contains(c.reason)) << prompts_.errors[0].toStdString();
+        EXPECT_TRUE(form_.isVisible()) << c.reason;
+        EXPECT_EQ(TempDirectory::readFile(profilePath()), before) << c.reason;
+    }
+    // Off, an incomplete broker is kept for later.
+    field<QCheckBox>("MqttEnabled")->setChecked(false);
+    field<QLineEdit>("MqttHost")->setText("");
+    field<QLineEdit>("MqttTopic")->setText("lab/ws1");
+    field<QLineEdit>("MqttPasswordFile")->setText("");
+    field<QLineEdit>("MqttCAFile")->setText("");
+    confirm();
+    EXPECT_FALSE(form_.isVisible());
+    EXPECT_EQ(stored("MQTT", "Enabled"), "0");
+    EXPECT_EQ(stored("MQTT", "Topic"), "lab/ws1");
 }

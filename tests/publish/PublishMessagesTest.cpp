@@ -131,3 +131,34 @@ TEST(PublishOutbox, KeepsMessagesInOrderAcrossReopeningUntilRemoved) {
     EXPECT_EQ(outbox.count(), 3);
     EXPECT_EQ(outbox.after(0, 10).front().payload, "2");
 }
+
+TEST(PublishOutbox, AnOutboxOfTheEarlierLayoutDrainsAndHasNoRun) {
+    TempDirectory temp;
+    const QString program = QString::fromStdString(temp.path());
+    {
+        SqliteDatabase earlier(PublishOutbox::filePath(program), SqliteDatabase::Mode::Create);
+        earlier.execute("CREATE TABLE Outbox (Id INTEGER PRIMARY KEY AUTOINCREMENT, Topic TEXT "
+                        "NOT NULL, Payload TEXT NOT NULL, Retain INTEGER NOT NULL)");
+        earlier.execute("PRAGMA journal_mode=WAL");
+        earlier.execute("INSERT INTO Outbox (Topic, Payload, Retain) VALUES ('lab/state', "
+                        "'{\"state\":\"stopped\"}', 1)");
+    }
+    PublishOutbox outbox(program);
+    EXPECT_FALSE(outbox.mark().has_value());
+    const auto waiting = outbox.after(0, 10);
+    ASSERT_EQ(waiting.size(), 1u);
+    EXPECT_EQ(waiting[0].payload, R"({"state":"stopped"})");
+    EXPECT_TRUE(waiting[0].retain);
+
+    // The run is kept with the messages it came with, and read back as it was written.
+    const QDateTime start(QDate(2026, 3, 2), QTime(9, 5, 3, 417));
+    outbox.append({{0, QStringLiteral("lab/sample"), "{}", false}},
+                  PublishOutbox::Mark{QStringLiteral("run@ws1"), start, 4});
+    outbox.remove({waiting[0].id});
+    const PublishOutbox reopened(program);
+    EXPECT_EQ(reopened.count(), 1);
+    ASSERT_TRUE(reopened.mark().has_value());
+    EXPECT_EQ(reopened.mark()->run, QStringLiteral("run@ws1"));
+    EXPECT_EQ(reopened.mark()->number, 4);
+    EXPECT_EQ(PublishMessages::isoTime(reopened.mark()->start), PublishMessages::isoTime(start));
+}
