@@ -47,16 +47,13 @@ int main(int argc, char** argv) {
         engine.setQuality(1);
         engine.setInterval(0);
         sqlite3_int64 chartRow = 0;
+        TickDriver driver(engine, fakeClock);
         engine.start();
         engine.table().chartRowsSince(chartRow);
         for (int row = 1; row <= around[1] + window; ++row) {
-            while (!engine.samplingTimer().isActive()) {
-                fakeClock.advance(100);
-                engine.countdownTick();
-            }
-            fakeClock.advance(1);
+            driver.untilSamplingDue();
             const auto start = WallClock::now();
-            engine.samplingTick();
+            driver.tick();
             const auto rows = engine.table().chartRowsSince(chartRow);
             const auto end = WallClock::now();
             if (rows.size() != 1)
