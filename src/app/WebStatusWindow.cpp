@@ -1,16 +1,47 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WebStatusWindow.h"
 
+#include "QrCodeImage.h"
 #include "settings/IniFile.h"
+#include "web/WebRequestRules.h"
 #include "workstation/TimerAlarmCountdown.h"
 
 #include <QFormLayout>
+#include <QPixmap>
 #include <QPushButton>
+#include <QUrl>
 #include <QVBoxLayout>
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <memory>
+#include <net/if.h>
 
 namespace {
 
 const char* const section = "Web";
+
+// This computer's first IPv4 address on a network that is up, not the loopback one: what a
+// server bound to every address is reached at from elsewhere. Empty when there is none.
+QString networkAddress() {
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0)
+        return {};
+    const std::unique_ptr<ifaddrs, decltype(&freeifaddrs)> owner(list, &freeifaddrs);
+    for (const ifaddrs* entry = list; entry; entry = entry->ifa_next) {
+        if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET ||
+            (entry->ifa_flags & IFF_UP) == 0 || (entry->ifa_flags & IFF_LOOPBACK) != 0)
+            continue;
+        char text[INET_ADDRSTRLEN] = {};
+        const auto* address = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
+        if (inet_ntop(AF_INET, &address->sin_addr, text, sizeof text))
+            return QString::fromLatin1(text);
+    }
+    return {};
+}
+
+bool isEveryAddress(const QString& address) {
+    return address == QLatin1String("0.0.0.0") || address == QLatin1String("::");
+}
 
 } // namespace
 
@@ -18,7 +49,7 @@ WebStatusWindow::WebStatusWindow(MeasurementEngine& engine, TimerAlarmCountdown&
                                  QWidget* parent)
     : QWidget(parent, Qt::Window), feed_(engine, hub_), enabled_(new QCheckBox(this)),
       address_(new QLineEdit(this)), port_(new QSpinBox(this)), token_(new QLineEdit(this)),
-      status_(new QLabel(this)) {
+      status_(new QLabel(this)), qrCode_(new QLabel(this)), sharing_(new QLabel(this)) {
     setObjectName(QStringLiteral("WebStatusWindow"));
     setWindowTitle(QStringLiteral("Web Status"));
     feed_.setTimerAlarm(&timer);
@@ -33,6 +64,13 @@ WebStatusWindow::WebStatusWindow(MeasurementEngine& engine, TimerAlarmCountdown&
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     status_->setWordWrap(true);
     status_->setMinimumWidth(360);
+    qrCode_->setObjectName(QStringLiteral("WebQrCode"));
+    qrCode_->setAlignment(Qt::AlignCenter);
+    qrCode_->hide();
+    sharing_->setObjectName(QStringLiteral("WebSharing"));
+    sharing_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    sharing_->setWordWrap(true);
+    sharing_->hide();
     auto* apply = new QPushButton(QStringLiteral("Apply"), this);
     apply->setObjectName(QStringLiteral("WebApply"));
     auto* form = new QFormLayout;
@@ -44,6 +82,8 @@ WebStatusWindow::WebStatusWindow(MeasurementEngine& engine, TimerAlarmCountdown&
     layout->addLayout(form);
     layout->addWidget(apply, 0, Qt::AlignRight);
     layout->addWidget(status_);
+    layout->addWidget(qrCode_);
+    layout->addWidget(sharing_);
     connect(apply, &QPushButton::clicked, this, &WebStatusWindow::apply);
 
     enabled_->setChecked(false);
@@ -86,6 +126,7 @@ void WebStatusWindow::apply() {
 
 void WebStatusWindow::serve(bool enabled, const QString& address, int port, const QString& token) {
     server_.stop();
+    showSharing({}, 0, {});
     if (!enabled) {
         status_->setText(QStringLiteral("The status page is off."));
         return;
@@ -98,9 +139,54 @@ void WebStatusWindow::serve(bool enabled, const QString& address, int port, cons
         status_->setText(QString::fromStdString(*failure));
         return;
     }
-    QString text = QStringLiteral("The status page is at ") + QString::fromStdString(server_.url());
+    // Bound to every address, the page is opened here through the loopback one.
+    const QString here = isEveryAddress(address)
+                             ? QString::fromStdString(WebRequestRules::pageUrl(
+                                   address.contains(':') ? "::1" : "127.0.0.1", server_.port()))
+                             : QString::fromStdString(server_.url());
+    QString text = QStringLiteral("The status page is at ") + here;
     if (!token.isEmpty())
-        text += QStringLiteral("\nOpen it with ?token= and the token, as in ") +
-                QString::fromStdString(server_.url()) + QStringLiteral("?token=...");
+        text += QStringLiteral("\nOpen it with ?token= and the token, as in ") + here +
+                QStringLiteral("?token=...");
     status_->setText(text);
+    showSharing(address, server_.port(), token);
+    adjustSize();
+}
+
+// The QR code a phone opens the page with, or why there is none.
+void WebStatusWindow::showSharing(const QString& address, int port, const QString& token) {
+    sharedUrl_.clear();
+    qrCode_->clear();
+    qrCode_->hide();
+    sharing_->hide();
+    if (port == 0)
+        return;
+    sharing_->show();
+    if (WebRequestRules::isLoopbackAddress(address.toStdString())) {
+        sharing_->setText(QStringLiteral(
+            "Served to this computer only. To open the page from a phone or another computer, "
+            "set the address to 0.0.0.0 (every network of this computer) and a token."));
+        return;
+    }
+    const QString host = isEveryAddress(address) ? networkAddress() : address;
+    if (host.isEmpty()) {
+        sharing_->setText(QStringLiteral("This computer has no network address to show."));
+        return;
+    }
+    const QString page = QString::fromStdString(WebRequestRules::pageUrl(host.toStdString(), port));
+    sharedUrl_ = page;
+    if (!token.isEmpty())
+        sharedUrl_ +=
+            QStringLiteral("?token=") + QString::fromLatin1(QUrl::toPercentEncoding(token));
+    const QImage code = qrCodeImage(sharedUrl_, 4);
+    if (!code.isNull()) {
+        qrCode_->setPixmap(QPixmap::fromImage(code));
+        qrCode_->show();
+    }
+    // The token stays out of the text, as it does in its field; the code carries it.
+    sharing_->setText(token.isEmpty()
+                          ? QStringLiteral("Scan the code, or open %1").arg(page)
+                          : QStringLiteral("Scan the code, which carries the token, or open %1 "
+                                           "and add ?token= and the token.")
+                                .arg(page));
 }

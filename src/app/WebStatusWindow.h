@@ -28,10 +28,14 @@ public:
     void setDevice(const QString& device) { feed_.setDevice(device); }
     const WebServer& server() const { return server_; }
     QString statusText() const { return status_->text(); }
+    // The address a phone or another computer opens, token included; empty when the page is
+    // off or served to this computer only. The window shows it as a QR code.
+    QString sharedUrl() const { return sharedUrl_; }
 
 private:
     void apply();
     void serve(bool enabled, const QString& address, int port, const QString& token);
+    void showSharing(const QString& address, int port, const QString& token);
 
     WebEventHub hub_;
     WebServer server_{hub_};
@@ -41,4 +45,7 @@ private:
     QSpinBox* port_;
     QLineEdit* token_;
     QLabel* status_;
+    QLabel* qrCode_;
+    QLabel* sharing_;
+    QString sharedUrl_;
 };
