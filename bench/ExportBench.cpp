@@ -2,6 +2,7 @@
 // Text export of a 100 000-row measurement by nephodar-cli against the SQLite shell dumping the
 // same table in the same run: the export should cost at most twice the plain dump.
 #include "BenchMeasurement.h"
+#include "BenchStatistics.h"
 
 #include <QString>
 #include <algorithm>
@@ -39,11 +40,6 @@ double timedRun(const std::vector<std::string>& command, const std::string& outp
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return -1;
     return std::chrono::duration<double, std::milli>(end - start).count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 std::size_t lineCount(const std::string& path) {

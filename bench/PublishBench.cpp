@@ -3,6 +3,7 @@
 // 10 000 queued rows drained once the broker is back, and the time from a stored row to a
 // subscriber's receipt.
 #include "BenchProfileStore.h"
+#include "BenchStatistics.h"
 #include "EngineFakes.h"
 #include "MosquittoBroker.h"
 #include "TempDirectory.h"
@@ -21,11 +22,6 @@
 namespace {
 
 using WallClock = std::chrono::steady_clock;
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 double milliseconds(WallClock::time_point from, WallClock::time_point to) {
     return std::chrono::duration<double, std::milli>(to - from).count();

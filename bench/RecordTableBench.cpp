@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of storing one sample and handing the new row to the chart side, early in a run
 // (row 10) and late (row 1000): the per-sample work must not grow with the table.
+#include "BenchStatistics.h"
 #include "TempDirectory.h"
 #include "workstation/RecordTable.h"
 
@@ -32,11 +33,6 @@ struct Timing {
     double append = 0;  // ms, median
     double visible = 0; // ms, median: append plus the chart side's read of the new row
 };
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // Runs measurements as the sampling cycle does, one durable append and one chart read per
 // sample, and keeps the times of the samples around two row numbers.

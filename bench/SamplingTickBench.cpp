@@ -2,6 +2,7 @@
 // Cost of one sampling tick (a reading from the simulated source, the row append, the
 // protocol file, the chart's read of the new row) early in a run and late in it.
 #include "BenchProfileStore.h"
+#include "BenchStatistics.h"
 #include "EngineFakes.h"
 #include "TempDirectory.h"
 #include "com/ODSourceSimulated.h"
@@ -19,11 +20,6 @@
 namespace {
 
 using WallClock = std::chrono::steady_clock;
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 } // namespace
 

@@ -4,6 +4,7 @@
 // drawn in a real browser (median and maximum over 50 samples), and the server's memory with
 // 32 clients.
 #include "BenchProfileStore.h"
+#include "BenchStatistics.h"
 #include "EngineFakes.h"
 #include "HeadlessBrowser.h"
 #include "com/ODSourceSimulated.h"
@@ -32,11 +33,6 @@ long residentKilobytes() {
         if (line.rfind("VmRSS:", 0) == 0)
             return std::stol(line.substr(6));
     return 0;
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 double mean(const std::vector<double>& values) {

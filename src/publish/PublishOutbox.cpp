@@ -19,18 +19,6 @@ SqliteDatabase& prepared(SqliteDatabase& database) {
     database.execute("PRAGMA synchronous=FULL");
     return database;
 }
-
-// Whatever went wrong inside a transaction, it leaves nothing behind.
-template <typename Work> void inTransaction(SqliteDatabase& database, Work work) {
-    database.execute("BEGIN IMMEDIATE");
-    try {
-        work();
-        database.execute("COMMIT");
-    } catch (...) {
-        sqlite3_exec(database.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
-}
 } // namespace
 
 QString PublishOutbox::filePath(const QString& programDirectory) {
@@ -98,12 +86,14 @@ sqlite3_int64 PublishOutbox::append(const QString& topic, const QByteArray& payl
 void PublishOutbox::append(const std::vector<Message>& messages, const std::optional<Mark>& mark) {
     if (messages.empty() && !mark)
         return;
-    inTransaction(database_, [&] {
-        for (const Message& message : messages)
-            insert(message.topic, message.payload, message.retain);
-        if (mark)
-            writeMark(*mark);
-    });
+    database_.inTransaction(
+        [&] {
+            for (const Message& message : messages)
+                insert(message.topic, message.payload, message.retain);
+            if (mark)
+                writeMark(*mark);
+        },
+        "BEGIN IMMEDIATE");
     waiting_ += static_cast<int>(messages.size());
     if (mark)
         mark_ = mark;
@@ -129,13 +119,15 @@ void PublishOutbox::remove(const std::vector<sqlite3_int64>& ids) {
         return;
     int removed = 0;
     try {
-        inTransaction(database_, [&] {
-            for (const sqlite3_int64 id : ids) {
-                delete_.bind(1, id);
-                delete_.run();
-                removed += sqlite3_changes(database_.handle());
-            }
-        });
+        database_.inTransaction(
+            [&] {
+                for (const sqlite3_int64 id : ids) {
+                    delete_.bind(1, id);
+                    delete_.run();
+                    removed += sqlite3_changes(database_.handle());
+                }
+            },
+            "BEGIN IMMEDIATE");
     } catch (...) {
         recount();
         throw;

@@ -200,18 +200,13 @@ std::optional<double> RecordTable::attachNote(int n, const QString& text, double
     if (!candidate)
         return std::nullopt;
     const QString note = storedNote(n, text);
-    database_.execute("BEGIN");
-    try {
+    database_.inTransaction([&] {
         database_.prepare("UPDATE Record1 SET Note=?, NoteS=? WHERE Number=?")
             .bind(1, note)
             .bind(2, static_cast<double>(n))
             .bind(3, *candidate)
             .run();
-        database_.execute("COMMIT");
-    } catch (...) {
-        sqlite3_exec(database_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
+    });
     return candidate;
 }
 

@@ -29,6 +29,18 @@ public:
 
     void execute(const char* sql);
     SqliteStatement prepare(const char* sql);
+    // Runs work in one transaction: committed when it returns, rolled back when it throws, so
+    // a failure leaves nothing of it behind. begin is "BEGIN" or "BEGIN IMMEDIATE".
+    template <typename Work> void inTransaction(Work work, const char* begin = "BEGIN") {
+        execute(begin);
+        try {
+            work();
+            execute("COMMIT");
+        } catch (...) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+    }
     [[noreturn]] void fail(const QString& what) const;
     // SQLite's text for the last error, with the system's reason where a file operation failed
     // ("disk I/O error (File too large)"). Only right straight after the failing call.
