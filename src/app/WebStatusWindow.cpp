@@ -47,12 +47,11 @@ bool isEveryAddress(const QString& address) {
 
 WebStatusWindow::WebStatusWindow(MeasurementEngine& engine, TimerAlarmCountdown& timer,
                                  QWidget* parent)
-    : QWidget(parent, Qt::Window), feed_(engine, hub_), enabled_(new QCheckBox(this)),
+    : QWidget(parent, Qt::Window), engine_(engine), timer_(timer), enabled_(new QCheckBox(this)),
       address_(new QLineEdit(this)), port_(new QSpinBox(this)), token_(new QLineEdit(this)),
       status_(new QLabel(this)), qrCode_(new QLabel(this)), sharing_(new QLabel(this)) {
     setObjectName(QStringLiteral("WebStatusWindow"));
     setWindowTitle(QStringLiteral("Web Status"));
-    feed_.setTimerAlarm(&timer);
     enabled_->setText(QStringLiteral("Serve the status page"));
     enabled_->setObjectName(QStringLiteral("WebEnabled"));
     address_->setObjectName(QStringLiteral("WebAddress"));
@@ -96,6 +95,12 @@ WebStatusWindow::~WebStatusWindow() {
     server_.stop();
 }
 
+void WebStatusWindow::setDevice(const QString& device) {
+    device_ = device;
+    if (feed_)
+        feed_->setDevice(device);
+}
+
 void WebStatusWindow::startFromProfile() {
     // The profile is there once the main window has started.
     auto& profile = IniFile::getIniFile();
@@ -126,6 +131,7 @@ void WebStatusWindow::apply() {
 
 void WebStatusWindow::serve(bool enabled, const QString& address, int port, const QString& token) {
     server_.stop();
+    feed_.reset();
     showSharing({}, 0, {});
     if (!enabled) {
         status_->setText(QStringLiteral("The status page is off."));
@@ -135,7 +141,12 @@ void WebStatusWindow::serve(bool enabled, const QString& address, int port, cons
     options.address = address.toStdString();
     options.port = port;
     options.token = token.toStdString();
+    // The hub holds the run before the first request can come.
+    feed_ = std::make_unique<WebEngineFeed>(engine_, hub_);
+    feed_->setTimerAlarm(&timer_);
+    feed_->setDevice(device_);
     if (const auto failure = server_.start(options)) {
+        feed_.reset();
         status_->setText(QString::fromStdString(*failure));
         return;
     }

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QWidget>
+#include <memory>
 
 class TimerAlarmCountdown;
 
@@ -25,7 +26,7 @@ public:
 
     // Serves as the profile says; called once at program start.
     void startFromProfile();
-    void setDevice(const QString& device) { feed_.setDevice(device); }
+    void setDevice(const QString& device);
     const WebServer& server() const { return server_; }
     QString statusText() const { return status_->text(); }
     // The address a phone or another computer opens, token included; empty when the page is
@@ -37,9 +38,13 @@ private:
     void serve(bool enabled, const QString& address, int port, const QString& token);
     void showSharing(const QString& address, int port, const QString& token);
 
+    MeasurementEngine& engine_;
+    TimerAlarmCountdown& timer_;
+    QString device_;
     WebEventHub hub_;
     WebServer server_{hub_};
-    WebEngineFeed feed_;
+    // Only while the page is served: the hub then holds every row of the run.
+    std::unique_ptr<WebEngineFeed> feed_;
     QCheckBox* enabled_;
     QLineEdit* address_;
     QSpinBox* port_;

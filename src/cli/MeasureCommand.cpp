@@ -252,8 +252,12 @@ int runMeasureCommand(int argc, char** argv) {
         publishing =
             std::make_unique<EnginePublishing>(engine, *publisher, QString::fromStdString(device));
     }
-    WebEngineFeed feed(engine, hub);
-    feed.setDevice(QString::fromStdString(device));
+    // The hub follows the run only for a page that is served: it holds every row.
+    std::unique_ptr<WebEngineFeed> feed;
+    if (serve) {
+        feed = std::make_unique<WebEngineFeed>(engine, hub);
+        feed->setDevice(QString::fromStdString(device));
+    }
 
     bool saveFailed = false;
     QObject::connect(&engine, &MeasurementEngine::sampleTaken, [&](const SampleReport& report) {
