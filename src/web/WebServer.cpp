@@ -370,7 +370,7 @@ private:
     std::vector<std::pair<QString, QString>> growthLines() {
         const std::lock_guard lock(growthMutex_);
         const std::uint64_t revision = hub_.rowsRevision();
-        if (revision != growthRevision_ || !growthValid_) {
+        if (growthRevision_ != revision) {
             try {
                 growth_ = GrowthTexts::lines(GrowthAnalysis::analyse(hub_.rows()),
                                              GrowthTexts::Detail::Full);
@@ -378,7 +378,6 @@ private:
                 growth_.clear();
             }
             growthRevision_ = revision;
-            growthValid_ = true;
         }
         return growth_;
     }
@@ -420,8 +419,7 @@ private:
     std::atomic<int> clients_{0};
     std::atomic<int> streams_{0}; // event streams ever opened
     std::mutex growthMutex_;
-    std::uint64_t growthRevision_ = 0;
-    bool growthValid_ = false;
+    std::optional<std::uint64_t> growthRevision_; // of the rows growth_ was read from
     std::vector<std::pair<QString, QString>> growth_;
     std::mutex exportMutex_;
 
