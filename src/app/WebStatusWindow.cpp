@@ -83,6 +83,7 @@ WebStatusWindow::WebStatusWindow(MeasurementEngine& engine, TimerAlarmCountdown&
     layout->addWidget(status_);
     layout->addWidget(qrCode_);
     layout->addWidget(sharing_);
+    layout->addStretch();
     connect(apply, &QPushButton::clicked, this, &WebStatusWindow::apply);
 
     enabled_->setChecked(false);
@@ -127,6 +128,8 @@ void WebStatusWindow::apply() {
         return;
     }
     serve(enabled_->isChecked(), address, port_->value(), token);
+    // The code and its text come and go: the window follows them, smaller as well as larger.
+    adjustSize();
 }
 
 void WebStatusWindow::serve(bool enabled, const QString& address, int port, const QString& token) {
@@ -161,7 +164,6 @@ void WebStatusWindow::serve(bool enabled, const QString& address, int port, cons
                 QStringLiteral("?token=...");
     status_->setText(text);
     showSharing(address, server_.port(), token);
-    adjustSize();
 }
 
 // The QR code a phone opens the page with, or why there is none.

@@ -180,6 +180,13 @@ TEST_F(WebStatusWindowTest, APageServedToTheNetworkHasACodeThatReadsAsItsAddress
     if (read) {
         EXPECT_EQ(*read, shared.toStdString());
     }
+
+    // Switched off, the code and its text go, and the window gives their room back.
+    window->show();
+    const int withCode = window->height();
+    applyWith(false, QStringLiteral("0.0.0.0"), free.port(), QStringLiteral("lab key&1"));
+    EXPECT_TRUE(label("WebQrCode")->isHidden());
+    EXPECT_LT(window->height(), withCode);
 }
 
 } // namespace

@@ -80,7 +80,10 @@ function drawChart() {
   text('points', rows.length + (rows.length === 1 ? ' point' : ' points'));
   if (data.length === 0) return;
   const options = { labels: ['Minutes', label], xlabel: 'Time (min)', ylabel: label,
-    drawPoints: true, pointSize: 2, legend: 'follow', connectSeparatedPoints: true };
+    drawPoints: true, pointSize: 2, legend: 'follow', connectSeparatedPoints: true,
+    // Plain decimals, wide enough for 0.0045: small readings would otherwise get labels in
+    // exponent form, broken over two lines.
+    axes: { y: { axisLabelWidth: 64, axisLabelFormatter: (value) => String(+value.toFixed(4)) } } };
   if (!chart) chart = new Dygraph(document.getElementById('chart'), data, options);
   else chart.updateOptions(Object.assign({ file: data }, options));
   chart.setAnnotations(rows.filter((row) => row.note).map((row) => ({
