@@ -13,6 +13,7 @@
 #include <QSysInfo>
 #include <csignal>
 #include <set>
+#include <stdexcept>
 
 namespace {
 
@@ -166,6 +167,48 @@ TEST_F(MqttCli, WrongPasswordIsSaidOnceAndSamplingGoesOn) {
     ASSERT_NE(said, std::string::npos) << errors;
     EXPECT_EQ(errors.find("refused the login", said + 1), std::string::npos) << errors;
     EXPECT_EQ(errors.find("wrong"), std::string::npos); // the password is never shown
+    EXPECT_GE(PublishOutbox(QString::fromStdString(temp_.path("program"))).count(), 6);
+}
+
+// A self-signed certificate for 127.0.0.1 and its key, made with openssl; it is also the CA
+// file that trusts it.
+MosquittoBroker::TlsFiles selfSigned(const std::string& stem) {
+    MosquittoBroker::TlsFiles files{stem + ".crt", stem + ".key"};
+    Subprocess openssl("/usr/bin/openssl",
+                       {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                        "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
+                        "subjectAltName=IP:127.0.0.1", "-keyout", files.key, "-out",
+                        files.certificate});
+    if (openssl.wait(20000) != 0)
+        throw std::runtime_error("openssl: " + openssl.errorOutput());
+    return files;
+}
+
+TEST_F(MqttCli, OverTlsEveryRowArrivesAndAnUntrustedBrokerIsSaidOnce) {
+    const auto brokerFiles = selfSigned(temp_.path("broker"));
+    const auto strangerFiles = selfSigned(temp_.path("stranger"));
+    MosquittoBroker broker(brokerFiles);
+    BrokerSubscriber subscriber(broker.port(), "lab/ws1/sample"); // on the plain listener
+    auto& profile = IniFile::getIniFile();
+
+    // Trusting the broker's certificate: the rows go over TLS.
+    profile.writeString("MQTT", "CAFile", brokerFiles.certificate);
+    auto trusted = start(broker.tlsPort(), 4);
+    ASSERT_EQ(finish(*trusted), 0) << trusted->errorOutput();
+    EXPECT_EQ(trusted->errorOutput().find("TLS"), std::string::npos) << trusted->errorOutput();
+    EXPECT_EQ(subscriber.waitFor("/sample", 4, 10000).size(), 4u);
+    EXPECT_EQ(PublishOutbox(QString::fromStdString(temp_.path("program"))).count(), 0);
+
+    // Trusting another certificate: the handshake fails, is said once, and sampling goes on.
+    profile.writeString("MQTT", "CAFile", strangerFiles.certificate);
+    auto untrusted = start(broker.tlsPort(), 6);
+    std::vector<std::string> lines;
+    ASSERT_EQ(finish(*untrusted, &lines), 0);
+    EXPECT_EQ(lines.size(), 6u);
+    const std::string errors = untrusted->errorOutput();
+    const auto said = errors.find("TLS handshake");
+    ASSERT_NE(said, std::string::npos) << errors;
+    EXPECT_EQ(errors.find("TLS handshake", said + 1), std::string::npos) << errors;
     EXPECT_GE(PublishOutbox(QString::fromStdString(temp_.path("program"))).count(), 6);
 }
 

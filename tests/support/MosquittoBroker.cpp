@@ -41,7 +41,22 @@ MosquittoBroker::MosquittoBroker(const std::string& password)
     : MosquittoBroker(freePort(), password) {}
 
 MosquittoBroker::MosquittoBroker(int port, const std::string& password) : port_(port) {
+    configure(password, nullptr);
+    start();
+}
+
+MosquittoBroker::MosquittoBroker(const TlsFiles& tls) : port_(freePort()), tlsPort_(freePort()) {
+    while (tlsPort_ == port_)
+        tlsPort_ = freePort();
+    configure({}, &tls);
+    start();
+}
+
+void MosquittoBroker::configure(const std::string& password, const TlsFiles* tls) {
     std::string config = "listener " + std::to_string(port_) + " 127.0.0.1\n";
+    if (tls) // certfile and keyfile belong to the listener above them
+        config += "listener " + std::to_string(tlsPort_) + " 127.0.0.1\ncertfile " +
+                  tls->certificate + "\nkeyfile " + tls->key + "\n";
     // Run as root, the broker would change to its own user, who may not read the files here.
     if (const passwd* user = getpwuid(getuid()))
         config += std::string("user ") + user->pw_name + "\n";
@@ -56,7 +71,6 @@ MosquittoBroker::MosquittoBroker(int port, const std::string& password) : port_(
         config += "allow_anonymous false\npassword_file " + file + "\n";
     }
     TempDirectory::writeFile(directory_.path("broker.conf"), config);
-    start();
 }
 
 MosquittoBroker::~MosquittoBroker() {
@@ -67,7 +81,7 @@ void MosquittoBroker::start() {
     process_ = std::make_unique<Subprocess>(
         "/usr/sbin/mosquitto", std::vector<std::string>{"-c", directory_.path("broker.conf")});
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!accepts(port_)) {
+    while (!accepts(port_) || (tlsPort_ != 0 && !accepts(tlsPort_))) {
         if (std::chrono::steady_clock::now() > until)
             throw std::runtime_error("mosquitto did not start: " + process_->errorOutput());
         std::this_thread::sleep_for(std::chrono::milliseconds(20)); // polling a real process

@@ -16,18 +16,30 @@ struct mosquitto;
 // stopped and started again on the same port. With a password it takes only user "lab".
 class MosquittoBroker {
 public:
+    // A certificate and its key, in PEM files, for a listener that speaks TLS.
+    struct TlsFiles {
+        std::string certificate;
+        std::string key;
+    };
+
     explicit MosquittoBroker(const std::string& password = {});
     // On a chosen port, for a client that was set up before the broker came.
     MosquittoBroker(int port, const std::string& password);
+    // Besides the plain listener, one on tlsPort() that speaks only TLS.
+    explicit MosquittoBroker(const TlsFiles& tls);
     ~MosquittoBroker();
     void start();
     void stop();
     int port() const { return port_; }
+    int tlsPort() const { return tlsPort_; }
     static int freePort();
 
 private:
+    void configure(const std::string& password, const TlsFiles* tls);
+
     TempDirectory directory_;
     int port_ = 0;
+    int tlsPort_ = 0;
     std::unique_ptr<Subprocess> process_;
 };
 
