@@ -250,7 +250,7 @@ QString BrokerPublisher::writeUnwritten() {
 void BrokerPublisher::tellUnwritten(const QString& refusal) {
     if (!refusal.isEmpty())
         tell(QStringLiteral("Messages for the MQTT broker could not be written to the outbox: "
-                            "%1 They wait in memory until there is room.")
+                            "%1. They wait in memory until there is room.")
                  .arg(refusal),
              lastOutboxProblem_);
 }

@@ -5,10 +5,15 @@
 // wrong, and no file is left damaged.
 #include "../workstation/EngineFixture.h"
 #include "FaultRun.h"
+#include "MosquittoBroker.h"
+#include "publish/PublishOutbox.h"
 #include "workstation/OpenedMeasurement.h"
 
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <csignal>
+#include <numeric>
 #include <sys/resource.h>
 
 using namespace FaultRun;
@@ -126,6 +131,52 @@ TEST_F(DiskFull, SaveOntoAFullDiskKeepsTheEarlierSet) {
             return;
     }
     EXPECT_GT(failedSaves, 0) << "the full disk never reached the save";
+}
+
+// The MQTT outbox's log finds the disk full for a stretch of the run: every row is still
+// stored, the trouble is said once, the messages wait in memory, and once there is room
+// again every row reaches the broker, in order.
+TEST_F(DiskFull, AFullOutboxKeepsItsMessagesUntilThereIsRoomAndLosesNone) {
+    constexpr int samples = 30;
+    const std::string program = programDirectory(temp_, "program");
+    MosquittoBroker broker;
+    BrokerSubscriber subscriber(broker.port(), "lab/ws1/sample");
+    auto environment = shim(program + "/Outbox1.db-wal", "FULL_AT", 4, temp_.path("tally"));
+    environment["NEPHODAR_FAULT_ROOM_AT"] = "24";
+    Subprocess tool(cli(),
+                    {"measure", "--program-dir", program, "--device", "Sim0", "--samples",
+                     std::to_string(samples), "--interval", "0", "--mqtt",
+                     "127.0.0.1:" + std::to_string(broker.port()), "--topic", "lab/ws1"},
+                    environment);
+    const auto printed = remainingLines(tool);
+    ASSERT_EQ(tool.wait(20000), 0) << tool.errorOutput();
+    ASSERT_GT(std::stol("0" + TempDirectory::readFile(temp_.path("tally"))), 24)
+        << "the run never had room again";
+
+    ASSERT_EQ(printed.size(), static_cast<size_t>(samples));
+    for (const auto& line : printed)
+        EXPECT_TRUE(reportsStoredRow(line)) << line;
+    const std::string errors = tool.errorOutput();
+    const std::string said = "could not be written to the outbox";
+    const auto first = errors.find(said);
+    ASSERT_NE(first, std::string::npos) << errors;
+    EXPECT_EQ(errors.find(said, first + 1), std::string::npos) << errors;
+
+    const auto messages = subscriber.waitFor("/sample", samples, 10000);
+    std::vector<int> numbers;
+    for (const auto& message : messages) {
+        const int number = QJsonDocument::fromJson(QByteArray::fromStdString(message.payload))
+                               .object()
+                               .value(QStringLiteral("number"))
+                               .toInt();
+        if (numbers.empty() || number > numbers.back()) // a repeat may come: at least once
+            numbers.push_back(number);
+    }
+    std::vector<int> every(samples);
+    std::iota(every.begin(), every.end(), 0);
+    EXPECT_EQ(numbers, every);
+    EXPECT_EQ(PublishOutbox(QString::fromStdString(program)).count(), 0);
+    EXPECT_EQ(integrity(program + "/Outbox1.db"), "ok");
 }
 
 // A file-size limit on the test process itself, lifted at the end of the scope whatever

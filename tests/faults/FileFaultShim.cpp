@@ -5,9 +5,11 @@
 // with ENOSPC). Choosing each call in turn reaches every state a death or a full disk can
 // leave the files in, while the tool itself runs unchanged.
 //
-//   NEPHODAR_FAULT_WATCH    absolute directory whose files count (the directory itself too)
+//   NEPHODAR_FAULT_WATCH    absolute directory whose files count (the directory itself too),
+//                           or one file
 //   NEPHODAR_FAULT_KILL_AT  the call to die before, from 1
 //   NEPHODAR_FAULT_FULL_AT  the first call that finds the disk full, from 1
+//   NEPHODAR_FAULT_ROOM_AT  the first call that finds room again (0 or unset: never)
 //   NEPHODAR_FAULT_TALLY    file that receives the number of calls counted, at a normal exit
 #include <atomic>
 #include <cerrno>
@@ -32,6 +34,7 @@ struct Settings {
     std::string directory;
     long killAt = 0;
     long fullAt = 0;
+    long roomAt = 0;
     std::string tally;
     Settings() {
         if (const char* d = std::getenv("NEPHODAR_FAULT_WATCH"))
@@ -42,6 +45,8 @@ struct Settings {
             killAt = std::strtol(k, nullptr, 10);
         if (const char* f = std::getenv("NEPHODAR_FAULT_FULL_AT"))
             fullAt = std::strtol(f, nullptr, 10);
+        if (const char* r = std::getenv("NEPHODAR_FAULT_ROOM_AT"))
+            roomAt = std::strtol(r, nullptr, 10);
         if (const char* t = std::getenv("NEPHODAR_FAULT_TALLY"))
             tally = t;
     }
@@ -96,7 +101,8 @@ bool allowed(Needs needs) {
     const long n = ++calls;
     if (n == settings().killAt)
         kill(getpid(), SIGKILL);
-    if (needs == Needs::Space && settings().fullAt > 0 && n >= settings().fullAt) {
+    if (needs == Needs::Space && settings().fullAt > 0 && n >= settings().fullAt &&
+        (settings().roomAt <= 0 || n < settings().roomAt)) {
         errno = ENOSPC;
         return false;
     }
