@@ -195,7 +195,7 @@ MosquittoBroker::TlsFiles selfSigned(const std::string& stem) {
 TEST_F(MqttCli, OverTlsEveryRowArrivesAndAnUntrustedBrokerIsSaidOnce) {
     const auto brokerFiles = selfSigned(temp_.path("broker"));
     const auto strangerFiles = selfSigned(temp_.path("stranger"));
-    MosquittoBroker broker(brokerFiles);
+    MosquittoBroker broker(MosquittoBroker::Options{{}, brokerFiles, 0});
     BrokerSubscriber subscriber(broker.port(), "lab/ws1/sample"); // on the plain listener
     auto& profile = IniFile::getIniFile();
 
@@ -210,6 +210,23 @@ TEST_F(MqttCli, OverTlsEveryRowArrivesAndAnUntrustedBrokerIsSaidOnce) {
     // Trusting another certificate: the handshake fails, is said once, and sampling goes on.
     profile.writeString("MQTT", "CAFile", strangerFiles.certificate);
     refusedRunSays(broker.tlsPort(), "TLS handshake");
+}
+
+// The state carries the whole title, the samples only what the table keeps of it: with a
+// long title the state grows past what the broker takes. It is said and dropped, and holds
+// back none of the rows after it.
+TEST_F(MqttCli, AMessageTooLargeForTheBrokerIsSaidAndHoldsBackNoRow) {
+    MosquittoBroker broker(MosquittoBroker::Options{{}, std::nullopt, 1024});
+    BrokerSubscriber subscriber(broker.port(), "lab/ws1/sample");
+    auto tool = start(broker.port(), 6, std::string(1500, 'T'));
+    ASSERT_EQ(finish(*tool), 0) << tool->errorOutput();
+    EXPECT_NE(tool->errorOutput().find("larger than the MQTT broker"), std::string::npos)
+        << tool->errorOutput();
+    const auto samples = subscriber.waitFor("/sample", 6, 10000);
+    ASSERT_EQ(samples.size(), 6u);
+    for (size_t i = 0; i < samples.size(); ++i)
+        EXPECT_EQ(json(samples[i]).value(QStringLiteral("number")).toInt(), static_cast<int>(i));
+    EXPECT_EQ(PublishOutbox(QString::fromStdString(temp_.path("program"))).count(), 0);
 }
 
 TEST_F(MqttCli, UnusableTopicPrefixIsRefusedBeforeMeasuring) {

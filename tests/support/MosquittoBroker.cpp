@@ -41,31 +41,36 @@ MosquittoBroker::MosquittoBroker(const std::string& password)
     : MosquittoBroker(freePort(), password) {}
 
 MosquittoBroker::MosquittoBroker(int port, const std::string& password) : port_(port) {
-    configure(password, nullptr);
+    configure(Options{password, std::nullopt, 0});
     start();
 }
 
-MosquittoBroker::MosquittoBroker(const TlsFiles& tls) : port_(freePort()), tlsPort_(freePort()) {
-    while (tlsPort_ == port_)
-        tlsPort_ = freePort();
-    configure({}, &tls);
+MosquittoBroker::MosquittoBroker(const Options& options) : port_(freePort()) {
+    if (options.tls) {
+        do
+            tlsPort_ = freePort();
+        while (tlsPort_ == port_);
+    }
+    configure(options);
     start();
 }
 
-void MosquittoBroker::configure(const std::string& password, const TlsFiles* tls) {
+void MosquittoBroker::configure(const Options& options) {
     std::string config = "listener " + std::to_string(port_) + " 127.0.0.1\n";
-    if (tls) // certfile and keyfile belong to the listener above them
+    if (options.tls) // certfile and keyfile belong to the listener above them
         config += "listener " + std::to_string(tlsPort_) + " 127.0.0.1\ncertfile " +
-                  tls->certificate + "\nkeyfile " + tls->key + "\n";
+                  options.tls->certificate + "\nkeyfile " + options.tls->key + "\n";
+    if (options.maxPacketSize > 0)
+        config += "max_packet_size " + std::to_string(options.maxPacketSize) + "\n";
     // Run as root, the broker would change to its own user, who may not read the files here.
     if (const passwd* user = getpwuid(getuid()))
         config += std::string("user ") + user->pw_name + "\n";
-    if (password.empty()) {
+    if (options.password.empty()) {
         config += "allow_anonymous true\n";
     } else {
         const std::string file = directory_.path("passwords");
         TempDirectory::writeFile(file, "");
-        Subprocess make("/usr/bin/mosquitto_passwd", {"-b", file, "lab", password});
+        Subprocess make("/usr/bin/mosquitto_passwd", {"-b", file, "lab", options.password});
         if (make.wait() != 0)
             throw std::runtime_error("mosquitto_passwd failed");
         config += "allow_anonymous false\npassword_file " + file + "\n";

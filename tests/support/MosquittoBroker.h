@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,11 +23,18 @@ public:
         std::string key;
     };
 
+    struct Options {
+        std::string password;
+        // Besides the plain listener, one on tlsPort() that speaks only TLS.
+        std::optional<TlsFiles> tls;
+        // The largest packet the broker takes (0: its default), announced to MQTT 5 clients.
+        int maxPacketSize = 0;
+    };
+
     explicit MosquittoBroker(const std::string& password = {});
     // On a chosen port, for a client that was set up before the broker came.
     MosquittoBroker(int port, const std::string& password);
-    // Besides the plain listener, one on tlsPort() that speaks only TLS.
-    explicit MosquittoBroker(const TlsFiles& tls);
+    explicit MosquittoBroker(const Options& options);
     ~MosquittoBroker();
     void start();
     void stop();
@@ -35,7 +43,7 @@ public:
     static int freePort();
 
 private:
-    void configure(const std::string& password, const TlsFiles* tls);
+    void configure(const Options& options);
 
     TempDirectory directory_;
     int port_ = 0;
