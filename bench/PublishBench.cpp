@@ -5,6 +5,7 @@
 #include "BenchProfileStore.h"
 #include "BenchStatistics.h"
 #include "EngineFakes.h"
+#include "LoopbackBroker.h"
 #include "MosquittoBroker.h"
 #include "TempDirectory.h"
 #include "com/ODSourceSimulated.h"
@@ -28,12 +29,7 @@ double milliseconds(WallClock::time_point from, WallClock::time_point to) {
 }
 
 BrokerSettings settingsFor(int port) {
-    BrokerSettings settings;
-    settings.enabled = true;
-    settings.host = QStringLiteral("127.0.0.1");
-    settings.port = port;
-    settings.topicPrefix = QStringLiteral("bench/ws1");
-    return settings;
+    return loopbackBroker(port, QStringLiteral("bench/ws1"));
 }
 
 template <typename Done> bool runUntil(Done done, int timeoutMilliseconds) {

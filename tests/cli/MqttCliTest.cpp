@@ -8,35 +8,15 @@
 #include "workstation/RecordTable.h"
 
 #include <QFile>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QSysInfo>
 #include <csignal>
-#include <set>
 #include <stdexcept>
 
 namespace {
 
 std::string cli() {
     return NEPHODAR_PROGRAM_DIR "/nephodar-cli";
-}
-
-QJsonObject json(const BrokerSubscriber::Message& message) {
-    return QJsonDocument::fromJson(QByteArray::fromStdString(message.payload)).object();
-}
-
-// The sample numbers of one run in the order they first came; repeats are allowed.
-std::vector<int> firstArrivals(const std::vector<BrokerSubscriber::Message>& messages,
-                               const QString& run) {
-    std::vector<int> numbers;
-    std::set<int> seen;
-    for (const auto& message : messages) {
-        const QJsonObject object = json(message);
-        const int number = object.value(QStringLiteral("number")).toInt();
-        if (object.value(QStringLiteral("run")).toString() == run && seen.insert(number).second)
-            numbers.push_back(number);
-    }
-    return numbers;
 }
 
 struct MqttCli : ProfileStoreFixture {
@@ -91,10 +71,10 @@ TEST_F(MqttCli, EveryStoredRowArrivesInOrderWithItsValues) {
     ASSERT_EQ(rows.size(), 12u);
     const auto samples = subscriber.waitFor("/sample", rows.size(), 10000);
     ASSERT_EQ(samples.size(), rows.size());
-    const QString run = json(samples.front()).value(QStringLiteral("run")).toString();
+    const QString run = payloadOf(samples.front()).value(QStringLiteral("run")).toString();
     EXPECT_TRUE(run.endsWith(QLatin1Char('@') + QSysInfo::machineHostName()));
     for (size_t i = 0; i < rows.size(); ++i) {
-        const QJsonObject sample = json(samples[i]);
+        const QJsonObject sample = payloadOf(samples[i]);
         EXPECT_EQ(sample.value(QStringLiteral("run")).toString(), run);
         EXPECT_EQ(sample.value(QStringLiteral("number")).toDouble(), rows[i].number);
         EXPECT_DOUBLE_EQ(sample.value(QStringLiteral("od")).toDouble(), rows[i].od);
@@ -108,8 +88,8 @@ TEST_F(MqttCli, EveryStoredRowArrivesInOrderWithItsValues) {
     const auto state = late.waitFor("/state", 1, 5000);
     ASSERT_EQ(state.size(), 1u);
     EXPECT_TRUE(state[0].retained);
-    EXPECT_EQ(json(state[0]).value(QStringLiteral("state")).toString(), "stopped");
-    EXPECT_EQ(json(state[0]).value(QStringLiteral("device")).toString(), "Sim0");
+    EXPECT_EQ(payloadOf(state[0]).value(QStringLiteral("state")).toString(), "stopped");
+    EXPECT_EQ(payloadOf(state[0]).value(QStringLiteral("device")).toString(), "Sim0");
     EXPECT_EQ(PublishOutbox(QString::fromStdString(temp_.path("program"))).count(), 0);
 }
 
@@ -132,7 +112,7 @@ TEST_F(MqttCli, BrokerStoppedAndRestartedMidRunLosesNoRow) {
     ASSERT_EQ(rows.size(), 40u);
     const auto samples = again.waitFor("/sample", 24, 10000);
     ASSERT_FALSE(samples.empty());
-    const QString run = json(samples.back()).value(QStringLiteral("run")).toString();
+    const QString run = payloadOf(samples.back()).value(QStringLiteral("run")).toString();
     const auto numbers = firstArrivals(samples, run);
     // From the first row the broker had not acknowledged on, every row, in order.
     ASSERT_GE(numbers.size(), 24u);
@@ -158,8 +138,8 @@ TEST_F(MqttCli, KilledWithTheBrokerDownDeliversItsRowsOnTheNextStart) {
     ASSERT_EQ(finish(*next), 0) << next->errorOutput();
     const auto samples = subscriber.waitFor("/sample", firstRun.size() + 3, 10000);
     ASSERT_GE(samples.size(), firstRun.size() + 3);
-    const QString oldRun = json(samples.front()).value(QStringLiteral("run")).toString();
-    const QString newRun = json(samples.back()).value(QStringLiteral("run")).toString();
+    const QString oldRun = payloadOf(samples.front()).value(QStringLiteral("run")).toString();
+    const QString newRun = payloadOf(samples.back()).value(QStringLiteral("run")).toString();
     EXPECT_NE(oldRun, newRun);
     const auto oldNumbers = firstArrivals(samples, oldRun);
     ASSERT_EQ(oldNumbers.size(), firstRun.size());
@@ -225,7 +205,8 @@ TEST_F(MqttCli, AMessageTooLargeForTheBrokerIsSaidAndHoldsBackNoRow) {
     const auto samples = subscriber.waitFor("/sample", 6, 10000);
     ASSERT_EQ(samples.size(), 6u);
     for (size_t i = 0; i < samples.size(); ++i)
-        EXPECT_EQ(json(samples[i]).value(QStringLiteral("number")).toInt(), static_cast<int>(i));
+        EXPECT_EQ(payloadOf(samples[i]).value(QStringLiteral("number")).toInt(),
+                  static_cast<int>(i));
     EXPECT_EQ(PublishOutbox(QString::fromStdString(temp_.path("program"))).count(), 0);
 }
 

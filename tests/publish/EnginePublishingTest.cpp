@@ -4,6 +4,7 @@
 // alarm's events once each. The broker is a port nobody listens on: the messages stay.
 #include "publish/EnginePublishing.h"
 #include "../workstation/EngineFixture.h"
+#include "LoopbackBroker.h"
 #include "MosquittoBroker.h"
 #include "publish/BrokerPublisher.h"
 #include "publish/PublishMessages.h"
@@ -31,14 +32,7 @@ protected:
         return QString::fromStdString(temp_.path(name));
     }
 
-    BrokerSettings settings() const {
-        BrokerSettings broker;
-        broker.enabled = true;
-        broker.host = QStringLiteral("127.0.0.1");
-        broker.port = deadPort_;
-        broker.topicPrefix = QStringLiteral("lab/ws1");
-        return broker;
-    }
+    BrokerSettings settings() const { return loopbackBroker(deadPort_, QStringLiteral("lab/ws1")); }
 
     // A measurement of `rows` rows from `start`, published from the start. From row `queued` on
     // the rows are stored as a program killed between the table's commit and the outbox's

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MosquittoBroker.h"
 
+#include <QJsonDocument>
 #include <arpa/inet.h>
 #include <chrono>
 #include <mosquitto.h>
 #include <netinet/in.h>
 #include <pwd.h>
+#include <set>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <thread>
@@ -138,4 +140,21 @@ BrokerSubscriber::waitFor(const std::string& suffix, size_t count, int timeoutMi
     arrived_.wait_for(lock, std::chrono::milliseconds(timeoutMilliseconds),
                       [&] { return matching(suffix).size() >= count; });
     return matching(suffix);
+}
+
+QJsonObject payloadOf(const BrokerSubscriber::Message& message) {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(message.payload)).object();
+}
+
+std::vector<int> firstArrivals(const std::vector<BrokerSubscriber::Message>& messages,
+                               const QString& run) {
+    std::vector<int> numbers;
+    std::set<int> seen;
+    for (const auto& message : messages) {
+        const QJsonObject object = payloadOf(message);
+        const int number = object.value(QStringLiteral("number")).toInt();
+        if (object.value(QStringLiteral("run")).toString() == run && seen.insert(number).second)
+            numbers.push_back(number);
+    }
+    return numbers;
 }

@@ -4,6 +4,8 @@
 #include "Subprocess.h"
 #include "TempDirectory.h"
 
+#include <QJsonObject>
+#include <QString>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -77,3 +79,10 @@ private:
     std::condition_variable arrived_;
     std::vector<Message> messages_;
 };
+
+// A message's JSON payload.
+QJsonObject payloadOf(const BrokerSubscriber::Message& message);
+
+// The sample numbers of one run in the order they first came; repeats are left out.
+std::vector<int> firstArrivals(const std::vector<BrokerSubscriber::Message>& messages,
+                               const QString& run);
