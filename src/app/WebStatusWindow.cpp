@@ -135,6 +135,7 @@ void WebStatusWindow::apply() {
 void WebStatusWindow::serve(bool enabled, const QString& address, int port, const QString& token) {
     server_.stop();
     feed_.reset();
+    hub_.resetRows({}); // nobody reads it now; a new feed reads the run again
     showSharing({}, 0, {});
     if (!enabled) {
         status_->setText(QStringLiteral("The status page is off."));

@@ -7,7 +7,6 @@ WebEngineFeed::WebEngineFeed(MeasurementEngine& engine, WebEventHub& hub, QObjec
     : QObject(parent), engine_(engine), hub_(hub) {
     connect(&engine_, &MeasurementEngine::sampleTaken, this, &WebEngineFeed::sampleStored);
     connect(&engine_, &MeasurementEngine::measurementStarted, this, &WebEngineFeed::reloadRows);
-    // The note's row may be any earlier one: the rows are read again, which is rare.
     // A note changes one row: the pages update that row instead of reloading the run.
     connect(&engine_, &MeasurementEngine::noteAttached, this,
             [this](int counter, const QString& text, double rowNumber) {
