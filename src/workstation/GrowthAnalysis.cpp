@@ -19,7 +19,8 @@ struct Fit {
     double slope = 0;         // of ln OD, per hour
     double standardError = 0; // of the slope
     double centreHours = 0;
-    double centreLn = 0; // fitted ln OD at the centre
+    double centreLn = 0;   // fitted ln OD at the centre
+    double noiseError = 0; // of the slope, from the readings' noise alone (straight lines)
 };
 
 // From this many points on, a window is fitted with a cubic: its bend takes up the curvature
@@ -29,6 +30,8 @@ constexpr std::size_t cubicFromPoints = 9;
 // The rough rate that sizes an automatic window comes from straight lines over this many.
 constexpr std::size_t pilotPoints = 9;
 constexpr double automaticSpan = 0.7;
+// Straight lines bend with the curve less than cubics: they span a third of the rise.
+constexpr double seldomSpan = 0.35;
 
 // Least squares of ln OD on a polynomial in time (degree 1 or 3) over points [first,
 // first + count); nothing when the times do not spread enough to determine it.
@@ -145,27 +148,43 @@ int degreeFor(std::size_t window) {
     return window >= cubicFromPoints ? 3 : 1;
 }
 
-// Window size from the curve: a rough rate from straight lines, the rise from the lowest to
-// the highest OD, and the typical time between points.
+// The typical time between readings, in hours.
+double typicalStepHours(const std::vector<Point>& usable) {
+    std::vector<double> steps;
+    for (std::size_t i = 1; i < usable.size(); ++i)
+        steps.push_back((usable[i].minutes - usable[i - 1].minutes) / 60);
+    if (steps.empty())
+        return 0;
+    std::nth_element(steps.begin(), steps.begin() + static_cast<long>(steps.size() / 2),
+                     steps.end());
+    return steps[steps.size() / 2];
+}
+
+// How many readings span the given share of the time the culture needs, at its steepest
+// rate, to rise from its lowest to its highest OD. The rough rate comes from straight lines
+// over about an hour of readings: wider ones would flatten the rate of a culture read
+// seldom, and so make its window wider still. NaN when the curve shows no rise to size by.
+double windowSpanPoints(const std::vector<Point>& usable, double share = automaticSpan) {
+    const double step = typicalStepHours(usable);
+    if (!(step > 0) || usable.size() < 3)
+        return NAN;
+    const auto pilotSize = static_cast<std::size_t>(
+        step > 1 ? 2L : std::clamp(std::lround(1 / step) + 1, 3L, static_cast<long>(pilotPoints)));
+    const auto pilot = steepestWindow(usable, std::min(pilotSize, usable.size()), 1, 0);
+    if (!pilot)
+        return NAN;
+    const auto [lowest, highest] = std::minmax_element(
+        usable.begin(), usable.end(), [](const Point& a, const Point& b) { return a.od < b.od; });
+    const double rise = std::log(highest->od / lowest->od);
+    return share * rise / pilot->fit.slope / step + 1;
+}
+
+// Window size from the curve, for the cubic windows of densely read curves.
 std::size_t automaticWindow(const std::vector<Point>& usable) {
     const std::size_t least = cubicFromPoints;
     if (usable.size() <= least)
         return least;
-    const auto pilot = steepestWindow(usable, pilotPoints, 1, 0);
-    if (!pilot)
-        return least;
-    const auto [lowest, highest] = std::minmax_element(
-        usable.begin(), usable.end(), [](const Point& a, const Point& b) { return a.od < b.od; });
-    const double rise = std::log(highest->od / lowest->od);
-    std::vector<double> steps;
-    for (std::size_t i = 1; i < usable.size(); ++i)
-        steps.push_back((usable[i].minutes - usable[i - 1].minutes) / 60);
-    std::nth_element(steps.begin(), steps.begin() + static_cast<long>(steps.size() / 2),
-                     steps.end());
-    const double step = steps[steps.size() / 2];
-    if (!(step > 0))
-        return least;
-    const double points = automaticSpan * rise / pilot->fit.slope / step + 1;
+    const double points = windowSpanPoints(usable);
     if (!std::isfinite(points) || points >= static_cast<double>(usable.size()))
         return usable.size();
     return std::max(least, static_cast<std::size_t>(std::lround(points)));
@@ -485,6 +504,251 @@ std::optional<Result> modelAnalysis(const std::vector<Point>& points, const Sett
     return result;
 }
 
+// ---- Curves read seldom: a few readings carry the growth phase.
+
+// The noise of the readings in OD: the typical distance of a reading from the line through
+// its neighbours, taken as a median so that the few readings where the curve bends do not
+// count; never below the rounding of the stored values.
+double odNoise(const std::vector<Point>& positive) {
+    std::vector<double> distances;
+    for (std::size_t i = 1; i + 1 < positive.size(); ++i) {
+        const double span = positive[i + 1].minutes - positive[i - 1].minutes;
+        if (!(span > 0))
+            continue;
+        const double after = (positive[i].minutes - positive[i - 1].minutes) / span;
+        const double line = positive[i - 1].od + after * (positive[i + 1].od - positive[i - 1].od);
+        // The distance mixes the reading's own noise with its neighbours'.
+        const double mix = std::sqrt(1 + after * after + (1 - after) * (1 - after));
+        distances.push_back(std::abs(positive[i].od - line) / mix);
+    }
+    std::vector<GrowthModelFit::Sample> samples;
+    for (const auto& p : positive)
+        samples.push_back({p.minutes / 60, p.od});
+    const double rounding = truncationStep(samples) / std::sqrt(12.0);
+    if (distances.empty())
+        return rounding;
+    // The median absolute deviation of a normal distribution is 0.6745 of its deviation.
+    double noise = median(distances) / 0.6745;
+    // A handful of readings across a whole culture cannot tell noise from the curve's bend;
+    // a photometer is rarely noisier than this.
+    constexpr std::size_t fewReadings = 12;
+    constexpr double usualNoise = 0.003;
+    if (distances.size() < fewReadings)
+        noise = std::min(noise, usualNoise);
+    return std::max(noise, rounding);
+}
+
+// ln OD's noise at a reading: the OD noise, and a small share of the OD itself that no
+// photometer reads better than.
+double lnNoise(double od, double noise) {
+    constexpr double relative = 0.002;
+    return std::sqrt(noise * noise + relative * relative * od * od) / od;
+}
+
+// A straight line through ln OD over points [first, first + count), each weighted by the
+// noise of its ln OD. Its error is the one the noise gives, widened where the points
+// scatter more than the noise says.
+std::optional<Fit> fitLine(const std::vector<Point>& points, std::size_t first, std::size_t count,
+                           double noise) {
+    double weights = 0, meanT = 0, meanY = 0;
+    for (std::size_t i = first; i < first + count; ++i) {
+        const double w = 1 / std::pow(lnNoise(points[i].od, noise), 2);
+        weights += w;
+        meanT += w * points[i].minutes / 60;
+        meanY += w * std::log(points[i].od);
+    }
+    meanT /= weights;
+    meanY /= weights;
+    double sxx = 0, sxy = 0;
+    for (std::size_t i = first; i < first + count; ++i) {
+        const double w = 1 / std::pow(lnNoise(points[i].od, noise), 2);
+        const double dt = points[i].minutes / 60 - meanT;
+        sxx += w * dt * dt;
+        sxy += w * dt * (std::log(points[i].od) - meanY);
+    }
+    if (!(sxx > 0))
+        return std::nullopt;
+    Fit fit;
+    fit.slope = sxy / sxx;
+    fit.centreHours = meanT;
+    fit.centreLn = meanY;
+    fit.noiseError = std::sqrt(1 / sxx);
+    double scatter = 1;
+    if (count > 2) {
+        double squares = 0;
+        for (std::size_t i = first; i < first + count; ++i) {
+            const double w = 1 / std::pow(lnNoise(points[i].od, noise), 2);
+            const double r =
+                std::log(points[i].od) - meanY - fit.slope * (points[i].minutes / 60 - meanT);
+            squares += w * r * r;
+        }
+        scatter = std::max(1.0, squares / static_cast<double>(count - 2));
+    }
+    fit.standardError = std::sqrt(scatter / sxx);
+    return fit;
+}
+
+// How many times its OD the culture rises at the most, from the lowest level before to the
+// highest, levels below the minimum OD counted as the minimum. Each level is the median of
+// a reading and its neighbours, so that one stray reading does not make a rise.
+double riseFold(const std::vector<Point>& positive, double minimumOd) {
+    double lowest = std::numeric_limits<double>::infinity();
+    double rise = 1;
+    for (std::size_t i = 0; i < positive.size(); ++i) {
+        double level = positive[i].od;
+        if (i > 0 && i + 1 < positive.size()) {
+            std::array<double, 3> three = {positive[i - 1].od, positive[i].od, positive[i + 1].od};
+            std::sort(three.begin(), three.end());
+            level = three[1];
+        }
+        level = std::max(level, minimumOd);
+        lowest = std::min(lowest, level);
+        rise = std::max(rise, level / lowest);
+    }
+    return rise;
+}
+
+// A culture read seldom counts as growing only once its OD rises by half: a few readings
+// can show a slope well above their noise on a well that merely drifts.
+constexpr double seldomMinimumRise = 1.5;
+
+// A slope counts as growth when it stands this many of its errors above zero.
+constexpr double seldomMinimumZ = 4;
+
+std::optional<Steepest> steepestLine(const std::vector<Point>& usable, std::size_t window,
+                                     double noise) {
+    std::optional<Steepest> steepest;
+    for (std::size_t first = 0; first + window <= usable.size(); ++first) {
+        const auto fit = fitLine(usable, first, window, noise);
+        if (!fit || !(fit->slope > seldomMinimumZ * fit->noiseError))
+            continue;
+        if (!steepest || fit->slope > steepest->fit.slope)
+            steepest = Steepest{*fit, first};
+    }
+    return steepest;
+}
+
+// The rate from straight lines over a few readings, for curves whose growth phase holds too
+// few readings for the cubic windows: the window spans about a third of the growth phase,
+// at least two readings. Its interval takes in how much the rate depends on the window's
+// size: one reading more or less.
+std::optional<Result> seldomAnalysis(const std::vector<Point>& points, const Settings& settings,
+                                     const std::vector<Point>& usable) {
+    std::vector<Point> positive;
+    for (const auto& p : points)
+        if (finite(p) && p.od > 0)
+            positive.push_back(p);
+    if (riseFold(positive, settings.minimumOd) < seldomMinimumRise)
+        return std::nullopt;
+    const double noise = odNoise(positive);
+    const double span = windowSpanPoints(usable, seldomSpan);
+    if (!std::isfinite(span) || usable.size() < 2)
+        return std::nullopt;
+    // Two readings make a line only where they lie hours apart; closer ones take a third.
+    const long least = typicalStepHours(usable) > 1 ? 2L : 3L;
+    if (usable.size() < static_cast<std::size_t>(least))
+        return std::nullopt;
+    const auto window = static_cast<std::size_t>(
+        std::clamp(std::lround(span), least, static_cast<long>(usable.size())));
+    const auto steepest = steepestLine(usable, window, noise);
+    if (!steepest)
+        return std::nullopt;
+    const Fit& fit = steepest->fit;
+    Result result;
+    countUsable(usable, result);
+    result.growing = true;
+    result.method = "window";
+    result.maxRatePerHour = fit.slope;
+    // How much the rate depends on the window: one reading more or less, half as long again,
+    // or moved by one reading to either side.
+    double spread = 0;
+    for (const std::size_t other : {window - 1, window + 1, window * 3 / 2}) {
+        if (other < static_cast<std::size_t>(least) || other > usable.size() || other == window)
+            continue;
+        if (const auto alternative = steepestLine(usable, other, noise))
+            spread = std::max(spread, std::abs(alternative->fit.slope - fit.slope));
+    }
+    for (const std::size_t first : {steepest->first - 1, steepest->first + 1}) {
+        if (first > usable.size() || first + window > usable.size())
+            continue;
+        if (const auto moved = fitLine(usable, first, window, noise))
+            spread = std::max(spread, std::abs(moved->slope - fit.slope));
+    }
+    const double half = 1.96 * std::hypot(fit.standardError, spread);
+    result.rateInterval = Interval{fit.slope - half, fit.slope + half};
+    result.doublingMinutes = std::log(2.0) / fit.slope * 60;
+    result.stretchStartMinutes = usable[steepest->first].minutes;
+    result.stretchEndMinutes = usable[steepest->first + window - 1].minutes;
+    (void)settings;
+    return result;
+}
+
+// ---- What the readings themselves show.
+
+// The steepest slope of ln OD the readings show over any hour: straight lines through the
+// readings of each stretch of at most an hour, or through two neighbours that lie further
+// apart. A rate above it would stand where no readings stand.
+double steepestHourSlope(const std::vector<Point>& usable) {
+    double steepest = 0;
+    for (std::size_t first = 0; first + 1 < usable.size(); ++first) {
+        std::size_t end = first + 2;
+        while (end < usable.size() && usable[end].minutes - usable[first].minutes <= 60 + 1e-6)
+            ++end;
+        double meanT = 0, meanY = 0;
+        const double n = static_cast<double>(end - first);
+        for (std::size_t i = first; i < end; ++i) {
+            meanT += usable[i].minutes / 60 / n;
+            meanY += std::log(usable[i].od) / n;
+        }
+        double sxx = 0, sxy = 0;
+        for (std::size_t i = first; i < end; ++i) {
+            const double dt = usable[i].minutes / 60 - meanT;
+            sxx += dt * dt;
+            sxy += dt * (std::log(usable[i].od) - meanY);
+        }
+        if (sxx > 0)
+            steepest = std::max(steepest, sxy / sxx);
+    }
+    return steepest;
+}
+
+// How far a rate may stand above the readings' steepest hour: a little, for the curvature a
+// straight line over an hour flattens.
+constexpr double aboveReadings = 1.25;
+
+// A rate the readings carry: no steeper than they show over an hour, and its stretch holds
+// two of them at OD the analysis uses, or lasts at least the time between two readings (a
+// model's steep instant between two readings is no rate they show).
+bool carriedByReadings(const Result& result, const std::vector<Point>& usable) {
+    if (!result.growing)
+        return true;
+    if (result.maxRatePerHour > aboveReadings * steepestHourSlope(usable))
+        return false;
+    const auto inStretch = std::count_if(usable.begin(), usable.end(), [&](const Point& p) {
+        return p.minutes >= result.stretchStartMinutes - 1e-6 &&
+               p.minutes <= result.stretchEndMinutes + 1e-6;
+    });
+    return inStretch >= 2 ||
+           (inStretch >= 1 && result.stretchEndMinutes - result.stretchStartMinutes >=
+                                  60 * typicalStepHours(usable) - 1e-6);
+}
+
+// However clean the readings, no analysis reads a real culture's rate closer than a few
+// percent: where a window starts and ends within the bend of the curve, or which model
+// describes it, moves the rate by that much, and replicate wells differ by as much. An
+// exact curve keeps its exact answer.
+void widenForTheCulture(Result& result) {
+    constexpr double cultureUncertainty = 0.03; // one standard error, as a share of the rate
+    if (!result.growing || !result.rateInterval)
+        return;
+    const double floor = 1.96 * cultureUncertainty * result.maxRatePerHour;
+    auto& interval = *result.rateInterval;
+    const double below = result.maxRatePerHour - interval.low;
+    const double above = interval.high - result.maxRatePerHour;
+    interval.low = result.maxRatePerHour - std::hypot(below, floor);
+    interval.high = result.maxRatePerHour + std::hypot(above, floor);
+}
+
 } // namespace
 
 Result analyse(const std::vector<Point>& points, const Settings& settings) {
@@ -513,16 +777,30 @@ Result analyse(const std::vector<Point>& points, const Settings& settings) {
         finitePoints = groupedMeans(finitePoints, groups);
     const std::vector<Point>& analysed = grouped ? finitePoints : points;
 
-    Result result = windowAnalysis(analysed, settings);
+    Result result;
+    const auto usable = usablePoints(analysed, settings);
+    const double span = windowSpanPoints(usable);
+    if (settings.windowPoints == 0 && std::isfinite(span) &&
+        span < static_cast<double>(cubicFromPoints)) {
+        if (const auto seldom = seldomAnalysis(analysed, settings, usable))
+            result = *seldom;
+    } else
+        result = windowAnalysis(analysed, settings);
     // A window that is exact to rounding holds an exact exponential: nothing to refine.
     const bool exact =
         !result.rateInterval ||
         result.rateInterval->high - result.rateInterval->low < 1e-9 * result.maxRatePerHour;
+    if (settings.windowPoints == 0 && result.growing && !carriedByReadings(result, usable))
+        if (const auto seldom = seldomAnalysis(analysed, settings, usable))
+            result = *seldom;
     if (settings.windowPoints == 0 && result.growing && !exact)
-        if (const auto fitted = modelAnalysis(analysed, settings, result))
+        if (const auto fitted = modelAnalysis(analysed, settings, result);
+            fitted && carriedByReadings(*fitted, usable))
             result = *fitted;
     if (grouped)
         countUsable(usablePoints(points, settings), result); // the readings, not their means
+    if (!exact)
+        widenForTheCulture(result);
     return result;
 }
 
