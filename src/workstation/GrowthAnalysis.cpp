@@ -216,6 +216,25 @@ void countUsable(const std::vector<Point>& usable, Result& result) {
         result.maximumOd = std::max(result.maximumOd, p.od);
 }
 
+// Where the culture starts: the time of the first positive reading and the OD the lag's
+// tangent is drawn to. A first reading at or above the minimum OD is that OD; one below it is
+// too noisy alone, so the culture's start is the median of its first three readings.
+std::optional<Point> initialLevel(const std::vector<Point>& points, const Settings& settings) {
+    std::vector<Point> first;
+    for (const auto& p : points)
+        if (finite(p) && p.od > 0 && first.size() < 3)
+            first.push_back(p);
+    if (first.empty())
+        return std::nullopt;
+    if (first.front().od >= settings.minimumOd)
+        return first.front();
+    std::vector<double> ods;
+    for (const auto& p : first)
+        ods.push_back(p.od);
+    std::sort(ods.begin(), ods.end());
+    return Point{first.front().minutes, ods[ods.size() / 2]};
+}
+
 Result windowAnalysis(const std::vector<Point>& points, const Settings& settings) {
     const auto usable = usablePoints(points, settings);
     Result result;
@@ -246,12 +265,7 @@ Result windowAnalysis(const std::vector<Point>& points, const Settings& settings
     result.stretchStartMinutes = usable[steepest->first].minutes;
     result.stretchEndMinutes = usable[steepest->first + window - 1].minutes;
 
-    // The initial OD is the measurement's first positive reading; one below the minimum is
-    // too noisy to anchor the tangent, and a later usable point would place the lag too late.
-    const auto initial = std::find_if(points.begin(), points.end(), [](const Point& point) {
-        return finite(point) && point.od > 0;
-    });
-    if (initial != points.end() && initial->od >= settings.minimumOd) {
+    if (const auto initial = initialLevel(points, settings)) {
         const double crossingHours =
             fit.centreHours + (std::log(initial->od) - fit.centreLn) / fit.slope;
         const double lag = crossingHours * 60 - initial->minutes;
@@ -485,10 +499,7 @@ std::optional<Result> modelAnalysis(const std::vector<Point>& points, const Sett
 
     // The lag: where the tangent at the steepest point meets ln of the initial OD.
     result.lagMinutes.reset();
-    const auto initial = std::find_if(points.begin(), points.end(), [](const Point& point) {
-        return finite(point) && point.od > 0;
-    });
-    if (initial != points.end() && initial->od >= settings.minimumOd) {
+    if (const auto initial = initialLevel(points, settings)) {
         const double crossingHours =
             steepest.time -
             (GrowthModels::lnOd(kind, p, steepest.time) - std::log(initial->od)) / steepest.rate;
@@ -679,7 +690,14 @@ std::optional<Result> seldomAnalysis(const std::vector<Point>& points, const Set
     result.doublingMinutes = std::log(2.0) / fit.slope * 60;
     result.stretchStartMinutes = usable[steepest->first].minutes;
     result.stretchEndMinutes = usable[steepest->first + window - 1].minutes;
-    (void)settings;
+    if (const auto initial = initialLevel(points, settings)) {
+        const double crossingHours =
+            fit.centreHours + (std::log(initial->od) - fit.centreLn) / fit.slope;
+        const double lag = crossingHours * 60 - initial->minutes;
+        // A tangent that meets the start a little before the first reading is no lag.
+        if (lag >= -60 * typicalStepHours(usable))
+            result.lagMinutes = std::max(lag, 0.0);
+    }
     return result;
 }
 

@@ -170,13 +170,28 @@ TEST(GrowthAnalysis, ZeroNegativeAndLowODPointsAreLeftOut) {
     ASSERT_TRUE(r.lagMinutes.has_value());
     EXPECT_NEAR(*r.lagMinutes, 0, 1e-6);
 
-    // An initial OD below the minimum anchors no tangent; the rate is still measured.
+    // A first reading below the minimum is too noisy to anchor the tangent alone: the start
+    // is the median of the first three readings, here the culture's 0.1 from minute 0.
     points = clean;
     points.insert(points.begin(), Point{-10, 0.005});
     const Result low = analyse(points);
     ASSERT_TRUE(low.growing);
     EXPECT_NEAR(low.maxRatePerHour, 0.6, 1e-9);
-    EXPECT_FALSE(low.lagMinutes.has_value());
+    ASSERT_TRUE(low.lagMinutes.has_value());
+    EXPECT_NEAR(*low.lagMinutes, 10, 1e-6);
+
+    // A blanked culture that starts below the minimum, flat for three hours, then doubling
+    // every hour: its lag is the flat part.
+    std::vector<Point> blanked;
+    for (int i = 0; i < 4; ++i)
+        blanked.push_back({i * 60.0, 0.005});
+    for (int i = 1; i <= 8; ++i)
+        blanked.push_back({180 + i * 60.0, 0.005 * std::pow(2.0, i)});
+    const Result fromLow = analyse(blanked);
+    ASSERT_TRUE(fromLow.growing);
+    EXPECT_NEAR(fromLow.maxRatePerHour, std::log(2.0), 0.01);
+    ASSERT_TRUE(fromLow.lagMinutes.has_value());
+    EXPECT_NEAR(*fromLow.lagMinutes, 180, 10);
 }
 
 TEST(GrowthAnalysis, SettingsAndRecordRows) {
@@ -194,7 +209,10 @@ TEST(GrowthAnalysis, SettingsAndRecordRows) {
     ASSERT_TRUE(r.growing);
     EXPECT_EQ(r.stretchEndMinutes - r.stretchStartMinutes, 40);
     EXPECT_GE(r.stretchStartMinutes, std::log(2.0) / 0.4 * 60);
-    EXPECT_FALSE(r.lagMinutes.has_value());
+    // Readings below the minimum start where the median of the first three stands: the
+    // second reading, one step in.
+    ASSERT_TRUE(r.lagMinutes.has_value());
+    EXPECT_NEAR(*r.lagMinutes, 10, 1e-6);
 
     std::vector<RecordRow> rows;
     for (const auto& p : points) {
