@@ -767,6 +767,103 @@ void widenForTheCulture(Result& result) {
     interval.high = result.maxRatePerHour + std::hypot(above, floor);
 }
 
+// The steepest rate of one rise of the curve, with its stretch, lag and interval.
+Result analyseCurve(const std::vector<Point>& analysed, const Settings& settings) {
+    Result result;
+    const auto usable = usablePoints(analysed, settings);
+    const double span = windowSpanPoints(usable);
+    if (settings.windowPoints == 0 && std::isfinite(span) &&
+        span < static_cast<double>(cubicFromPoints)) {
+        if (const auto seldom = seldomAnalysis(analysed, settings, usable))
+            result = *seldom;
+    } else
+        result = windowAnalysis(analysed, settings);
+    // A window that is exact to rounding holds an exact exponential: nothing to refine.
+    const bool exact =
+        !result.rateInterval ||
+        result.rateInterval->high - result.rateInterval->low < 1e-9 * result.maxRatePerHour;
+    if (settings.windowPoints == 0 && result.growing && !carriedByReadings(result, usable))
+        if (const auto seldom = seldomAnalysis(analysed, settings, usable))
+            result = *seldom;
+    if (settings.windowPoints == 0 && result.growing && !exact)
+        if (const auto fitted = modelAnalysis(analysed, settings, result);
+            fitted && carriedByReadings(*fitted, usable))
+            result = *fitted;
+    if (!exact)
+        widenForTheCulture(result);
+    if (result.growing)
+        result.stretchReadings =
+            static_cast<int>(std::count_if(usable.begin(), usable.end(), [&](const Point& p) {
+                return p.minutes >= result.stretchStartMinutes - 1e-6 &&
+                       p.minutes <= result.stretchEndMinutes + 1e-6;
+            }));
+    return result;
+}
+
+// ---- A culture that rises twice.
+
+struct SecondRise {
+    double pauseMinutes = 0; // where the culture pauses between its rises
+    double riseMinutes = 0;  // where it rises again
+};
+
+// Straight lines over about an hour of readings (three at the least) slide along ln OD. The
+// culture rises twice when, after its steepest line, the lines fall to a tenth of that
+// slope (a pause) and later climb again to a third of it, with the OD rising by half
+// again after the pause.
+std::optional<SecondRise> secondRise(const std::vector<Point>& usable, const Settings& settings) {
+    (void)settings;
+    const double step = typicalStepHours(usable);
+    if (usable.size() < 8 || !(step > 0))
+        return std::nullopt;
+    const auto window = static_cast<std::size_t>(
+        std::clamp(std::lround(1 / step) + 1, 3L, static_cast<long>(usable.size() / 3)));
+    // A line counts as rising only where its slope stands well above the readings' noise.
+    const double noise = odNoise(usable);
+    std::vector<double> slopes;
+    std::vector<bool> significant;
+    for (std::size_t first = 0; first + window <= usable.size(); ++first) {
+        const auto fit = fitLine(usable, first, window, noise);
+        slopes.push_back(fit ? fit->slope : 0);
+        significant.push_back(fit && fit->slope > seldomMinimumZ * fit->noiseError);
+    }
+    const auto steepest = std::max_element(slopes.begin(), slopes.end());
+    if (steepest == slopes.end() || !(*steepest > 0))
+        return std::nullopt;
+    const double top = *steepest;
+    // The mean ln OD of the line's readings: a level that one noisy reading hardly moves.
+    const auto level = [&](std::size_t first) {
+        double sum = 0;
+        for (std::size_t i = first; i < first + window; ++i)
+            sum += std::log(usable[i].od);
+        return sum / static_cast<double>(window);
+    };
+    // The first rise: from the first line at half the steepest slope to the pause after it.
+    std::size_t k = 0;
+    while (k < slopes.size() && !(slopes[k] >= 0.5 * top && significant[k]))
+        ++k;
+    const std::size_t rise = k;
+    while (k < slopes.size() && slopes[k] > 0.1 * top)
+        ++k;
+    if (k >= slopes.size())
+        return std::nullopt;
+    const std::size_t pause = k;
+    while (k < slopes.size() && !(slopes[k] >= 1.0 / 3 * top && significant[k]))
+        ++k;
+    if (k >= slopes.size())
+        return std::nullopt;
+    // Each rise lifts the OD by half at least: noise in a lag makes no rise.
+    double highest = level(pause);
+    for (std::size_t i = k; i < slopes.size(); ++i)
+        highest = std::max(highest, level(i));
+    double startLevel = level(0);
+    for (std::size_t i = 0; i <= rise; ++i)
+        startLevel = std::min(startLevel, level(i));
+    if (level(pause) - startLevel < std::log(1.5) || highest - level(pause) < std::log(1.5))
+        return std::nullopt;
+    return SecondRise{usable[pause + window / 2].minutes, usable[k].minutes};
+}
+
 } // namespace
 
 Result analyse(const std::vector<Point>& points, const Settings& settings) {
@@ -795,30 +892,22 @@ Result analyse(const std::vector<Point>& points, const Settings& settings) {
         finitePoints = groupedMeans(finitePoints, groups);
     const std::vector<Point>& analysed = grouped ? finitePoints : points;
 
+    // A culture that rises twice (a second food source, a revertant) grew first: the second
+    // rise is said, and the readings from its pause on are left out.
+    const auto second = settings.windowPoints == 0
+                            ? secondRise(usablePoints(analysed, settings), settings)
+                            : std::nullopt;
     Result result;
-    const auto usable = usablePoints(analysed, settings);
-    const double span = windowSpanPoints(usable);
-    if (settings.windowPoints == 0 && std::isfinite(span) &&
-        span < static_cast<double>(cubicFromPoints)) {
-        if (const auto seldom = seldomAnalysis(analysed, settings, usable))
-            result = *seldom;
+    if (second) {
+        std::vector<Point> firstRise;
+        std::copy_if(analysed.begin(), analysed.end(), std::back_inserter(firstRise),
+                     [&](const Point& p) { return p.minutes <= second->pauseMinutes; });
+        result = analyseCurve(firstRise, settings);
+        result.secondRiseMinutes = second->riseMinutes;
     } else
-        result = windowAnalysis(analysed, settings);
-    // A window that is exact to rounding holds an exact exponential: nothing to refine.
-    const bool exact =
-        !result.rateInterval ||
-        result.rateInterval->high - result.rateInterval->low < 1e-9 * result.maxRatePerHour;
-    if (settings.windowPoints == 0 && result.growing && !carriedByReadings(result, usable))
-        if (const auto seldom = seldomAnalysis(analysed, settings, usable))
-            result = *seldom;
-    if (settings.windowPoints == 0 && result.growing && !exact)
-        if (const auto fitted = modelAnalysis(analysed, settings, result);
-            fitted && carriedByReadings(*fitted, usable))
-            result = *fitted;
-    if (grouped)
-        countUsable(usablePoints(points, settings), result); // the readings, not their means
-    if (!exact)
-        widenForTheCulture(result);
+        result = analyseCurve(analysed, settings);
+    if (grouped || second)
+        countUsable(usablePoints(points, settings), result); // every reading
     return result;
 }
 

@@ -47,11 +47,19 @@ struct Result {
     // the initial point; empty when the initial OD is below the minimum or the tangent
     // reaches it before the initial point.
     std::optional<double> lagMinutes;
-    int pointsUsed = 0;   // points with OD > 0 and at least the minimum OD
-    double maximumOd = 0; // the highest of those points
+    int pointsUsed = 0;      // points with OD > 0 and at least the minimum OD
+    double maximumOd = 0;    // the highest of those points
+    int stretchReadings = 0; // the readings at or above the minimum OD within the stretch
+    // Where the culture rose a second time after a pause; the figures above are of its
+    // first rise, which is the culture's growth.
+    std::optional<double> secondRiseMinutes;
     // How the rate was found: the growth model fitted to the whole curve ("logistic",
     // "Richards", "Gompertz", "Baranyi") or "window" (the steepest fitted window).
     std::string method;
+
+    // Fewer readings than this within the stretch carry a rate only loosely.
+    static constexpr int fewReadings = 5;
+    bool fewReadingsInStretch() const { return growing && stretchReadings < fewReadings; }
 
     // The doubling times that belong to the rate's interval, shortest first.
     std::optional<std::pair<double, double>> doublingIntervalMinutes() const;

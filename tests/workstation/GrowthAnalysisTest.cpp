@@ -372,3 +372,41 @@ TEST(GrowthAnalysis, ReadingsThatHoldNoRateGiveNoNumber) {
     ASSERT_TRUE(r.growing);
     EXPECT_NEAR(r.maxRatePerHour, truth, 0.03 * truth);
 }
+
+TEST(GrowthAnalysis, ACultureThatRisesTwiceGrewInItsFirstRise) {
+    // From OD 0.05 after a lag of two hours to 0.4 at 0.6 /h, a pause of three hours, then a
+    // steeper second rise to 1.2 at 1.0 /h; read every 10 minutes with a little noise.
+    const auto rise = [](double t, double od0, double plateau, double rate, double start) {
+        if (t <= start)
+            return od0;
+        const double r = rate / (1 - od0 / plateau);
+        return plateau / (1 + (plateau / od0 - 1) * std::exp(-r * (t - start)));
+    };
+    Noise noise(0.002);
+    std::vector<Point> points;
+    double secondStart = 0;
+    for (int i = 0; i <= 24 * 6; ++i) {
+        const double t = i / 6.0;
+        const double first = rise(t, 0.05, 0.4, 0.6, 2);
+        // The second rise starts three hours after the first has reached 97 % of its plateau.
+        if (secondStart == 0 && first >= 0.97 * 0.4)
+            secondStart = t + 3;
+        const double second = secondStart > 0 ? rise(t, 1, 3, 1.0, secondStart) : 1;
+        points.push_back({i * 10.0, stored(first * second + noise())});
+    }
+    const Result r = analyse(points);
+    ASSERT_TRUE(r.growing);
+    EXPECT_NEAR(r.maxRatePerHour, 0.6, 0.06);
+    ASSERT_TRUE(r.secondRiseMinutes.has_value());
+    EXPECT_NEAR(*r.secondRiseMinutes, secondStart * 60, 90);
+    EXPECT_LT(r.stretchEndMinutes, secondStart * 60);
+    ASSERT_TRUE(r.lagMinutes.has_value());
+    EXPECT_NEAR(*r.lagMinutes, 120, 30);
+    // The highest OD is the run's, from both rises.
+    EXPECT_GT(r.maximumOd, 1.0);
+
+    // One rise, however noisy its lag, is no second one.
+    for (const auto& culture : SyntheticCultures::panel(10, 0.005, 5))
+        EXPECT_FALSE(analyse(pointsOf(culture)).secondRiseMinutes.has_value())
+            << described(culture);
+}
