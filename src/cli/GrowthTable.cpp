@@ -26,7 +26,9 @@ enum Column {
     MaximumOD,
     StretchStart,
     StretchEnd,
+    StretchReadings,
     RateFrom,
+    SecondRise,
     Error,
     ColumnCount
 };
@@ -49,7 +51,9 @@ Row header() {
             QStringLiteral("maximum OD"),
             QStringLiteral("growth stretch start"),
             QStringLiteral("growth stretch end"),
+            QStringLiteral("growth stretch readings"),
             QStringLiteral("rate from"),
+            QStringLiteral("second rise"),
             QStringLiteral("error")};
 }
 
@@ -84,8 +88,12 @@ Row rowOf(const QString& file, const OpenedMeasurement& opened) {
         row[Lag] = elapsedText(*growth.lagMinutes);
     row[StretchStart] = elapsedText(growth.stretchStartMinutes);
     row[StretchEnd] = elapsedText(growth.stretchEndMinutes);
+    if (growth.stretchReadings > 0)
+        row[StretchReadings] = QString::number(growth.stretchReadings);
     if (!growth.method.empty())
         row[RateFrom] = GrowthTexts::methodText(growth.method);
+    if (growth.secondRiseMinutes)
+        row[SecondRise] = elapsedText(*growth.secondRiseMinutes);
     return row;
 }
 

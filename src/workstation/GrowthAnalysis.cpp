@@ -791,6 +791,7 @@ Result analyseCurve(const std::vector<Point>& analysed, const Settings& settings
             result = *fitted;
     if (!exact)
         widenForTheCulture(result);
+    countUsable(usable, result);
     if (result.growing)
         result.stretchReadings =
             static_cast<int>(std::count_if(usable.begin(), usable.end(), [&](const Point& p) {

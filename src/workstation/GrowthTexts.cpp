@@ -49,6 +49,30 @@ QString methodText(const std::string& method) {
     return QString::fromStdString(method) + QStringLiteral(" fit");
 }
 
+QString readingsText(const GrowthAnalysis::Result& result) {
+    QString text =
+        QString::number(result.stretchReadings) +
+        (result.stretchReadings == 1 ? QStringLiteral(" reading") : QStringLiteral(" readings"));
+    if (result.fewReadingsInStretch())
+        text += QStringLiteral(", few readings in the growth phase");
+    return text;
+}
+
+QString stretchText(const GrowthAnalysis::Result& result, Detail detail) {
+    QString text = elapsedText(result.stretchStartMinutes) + QStringLiteral(" to ") +
+                   elapsedText(result.stretchEndMinutes);
+    if (result.stretchReadings > 0 && detail == Detail::Full)
+        text += QStringLiteral(" (") + readingsText(result) + QLatin1Char(')');
+    else if (result.fewReadingsInStretch() && result.stretchReadings > 0)
+        text += QStringLiteral(" (few readings in the growth phase)");
+    return text;
+}
+
+QString secondRiseText(const GrowthAnalysis::Result& result) {
+    return QStringLiteral("from ") + elapsedText(result.secondRiseMinutes.value_or(0)) +
+           QStringLiteral("; the figures are of the first rise");
+}
+
 QString noRateText(const GrowthAnalysis::Result& result) {
     return result.reason.empty()
                ? QStringLiteral("no growth")
@@ -64,14 +88,14 @@ std::vector<std::pair<QString, QString>> lines(const GrowthAnalysis::Result& res
         {QStringLiteral("growth rate"), rateText(result)},
         {QStringLiteral("doubling time"),
          full ? doublingText(result) : elapsedText(result.doublingMinutes)},
-        {QStringLiteral("growth stretch"), elapsedText(result.stretchStartMinutes) +
-                                               QStringLiteral(" to ") +
-                                               elapsedText(result.stretchEndMinutes)},
+        {QStringLiteral("growth stretch"), stretchText(result, detail)},
         {QStringLiteral("lag time"),
          result.lagMinutes ? elapsedText(*result.lagMinutes) : QStringLiteral("unknown")},
     };
     if (full && !result.method.empty())
         texts.emplace_back(QStringLiteral("rate from"), methodText(result.method));
+    if (result.secondRiseMinutes)
+        texts.emplace_back(QStringLiteral("second rise"), secondRiseText(result));
     return texts;
 }
 

@@ -89,6 +89,10 @@ std::map<std::string, std::string> growthCells(const GrowthAnalysis::Result& r) 
     }
     if (r.lagMinutes)
         cells["lag time"] = time(*r.lagMinutes);
+    if (r.stretchReadings > 0)
+        cells["growth stretch readings"] = std::to_string(r.stretchReadings);
+    if (r.secondRiseMinutes)
+        cells["second rise"] = time(*r.secondRiseMinutes);
     return cells;
 }
 

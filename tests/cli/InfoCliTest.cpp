@@ -90,7 +90,7 @@ TEST_F(InfoCli, GrowthFiguresCarryTheirIntervals) {
     } shapes[] = {
         {0, R"(growth rate: \d+\.\d{3} /h \(95 %: \d+\.\d{3} to \d+\.\d{3}\))"},
         {1, R"(doubling time: (\d\d:){2}\d\d \((\d\d:){2}\d\d to (\d\d:){2}\d\d\))"},
-        {2, R"(growth stretch: (\d\d:){2}\d\d to (\d\d:){2}\d\d)"},
+        {2, R"(growth stretch: (\d\d:){2}\d\d to (\d\d:){2}\d\d \(\d+ readings\))"},
         {3, R"(lag time: ((\d\d:){2}\d\d|unknown))"},
         {4, R"(rate from: .+ (fit|window))"},
     };

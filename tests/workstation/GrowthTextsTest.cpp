@@ -69,6 +69,37 @@ TEST(GrowthTexts, RateAndDoublingTimeWithTheirIntervals) {
     }
 }
 
+TEST(GrowthTexts, TheStretchSaysHowManyReadingsCarryTheRateAndASecondRiseIsSaid) {
+    GrowthAnalysis::Result result = hourlyDoubling();
+    const struct {
+        int readings;
+        const char* full;
+        const char* oneLine;
+    } cases[] = {
+        {8, "growth stretch: 00:50:00 to 02:00:00 (8 readings)",
+         "growth stretch: 00:50:00 to 02:00:00"},
+        {5, "growth stretch: 00:50:00 to 02:00:00 (5 readings)",
+         "growth stretch: 00:50:00 to 02:00:00"},
+        {4,
+         "growth stretch: 00:50:00 to 02:00:00 (4 readings, few readings in the growth "
+         "phase)",
+         "growth stretch: 00:50:00 to 02:00:00 (few readings in the growth phase)"},
+        {2,
+         "growth stretch: 00:50:00 to 02:00:00 (2 readings, few readings in the growth "
+         "phase)",
+         "growth stretch: 00:50:00 to 02:00:00 (few readings in the growth phase)"},
+    };
+    for (const auto& c : cases) {
+        result.stretchReadings = c.readings;
+        EXPECT_TRUE(GrowthTexts::texts(result).contains(c.full)) << c.full;
+        EXPECT_TRUE(GrowthTexts::texts(result, GrowthTexts::Detail::OneLine).contains(c.oneLine))
+            << c.oneLine;
+    }
+    result.secondRiseMinutes = 14 * 60;
+    EXPECT_EQ(GrowthTexts::texts(result).last(),
+              "second rise: from 14:00:00; the figures are of the first rise");
+}
+
 TEST(GrowthTexts, OneLineKeepsTheRatesIntervalOnly) {
     GrowthAnalysis::Result result = hourlyDoubling();
     result.rateInterval = GrowthAnalysis::Interval{std::log(2.0) / 1.25, std::log(2.0) / 0.8};
