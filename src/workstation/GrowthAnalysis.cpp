@@ -218,11 +218,13 @@ void countUsable(const std::vector<Point>& usable, Result& result) {
 
 // Where the culture starts: the time of the first positive reading and the OD the lag's
 // tangent is drawn to. A first reading at or above the minimum OD is that OD; one below it is
-// too noisy alone, so the culture's start is the median of its first three readings.
+// too noisy alone, so the culture starts at the median of its readings of the first hour (at
+// most three): later ones may already have grown.
 std::optional<Point> initialLevel(const std::vector<Point>& points, const Settings& settings) {
     std::vector<Point> first;
     for (const auto& p : points)
-        if (finite(p) && p.od > 0 && first.size() < 3)
+        if (finite(p) && p.od > 0 && first.size() < 3 &&
+            (first.empty() || p.minutes - first.front().minutes <= 60))
             first.push_back(p);
     if (first.empty())
         return std::nullopt;
@@ -232,7 +234,8 @@ std::optional<Point> initialLevel(const std::vector<Point>& points, const Settin
     for (const auto& p : first)
         ods.push_back(p.od);
     std::sort(ods.begin(), ods.end());
-    return Point{first.front().minutes, ods[ods.size() / 2]};
+    const std::size_t n = ods.size();
+    return Point{first.front().minutes, n % 2 ? ods[n / 2] : (ods[n / 2 - 1] + ods[n / 2]) / 2};
 }
 
 Result windowAnalysis(const std::vector<Point>& points, const Settings& settings) {

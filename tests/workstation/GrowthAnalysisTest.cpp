@@ -171,7 +171,7 @@ TEST(GrowthAnalysis, ZeroNegativeAndLowODPointsAreLeftOut) {
     EXPECT_NEAR(*r.lagMinutes, 0, 1e-6);
 
     // A first reading below the minimum is too noisy to anchor the tangent alone: the start
-    // is the median of the first three readings, here the culture's 0.1 from minute 0.
+    // is the median of the readings of the first hour, here the culture's 0.1 from minute 0.
     points = clean;
     points.insert(points.begin(), Point{-10, 0.005});
     const Result low = analyse(points);
