@@ -209,7 +209,7 @@ TEST(GrowthAnalysis, SettingsAndRecordRows) {
     ASSERT_TRUE(r.growing);
     EXPECT_EQ(r.stretchEndMinutes - r.stretchStartMinutes, 40);
     EXPECT_GE(r.stretchStartMinutes, std::log(2.0) / 0.4 * 60);
-    // Readings below the minimum start where the median of the first three stands: the
+    // Readings below the minimum start where the median of the first hour's readings stands: the
     // second reading, one step in.
     ASSERT_TRUE(r.lagMinutes.has_value());
     EXPECT_NEAR(*r.lagMinutes, 10, 1e-6);
