@@ -229,9 +229,13 @@ bool ViewerPage::openFile(const QString& path) {
             title->setText(measurement_->titleLine);
         fill(viewerOd_, measurement_->rows, ChartParameter::OD);
         fill(viewerCalcOd_, measurement_->rows, ChartParameter::CalcOD);
-        // One line under the chart; the intervals and the method in full when pointed at.
-        growthLabel_->setText(GrowthTexts::joined(measurement_->growth, QStringLiteral("    "),
-                                                  GrowthTexts::Detail::OneLine));
+        // One line under the chart, a second for what must not be missed; the intervals and
+        // the method in full when pointed at.
+        QString growth = GrowthTexts::joined(measurement_->growth, QStringLiteral("    "),
+                                             GrowthTexts::Detail::OneLine);
+        if (const QString caution = GrowthTexts::caution(measurement_->growth); !caution.isEmpty())
+            growth += QLatin1Char('\n') + caution;
+        growthLabel_->setText(growth);
         growthLabel_->setToolTip(GrowthTexts::joined(measurement_->growth, QStringLiteral("\n")));
         growthLabel_->show();
         setAvailable(true);

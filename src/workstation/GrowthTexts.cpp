@@ -63,14 +63,21 @@ QString stretchText(const GrowthAnalysis::Result& result, Detail detail) {
                    elapsedText(result.stretchEndMinutes);
     if (result.stretchReadings > 0 && detail == Detail::Full)
         text += QStringLiteral(" (") + readingsText(result) + QLatin1Char(')');
-    else if (result.fewReadingsInStretch() && result.stretchReadings > 0)
-        text += QStringLiteral(" (few readings in the growth phase)");
     return text;
 }
 
 QString secondRiseText(const GrowthAnalysis::Result& result) {
     return QStringLiteral("from ") + elapsedText(result.secondRiseMinutes.value_or(0)) +
            QStringLiteral("; the figures are of the first rise");
+}
+
+QString caution(const GrowthAnalysis::Result& result) {
+    QStringList cautions;
+    if (result.fewReadingsInStretch() && result.stretchReadings > 0)
+        cautions << QStringLiteral("few readings in the growth phase");
+    if (result.growing && result.secondRiseMinutes)
+        cautions << QStringLiteral("second rise ") + secondRiseText(result);
+    return cautions.join(QStringLiteral("; "));
 }
 
 QString noRateText(const GrowthAnalysis::Result& result) {
@@ -94,7 +101,7 @@ std::vector<std::pair<QString, QString>> lines(const GrowthAnalysis::Result& res
     };
     if (full && !result.method.empty())
         texts.emplace_back(QStringLiteral("rate from"), methodText(result.method));
-    if (result.secondRiseMinutes)
+    if (full && result.secondRiseMinutes)
         texts.emplace_back(QStringLiteral("second rise"), secondRiseText(result));
     return texts;
 }

@@ -43,10 +43,13 @@ enum class Detail {
 // The readings within the stretch: "7 readings", or "3 readings, few readings in the growth
 // phase" where too few carry the rate.
 QString readingsText(const GrowthAnalysis::Result& result);
-// "00:50:00 to 02:00:00 (7 readings)"; in one line only the warning of few readings.
+// "00:50:00 to 02:00:00 (7 readings)"; in one line without the readings.
 QString stretchText(const GrowthAnalysis::Result& result, Detail detail = Detail::Full);
 // "from 14:00:00; the figures are of the first rise", for a culture that rose twice.
 QString secondRiseText(const GrowthAnalysis::Result& result);
+// What one line leaves out that a user must not miss: "few readings in the growth phase",
+// a second rise; empty when there is nothing to say.
+QString caution(const GrowthAnalysis::Result& result);
 
 // What a result without a rate says: "no growth", or "not known: " and why the readings
 // hold no rate (a clock set back).

@@ -171,6 +171,18 @@ TEST_F(ViewerTest, GrowthPanelAndStretchBand) {
     ui().RadioButton8->click();
     EXPECT_NE(viewer().stretchBand(), nullptr) << "the stretch is a time span, marked on both";
 
+    // A rise carried by a few readings says so on a line of its own.
+    std::vector<double> jump(10, 0.03);
+    for (const double od : {0.06, 0.15, 0.4})
+        jump.push_back(od);
+    jump.insert(jump.end(), 10, 0.5);
+    ASSERT_TRUE(viewer().openFile(saveSet("jump.nph", jump)));
+    ASSERT_TRUE(viewer().opened()->growth.fewReadingsInStretch());
+    EXPECT_EQ(viewer().growthPanel()->text(),
+              GrowthTexts::joined(viewer().opened()->growth, QStringLiteral("    "),
+                                  GrowthTexts::Detail::OneLine) +
+                  "\nfew readings in the growth phase");
+
     ASSERT_TRUE(viewer().openFile(saveSet("flat.nph", std::vector<double>(30, 0.3))));
     EXPECT_EQ(viewer().growthPanel()->text(), "growth rate: no growth");
     EXPECT_EQ(viewer().growthPanel()->toolTip(), "growth rate: no growth");
@@ -226,7 +238,7 @@ TEST_F(ViewerTest, CompareFollowsTheWorkingTable) {
     EXPECT_EQ(viewer().comparePointCount(), 1);
 }
 
-// On a real window size the chart takes the page: the growth figures keep to one line, the
+// On a real window size the chart takes the page: the growth figures keep to their lines, the
 // zoom box takes no room from the chart, and in Log mode the panes take the chart's place.
 TEST_F(ViewerTest, TheChartFillsThePage) {
     window->resize(1280, 900);
@@ -237,7 +249,12 @@ TEST_F(ViewerTest, TheChartFillsThePage) {
     const int page = ui().GroupBox_Viewer->height();
     const int chartHeight = viewer().chart()->height();
     EXPECT_GT(chartHeight, page * 3 / 4) << "chart " << chartHeight << " of " << page;
-    EXPECT_LE(viewer().growthPanel()->height(), 2 * viewer().growthPanel()->fontMetrics().height());
+    // Its figures on one line, and a second where a caution must not be missed (this short run
+    // has few readings).
+    const QLabel* panel = viewer().growthPanel();
+    const auto lines = panel->text().count(QLatin1Char('\n')) + 1;
+    EXPECT_EQ(lines, 2);
+    EXPECT_LE(panel->height(), (lines + 1) * panel->fontMetrics().height());
 
     QTest::mousePress(viewer().chart(), Qt::LeftButton, {}, QPoint(200, 100));
     QTest::mouseMove(viewer().chart(), QPoint(400, 250));

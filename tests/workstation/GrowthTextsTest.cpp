@@ -74,30 +74,32 @@ TEST(GrowthTexts, TheStretchSaysHowManyReadingsCarryTheRateAndASecondRiseIsSaid)
     const struct {
         int readings;
         const char* full;
-        const char* oneLine;
+        const char* caution;
     } cases[] = {
-        {8, "growth stretch: 00:50:00 to 02:00:00 (8 readings)",
-         "growth stretch: 00:50:00 to 02:00:00"},
-        {5, "growth stretch: 00:50:00 to 02:00:00 (5 readings)",
-         "growth stretch: 00:50:00 to 02:00:00"},
+        {8, "growth stretch: 00:50:00 to 02:00:00 (8 readings)", ""},
+        {5, "growth stretch: 00:50:00 to 02:00:00 (5 readings)", ""},
         {4,
          "growth stretch: 00:50:00 to 02:00:00 (4 readings, few readings in the growth "
          "phase)",
-         "growth stretch: 00:50:00 to 02:00:00 (few readings in the growth phase)"},
+         "few readings in the growth phase"},
         {2,
          "growth stretch: 00:50:00 to 02:00:00 (2 readings, few readings in the growth "
          "phase)",
-         "growth stretch: 00:50:00 to 02:00:00 (few readings in the growth phase)"},
+         "few readings in the growth phase"},
     };
     for (const auto& c : cases) {
         result.stretchReadings = c.readings;
         EXPECT_TRUE(GrowthTexts::texts(result).contains(c.full)) << c.full;
-        EXPECT_TRUE(GrowthTexts::texts(result, GrowthTexts::Detail::OneLine).contains(c.oneLine))
-            << c.oneLine;
+        EXPECT_TRUE(GrowthTexts::texts(result, GrowthTexts::Detail::OneLine)
+                        .contains("growth stretch: 00:50:00 to 02:00:00"));
+        EXPECT_EQ(GrowthTexts::caution(result), c.caution);
     }
     result.secondRiseMinutes = 14 * 60;
     EXPECT_EQ(GrowthTexts::texts(result).last(),
               "second rise: from 14:00:00; the figures are of the first rise");
+    EXPECT_EQ(GrowthTexts::caution(result),
+              "few readings in the growth phase; second rise from 14:00:00; the figures are of "
+              "the first rise");
 }
 
 TEST(GrowthTexts, OneLineKeepsTheRatesIntervalOnly) {
