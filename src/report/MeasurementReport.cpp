@@ -242,13 +242,13 @@ void titlePage(ReportPage& page, const ReportInput& input, const ReportFields& f
         page.label(9.9, tops[i], rows[i].first);
         page.label(31.1, tops[i], rows[i].second);
     }
-    // Between the fields and the first chart, small, so that the figures fit two lines; the
-    // chart gives up the room of the second above its title.
+    // Between the fields and the first chart, small, so that the figures fit three lines; the
+    // chart gives up the room beside its title.
     page.label(9.9, 36.6, QStringLiteral("Growth"));
     for (int i = 0; i < fields.growth.size(); ++i)
-        page.label(31.1, 37.0 + 3.3 * i, fields.growth[i], 8);
+        page.label(31.1, 36.6 + 2.5 * i, fields.growth[i], 7);
     const auto& measured = input.measurement.rows;
-    page.chart(reportChart(ReportChart::OD, input.viewerFlat), measured, 44.0, 146.0);
+    page.chart(reportChart(ReportChart::OD, input.viewerFlat), measured, 45.0, 146.0);
     page.chart(reportChart(ReportChart::CalcOD, input.viewerFlat), measured, 146.0, footerTop);
 }
 

@@ -18,12 +18,12 @@ ReportFields reportFields(const OpenedMeasurement& measurement, const QDateTime&
     fields.startDate = DisplayFormats::shortDateText(measurement.startDate);
     fields.startTime = DisplayFormats::longTimeText(measurement.startTime);
     fields.duration = DisplayFormats::longTimeText(measurement.duration);
-    // All of it on one line would run off the page.
+    // All of it on one line would run off the page: the rate and doubling time, the stretch
+    // and lag, then how the rate was found and a second rise.
     const QStringList growth = GrowthTexts::texts(measurement.growth);
     const QString separator = QStringLiteral("   ");
-    fields.growth << growth.mid(0, 2).join(separator);
-    if (growth.size() > 2)
-        fields.growth << growth.mid(2).join(separator);
+    for (int first = 0; first < growth.size(); first += 2)
+        fields.growth << growth.mid(first, 2).join(separator);
     fields.fileLabel = measurement.fileLabel;
     fields.version = QString::fromStdString(IniFile::programVersionText);
     fields.printed = DisplayFormats::shortDateText(printed.date()) + QLatin1Char(' ') +

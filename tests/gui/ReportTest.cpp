@@ -250,21 +250,30 @@ TEST_F(ReportPdf, ThreeA4PagesCarryTheMeasurementsTexts) {
 }
 
 TEST_F(ReportPdf, GrowthFiguresWithTheirIntervalsStayOnThePage) {
-    std::vector<RecordRow> rows;
-    const std::vector<double> ods = GrowthCurves::noisyCulture();
-    for (std::size_t i = 0; i < ods.size(); ++i)
-        rows.push_back(SavedMeasurement::row(static_cast<int>(i), 10.0 * i, ods[i], ods[i]));
-    const ReportInput in = input(rows, ChartParameter::OD);
-    ASSERT_TRUE(in.measurement.growth.rateInterval);
-    writeMeasurementReportPdf(in, QString::fromStdString(pdf()));
+    // A culture read every 10 minutes, and one read hourly whose few readings are said.
+    const std::vector<double> hourly = {0.0088, 0.0128, 0.0228, 0.0488, 0.1028, 0.1898, 0.2868,
+                                        0.3238, 0.3508, 0.3618, 0.3718, 0.3868, 0.3978};
+    const struct {
+        std::vector<double> ods;
+        double stepMinutes;
+    } cultures[] = {{GrowthCurves::noisyCulture(), 10}, {hourly, 60}};
+    for (const auto& culture : cultures) {
+        std::vector<RecordRow> rows;
+        for (std::size_t i = 0; i < culture.ods.size(); ++i)
+            rows.push_back(SavedMeasurement::row(static_cast<int>(i), culture.stepMinutes * i,
+                                                 culture.ods[i], culture.ods[i]));
+        const ReportInput in = input(rows, ChartParameter::OD);
+        ASSERT_TRUE(in.measurement.growth.rateInterval);
+        writeMeasurementReportPdf(in, QString::fromStdString(pdf()));
 
-    const std::string first = flatText(pdf(), 1);
-    for (const QString& text : GrowthTexts::texts(in.measurement.growth))
-        EXPECT_NE(first.find(text.toStdString()), std::string::npos)
-            << text.toStdString() << "\nin: " << first;
-    const double rightMarginPoints = (210 - 10) / 25.4 * 72;
-    for (const auto& box : PdfProbe::wordBoxes(pdf(), 1))
-        EXPECT_LE(box.xMax, rightMarginPoints) << box.word;
+        const std::string first = flatText(pdf(), 1);
+        for (const QString& text : GrowthTexts::texts(in.measurement.growth))
+            EXPECT_NE(first.find(text.toStdString()), std::string::npos)
+                << text.toStdString() << "\nin: " << first;
+        const double rightMarginPoints = (210 - 10) / 25.4 * 72;
+        for (const auto& box : PdfProbe::wordBoxes(pdf(), 1))
+            EXPECT_LE(box.xMax, rightMarginPoints) << box.word;
+    }
 }
 
 TEST_F(ReportPdf, AMeasurementWithoutSamplesGivesTheReportWithEmptyCharts) {
