@@ -9,7 +9,9 @@
 #include "workstation/RtfText.h"
 
 #include <QFile>
+#include <chrono>
 #include <csignal>
+#include <thread>
 
 namespace {
 
@@ -131,6 +133,31 @@ TEST_F(MeasureCli, CalibrationStoresTheValuesAndMeasuringReadsTheSample) {
     lines = run({"measure", "--device", "Com6", "--samples", "2", "--interval", "1"}, status);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(lines, (std::vector<std::string>{"0\t0:00\t0.301\t0.301", "1\t0:00\t0.301\t0.301"}));
+}
+
+// The profile edited by hand while a calibration runs keeps the edit when the values are stored.
+TEST_F(MeasureCli, HandEditsMadeDuringACalibrationSurviveIt) {
+    const std::string path = store() + "/Default.ini";
+    Subprocess tool(cli(),
+                    {"calibrate", "--program-dir", temp_.path("program"), "--device", "Sim0"});
+    // The simulated calibration takes 16 steps of a quarter second; the profile is open by the
+    // first.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (tool.errorOutput().find("calibrating 1 / 15") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_NE(tool.errorOutput().find("calibrating 1 / 15"), std::string::npos)
+        << tool.errorOutput();
+    std::string text = TempDirectory::readFile(path);
+    text.replace(text.find("User=User"), 9, "User=Alice");
+    TempDirectory::writeFile(path, text + "[Ports]\nCom3=/dev/ttyUSB0\n");
+    EXPECT_EQ(tool.wait(20000), 0) << tool.errorOutput();
+
+    const IniFile::ProfileFile stored(path);
+    EXPECT_EQ(stored.readString("Options", "User", ""), "Alice");
+    EXPECT_EQ(stored.readString("Ports", "Com3", ""), "/dev/ttyUSB0");
+    EXPECT_EQ(stored.readString("CalibrECH", "ODDark", ""), "0");
+    EXPECT_EQ(stored.readString("CalibrECH", "OD1", ""), "4095");
 }
 
 TEST_F(MeasureCli, TimeLapseAndNotesOfASimulatedRun) {
