@@ -19,8 +19,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QTimer>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -63,9 +66,12 @@ measurement could not start, the save asked for with --save failed or an auto-sa
                       serve the read-only status page of the run at http://ADDRESS:PORT/
                       (address 127.0.0.1 unless given); its URL is the first line on
                       standard error. The command does not start when the port cannot be had
-  --token T           the token every request to the status page must carry (?token=T or
-                      "Authorization: Bearer T"); required to serve on any address but
-                      loopback
+  --token-file FILE   the token every request to the status page must carry (?token=T or
+                      "Authorization: Bearer T"): the first line of FILE. Required to serve
+                      on any address but loopback. Without it the token is taken from the
+                      environment variable NEPHODAR_WEB_TOKEN
+  --token T           the token itself; every user of this computer can read it in the
+                      process list, so prefer --token-file or NEPHODAR_WEB_TOKEN
   --time-lapse K      for demonstrations with a simulated device (Sim0, Sim1, ...) only:
                       the run's clock goes K times as fast as the real one (1 to 10000), so
                       the stored times of a run of seconds span hours
@@ -103,6 +109,34 @@ void applyFormula(const std::string& text, ODFormula& formula) {
     formula.a2 = parts[1].trimmed();
     formula.a3 = parts[2].trimmed();
     formula.a4 = parts[3].trimmed();
+}
+
+// The status page's token from a file: its first line, without the line end.
+std::string tokenFromFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        throw std::runtime_error("Can't read the token file '" + path +
+                                 "': " + std::strerror(errno));
+    std::string token;
+    std::getline(file, token);
+    if (!token.empty() && token.back() == '\r')
+        token.pop_back();
+    if (token.empty())
+        throw std::runtime_error("The token file '" + path + "' holds no token on its first line.");
+    return token;
+}
+
+// The status page's token. A file or the environment keeps it off the command line, which
+// every user of the computer can read in the process list.
+std::string pageToken(const CommandLine& options) {
+    if (options.has("--token") && options.has("--token-file"))
+        throw std::invalid_argument("--token and --token-file exclude each other");
+    if (options.has("--token"))
+        return options.text("--token");
+    if (options.has("--token-file"))
+        return tokenFromFile(options.text("--token-file"));
+    const char* given = std::getenv("NEPHODAR_WEB_TOKEN");
+    return given ? given : "";
 }
 
 std::vector<std::string> withSetup(std::initializer_list<std::string> own) {
@@ -176,11 +210,11 @@ void reportBrokerStatus(BrokerPublisher& publisher) {
 } // namespace
 
 int runMeasureCommand(int argc, char** argv) {
-    const CommandLine options(
-        argc, argv, 2,
-        withSetup({"--device", "--samples", "--interval", "--title", "--formula", "--save",
-                   "--time-lapse", "--note", "--mqtt", "--topic", "--serve", "--token"}),
-        {"--help", "--no-formula"});
+    const CommandLine options(argc, argv, 2,
+                              withSetup({"--device", "--samples", "--interval", "--title",
+                                         "--formula", "--save", "--time-lapse", "--note", "--mqtt",
+                                         "--topic", "--serve", "--token", "--token-file"}),
+                              {"--help", "--no-formula"});
     if (options.has("--help")) {
         std::cout << measureHelp << cliSetupHelp << "  --help              show this text\n";
         return 0;
@@ -205,11 +239,12 @@ int runMeasureCommand(int argc, char** argv) {
         serve.emplace();
         serve->address = address->address;
         serve->port = address->port;
-        serve->token = options.text("--token");
+        serve->token = pageToken(options);
         if (const auto refusal = WebRequestRules::bindingRefusal(serve->address, serve->token))
             throw std::invalid_argument(*refusal);
-    } else if (options.has("--token")) {
-        throw std::invalid_argument("--token is for --serve");
+    } else if (options.has("--token") || options.has("--token-file")) {
+        throw std::invalid_argument(options.has("--token") ? "--token is for --serve"
+                                                           : "--token-file is for --serve");
     }
     int argcCopy = 1;
     QCoreApplication application(argcCopy, argv);
