@@ -46,8 +46,8 @@ measurement could not start, the save asked for with --save failed or an auto-sa
   --device TYPE       connection type: Com1, Com2, ... (serial port), Sim1, Sim2, ...
                       (device simulator on a local socket) or Sim0 (built-in simulation)
   --samples N         samples to take (default 10)
-  --interval TICKS    countdown between samples in 100 ms ticks (default: the profile's
-                      "Interval", 30)
+  --interval SECONDS  time between samples in seconds, to a tenth of a second (0.5 for a
+                      quick run; default: the profile's "Interval", 30)
   --title TEXT        measurement title stored in every row
   --formula A1,A2,A3,A4
                       use this OD formula for this run: CalcOD = A1 OD³ + A2 OD² + A3 OD + A4
@@ -258,7 +258,7 @@ int runMeasureCommand(int argc, char** argv) {
     SilentTonePlayer tones;
     MeasurementEngine engine(setup.programDirectory(), clock, tones, prompts);
     if (options.has("--interval"))
-        engine.setInterval(static_cast<int>(options.number("--interval", 30, 0, 1000000)));
+        engine.setInterval(options.decimal("--interval", 30, 0, 86400));
     engine.setTitle(QString::fromStdString(options.text("--title")));
     // The profile's formula, as the workstation takes it; the options override it for this run.
     ODFormula formula = ODFormula::loadFromProfile();

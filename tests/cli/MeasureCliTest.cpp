@@ -61,7 +61,7 @@ struct MeasureCli : ProfileStoreFixture {
 TEST_F(MeasureCli, SimulatedSourceWithFormulaAndSave) {
     int status = -1;
     const auto lines =
-        run({"measure", "--device", "Sim0", "--samples", "4", "--interval", "1", "--title",
+        run({"measure", "--device", "Sim0", "--samples", "4", "--interval", "0.1", "--title",
              "Sim run", "--formula", "0,0,2,0.1", "--save", temp_.path("out/run.nph")},
             status);
     EXPECT_EQ(status, 0);
@@ -88,7 +88,7 @@ TEST_F(MeasureCli, PhotometerOnASerialLineWithADeviceErrorPeriod) {
     IniFile::getIniFile().writeString("Ports", "Com5", sim.devicePath());
     int status = -1;
     const auto lines =
-        run({"measure", "--device", "Com5", "--samples", "10", "--interval", "1"}, status);
+        run({"measure", "--device", "Com5", "--samples", "10", "--interval", "0.1"}, status);
     EXPECT_EQ(status, 0);
     ASSERT_EQ(lines.size(), 10u);
     EXPECT_EQ(lines[0], "0\t0:00\t0.6125\t0.6125");
@@ -108,7 +108,7 @@ TEST_F(MeasureCli, SimulatorOnASocket) {
     IniFile::getIniFile().writeInteger("CalibrECH", "ODDark", 100);
     int status = -1;
     const auto lines =
-        run({"measure", "--device", "Sim1", "--samples", "3", "--interval", "1"}, status);
+        run({"measure", "--device", "Sim1", "--samples", "3", "--interval", "0.1"}, status);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(lines, (std::vector<std::string>{"0\t0:00\t1\t1", "1\t0:00\t1\t1", "2\t0:00\t1\t1"}));
 }
@@ -130,7 +130,7 @@ TEST_F(MeasureCli, CalibrationStoresTheValuesAndMeasuringReadsTheSample) {
     EXPECT_EQ(IniFile::getIniFile().readInteger("CalibrECH", "ODDark", 0), 20);
 
     // (2010 - 20) / (4000 - 20) = 0.5: OD 0.301 from the first sample on.
-    lines = run({"measure", "--device", "Com6", "--samples", "2", "--interval", "1"}, status);
+    lines = run({"measure", "--device", "Com6", "--samples", "2", "--interval", "0.1"}, status);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(lines, (std::vector<std::string>{"0\t0:00\t0.301\t0.301", "1\t0:00\t0.301\t0.301"}));
 }
@@ -161,10 +161,10 @@ TEST_F(MeasureCli, HandEditsMadeDuringACalibrationSurviveIt) {
 }
 
 TEST_F(MeasureCli, TimeLapseAndNotesOfASimulatedRun) {
-    // 10 ticks of 100 ms between samples, on a clock 600 times as fast: about 10 minutes.
+    // A second between samples, on a clock 600 times as fast: about 10 minutes.
     int status = -1;
     const auto lines =
-        run({"measure", "--device", "Sim0", "--samples", "3", "--interval", "10", "--time-lapse",
+        run({"measure", "--device", "Sim0", "--samples", "3", "--interval", "1", "--time-lapse",
              "600", "--note", "1:Inducer \"B\": 2 ml", "--save", temp_.path("lapse.nph")},
             status);
     ASSERT_EQ(status, 0);

@@ -88,7 +88,7 @@ TEST_F(ServeCli, WatchFollowsAServedRun) {
     // machine, which only sees what is served while the run lasts.
     // The token comes from a file, so that the process list does not show it.
     TempDirectory::writeFile(temp_.path("token"), "t0k\n");
-    Subprocess run(cli(), measure({"--samples", "8", "--interval", "10", "--serve",
+    Subprocess run(cli(), measure({"--samples", "8", "--interval", "1", "--serve",
                                    std::to_string(port), "--token-file", temp_.path("token")}));
     ASSERT_EQ(run.nextLine(20000).substr(0, 2), "0\t") << run.errorOutput();
     EXPECT_EQ(run.errorOutput().find("Status page: http://127.0.0.1:" + std::to_string(port) + "/"),

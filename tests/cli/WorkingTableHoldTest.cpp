@@ -43,7 +43,7 @@ struct WorkingTableHold : ProfileStoreFixture {
         auto tool = std::make_unique<Subprocess>(
             cli(),
             std::vector<std::string>{"measure", "--program-dir", program(), "--device", "Sim0",
-                                     "--samples", "100000", "--interval", "1", "--title", "first"});
+                                     "--samples", "100000", "--interval", "0.1", "--title", "first"});
         EXPECT_FALSE(tool->nextLine(20000).empty()) << tool->errorOutput();
         return tool;
     }
