@@ -41,7 +41,8 @@ be written (a full disk) ends in "not stored". The rows go into the working tabl
 of the program directory, which no other program may use meanwhile; Ctrl+C ends the
 measurement as End does. With "AutoSave" on in the profile the set is auto-saved; an auto-save
 that fails is said on standard error once per failing period. The exit status is 1 when the
-measurement could not start, the save asked for with --save failed or an auto-save failed.
+measurement could not start, the save asked for with --save failed, an auto-save failed or
+a note could not be attached.
 
   --device TYPE       connection type: Com1, Com2, ... (serial port), Sim1, Sim2, ...
                       (device simulator on a local socket) or Sim0 (built-in simulation)
@@ -55,7 +56,8 @@ measurement could not start, the save asked for with --save failed or an auto-sa
   --no-formula        no OD formula for this run: CalcOD = OD
   --save FILE.nph     save the measurement set (FILE.nph, .log, .txt) at the end
   --note N:TEXT       attach the note TEXT to sample N once it is stored, as the window's
-                      note command does; may be given more than once
+                      note command does; may be given more than once. A note whose sample
+                      is not stored or never taken is said, and the exit status is 1
   --mqtt HOST[:PORT]  publish every sample to this MQTT broker (default port 1883), also
                       when the profile's section "MQTT" has "Enabled=0"; the rows wait in
                       the outbox beside Record1.db until the broker has them. Each change of
@@ -295,15 +297,16 @@ int runMeasureCommand(int argc, char** argv) {
     }
 
     bool saveFailed = false;
+    int notesMissed = 0;
     QObject::connect(&engine, &MeasurementEngine::sampleTaken, [&](const SampleReport& report) {
         std::cout << sampleLine(report).toStdString() << std::endl;
         const auto due = notes.equal_range(report.number);
         for (auto note = due.first; note != due.second; ++note) {
-            if (report.stored)
-                engine.attachNote(note->second, report.minutes);
-            else
+            if (!report.stored || !engine.attachNoteToSample(note->second, report.number)) {
+                ++notesMissed;
                 std::cerr << "The note for sample " << report.number
                           << " was not attached: the sample was not stored." << std::endl;
+            }
         }
         if (engine.sampleNumber() >= samples)
             QTimer::singleShot(0, &engine, [&engine] { engine.end(); });
@@ -339,13 +342,20 @@ int runMeasureCommand(int argc, char** argv) {
     if (!engine.start())
         return 1;
     application.exec();
+    // A note asked for a sample the run never reached is as missing as one that failed.
+    for (auto note = notes.lower_bound(engine.sampleNumber()); note != notes.end(); ++note) {
+        ++notesMissed;
+        std::cerr << "The note for sample " << note->first
+                  << " was not attached: the measurement ended after " << engine.sampleNumber()
+                  << " samples." << std::endl;
+    }
     if (saveFailed) {
         std::cerr << "The measurement could not be saved completely: "
                   << engine.saveReport().toStdString() << std::endl;
         return 1;
     }
     // Each failed period of auto-saving was said when it began; a script learns it here.
-    return engine.autoSaveFailureCount() > 0 ? 1 : 0;
+    return engine.autoSaveFailureCount() > 0 || notesMissed > 0 ? 1 : 0;
 }
 
 int runCalibrateCommand(int argc, char** argv) {

@@ -668,6 +668,16 @@ std::optional<double> MeasurementEngine::attachNote(const QString& text, double 
     return row;
 }
 
+bool MeasurementEngine::attachNoteToSample(const QString& text, int number) {
+    if (!workingTable_->attachNoteToRow(notes_ + 1, text, number))
+        return false;
+    addStamped(QStringLiteral("note added: ") + text);
+    ++notes_;
+    emit notesChanged();
+    emit noteAttached(notes_, text, number);
+    return true;
+}
+
 void MeasurementEngine::setAlarmSwitch(bool on) {
     runAlarm_.setSwitch(on, runProtocol_, elapsedMs_);
     emit protocolChanged();

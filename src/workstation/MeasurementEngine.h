@@ -122,6 +122,9 @@ public:
 
     // Notes: the note goes to the row its time position falls on. Without rows it is refused.
     std::optional<double> attachNote(const QString& text, double minutesPosition);
+    // A note for the sample of this number, as the command line names it; false when no row
+    // has that number (the sample was not stored or not taken).
+    bool attachNoteToSample(const QString& text, int number);
 
     // The OD alarm, set from its controls.
     const ODAlarm& alarm() const { return runAlarm_; }

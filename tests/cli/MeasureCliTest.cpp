@@ -191,6 +191,28 @@ TEST_F(MeasureCli, TimeLapseAndNotesOfASimulatedRun) {
     EXPECT_NE(errors.find("--note takes SAMPLE:TEXT"), std::string::npos) << errors;
 }
 
+// Samples that follow closely share their stored minute: each note still goes to the sample
+// it names, and a note for a sample never taken is said and fails the command.
+TEST_F(MeasureCli, NotesLandOnTheSamplesTheyName) {
+    int status = -1;
+    std::string errors;
+    const auto lines = run({"measure", "--device", "Sim0", "--samples", "8", "--interval", "0",
+                            "--note", "5:fifth", "--note", "2:second", "--note", "12:never",
+                            "--save", temp_.path("notes.nph")},
+                           status, &errors);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(lines.size(), 8u);
+    EXPECT_NE(errors.find("The note for sample 12 was not attached: the measurement ended after "
+                          "8 samples."),
+              std::string::npos)
+        << errors;
+    std::vector<QString> notes;
+    for (const auto& row :
+         RecordTable::openFile(QString::fromStdString(temp_.path("notes.nph")), true)->allRows())
+        notes.push_back(row.note);
+    EXPECT_EQ(notes, (std::vector<QString>{"", "", "[1] second", "", "", "[2] fifth", "", ""}));
+}
+
 TEST_F(MeasureCli, UnreachableDeviceAndBadOptions) {
     IniFile::getIniFile().writeString("Ports", "Com9", "/nonexistent/tty");
     int status = -1;
