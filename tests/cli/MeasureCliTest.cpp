@@ -160,6 +160,22 @@ TEST_F(MeasureCli, HandEditsMadeDuringACalibrationSurviveIt) {
     EXPECT_EQ(stored.readString("CalibrECH", "OD1", ""), "4095");
 }
 
+// A reading that fails ends the command without half a line on standard output.
+TEST_F(MeasureCli, ReadPrintsWholeLinesOnly) {
+    Q7SimProcess sim({"--fault", "2:garbage"});
+    IniFile::getIniFile().writeString("Ports", "Com6", sim.devicePath());
+    const std::string output = temp_.path("read.out");
+    const std::string command = cli() + " read --program-dir " + temp_.path("program") +
+                                " --device Com6 --count 3 >" + output + " 2>" + output + ".err";
+    const int status = std::system(command.c_str());
+    EXPECT_NE(status, 0);
+    const std::string printed = TempDirectory::readFile(output);
+    EXPECT_EQ(printed.substr(0, 2), "1\t") << printed;
+    EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
+    EXPECT_EQ(printed.back(), '\n') << printed;
+    EXPECT_FALSE(TempDirectory::readFile(output + ".err").empty());
+}
+
 TEST_F(MeasureCli, TimeLapseAndNotesOfASimulatedRun) {
     // A second between samples, on a clock 600 times as fast: about 10 minutes.
     int status = -1;
