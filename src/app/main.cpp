@@ -31,7 +31,7 @@ The optical-density workstation.
   --connect           connect to the chosen device as soon as the window is ready
   --start             start a measurement right after connecting
   --title TEXT        title of that measurement
-  --interval TICKS    its countdown in 100 ms ticks
+  --interval SECONDS  its time between samples in seconds (0.5 for a quick run)
   --view FILE.nph     open this saved measurement in the viewer page
   --screenshot FILE   save a picture of the main window after the number of samples given
                       with --screenshot-after (default 20), or once the file of --view is
@@ -46,7 +46,7 @@ struct Options {
     bool startMeasurement = false;
     QString title;
     QString viewFile;
-    int interval = -1;
+    double interval = -1;
     QString screenshot;
     int screenshotAfter = 20;
 };
@@ -71,9 +71,12 @@ Options parse(const QStringList& arguments) {
             options.connectAtStart = options.startMeasurement = true;
         else if (a == "--title")
             options.title = value();
-        else if (a == "--interval")
-            options.interval = value().toInt();
-        else if (a == "--view")
+        else if (a == "--interval") {
+            bool number = false;
+            options.interval = value().toDouble(&number);
+            if (!number || options.interval < 0 || options.interval > 86400)
+                throw std::invalid_argument("--interval takes seconds from 0 to 86400");
+        } else if (a == "--view")
             options.viewFile = value();
         else if (a == "--screenshot")
             options.screenshot = value();

@@ -52,7 +52,8 @@ int runInfoCommand(int argc, char** argv) {
             return std::string();
         return text(last ? opened.rows.back() : opened.rows.front()).toStdString();
     };
-    std::cout << "file: " << opened.filePath.toStdString() << "\n"
+    // The file as given: the table is read from it whatever its name ends in.
+    std::cout << "file: " << opened.chosenPath.toStdString() << "\n"
               << "rows: " << opened.rows.size() << "\n"
               << "title: " << opened.title.toStdString() << "\n"
               << "start date: " << opened.startDate.toString(Qt::ISODate).toStdString() << "\n"

@@ -19,8 +19,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QTimer>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -38,13 +41,14 @@ be written (a full disk) ends in "not stored". The rows go into the working tabl
 of the program directory, which no other program may use meanwhile; Ctrl+C ends the
 measurement as End does. With "AutoSave" on in the profile the set is auto-saved; an auto-save
 that fails is said on standard error once per failing period. The exit status is 1 when the
-measurement could not start, the save asked for with --save failed or an auto-save failed.
+measurement could not start, the save asked for with --save failed, an auto-save failed or
+a note could not be attached.
 
   --device TYPE       connection type: Com1, Com2, ... (serial port), Sim1, Sim2, ...
                       (device simulator on a local socket) or Sim0 (built-in simulation)
   --samples N         samples to take (default 10)
-  --interval TICKS    countdown between samples in 100 ms ticks (default: the profile's
-                      "Interval", 30)
+  --interval SECONDS  time between samples in seconds, to a tenth of a second (0.5 for a
+                      quick run; default: the profile's "Interval", 30)
   --title TEXT        measurement title stored in every row
   --formula A1,A2,A3,A4
                       use this OD formula for this run: CalcOD = A1 OD³ + A2 OD² + A3 OD + A4
@@ -52,7 +56,8 @@ measurement could not start, the save asked for with --save failed or an auto-sa
   --no-formula        no OD formula for this run: CalcOD = OD
   --save FILE.nph     save the measurement set (FILE.nph, .log, .txt) at the end
   --note N:TEXT       attach the note TEXT to sample N once it is stored, as the window's
-                      note command does; may be given more than once
+                      note command does; may be given more than once. A note whose sample
+                      is not stored or never taken is said, and the exit status is 1
   --mqtt HOST[:PORT]  publish every sample to this MQTT broker (default port 1883), also
                       when the profile's section "MQTT" has "Enabled=0"; the rows wait in
                       the outbox beside Record1.db until the broker has them. Each change of
@@ -63,9 +68,12 @@ measurement could not start, the save asked for with --save failed or an auto-sa
                       serve the read-only status page of the run at http://ADDRESS:PORT/
                       (address 127.0.0.1 unless given); its URL is the first line on
                       standard error. The command does not start when the port cannot be had
-  --token T           the token every request to the status page must carry (?token=T or
-                      "Authorization: Bearer T"); required to serve on any address but
-                      loopback
+  --token-file FILE   the token every request to the status page must carry (?token=T or
+                      "Authorization: Bearer T"): the first line of FILE. Required to serve
+                      on any address but loopback. Without it the token is taken from the
+                      environment variable NEPHODAR_WEB_TOKEN
+  --token T           the token itself; every user of this computer can read it in the
+                      process list, so prefer --token-file or NEPHODAR_WEB_TOKEN
   --time-lapse K      for demonstrations with a simulated device (Sim0, Sim1, ...) only:
                       the run's clock goes K times as fast as the real one (1 to 10000), so
                       the stored times of a run of seconds span hours
@@ -103,6 +111,34 @@ void applyFormula(const std::string& text, ODFormula& formula) {
     formula.a2 = parts[1].trimmed();
     formula.a3 = parts[2].trimmed();
     formula.a4 = parts[3].trimmed();
+}
+
+// The status page's token from a file: its first line, without the line end.
+std::string tokenFromFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        throw std::runtime_error("Can't read the token file '" + path +
+                                 "': " + std::strerror(errno));
+    std::string token;
+    std::getline(file, token);
+    if (!token.empty() && token.back() == '\r')
+        token.pop_back();
+    if (token.empty())
+        throw std::runtime_error("The token file '" + path + "' holds no token on its first line.");
+    return token;
+}
+
+// The status page's token. A file or the environment keeps it off the command line, which
+// every user of the computer can read in the process list.
+std::string pageToken(const CommandLine& options) {
+    if (options.has("--token") && options.has("--token-file"))
+        throw std::invalid_argument("--token and --token-file exclude each other");
+    if (options.has("--token"))
+        return options.text("--token");
+    if (options.has("--token-file"))
+        return tokenFromFile(options.text("--token-file"));
+    const char* given = std::getenv("NEPHODAR_WEB_TOKEN");
+    return given ? given : "";
 }
 
 std::vector<std::string> withSetup(std::initializer_list<std::string> own) {
@@ -176,11 +212,11 @@ void reportBrokerStatus(BrokerPublisher& publisher) {
 } // namespace
 
 int runMeasureCommand(int argc, char** argv) {
-    const CommandLine options(
-        argc, argv, 2,
-        withSetup({"--device", "--samples", "--interval", "--title", "--formula", "--save",
-                   "--time-lapse", "--note", "--mqtt", "--topic", "--serve", "--token"}),
-        {"--help", "--no-formula"});
+    const CommandLine options(argc, argv, 2,
+                              withSetup({"--device", "--samples", "--interval", "--title",
+                                         "--formula", "--save", "--time-lapse", "--note", "--mqtt",
+                                         "--topic", "--serve", "--token", "--token-file"}),
+                              {"--help", "--no-formula"});
     if (options.has("--help")) {
         std::cout << measureHelp << cliSetupHelp << "  --help              show this text\n";
         return 0;
@@ -205,11 +241,12 @@ int runMeasureCommand(int argc, char** argv) {
         serve.emplace();
         serve->address = address->address;
         serve->port = address->port;
-        serve->token = options.text("--token");
+        serve->token = pageToken(options);
         if (const auto refusal = WebRequestRules::bindingRefusal(serve->address, serve->token))
             throw std::invalid_argument(*refusal);
-    } else if (options.has("--token")) {
-        throw std::invalid_argument("--token is for --serve");
+    } else if (options.has("--token") || options.has("--token-file")) {
+        throw std::invalid_argument(options.has("--token") ? "--token is for --serve"
+                                                           : "--token-file is for --serve");
     }
     int argcCopy = 1;
     QCoreApplication application(argcCopy, argv);
@@ -223,7 +260,7 @@ int runMeasureCommand(int argc, char** argv) {
     SilentTonePlayer tones;
     MeasurementEngine engine(setup.programDirectory(), clock, tones, prompts);
     if (options.has("--interval"))
-        engine.setInterval(static_cast<int>(options.number("--interval", 30, 0, 1000000)));
+        engine.setInterval(options.decimal("--interval", 30, 0, 86400));
     engine.setTitle(QString::fromStdString(options.text("--title")));
     // The profile's formula, as the workstation takes it; the options override it for this run.
     ODFormula formula = ODFormula::loadFromProfile();
@@ -260,15 +297,16 @@ int runMeasureCommand(int argc, char** argv) {
     }
 
     bool saveFailed = false;
+    int notesMissed = 0;
     QObject::connect(&engine, &MeasurementEngine::sampleTaken, [&](const SampleReport& report) {
         std::cout << sampleLine(report).toStdString() << std::endl;
         const auto due = notes.equal_range(report.number);
         for (auto note = due.first; note != due.second; ++note) {
-            if (report.stored)
-                engine.attachNote(note->second, report.minutes);
-            else
+            if (!report.stored || !engine.attachNoteToSample(note->second, report.number)) {
+                ++notesMissed;
                 std::cerr << "The note for sample " << report.number
                           << " was not attached: the sample was not stored." << std::endl;
+            }
         }
         if (engine.sampleNumber() >= samples)
             QTimer::singleShot(0, &engine, [&engine] { engine.end(); });
@@ -304,13 +342,20 @@ int runMeasureCommand(int argc, char** argv) {
     if (!engine.start())
         return 1;
     application.exec();
+    // A note asked for a sample the run never reached is as missing as one that failed.
+    for (auto note = notes.lower_bound(engine.sampleNumber()); note != notes.end(); ++note) {
+        ++notesMissed;
+        std::cerr << "The note for sample " << note->first
+                  << " was not attached: the measurement ended after " << engine.sampleNumber()
+                  << " samples." << std::endl;
+    }
     if (saveFailed) {
         std::cerr << "The measurement could not be saved completely: "
                   << engine.saveReport().toStdString() << std::endl;
         return 1;
     }
     // Each failed period of auto-saving was said when it began; a script learns it here.
-    return engine.autoSaveFailureCount() > 0 ? 1 : 0;
+    return engine.autoSaveFailureCount() > 0 || notesMissed > 0 ? 1 : 0;
 }
 
 int runCalibrateCommand(int argc, char** argv) {

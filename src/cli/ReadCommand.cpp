@@ -41,8 +41,11 @@ int runReadCommand(int argc, char** argv) {
     auto source = Talvessa::createODSource(device, 6);
     const auto& bright = IniFile::keys::LedBright;
     source->setLedBrightness(IniFile::getIniFile().readInteger(bright.section, bright.key, 0));
-    for (long i = 1; i <= count; ++i)
-        std::cout << i << "\t" << source->value() << std::endl;
+    for (long i = 1; i <= count; ++i) {
+        // Read before anything is printed: a reading that fails leaves no half line behind.
+        const double od = source->value();
+        std::cout << i << "\t" << od << std::endl;
+    }
     return 0;
 }
 

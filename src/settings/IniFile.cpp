@@ -252,9 +252,12 @@ void createProfileFile(const std::string& path) {
     std::unique_ptr<ProfileFile> file;
     try {
         file = std::make_unique<ProfileFile>(path);
+        // Locked until the last step, so that a creation cut short is never offered for use.
+        std::vector<ProfileFile::Entry> values;
         for (const SettingKey* key : allSettingKeys())
             if (key->newProfileValue)
-                file->writeString(key->section, key->key, key->newProfileValue);
+                values.push_back({key->section, key->key, key->newProfileValue});
+        file->writeTogether(values);
         file->writeBool(keys::Locked.section, keys::Locked.key, false);
     } catch (const ProfileFileError& e) {
         openFile().reset();

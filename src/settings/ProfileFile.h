@@ -5,6 +5,7 @@
 #define SI_NO_CONVERSION
 #include <SimpleIni.h>
 #include <cstdint>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -19,12 +20,18 @@ struct ProfileFileError : std::runtime_error {
 };
 
 // One profile file with typed reads and writes. Section and key names are compared without
-// regard to case; an absent or unreadable value gives the caller's default; every write
-// reaches the disk at once, through a temporary file, so the old content is never lost.
+// regard to case; an absent or unreadable value gives the caller's default. Nothing is kept
+// apart from the file: a read sees the file as it is now (edited by hand or by another program
+// meanwhile), and a write changes only its own keys in the file as it is now, through a
+// temporary file, so the old content is never lost. A write keeps the file's mode, owner and
+// the target of a symbolic link; a file that holds a token or a password is kept private.
 class ProfileFile {
 public:
-    // Reads the file when it exists; a missing file is an empty profile.
+    // Reads the file when it exists; a missing file is an empty profile. A file that is not
+    // a text the profile rules can read (UTF-16, for one) is refused with the reason.
     explicit ProfileFile(const std::string& path);
+    ProfileFile(const ProfileFile&) = delete;
+    ProfileFile& operator=(const ProfileFile&) = delete;
 
     const std::string& getFileName() const { return path_; }
 
@@ -62,10 +69,14 @@ public:
 private:
     void checkWritable(const std::string& section, const std::string& key,
                        const std::string& value) const;
-    void save() const;
+    // Takes the file's values in as they are now. A file that cannot be read now leaves the
+    // values last read: a reader mid-run gets them rather than defaults.
+    void refresh() const;
+    void load(const std::string& content) const;
 
     std::string path_;
-    CSimpleIniA ini_; // the "A" variant compares names without regard to case
+    mutable std::mutex mutex_;
+    mutable CSimpleIniA ini_; // the "A" variant compares names without regard to case
 };
 
 // The value rules of the profile files, also used where a setting's text is taken apart.

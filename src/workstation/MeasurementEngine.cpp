@@ -12,6 +12,7 @@
 #include "settings/SettingsKeys.h"
 
 #include <QDir>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -33,18 +34,27 @@ MeasurementEngine::MeasurementEngine(const QString& programDirectory, Clock& clo
     : QObject(parent), programDirectory_(programDirectory), clock_(clock), tones_(tones),
       prompts_(prompts), tableHold_(WorkingTableLock::acquire(programDirectory)),
       workingTable_(RecordTable::openWorking(programDirectory)) {
-    timer1_.setInterval(100);
+    timer1_.setInterval(1000 / countdownTicksPerSecond);
+    // The interval is counted in these ticks: they must not run slow.
+    timer1_.setTimerType(Qt::PreciseTimer);
     timer3_.setInterval(1);
     timer3_.setTimerType(Qt::PreciseTimer);
     connect(&timer1_, &QTimer::timeout, this, &MeasurementEngine::countdownTick);
     connect(&timer3_, &QTimer::timeout, this, &MeasurementEngine::samplingTick);
     if (IniFile::hasIniFile()) {
-        intervalTicks_ = IniFile::interval;
+        setInterval(IniFile::interval);
         setQuality(IniFile::quality);
     }
 }
 
 MeasurementEngine::~MeasurementEngine() = default;
+
+void MeasurementEngine::setInterval(double seconds) {
+    // A day at most: beyond it a lab sets no interval, and the tick count stays far from
+    // overflowing.
+    const double bounded = std::clamp(seconds, 0.0, 86400.0);
+    intervalTicks_ = static_cast<int>(std::lround(bounded * countdownTicksPerSecond));
+}
 
 void MeasurementEngine::setQuality(int ticks) {
     qualityTicks_ = std::max(1, ticks); // below 1 the sampling phase would never end
@@ -133,11 +143,11 @@ QString MeasurementEngine::calibrationStatus() const {
 }
 
 void MeasurementEngine::useDefaultInterval() {
-    intervalTicks_ = profileInteger(IniFile::keys::Interval, 30);
+    setInterval(profileInteger(IniFile::keys::Interval, 30));
 }
 
 void MeasurementEngine::chooseInterval(const QString& entry) {
-    intervalTicks_ = SamplingRules::intervalForEntry(entry);
+    setInterval(SamplingRules::intervalForEntry(entry));
 }
 
 void MeasurementEngine::addStamped(const QString& message) {
@@ -307,17 +317,21 @@ void MeasurementEngine::end() {
     }
 }
 
+// The next countdown tick takes the sample, however long the interval.
 void MeasurementEngine::measureNow() {
     if (state == RunState::Running && !samplingPhase_)
-        countdownTicks = 1000;
+        countdownTicks = std::max(countdownTicks, intervalTicks_);
 }
 
 void MeasurementEngine::countdownTick() {
     if (runAlarm_.check(lastOd_, deviceFault_, tones_))
         emit alarmFired();
+    // Ticks still to come after this one; the label shows them as whole seconds, rounded up,
+    // and the sample is due once the interval's ticks have passed.
     const int left = intervalTicks_ - countdownTicks - 1;
     if (left > 0) {
-        countdownLabel_ = QString::number(left);
+        countdownLabel_ =
+            QString::number((left + countdownTicksPerSecond - 1) / countdownTicksPerSecond);
     } else {
         countdownLabel_ = QStringLiteral("Now");
         if (!samplingPhase_) {
@@ -328,7 +342,7 @@ void MeasurementEngine::countdownTick() {
     emit countdownChanged(countdownLabel_);
     refreshElapsed();
     emit runningTimeChanged(runningTimeText());
-    if (intervalTicks_ >= countdownTicks) {
+    if (left > 0) {
         ++countdownTicks;
     } else {
         timer1_.stop();
@@ -652,6 +666,16 @@ std::optional<double> MeasurementEngine::attachNote(const QString& text, double 
     if (row)
         emit noteAttached(notes_, text, *row);
     return row;
+}
+
+bool MeasurementEngine::attachNoteToSample(const QString& text, int number) {
+    if (!workingTable_->attachNoteToRow(notes_ + 1, text, number))
+        return false;
+    addStamped(QStringLiteral("note added: ") + text);
+    ++notes_;
+    emit notesChanged();
+    emit noteAttached(notes_, text, number);
+    return true;
 }
 
 void MeasurementEngine::setAlarmSwitch(bool on) {

@@ -81,11 +81,13 @@ public:
     QString statusText() const; // "running", "paused", "stopped" or empty
     bool statusGreen() const { return state == RunState::Running; }
 
-    // The interval choice of the options page.
+    // The interval between samples in seconds, as the options page's choice and the profile's
+    // "Interval" give it. The countdown counts it in its 100 ms ticks, to a tenth of a second.
     void useDefaultInterval();
     void chooseInterval(const QString& entry);
-    int interval() const { return intervalTicks_; }
-    void setInterval(int ticks) { intervalTicks_ = ticks; }
+    double interval() const { return intervalTicks_ / double(countdownTicksPerSecond); }
+    void setInterval(double seconds);
+    static constexpr int countdownTicksPerSecond = 10;
     int quality() const { return qualityTicks_; }
     void setQuality(int ticks);
 
@@ -120,6 +122,9 @@ public:
 
     // Notes: the note goes to the row its time position falls on. Without rows it is refused.
     std::optional<double> attachNote(const QString& text, double minutesPosition);
+    // A note for the sample of this number, as the command line names it; false when no row
+    // has that number (the sample was not stored or not taken).
+    bool attachNoteToSample(const QString& text, int number);
 
     // The OD alarm, set from its controls.
     const ODAlarm& alarm() const { return runAlarm_; }
@@ -233,7 +238,7 @@ private:
     RunState state = RunState::NotConnected;
     bool samplingPhase_ = false; // from the countdown's "Now" until the sample is taken
     bool calibrating_ = false;
-    int intervalTicks_ = 30;
+    int intervalTicks_ = 30 * countdownTicksPerSecond;
     int qualityTicks_ = 8;
     int countdownTicks = 0;
     int samplingTicks = 1;

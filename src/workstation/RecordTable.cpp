@@ -180,12 +180,13 @@ std::optional<double> RecordTable::attachNote(int n, const QString& text, double
     std::optional<double> candidate;
     {
         auto rows = database_.prepare("SELECT Number, Minutes FROM Record1 ORDER BY rowid");
-        // The search compares single-precision times, as the table's readers always have.
-        float previous = 0;
-        float current = 0;
+        // Compared as stored: a time cut to single precision can exceed the very position it
+        // was taken from and stop the search rows early.
+        double previous = 0;
+        double current = 0;
         bool first = true;
         while (rows.step()) {
-            const auto minutes = static_cast<float>(rows.real(1));
+            const double minutes = rows.real(1);
             if (first) {
                 current = minutes;
                 first = false;
@@ -197,17 +198,19 @@ std::optional<double> RecordTable::attachNote(int n, const QString& text, double
                 break;
         }
     }
-    if (!candidate)
+    if (!candidate || !attachNoteToRow(n, text, *candidate))
         return std::nullopt;
-    const QString note = storedNote(n, text);
-    database_.inTransaction([&] {
-        database_.prepare("UPDATE Record1 SET Note=?, NoteS=? WHERE Number=?")
-            .bind(1, note)
-            .bind(2, static_cast<double>(n))
-            .bind(3, *candidate)
-            .run();
-    });
     return candidate;
+}
+
+bool RecordTable::attachNoteToRow(int n, const QString& text, double number) {
+    bool found = false;
+    database_.inTransaction([&] {
+        auto update = database_.prepare("UPDATE Record1 SET Note=?, NoteS=? WHERE Number=?");
+        update.bind(1, storedNote(n, text)).bind(2, static_cast<double>(n)).bind(3, number).run();
+        found = sqlite3_changes(database_.handle()) > 0;
+    });
+    return found;
 }
 
 std::vector<ChartRow> RecordTable::chartRowsSince(sqlite3_int64& lastRowId) {

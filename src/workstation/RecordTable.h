@@ -62,6 +62,8 @@ public:
     // whose time exceeds x with the row before it not exceeding x, else the last row.
     // Returns that row's Number, or nothing when the table has no rows.
     std::optional<double> attachNote(int n, const QString& text, double x);
+    // Puts note number n on the row with this Number; false when no row has it.
+    bool attachNoteToRow(int n, const QString& text, double number);
     // The note as attachNote stores it: "[n] text", cut to the column's length.
     static QString storedNote(int n, const QString& text);
 

@@ -13,15 +13,15 @@ const std::pair<const char*, int> intervals[] = {{"1 Sec", 1},    {"15 Sec", 15}
 
 QStringList intervalEntries() {
     QStringList entries;
-    for (const auto& [entry, ticks] : intervals)
+    for (const auto& [entry, seconds] : intervals)
         entries << QString::fromLatin1(entry);
     return entries;
 }
 
 int intervalForEntry(const QString& entry) {
-    for (const auto& [name, ticks] : intervals)
+    for (const auto& [name, seconds] : intervals)
         if (entry == QLatin1String(name))
-            return ticks;
+            return seconds;
     return 30;
 }
 

@@ -59,6 +59,17 @@ TEST_F(InfoCli, AMeasurementWithoutSamplesShowsEmptyValues) {
                                         "duration: ", "first OD: ", "last OD: "}));
 }
 
+TEST_F(InfoCli, AFileWithAnotherEndingIsNamedAsGiven) {
+    const QString file =
+        SavedMeasurement::write(temp.path(), "run", rowsOf({0.1, 0.2}), QString(), QString());
+    const std::string renamed = temp.path("run.table");
+    std::filesystem::copy_file(file.toStdString(), renamed);
+    Subprocess tool(NEPHODAR_PROGRAM_DIR "/nephodar-cli", {"info", renamed});
+    EXPECT_EQ(tool.nextLine(20000), "file: " + renamed);
+    EXPECT_EQ(tool.nextLine(20000), "rows: 2");
+    EXPECT_EQ(tool.wait(20000), 0) << tool.errorOutput();
+}
+
 TEST_F(InfoCli, GrowthOfAMeasurement) {
     // Flat at OD 0.1 until 50 minutes, doubling every hour for 70 minutes (eight samples),
     // then every two hours.

@@ -9,7 +9,9 @@
 #include "workstation/RtfText.h"
 
 #include <QFile>
+#include <chrono>
 #include <csignal>
+#include <thread>
 
 namespace {
 
@@ -59,7 +61,7 @@ struct MeasureCli : ProfileStoreFixture {
 TEST_F(MeasureCli, SimulatedSourceWithFormulaAndSave) {
     int status = -1;
     const auto lines =
-        run({"measure", "--device", "Sim0", "--samples", "4", "--interval", "1", "--title",
+        run({"measure", "--device", "Sim0", "--samples", "4", "--interval", "0.1", "--title",
              "Sim run", "--formula", "0,0,2,0.1", "--save", temp_.path("out/run.nph")},
             status);
     EXPECT_EQ(status, 0);
@@ -86,7 +88,7 @@ TEST_F(MeasureCli, PhotometerOnASerialLineWithADeviceErrorPeriod) {
     IniFile::getIniFile().writeString("Ports", "Com5", sim.devicePath());
     int status = -1;
     const auto lines =
-        run({"measure", "--device", "Com5", "--samples", "10", "--interval", "1"}, status);
+        run({"measure", "--device", "Com5", "--samples", "10", "--interval", "0.1"}, status);
     EXPECT_EQ(status, 0);
     ASSERT_EQ(lines.size(), 10u);
     EXPECT_EQ(lines[0], "0\t0:00\t0.6125\t0.6125");
@@ -106,7 +108,7 @@ TEST_F(MeasureCli, SimulatorOnASocket) {
     IniFile::getIniFile().writeInteger("CalibrECH", "ODDark", 100);
     int status = -1;
     const auto lines =
-        run({"measure", "--device", "Sim1", "--samples", "3", "--interval", "1"}, status);
+        run({"measure", "--device", "Sim1", "--samples", "3", "--interval", "0.1"}, status);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(lines, (std::vector<std::string>{"0\t0:00\t1\t1", "1\t0:00\t1\t1", "2\t0:00\t1\t1"}));
 }
@@ -128,16 +130,57 @@ TEST_F(MeasureCli, CalibrationStoresTheValuesAndMeasuringReadsTheSample) {
     EXPECT_EQ(IniFile::getIniFile().readInteger("CalibrECH", "ODDark", 0), 20);
 
     // (2010 - 20) / (4000 - 20) = 0.5: OD 0.301 from the first sample on.
-    lines = run({"measure", "--device", "Com6", "--samples", "2", "--interval", "1"}, status);
+    lines = run({"measure", "--device", "Com6", "--samples", "2", "--interval", "0.1"}, status);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(lines, (std::vector<std::string>{"0\t0:00\t0.301\t0.301", "1\t0:00\t0.301\t0.301"}));
 }
 
+// The profile edited by hand while a calibration runs keeps the edit when the values are stored.
+TEST_F(MeasureCli, HandEditsMadeDuringACalibrationSurviveIt) {
+    const std::string path = store() + "/Default.ini";
+    Subprocess tool(cli(),
+                    {"calibrate", "--program-dir", temp_.path("program"), "--device", "Sim0"});
+    // The simulated calibration takes 16 steps of a quarter second; the profile is open by the
+    // first.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (tool.errorOutput().find("calibrating 1 / 15") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_NE(tool.errorOutput().find("calibrating 1 / 15"), std::string::npos)
+        << tool.errorOutput();
+    std::string text = TempDirectory::readFile(path);
+    text.replace(text.find("User=User"), 9, "User=Alice");
+    TempDirectory::writeFile(path, text + "[Ports]\nCom3=/dev/ttyUSB0\n");
+    EXPECT_EQ(tool.wait(20000), 0) << tool.errorOutput();
+
+    const IniFile::ProfileFile stored(path);
+    EXPECT_EQ(stored.readString("Options", "User", ""), "Alice");
+    EXPECT_EQ(stored.readString("Ports", "Com3", ""), "/dev/ttyUSB0");
+    EXPECT_EQ(stored.readString("CalibrECH", "ODDark", ""), "0");
+    EXPECT_EQ(stored.readString("CalibrECH", "OD1", ""), "4095");
+}
+
+// A reading that fails ends the command without half a line on standard output.
+TEST_F(MeasureCli, ReadPrintsWholeLinesOnly) {
+    Q7SimProcess sim({"--fault", "2:garbage"});
+    IniFile::getIniFile().writeString("Ports", "Com6", sim.devicePath());
+    const std::string output = temp_.path("read.out");
+    const std::string command = cli() + " read --program-dir " + temp_.path("program") +
+                                " --device Com6 --count 3 >" + output + " 2>" + output + ".err";
+    const int status = std::system(command.c_str());
+    EXPECT_NE(status, 0);
+    const std::string printed = TempDirectory::readFile(output);
+    EXPECT_EQ(printed.substr(0, 2), "1\t") << printed;
+    EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
+    EXPECT_EQ(printed.back(), '\n') << printed;
+    EXPECT_FALSE(TempDirectory::readFile(output + ".err").empty());
+}
+
 TEST_F(MeasureCli, TimeLapseAndNotesOfASimulatedRun) {
-    // 10 ticks of 100 ms between samples, on a clock 600 times as fast: about 10 minutes.
+    // A second between samples, on a clock 600 times as fast: about 10 minutes.
     int status = -1;
     const auto lines =
-        run({"measure", "--device", "Sim0", "--samples", "3", "--interval", "10", "--time-lapse",
+        run({"measure", "--device", "Sim0", "--samples", "3", "--interval", "1", "--time-lapse",
              "600", "--note", "1:Inducer \"B\": 2 ml", "--save", temp_.path("lapse.nph")},
             status);
     ASSERT_EQ(status, 0);
@@ -162,6 +205,28 @@ TEST_F(MeasureCli, TimeLapseAndNotesOfASimulatedRun) {
     run({"measure", "--device", "Sim0", "--note", "x:text"}, status, &errors);
     EXPECT_EQ(status, 2);
     EXPECT_NE(errors.find("--note takes SAMPLE:TEXT"), std::string::npos) << errors;
+}
+
+// Samples that follow closely share their stored minute: each note still goes to the sample
+// it names, and a note for a sample never taken is said and fails the command.
+TEST_F(MeasureCli, NotesLandOnTheSamplesTheyName) {
+    int status = -1;
+    std::string errors;
+    const auto lines = run({"measure", "--device", "Sim0", "--samples", "8", "--interval", "0",
+                            "--note", "5:fifth", "--note", "2:second", "--note", "12:never",
+                            "--save", temp_.path("notes.nph")},
+                           status, &errors);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(lines.size(), 8u);
+    EXPECT_NE(errors.find("The note for sample 12 was not attached: the measurement ended after "
+                          "8 samples."),
+              std::string::npos)
+        << errors;
+    std::vector<QString> notes;
+    for (const auto& row :
+         RecordTable::openFile(QString::fromStdString(temp_.path("notes.nph")), true)->allRows())
+        notes.push_back(row.note);
+    EXPECT_EQ(notes, (std::vector<QString>{"", "", "[1] second", "", "", "[2] fifth", "", ""}));
 }
 
 TEST_F(MeasureCli, UnreachableDeviceAndBadOptions) {

@@ -30,7 +30,7 @@ struct MqttCli : ProfileStoreFixture {
         return std::make_unique<Subprocess>(
             cli(), std::vector<std::string>{
                        "measure", "--program-dir", temp_.path("program"), "--device", "Sim0",
-                       "--samples", std::to_string(samples), "--interval", "1", "--title", title,
+                       "--samples", std::to_string(samples), "--interval", "0.1", "--title", title,
                        "--mqtt", "127.0.0.1:" + std::to_string(port), "--topic", "lab/ws1"});
     }
     static int finish(Subprocess& tool, std::vector<std::string>* lines = nullptr) {

@@ -60,7 +60,17 @@ TEST_F(ServeCli, RefusesToStartWithoutThePage) {
         {{"--serve", "0.0.0.0:" + std::to_string(held.port)}, "needs a token"},
         {{"--serve", "70000"}, "--serve takes [ADDRESS:]PORT"},
         {{"--token", "abc"}, "--token is for --serve"},
+        {{"--token-file", temp_.path("token")}, "--token-file is for --serve"},
+        {{"--serve", std::to_string(held.port), "--token-file", temp_.path("missing")},
+         "Can't read the token file"},
+        {{"--serve", std::to_string(held.port), "--token-file", temp_.path("empty")},
+         "holds no token"},
+        {{"--serve", std::to_string(held.port), "--token", "a", "--token-file",
+          temp_.path("token")},
+         "exclude each other"},
     };
+    TempDirectory::writeFile(temp_.path("token"), "t0k\n");
+    TempDirectory::writeFile(temp_.path("empty"), "\n");
     for (const auto& c : cases) {
         Subprocess tool(cli(), measure(c.arguments));
         EXPECT_EQ(tool.nextLine(20000), ""); // no sample was taken
@@ -76,8 +86,10 @@ TEST_F(ServeCli, WatchFollowsAServedRun) {
     probe.socket = -1;
     // Eight samples a second apart: the run outlasts a watcher that starts slowly on a busy
     // machine, which only sees what is served while the run lasts.
-    Subprocess run(cli(), measure({"--samples", "8", "--interval", "10", "--serve",
-                                   std::to_string(port), "--token", "t0k"}));
+    // The token comes from a file, so that the process list does not show it.
+    TempDirectory::writeFile(temp_.path("token"), "t0k\n");
+    Subprocess run(cli(), measure({"--samples", "8", "--interval", "1", "--serve",
+                                   std::to_string(port), "--token-file", temp_.path("token")}));
     ASSERT_EQ(run.nextLine(20000).substr(0, 2), "0\t") << run.errorOutput();
     EXPECT_EQ(run.errorOutput().find("Status page: http://127.0.0.1:" + std::to_string(port) + "/"),
               0U)
@@ -90,10 +102,30 @@ TEST_F(ServeCli, WatchFollowsAServedRun) {
             break;
     }
     EXPECT_EQ(numbers, (std::vector<std::string>{"0", "1", "2", "3", "4", "5"}));
+    Subprocess tokenless(cli(), {"watch", "http://127.0.0.1:" + std::to_string(port) + "/"});
+    EXPECT_NE(tokenless.wait(20000), 0);
+    EXPECT_NE(tokenless.errorOutput().find("wants a token"), std::string::npos)
+        << tokenless.errorOutput();
     EXPECT_EQ(run.wait(20000), 0);
 
     Subprocess refused(cli(), {"watch", "http://127.0.0.1:" + std::to_string(port) + "/"});
     EXPECT_NE(refused.wait(20000), 0); // nothing serves there any more
+}
+
+// The token from the environment is enough to serve to the network.
+TEST_F(ServeCli, TheTokenMayComeFromTheEnvironment) {
+    HeldPort probe;
+    const int port = probe.port;
+    ::close(probe.socket);
+    probe.socket = -1;
+    Subprocess run(cli(),
+                   measure({"--samples", "1", "--interval", "0", "--serve",
+                            "0.0.0.0:" + std::to_string(port)}),
+                   {{"NEPHODAR_WEB_TOKEN", "t0k"}});
+    EXPECT_EQ(run.nextLine(20000).substr(0, 2), "0\t") << run.errorOutput();
+    EXPECT_EQ(run.wait(20000), 0) << run.errorOutput();
+    EXPECT_NE(run.errorOutput().find("Status page: http://"), std::string::npos)
+        << run.errorOutput();
 }
 
 } // namespace

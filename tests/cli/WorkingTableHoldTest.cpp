@@ -41,9 +41,9 @@ struct WorkingTableHold : ProfileStoreFixture {
     // A measuring command that stays on: its first sample line shows it holds the table.
     std::unique_ptr<Subprocess> holdingMeasurement() {
         auto tool = std::make_unique<Subprocess>(
-            cli(),
-            std::vector<std::string>{"measure", "--program-dir", program(), "--device", "Sim0",
-                                     "--samples", "100000", "--interval", "1", "--title", "first"});
+            cli(), std::vector<std::string>{"measure", "--program-dir", program(), "--device",
+                                            "Sim0", "--samples", "100000", "--interval", "0.1",
+                                            "--title", "first"});
         EXPECT_FALSE(tool->nextLine(20000).empty()) << tool->errorOutput();
         return tool;
     }

@@ -23,7 +23,7 @@ struct WorkstationViewOption : ProfileStoreFixture {
 TEST_F(WorkstationViewOption, OpensTheFileInTheViewerAndPicturesIt) {
     Subprocess measure(NEPHODAR_PROGRAM_DIR "/nephodar-cli",
                        {"measure", "--program-dir", temp_.path("program"), "--device", "Sim0",
-                        "--samples", "5", "--interval", "1", "--title", "Viewed run", "--save",
+                        "--samples", "5", "--interval", "0.1", "--title", "Viewed run", "--save",
                         temp_.path("viewed.nph")});
     while (!measure.nextLine(20000).empty() || !measure.outputEnded()) {
     }

@@ -10,6 +10,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <utility>
@@ -99,9 +101,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::set<std::string> sections = sectionsOf(data, size);
     const Values before = readAll(profile, sections);
 
-    // The program's first write saves the whole profile again.
+    // The program's first write changes its own key in the file and keeps every other value;
+    // a file that is no text is refused and left exactly as it was.
     const IniFile::SettingKey& locked = IniFile::keys::Locked;
-    profile.writeBool(locked.section, locked.key, true);
+    try {
+        profile.writeBool(locked.section, locked.key, true);
+    } catch (const std::runtime_error&) {
+        FUZZ_CHECK(std::memchr(data, 0, size) != nullptr, "a text profile was refused a write");
+        std::ifstream file(path, std::ios::binary);
+        const std::string now{std::istreambuf_iterator<char>(file),
+                              std::istreambuf_iterator<char>()};
+        FUZZ_CHECK(now == std::string(reinterpret_cast<const char*>(data), size),
+                   "a refused write changed the file");
+        return 0;
+    }
     const ProfileFile reloaded(path);
     FUZZ_CHECK(reloaded.readString(locked.section, locked.key, "") == "1",
                "the value written does not read back");

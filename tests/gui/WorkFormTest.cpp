@@ -4,6 +4,7 @@
 #include "LiveChart.h"
 #include "LogCapture.h"
 #include "ProfileStoreFixture.h"
+#include "TOptionsForm.h"
 #include "TStart.h"
 #include "TWorkForm.h"
 #include "com/ODSourceSimulated.h"
@@ -16,6 +17,7 @@
 #include <QProgressBar>
 #include <QTest>
 #include <QToolButton>
+#include <sys/stat.h>
 
 namespace {
 
@@ -270,4 +272,45 @@ TEST_F(WorkFormTest, PagesCalibrationAndInformationBoxes) {
         " Ver. Nephodar v2.0\n\n Registered for \n\n User:  User\n Company:  Company"));
     EXPECT_EQ(window->programInfoText(), "Program Path: \n" + program() + "/\n AutoSavePath:\n" +
                                              program() + "/AutoSave \nOwnAutoSave: \nNothing");
+}
+
+// The profile is edited by hand while the workstation runs: calibrating, confirming the
+// settings and the formula stored at the end change their own keys and keep the edits.
+TEST_F(WorkFormTest, HandEditsOfTheProfileSurviveCalibrationSettingsAndTheEnd) {
+    ASSERT_TRUE(window->initialise(sleeper));
+    window->show();
+    const std::string path = store() + "/Default.ini";
+    const std::string ports = "; the adapters of bench 3\n[Ports]\nCom3=/dev/ttyUSB0\n";
+    std::string text = TempDirectory::readFile(path);
+    text.replace(text.find("User=User"), 9, "User=Alice");
+    TempDirectory::writeFile(path, text + ports);
+    chmod(path.c_str(), 0600);
+
+    ui().SpeedButton22->click();
+    ui().CalibrationSpeedButton->click();
+    static FakeSleeper calibrationSleeper;
+    engine->setSource(std::make_unique<Talvessa::ODSourceSimulated>(calibrationSleeper));
+    ui().ODButton->click();
+
+    ScriptedPrompts settingsPrompts;
+    TOptionsForm settings(settingsPrompts);
+    settings.show();
+    auto* company = settings.findChild<QLineEdit*>("Edit2");
+    ASSERT_NE(company, nullptr);
+    company->setText("Lab B");
+    settings.findChild<QToolButton*>("SpeedButton1")->click();
+
+    prompts.answerYes = true;
+    window->close();
+    ASSERT_FALSE(window->isVisible());
+
+    const std::string after = TempDirectory::readFile(path);
+    EXPECT_NE(after.find(ports), std::string::npos) << after;
+    const IniFile::ProfileFile stored(path);
+    EXPECT_EQ(stored.readString("Options", "User", ""), "Alice");
+    EXPECT_EQ(stored.readString("Options", "Company", ""), "Lab B");
+    EXPECT_EQ(stored.readString("CalibrECH", "ODDark", ""), "0");
+    struct stat info {};
+    stat(path.c_str(), &info);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
 }

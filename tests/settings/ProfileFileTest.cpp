@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/ProfileFile.h"
 #include "TempDirectory.h"
+#include "settings/IniText.h"
 
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/stat.h>
 
 using IniFile::ProfileFile;
 
@@ -165,6 +167,139 @@ TEST_F(ProfileFileTest, ValuesWrittenTogetherAllOrNone) {
     file.writeTogether({{"S", "a", "2"}, {"New", "b", "3"}});
     EXPECT_EQ(ProfileFile(path).readString("New", "b", ""), "3");
     EXPECT_EQ(ProfileFile(path).readString("S", "a", ""), "2");
+}
+
+// A profile is edited by hand while a program has it open: the program sees the edit, and its
+// next write changes its own key only, leaving every other byte of the file as it is now.
+TEST_F(ProfileFileTest, HandEditsMadeWhileTheFileIsOpenSurviveItsWrites) {
+    TempDirectory::writeFile(path, "[Options]\nUser=User\nAutoSave=0\n");
+    ProfileFile file(path);
+    EXPECT_EQ(file.readString("Options", "User", ""), "User");
+    const std::string edited = "; lab bench 3\r\n"
+                               "[Options]\r\n"
+                               "User = Alice\r\n"
+                               "AutoSave=0\r\n"
+                               "Unknown=kept\r\n"
+                               "\r\n"
+                               "# serial adapters\r\n"
+                               "[Ports]\r\n"
+                               "Com3=/dev/ttyUSB0\r\n";
+    TempDirectory::writeFile(path, edited);
+    EXPECT_EQ(file.readString("options", "user", ""), "Alice") << "a read sees the file as it is";
+    EXPECT_EQ(file.keysOf("Ports"), std::vector<std::string>{"Com3"});
+
+    file.writeInteger("Options", "AutoSave", 1);
+    file.writeTogether({{"Calculation", "a1", "2"}, {"Options", "NewOD", "1"}});
+    EXPECT_EQ(TempDirectory::readFile(path), "; lab bench 3\r\n"
+                                             "[Options]\r\n"
+                                             "User = Alice\r\n"
+                                             "AutoSave=1\r\n"
+                                             "Unknown=kept\r\n"
+                                             "NewOD=1\r\n"
+                                             "\r\n"
+                                             "# serial adapters\r\n"
+                                             "[Ports]\r\n"
+                                             "Com3=/dev/ttyUSB0\r\n"
+                                             "\r\n\r\n"
+                                             "[Calculation]\r\n"
+                                             "a1=2\r\n");
+}
+
+// Where a value lands, checked against what the reader then finds.
+TEST(ProfileFileText, AValueIsSetWhereTheReaderFindsIt) {
+    const struct {
+        const char *before, *section, *key, *value, *after;
+    } cases[] = {
+        {"", "S", "k", "v", "[S]\nk=v\n"},
+        {"[S]\nk = old  \n", "s", "K", "new", "[S]\nk = new\n"},
+        {"[S]\nk=\n", "S", "k", "v", "[S]\nk=v\n"},
+        {"[S]\nk=1\n[T]\nx=2\n[s]\nk=3\n", "S", "k", "9", "[S]\nk=1\n[T]\nx=2\n[s]\nk=9\n"},
+        {"[S]\na=1\n\n; about T\n[T]\n", "S", "b", "2", "[S]\na=1\nb=2\n\n; about T\n[T]\n"},
+        {"[S]\n;k=commented\n", "S", "k", "v", "[S]\nk=v\n;k=commented\n"},
+        {"[S]\na=1", "S", "b", "2", "[S]\na=1\nb=2\n"},
+        {"[S]\na=1", "T", "b", "2", "[S]\na=1\n\n\n[T]\nb=2\n"},
+        {"  [ S ]  tail\n", "S", "k", "v", "  [ S ]  tail\nk=v\n"},
+        {"[S\nk=1\n", "S", "k", "v", "[S\nk=1\n\n\n[S]\nk=v\n"},
+        {"top=1\n[S]\n", "", "top", "2", "top=2\n[S]\n"},
+        {"; only\n[S]\n", "", "top", "2", "; only\ntop=2\n[S]\n"},
+        {"\xEF\xBB\xBF[S]\r\nk=1\r\n", "S", "j", "2", "\xEF\xBB\xBF[S]\r\nk=1\r\nj=2\r\n"},
+        {"[S]\rk=1\r", "S", "k", "2", "[S]\rk=2\r"},
+    };
+    TempDirectory temp;
+    const std::string path = temp.path("p.ini");
+    for (const auto& c : cases) {
+        const std::string after = IniFile::withValue(c.before, c.section, c.key, c.value);
+        EXPECT_EQ(after, c.after) << c.before;
+        TempDirectory::writeFile(path, after);
+        EXPECT_EQ(ProfileFile(path).readString(c.section, c.key, "absent"), c.value) << c.before;
+    }
+}
+
+TEST_F(ProfileFileTest, AWriteKeepsTheModeAndASecretIsKeptPrivate) {
+    const auto modeOf = [](const std::string& file) {
+        struct stat info {};
+        stat(file.c_str(), &info);
+        return info.st_mode & 07777;
+    };
+    const mode_t mask = umask(022);
+    ProfileFile plain(path);
+    plain.writeString("Options", "User", "Alice");
+    EXPECT_EQ(modeOf(path), 0644u) << "a new profile as the umask says";
+    chmod(path.c_str(), 0600);
+    plain.writeString("Options", "User", "Bob");
+    EXPECT_EQ(modeOf(path), 0600u) << "set by its owner, kept";
+    chmod(path.c_str(), 0640);
+    plain.writeString("Options", "User", "Carol");
+    EXPECT_EQ(modeOf(path), 0640u);
+
+    const std::string fresh = temp.path("fresh.ini");
+    ProfileFile(fresh).writeTogether({{"Web", "Enabled", "1"}, {"Web", "Token", "s3cret"}});
+    EXPECT_EQ(modeOf(fresh), 0600u) << "a new profile that holds a token";
+    plain.writeString("Web", "Token", "s3cret");
+    EXPECT_EQ(modeOf(path), 0600u) << "a token written into a shared profile";
+    plain.writeString("Web", "Token", "");
+    chmod(path.c_str(), 0644);
+    plain.writeString("Web", "Token", "");
+    EXPECT_EQ(modeOf(path), 0644u) << "an empty token is no secret";
+    umask(mask);
+}
+
+TEST_F(ProfileFileTest, ALinkedProfileIsWrittenWhereTheLinkLeads) {
+    const std::string real = temp.path("shared/lab.ini");
+    TempDirectory::writeFile(real, "[Options]\nUser=Lab\n");
+    std::filesystem::create_symlink("shared/lab.ini", path);
+    ProfileFile file(path);
+    file.writeString("Options", "AutoSave", "1");
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(TempDirectory::readFile(real), "[Options]\nUser=Lab\nAutoSave=1\n");
+    EXPECT_FALSE(std::filesystem::exists(real + ".tmp"));
+}
+
+TEST_F(ProfileFileTest, AProfileStoredAsUtf16IsRefusedWithItsReason) {
+    const std::string ascii = "[Options]\r\nUser=Alice\r\n";
+    std::string little, big;
+    for (const char c : ascii) {
+        little += std::string{c, '\0'};
+        big += std::string{'\0', c};
+    }
+    for (const std::string& content : {"\xFF\xFE" + little, "\xFE\xFF" + big, little, big}) {
+        TempDirectory::writeFile(path, content);
+        try {
+            ProfileFile file(path);
+            ADD_FAILURE() << "read as a profile";
+        } catch (const std::runtime_error& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      "Can't read ini- file '" + path +
+                          "'! It is stored as UTF-16; save it as UTF-8 text to use it.");
+        }
+    }
+    // Made UTF-16 while open: the values read before stay, and no write replaces the file.
+    TempDirectory::writeFile(path, ascii);
+    ProfileFile file(path);
+    TempDirectory::writeFile(path, "\xFF\xFE" + little);
+    EXPECT_EQ(file.readString("Options", "User", ""), "Alice");
+    EXPECT_THROW(file.writeString("Options", "User", "Bob"), std::runtime_error);
+    EXPECT_EQ(TempDirectory::readFile(path), "\xFF\xFE" + little);
 }
 
 TEST(ProfileFileText, TrimmingTouchesOnlyTheEnds) {

@@ -111,6 +111,22 @@ TEST_F(RecordTableTest, NoteGoesToTheRowItsTimeFallsOn) {
     EXPECT_EQ(table->attachNote(1, "only row", 5.0), 0) << "a single row takes the note";
 }
 
+// Rows of a short interval share their time: a position on the last row's time is the last
+// row, though the time in single precision lies above it; a note by number finds its row.
+TEST_F(RecordTableTest, NoteOnTheRowItNames) {
+    auto table = RecordTable::openWorking(program);
+    const double times[] = {0.0, 0.001, 0.003, 0.003, 0.003};
+    for (int i = 0; i < 5; ++i)
+        table->append(sample(i, times[i]));
+    EXPECT_EQ(table->attachNote(1, "at the end", 0.003), 4);
+    EXPECT_TRUE(table->attachNoteToRow(2, "third", 2));
+    EXPECT_FALSE(table->attachNoteToRow(3, "never taken", 7));
+    std::vector<QString> notes;
+    for (const auto& row : table->allRows())
+        notes.push_back(row.note);
+    EXPECT_EQ(notes, (std::vector<QString>{"", "", "[2] third", "", "[1] at the end"}));
+}
+
 TEST_F(RecordTableTest, ChartSideReadsOnlyNewRows) {
     auto table = RecordTable::openWorking(program);
     sqlite3_int64 last = 0;

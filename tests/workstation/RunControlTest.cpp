@@ -73,7 +73,7 @@ TEST_F(RunControl, StartBeginsAfreshAndProtocolsTheRun) {
 }
 
 TEST_F(RunControl, EndAsksToSaveOnlyWhatIsNotSaved) {
-    engine_->setInterval(1);
+    engine_->setInterval(0.1);
     engine_->start();
     takeSamples(2);
     prompts_.chosenFile = program() + "/runs/first.nph";
@@ -191,7 +191,7 @@ TEST_F(RunControl, FailingAutoSaveIsSaidOncePerPeriod) {
 
 TEST_F(RunControl, AutoSaveIntoItsDirectoryAfterEverySample) {
     IniFile::getIniFile().writeInteger("Options", "AutoSave", 1);
-    engine_->setInterval(1);
+    engine_->setInterval(0.1);
     engine_->start();
     takeSamples(2);
     const QString base = program() + "/AutoSave/8.12. 9 5";

@@ -21,20 +21,20 @@ TEST_F(SamplingCycle, CountdownAndSamplingRhythm) {
 
     driver_->samplingTicks = driver_->countdownTicks = 0;
     ASSERT_TRUE(driver_->untilNextSample());
-    EXPECT_EQ(driver_->countdownTicks, 32) << "interval + 2 countdown ticks";
+    EXPECT_EQ(driver_->countdownTicks, 300) << "30 seconds of 100 ms countdown ticks";
     EXPECT_EQ(driver_->samplingTicks, 8) << "7 gauge ticks and the sampling tick";
     EXPECT_EQ(storedNumbers(), (std::vector<double>{0, 1}));
 
     const auto rows = engine_->table().allRows();
-    EXPECT_EQ(rows[1].allTime, QTime(0, 0, 3));
-    EXPECT_DOUBLE_EQ(rows[1].minutes, 0.05);
+    EXPECT_EQ(rows[1].allTime, QTime(0, 0, 30));
+    EXPECT_DOUBLE_EQ(rows[1].minutes, 0.5);
     EXPECT_EQ(rows[0].startTime, QTime(9, 5, 3));
     EXPECT_EQ(rows[0].startDate, QDate(2007, 12, 8));
     EXPECT_TRUE(log_.text().find("ODValue: 0.5\tcountOD 2\n") != std::string::npos);
 }
 
 TEST_F(SamplingCycle, CountdownLabelAndCommandsDuringTheSamplingPhase) {
-    engine_->setInterval(3);
+    engine_->setInterval(2);
     engine_->start();
     takeSamples(1);
     QStringList labels;
@@ -47,7 +47,12 @@ TEST_F(SamplingCycle, CountdownLabelAndCommandsDuringTheSamplingPhase) {
             EXPECT_FALSE(c.pause || c.end || c.now) << "no Pause, End or Now() at \"Now\"";
         }
     }
-    EXPECT_EQ(labels, (QStringList{"2", "1", "Now", "Now", "Now"}));
+    // Whole seconds left, rounded up, on each 100 ms tick; "Now" when the sample is due.
+    QStringList expected;
+    for (int tick = 1; tick < 20; ++tick)
+        expected << (tick < 10 ? "2" : "1");
+    expected << "Now";
+    EXPECT_EQ(labels, expected);
     takeSamples(1);
     EXPECT_TRUE(engine_->commands().pause && engine_->commands().end);
 }
@@ -154,7 +159,7 @@ TEST_F(SamplingCycle, ThousandthReadEndsTheRun) {
 }
 
 TEST_F(SamplingCycle, TenMinutePauseMovesTheTimeAxis) {
-    engine_->setInterval(1);
+    engine_->setInterval(0.1);
     engine_->start();
     takeSamples(2);
     engine_->pause();
@@ -254,28 +259,45 @@ TEST_F(SamplingCycle, QualityBelowOneIsOne) {
     EXPECT_TRUE(driver_->untilNextSample());
 }
 
-TEST_F(SamplingCycle, IntervalChoice) {
+TEST_F(SamplingCycle, IntervalChoiceInSeconds) {
     const std::pair<const char*, int> entries[] = {
         {"1 Sec", 1},   {"15 Sec", 15},  {"30 Sec", 30},   {"60 Sec", 60}, {"2 Min", 120},
         {"5 Min", 300}, {"10 Min", 600}, {"60 Min", 3600}, {"", 30}};
-    for (const auto& [entry, ticks] : entries) {
+    for (const auto& [entry, seconds] : entries) {
         engine_->chooseInterval(entry);
-        EXPECT_EQ(engine_->interval(), ticks) << entry;
+        EXPECT_EQ(engine_->interval(), seconds) << entry;
     }
     IniFile::getIniFile().writeInteger("CommandCheck", "Interval", 45);
     engine_->useDefaultInterval();
     EXPECT_EQ(engine_->interval(), 45);
+
+    // The time between two samples is the chosen one, to the countdown's tenth of a second.
+    for (const double seconds : {0.0, 0.5, 1.0, 60.0}) {
+        engine_->setInterval(seconds);
+        ASSERT_TRUE(engine_->start());
+        takeSamples(1);
+        const auto before = engine_->elapsedMilliseconds();
+        driver_->countdownTicks = 0;
+        ASSERT_TRUE(driver_->untilNextSample());
+        EXPECT_EQ(driver_->countdownTicks, std::max(1, int(seconds * 10))) << seconds;
+        EXPECT_NEAR(double(engine_->elapsedMilliseconds() - before),
+                    std::max(100.0, seconds * 1000), 10.0)
+            << seconds;
+        engine_->end();
+    }
 }
 
-TEST_F(SamplingCycle, NowDuringALongCountdown) {
+TEST_F(SamplingCycle, NowDuringALongCountdownSamplesAtTheNextTick) {
     engine_->setInterval(3600);
     engine_->start();
     takeSamples(1);
     driver_->tick();
-    EXPECT_EQ(engine_->countdownText(), "3599");
+    EXPECT_EQ(engine_->countdownText(), "3600");
     engine_->measureNow();
     driver_->tick();
-    EXPECT_EQ(engine_->countdownText(), "2599") << "jumps instead of sampling";
+    EXPECT_EQ(engine_->countdownText(), "Now");
+    EXPECT_TRUE(driver_->untilNextSample());
+    EXPECT_EQ(engine_->sampleNumber(), 2);
 }
 
 TEST(AutoSaveSchedule, EverySampleThenEveryTenthTwentiethThirtieth) {
