@@ -3,6 +3,7 @@
 
 #include "PublishMessages.h"
 #include "PublishTopics.h"
+#include "lumo/SystemUtilities.h"
 
 #include <QTimer>
 #include <algorithm>
@@ -93,6 +94,7 @@ BrokerPublisher::~BrokerPublisher() {
 // The network thread: connects, runs the loop while the connection lasts, and tries again
 // after a growing pause when it breaks or cannot be made.
 void BrokerPublisher::networkLoop() {
+    Talvessa::runBelowSamplingPriority();
     const QByteArray host = settings_.host.toUtf8();
     int retrySeconds = 1;
     while (!stopping_) {
