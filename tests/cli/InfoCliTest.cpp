@@ -120,3 +120,20 @@ TEST_F(InfoCli, AHostileTitleIsShownHarmlesslyAndCut) {
     EXPECT_EQ(lines[2], "title: \\x1b]0;owned\\x07\\x1b[2J" + std::string(200 - 14, 'T') +
                             "... [cut: 100014 characters in all]");
 }
+
+// Minutes no measurement can have, in a file from elsewhere: the duration says so.
+TEST_F(InfoCli, AbsurdMinutesGiveNoMadeUpDuration) {
+    const QString file =
+        SavedMeasurement::write(temp.path(), "run", rowsOf({0.1, 0.2, 0.3}), QString(), QString());
+    {
+        SqliteDatabase table(file, SqliteDatabase::Mode::ReadWrite);
+        table.execute("UPDATE Record1 SET Minutes = 1e300 WHERE Number = 2");
+    }
+    Subprocess tool(NEPHODAR_PROGRAM_DIR "/nephodar-cli", {"info", file.toStdString()});
+    std::vector<std::string> lines;
+    for (std::string line = tool.nextLine(20000); !tool.outputEnded(); line = tool.nextLine(20000))
+        lines.push_back(line);
+    EXPECT_EQ(tool.wait(20000), 0) << tool.errorOutput();
+    ASSERT_GE(lines.size(), 6u);
+    EXPECT_EQ(lines[5], "duration: not a time (1e+300 minutes)");
+}
