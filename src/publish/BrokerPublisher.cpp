@@ -229,10 +229,15 @@ void BrokerPublisher::setAside(sqlite3_int64 id, const QString& reason) {
         return;
     }
     ++refused_;
-    tell(QStringLiteral("The MQTT broker %1 refused a message on %2: %3. Such messages are set "
-                        "aside in the table Refused of '%4'; the others go on.")
-             .arg(brokerName_, topic, reason, outbox_.fileName()),
-         lastRefusal_);
+    // Said for the first message of each reason: the status line counts the others, and a
+    // window would otherwise show a box for every topic the broker denies.
+    if (!refusalReasonsSaid_.contains(reason)) {
+        refusalReasonsSaid_.insert(reason);
+        tell(QStringLiteral("The MQTT broker %1 refused a message on %2: %3. Such messages are "
+                            "set aside in the table Refused of '%4'; the others go on.")
+                 .arg(brokerName_, topic, reason, outbox_.fileName()),
+             lastRefusal_);
+    }
     updateStatus();
 }
 

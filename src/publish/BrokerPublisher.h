@@ -5,6 +5,7 @@
 #include "PublishOutbox.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <atomic>
 #include <condition_variable>
@@ -104,6 +105,7 @@ private:
     bool linkedBefore_ = false;
     QByteArray lastState_; // the run's state as last queued, told again after a broken link
     int refused_ = 0;      // messages the broker refused since this publisher began
+    QSet<QString> refusalReasonsSaid_;
     bool pumpScheduled_ = false;
     Status status_ = Status::Unreachable;
     QString lastStatusText_;
