@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The chart's work after one new sample (the new row read, the axis window, the newest mark
 // and a full redraw) with 10 points shown and with 1000: it must not grow with the run.
+#include "BenchTarget.h"
 #include "LiveChart.h"
 #include "TempDirectory.h"
 #include "workstation/RecordTable.h"
@@ -66,6 +67,6 @@ int main(int argc, char** argv) {
     const double many = medianReplot(*table, chart, 1000, 31);
     std::printf("chart: one new sample with 10 points shown %.3f ms, with 1000 points %.3f ms\n",
                 few, many);
-    std::printf("chart: ratio 1000 / 10 = %.3f (target <= 3)\n", many / few);
-    return 0;
+    BenchTarget::atMost("chart: ratio 1000 / 10", many / few, 3);
+    return BenchTarget::exitStatus();
 }

@@ -3,6 +3,7 @@
 // same table in the same run: the export should cost at most twice the plain dump.
 #include "BenchMeasurement.h"
 #include "BenchStatistics.h"
+#include "BenchTarget.h"
 
 #include <QString>
 #include <algorithm>
@@ -78,7 +79,8 @@ int main() {
     const double exportTime = median(exports);
     const double dumpTime = median(dumps);
     std::printf("text export of %d rows, median of %d runs: nephodar-cli export %.1f ms, "
-                "sqlite3 -tabs %.1f ms, ratio %.2f (target <= 2)\n",
-                rowCount, runs, exportTime, dumpTime, exportTime / dumpTime);
-    return 0;
+                "sqlite3 -tabs %.1f ms\n",
+                rowCount, runs, exportTime, dumpTime);
+    BenchTarget::atMost("text export: ratio to sqlite3 -tabs", exportTime / dumpTime, 2);
+    return BenchTarget::exitStatus();
 }

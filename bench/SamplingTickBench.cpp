@@ -3,6 +3,7 @@
 // protocol file, the chart's read of the new row) early in a run and late in it.
 #include "BenchProfileStore.h"
 #include "BenchStatistics.h"
+#include "BenchTarget.h"
 #include "EngineFakes.h"
 #include "TempDirectory.h"
 #include "com/ODSourceSimulated.h"
@@ -66,6 +67,6 @@ int main(int argc, char** argv) {
     const double late = median(times[1]);
     std::printf("sampling tick: median %.3f ms at row 10, %.3f ms at row 1000 (%d runs)\n", early,
                 late, runs);
-    std::printf("sampling tick: ratio row 1000 / row 10 = %.3f (target <= 1.3)\n", late / early);
-    return 0;
+    BenchTarget::atMost("sampling tick: ratio row 1000 / row 10", late / early, 1.3);
+    return BenchTarget::exitStatus();
 }

@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
+#include <csignal>
 #include <cstring>
 #include <iostream>
 #include <qcustomplot.h>
@@ -99,6 +100,9 @@ void fail(const QString& text) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A file-size limit then fails the write (EFBIG) as a full disk does, which every writer
+    // handles, instead of ending the process mid-run without its End and its save.
+    std::signal(SIGXFSZ, SIG_IGN);
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--help") == 0) {
             std::cout << usage;

@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "CommandRegistry.h"
 #include "GrowthOptions.h"
+#include "TerminalText.h"
 #include "workstation/DisplayFormats.h"
 #include "workstation/GrowthTexts.h"
 #include "workstation/OpenedMeasurement.h"
@@ -19,6 +20,9 @@ their 95 % intervals, that stretch, the lag before it and how the rate was found
 "no growth"), one "name: value" line each.
 
 )";
+
+// A title is 50 characters as this program stores it; another program's file may hold more.
+constexpr int longestText = 200;
 
 void printHelp() {
     std::cout << infoHelp << GrowthOptions::method << GrowthOptions::help
@@ -55,7 +59,7 @@ int runInfoCommand(int argc, char** argv) {
     // The file as given: the table is read from it whatever its name ends in.
     std::cout << "file: " << opened.chosenPath.toStdString() << "\n"
               << "rows: " << opened.rows.size() << "\n"
-              << "title: " << opened.title.toStdString() << "\n"
+              << "title: " << terminalText(opened.title, longestText).toStdString() << "\n"
               << "start date: " << opened.startDate.toString(Qt::ISODate).toStdString() << "\n"
               << "start time: " << DisplayFormats::longTimeText(opened.startTime).toStdString()
               << "\n"

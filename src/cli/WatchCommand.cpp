@@ -2,6 +2,7 @@
 // nephodar-cli watch: the samples of a run served by a status page, as they come.
 #include "CommandLine.h"
 #include "CommandRegistry.h"
+#include "TerminalText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -19,8 +20,9 @@ const char* const watchHelp =
 Prints the samples of the run whose status page is at URL (as measure --serve or the
 workstation give it, "http://HOST:PORT/"), first those already taken, then each one as it is
 stored: its number, its time in minutes, OD and CalcOD, tab-separated, with a note as a fifth
-cell. It ends when the server ends the stream; the exit status is 1 when the page could not be
-reached or refused the request.
+cell (its control characters shown as \xHH, cut after 200 characters). It ends when the
+server ends the stream; the exit status is 1 when the page could not be reached, refused the
+request or sent a line without end.
 
   --token T           the token the server asks for (also taken from ?token= in the URL)
   --help              show this text
@@ -45,8 +47,16 @@ Target parseUrl(const std::string& url) {
     return target;
 }
 
+// What the server sends is read in bounded pieces: a row is a few hundred bytes, a run a few
+// thousand rows.
+constexpr std::size_t longestLine = std::size_t{64} << 10;
+constexpr std::size_t longestAnswer = std::size_t{64} << 20;
+// A note is 50 characters in the table; a server may send anything.
+constexpr int longestNote = 200;
+
+// OD and CalcOD with the 4 decimals the table keeps of them.
 QString numberCell(const QJsonValue& value) {
-    return value.isDouble() ? QString::number(value.toDouble(), 'f', 3) : QStringLiteral("n. c.");
+    return value.isDouble() ? QString::number(value.toDouble(), 'f', 4) : QStringLiteral("n. c.");
 }
 
 // Prints a row once, in the order of the numbers.
@@ -58,12 +68,12 @@ public:
             return;
         last_ = number;
         QString line = QString::number(number) + QLatin1Char('\t') +
-                       QString::number(row.value(QStringLiteral("minutes")).toDouble(), 'f', 2) +
+                       QString::number(row.value(QStringLiteral("minutes")).toDouble(), 'f', 3) +
                        QLatin1Char('\t') + numberCell(row.value(QStringLiteral("od"))) +
                        QLatin1Char('\t') + numberCell(row.value(QStringLiteral("calcOd")));
         const QString note = row.value(QStringLiteral("note")).toString();
         if (!note.isEmpty())
-            line += QLatin1Char('\t') + note;
+            line += QLatin1Char('\t') + terminalText(note, longestNote);
         std::cout << line.toStdString() << std::endl;
     }
 
@@ -98,13 +108,25 @@ int runWatchCommand(int argc, char** argv) {
         std::cerr << std::endl;
         return 1;
     };
-    const auto earlier = client.Get("/api/samples?since=0", headers);
+    std::string body;
+    bool tooLong = false;
+    const auto earlier = client.Get(
+        "/api/samples?since=0", headers, [](const httplib::Response&) { return true; },
+        [&](const char* data, size_t length) {
+            tooLong = body.size() + length > longestAnswer;
+            if (!tooLong)
+                body.append(data, length);
+            return !tooLong;
+        });
+    if (tooLong)
+        return fail("the list of samples is longer than " + std::to_string(longestAnswer >> 20) +
+                        " MiB",
+                    0);
     if (!earlier)
         return fail(httplib::to_string(earlier.error()), 0);
     if (earlier->status != 200)
         return fail("HTTP " + std::to_string(earlier->status), earlier->status);
-    const QJsonObject answer =
-        QJsonDocument::fromJson(QByteArray::fromStdString(earlier->body)).object();
+    const QJsonObject answer = QJsonDocument::fromJson(QByteArray::fromStdString(body)).object();
     for (const auto& row : answer.value(QStringLiteral("samples")).toArray())
         printer.print(row.toObject());
 
@@ -120,8 +142,12 @@ int runWatchCommand(int argc, char** argv) {
         },
         [&](const char* data, size_t length) {
             pending.append(data, length);
-            for (auto end = pending.find('\n'); end != std::string::npos;
-                 end = pending.find('\n')) {
+            for (auto end = pending.find('\n');; end = pending.find('\n')) {
+                if (end == std::string::npos) {
+                    // A stream that never ends its line would take all memory.
+                    tooLong = pending.size() > longestLine;
+                    return !tooLong;
+                }
                 const std::string line = pending.substr(0, end);
                 pending.erase(0, end + 1);
                 if (line.rfind("event: ", 0) == 0)
@@ -132,8 +158,11 @@ int runWatchCommand(int argc, char** argv) {
                 else if (line.empty())
                     event.clear();
             }
-            return true;
         });
+    if (tooLong)
+        return fail("the event stream sent a line longer than " +
+                        std::to_string(longestLine >> 10) + " KiB without ending it",
+                    0);
     if (status != 0 && status != 200)
         return fail("HTTP " + std::to_string(status), status);
     if (!streamed && streamed.error() != httplib::Error::Success &&

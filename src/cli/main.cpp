@@ -3,6 +3,7 @@
 #include "CommandRegistry.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <iostream>
 #include <stdexcept>
@@ -30,6 +31,9 @@ void printUsage(std::ostream& out) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A file-size limit then fails the write (EFBIG) as a full disk does, which every writer
+    // handles, instead of ending the process mid-run without its End and its save.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0) {
         printUsage(argc < 2 ? std::cerr : std::cout);
         return argc < 2 ? 2 : 0;

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "BrokerPublisher.h"
 
+#include "PublishMessages.h"
 #include "PublishTopics.h"
+#include "lumo/SystemUtilities.h"
 
 #include <QTimer>
 #include <algorithm>
@@ -54,6 +56,12 @@ BrokerPublisher::BrokerPublisher(const QString& programDirectory, const BrokerSe
         mosquitto_username_pw_set(client_, settings_.user.toUtf8().constData(),
                                   password.isEmpty() ? nullptr : password.constData());
     }
+    // A program that dies, or whose link breaks, leaves this as its retained state rather than
+    // "running"; a closing program disconnects cleanly and the broker drops it.
+    const QByteArray stateTopic = PublishTopics::topic(settings_.topicPrefix, "state").toUtf8();
+    const QByteArray lost = PublishMessages::state({QStringLiteral("lost"), {}, {}, {}, {}});
+    mosquitto_will_set_v5(client_, stateTopic.constData(), static_cast<int>(lost.size()),
+                          lost.constData(), 1, true, nullptr);
     if (!settings_.caFile.isEmpty()) {
         const int result = mosquitto_tls_set(client_, settings_.caFile.toUtf8().constData(),
                                              nullptr, nullptr, nullptr, nullptr);
@@ -86,6 +94,7 @@ BrokerPublisher::~BrokerPublisher() {
 // The network thread: connects, runs the loop while the connection lasts, and tries again
 // after a growing pause when it breaks or cannot be made.
 void BrokerPublisher::networkLoop() {
+    Talvessa::runBelowSamplingPriority();
     const QByteArray host = settings_.host.toUtf8();
     int retrySeconds = 1;
     while (!stopping_) {
@@ -165,6 +174,11 @@ void BrokerPublisher::onPublish(mosquitto*, void* self, int mid, int reasonCode,
 }
 
 void BrokerPublisher::linkUp() {
+    // The broker gave out the last will when the earlier link broke: the run's state is told
+    // again, after everything that waits.
+    if (linkedBefore_ && !lastState_.isEmpty())
+        queue("state", lastState_, true);
+    linkedBefore_ = true;
     connected_ = true;
     lastLinkProblem_.clear();
     lastRefusal_.clear();
@@ -188,22 +202,48 @@ void BrokerPublisher::acknowledged(int mid, int reasonCode) {
     const auto sent = inFlight_.find(mid);
     if (sent == inFlight_.end())
         return; // from a connection before the last one; its message goes out again
-    if (reasonCode >= 0x80) {
-        // Kept: it goes out again on the next connection, and nothing overtakes it.
-        tell(QStringLiteral("The MQTT broker %1 did not take a message: %2. The messages wait "
-                            "in the outbox.")
-                 .arg(brokerName_, QString::fromUtf8(mosquitto_reason_string(reasonCode))),
-             lastRefusal_);
-        inFlight_.clear();
-        mosquitto_disconnect(client_);
-        return;
-    }
-    acknowledged_.push_back(sent->second);
+    const sqlite3_int64 id = sent->second;
     inFlight_.erase(sent);
+    if (reasonCode >= 0x80) {
+        // Sent again it would be refused again and hold back everything behind it: it is set
+        // aside, and the others go on.
+        setAside(id, QString::fromUtf8(mosquitto_reason_string(reasonCode)));
+    } else {
+        acknowledged_.push_back(id);
+    }
     schedulePump();
 }
 
+void BrokerPublisher::setAside(sqlite3_int64 id, const QString& reason) {
+    QString topic;
+    try {
+        const auto message = outbox_.after(id - 1, 1);
+        if (!message.empty() && message.front().id == id)
+            topic = message.front().topic;
+        outbox_.setAside(id, reason, QDateTime::currentDateTime());
+    } catch (const std::exception& e) {
+        // Left in the outbox: it goes out again with the next connection.
+        tell(QStringLiteral("The MQTT outbox could not be updated: %1")
+                 .arg(QString::fromUtf8(e.what())),
+             lastOutboxProblem_);
+        return;
+    }
+    ++refused_;
+    // Said for the first message of each reason: the status line counts the others, and a
+    // window would otherwise show a box for every topic the broker denies.
+    if (!refusalReasonsSaid_.contains(reason)) {
+        refusalReasonsSaid_.insert(reason);
+        tell(QStringLiteral("The MQTT broker %1 refused a message on %2: %3. Such messages are "
+                            "set aside in the table Refused of '%4'; the others go on.")
+                 .arg(brokerName_, topic, reason, outbox_.fileName()),
+             lastRefusal_);
+    }
+    updateStatus();
+}
+
 void BrokerPublisher::queue(const char* kind, const QByteArray& payload, bool retain) {
+    if (std::strcmp(kind, "state") == 0)
+        lastState_ = payload;
     unwritten_.push_back({0, PublishTopics::topic(settings_.topicPrefix, kind), payload, retain});
     schedulePump();
 }
@@ -322,16 +362,22 @@ int BrokerPublisher::waitingCount() const {
 
 QString BrokerPublisher::statusText() const {
     const int waiting = waitingCount();
+    QString text;
     switch (status_) {
     case Status::Connected:
-        return QStringLiteral("connected");
+        text = QStringLiteral("connected");
+        break;
     case Status::Queued:
-        return QStringLiteral("queued %1").arg(waiting);
+        text = QStringLiteral("queued %1").arg(waiting);
+        break;
     case Status::Unreachable:
+        text = waiting > 0 ? QStringLiteral("broker unreachable, queued %1").arg(waiting)
+                           : QStringLiteral("broker unreachable");
         break;
     }
-    return waiting > 0 ? QStringLiteral("broker unreachable, queued %1").arg(waiting)
-                       : QStringLiteral("broker unreachable");
+    if (refused_ > 0)
+        text += QStringLiteral(", refused %1").arg(refused_);
+    return text;
 }
 
 void BrokerPublisher::updateStatus() {

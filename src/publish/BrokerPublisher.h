@@ -5,6 +5,7 @@
 #include "PublishOutbox.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <atomic>
 #include <condition_variable>
@@ -49,7 +50,8 @@ public:
     const std::optional<PublishOutbox::Mark>& mark() const { return mark_; }
 
     Status status() const { return status_; }
-    // "connected", "queued N" or "broker unreachable" (with ", queued N" when messages wait).
+    // "connected", "queued N" or "broker unreachable" (with ", queued N" when messages wait),
+    // followed by ", refused N" once the broker has refused messages.
     QString statusText() const;
     int waitingCount() const;
     const QString& topicPrefix() const { return settings_.topicPrefix; }
@@ -71,6 +73,8 @@ private:
     void linkUp();
     void linkDown(const QString& reason);
     void acknowledged(int mid, int reasonCode);
+    // A message the broker refused: moved to the outbox's refused messages and said.
+    void setAside(sqlite3_int64 id, const QString& reason);
     void schedulePump();
     void pump();
     // Everything waiting in memory, in one transaction; the disk's refusal, or an empty text.
@@ -98,6 +102,10 @@ private:
     std::vector<sqlite3_int64> acknowledged_; // to be removed from the outbox
     sqlite3_int64 lastSentId_ = 0;
     bool connected_ = false;
+    bool linkedBefore_ = false;
+    QByteArray lastState_; // the run's state as last queued, told again after a broken link
+    int refused_ = 0;      // messages the broker refused since this publisher began
+    QSet<QString> refusalReasonsSaid_;
     bool pumpScheduled_ = false;
     Status status_ = Status::Unreachable;
     QString lastStatusText_;

@@ -13,6 +13,11 @@ SqliteDatabase& prepared(SqliteDatabase& database) {
     database.execute("CREATE TABLE IF NOT EXISTS Mark (Id INTEGER PRIMARY KEY CHECK (Id = 1), "
                      "Run TEXT NOT NULL, Start INTEGER NOT NULL, StartOffset INTEGER, "
                      "Number INTEGER NOT NULL)");
+    // Messages the broker refused (an ACL that denies their topic): set aside, so that they
+    // hold back nothing, and kept for whoever has to find out what the broker did not take.
+    database.execute("CREATE TABLE IF NOT EXISTS Refused (Id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                     "Topic TEXT NOT NULL, Payload TEXT NOT NULL, Retain INTEGER NOT NULL, "
+                     "Reason TEXT NOT NULL, RefusedAt TEXT NOT NULL)");
     // As durable as the working table: a write-ahead log flushed on every commit. The commits
     // come after the sampling tick, one per batch of messages, never one per row inside it.
     database.execute("PRAGMA journal_mode=WAL");
@@ -133,4 +138,26 @@ void PublishOutbox::remove(const std::vector<sqlite3_int64>& ids) {
         throw;
     }
     waiting_ -= removed;
+}
+
+void PublishOutbox::setAside(sqlite3_int64 id, const QString& reason, const QDateTime& time) {
+    int moved = 0;
+    database_.inTransaction(
+        [&] {
+            database_
+                .prepare("INSERT INTO Refused (Topic, Payload, Retain, Reason, RefusedAt) SELECT "
+                         "Topic, Payload, Retain, ?, ? FROM Outbox WHERE Id = ?")
+                .bind(1, reason)
+                .bind(2, time.toString(Qt::ISODateWithMs))
+                .bind(3, id)
+                .run();
+            database_.prepare("DELETE FROM Outbox WHERE Id = ?").bind(1, id).run();
+            moved = sqlite3_changes(database_.handle());
+            // A broker that refuses everything for months must not fill the disk.
+            database_.prepare("DELETE FROM Refused WHERE Id <= (SELECT max(Id) FROM Refused) - ?")
+                .bind(1, static_cast<sqlite3_int64>(refusedKept))
+                .run();
+        },
+        "BEGIN IMMEDIATE");
+    waiting_ -= moved;
 }

@@ -47,6 +47,10 @@ public:
     std::vector<Message> after(sqlite3_int64 id, int limit);
     // The acknowledged messages, all in one transaction.
     void remove(const std::vector<sqlite3_int64>& ids);
+    // Moves a message the broker refused from the outbox to the table Refused, with the
+    // broker's reason and the time, in one transaction. The newest refusedKept stay there.
+    void setAside(sqlite3_int64 id, const QString& reason, const QDateTime& time);
+    static constexpr int refusedKept = 10000;
     int count() const { return waiting_; }
     // Nothing for an outbox that never published a run (or one of an earlier version).
     const std::optional<Mark>& mark() const { return mark_; }

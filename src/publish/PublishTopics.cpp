@@ -28,6 +28,10 @@ QString prefixProblem(const QString& prefix) {
         return QStringLiteral("The MQTT topic prefix %1 contains \"+\" or \"#\": those are "
                               "wildcards for subscribers and cannot be published to.")
             .arg(shown);
+    if (prefix.startsWith(QLatin1Char('$')))
+        return QStringLiteral("The MQTT topic prefix %1 starts with \"$\": such topics belong "
+                              "to the broker, which refuses messages on them.")
+            .arg(shown);
     if (prefix.split(QLatin1Char('/')).contains(QString()))
         return QStringLiteral("The MQTT topic prefix %1 has an empty level (a \"/\" at its "
                               "start or end, or two together).")

@@ -2,6 +2,7 @@
 #include "WebEventHub.h"
 
 #include "WebJson.h"
+#include "lumo/SystemUtilities.h"
 
 #include <algorithm>
 
@@ -22,6 +23,7 @@ void WebEventHub::wakeStreams() {
 }
 
 void WebEventHub::relayWakeUps() {
+    Talvessa::runBelowSamplingPriority();
     std::unique_lock lock(mutex_);
     while (true) {
         relayCall_.wait(lock, [this] { return relayCalled_ || relayEnds_; });

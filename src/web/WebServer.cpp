@@ -4,6 +4,7 @@
 #include "WebEventHub.h"
 #include "WebJson.h"
 #include "WebRequestRules.h"
+#include "lumo/SystemUtilities.h"
 #include "workstation/GrowthAnalysis.h"
 #include "workstation/GrowthTexts.h"
 #include "workstation/TableExport.h"
@@ -453,7 +454,11 @@ std::optional<std::string> WebServer::start(const WebServerOptions& options) {
         return "Can't serve the status page at " + where + ": " +
                (reason != 0 ? std::strerror(reason) : "the address cannot be used here") + ".";
     }
-    core->listener = std::thread([server = core.get()] { server->listen_after_bind(); });
+    core->listener = std::thread([server = core.get()] {
+        // The pool of connection threads is made on this thread and shares its priority.
+        Talvessa::runBelowSamplingPriority();
+        server->listen_after_bind();
+    });
     // stop() only reaches a server that has begun to listen.
     while (!core->is_running())
         std::this_thread::yield();

@@ -22,8 +22,14 @@ QString numberText(double value) {
 }
 
 QString elapsedText(double minutes) {
-    const long long seconds = std::llround(minutes * 60);
-    return QStringLiteral("%1:%2:%3")
+    // A file from elsewhere may hold any number: beyond a million years it is no duration, and
+    // it would not even fit the count of seconds.
+    constexpr double longest = 60.0 * 24 * 366 * 1e6;
+    if (!std::isfinite(minutes) || std::fabs(minutes) > longest)
+        return QStringLiteral("not a time (%1 minutes)").arg(minutes);
+    const long long seconds = std::llround(std::fabs(minutes) * 60);
+    return QStringLiteral("%1%2:%3:%4")
+        .arg(minutes < 0 && seconds > 0 ? QStringLiteral("-") : QString())
         .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
         .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));

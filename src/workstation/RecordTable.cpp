@@ -1,15 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RecordTable.h"
 
+#include "ParadoxTable.h"
 #include "TextFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -17,14 +20,42 @@ const char* const RecordTable::tableName = "Record1";
 
 namespace {
 
-const char* const columnNames[] = {"AllTime",   "Number",    "Minutes", "OD",
-                                   "StartTime", "StartDate", "Title",   "Note",
-                                   "TimeS",     "NoteS",     "CalcOD",  "SmoothOD"};
+struct Column {
+    const char* name;
+    const char* type;
+};
+const Column columns[] = {{"AllTime", "TEXT"}, {"Number", "REAL"},    {"Minutes", "REAL"},
+                          {"OD", "REAL"},      {"StartTime", "TEXT"}, {"StartDate", "TEXT"},
+                          {"Title", "TEXT"},   {"Note", "TEXT"},      {"TimeS", "TEXT"},
+                          {"NoteS", "REAL"},   {"CalcOD", "REAL"},    {"SmoothOD", "REAL"}};
 
-const char* const createStatement = "CREATE TABLE Record1 ("
-                                    "AllTime TEXT, Number REAL, Minutes REAL, OD REAL, "
-                                    "StartTime TEXT, StartDate TEXT, Title TEXT, Note TEXT, "
-                                    "TimeS TEXT, NoteS REAL, CalcOD REAL, SmoothOD REAL)";
+const char* const columnList = "AllTime, Number, Minutes, OD, StartTime, StartDate, Title, Note, "
+                               "TimeS, NoteS, CalcOD, SmoothOD";
+
+// The table as this program makes it; schema is empty or a schema name with its point.
+QString createStatement(const QString& schema = {}) {
+    QString statement = QStringLiteral("CREATE TABLE %1Record1 (").arg(schema);
+    for (const Column& column : columns)
+        statement +=
+            QStringLiteral("%1 %2, ").arg(QLatin1String(column.name), QLatin1String(column.type));
+    statement.chop(2);
+    return statement + QLatin1Char(')');
+}
+
+// Statement texts compared without their blanks and case: what a tool's layout may change.
+QString comparable(const QString& statement) {
+    QString text = statement.toUpper();
+    text.remove(QRegularExpression(QStringLiteral("\\s")));
+    return text;
+}
+
+// The remedy a refused working table ends with.
+const QString moveItAway =
+    QStringLiteral(" Move it out of the program directory; the next start makes a new working "
+                   "table.");
+const QString moveItAwayReadable =
+    QStringLiteral(" Move it out of the program directory (the viewer opens it as a saved "
+                   "measurement); the next start makes a new working table.");
 
 const QString timeFormat = QStringLiteral("HH:mm:ss");
 const QString dateFormat = QStringLiteral("yyyy-MM-dd");
@@ -67,7 +98,7 @@ std::unique_ptr<RecordTable> RecordTable::openWorking(const QString& programDire
     if (missing || table->holdsNoTables())
         table->createTable();
     else
-        table->checkColumns();
+        table->checkWorkingTable();
     // A rollback journal, so that every committed row is in Record1.db itself: a copy of that
     // one file, taken mid-run or rescued after a crash, holds the run. The journal is kept
     // between commits (only its header is cleared), which saves creating and deleting it on
@@ -89,7 +120,69 @@ std::unique_ptr<RecordTable> RecordTable::openFile(const QString& path, bool rea
 }
 
 void RecordTable::createTable() {
-    database_.execute(createStatement);
+    database_.execute(createStatement().toUtf8().constData());
+}
+
+void RecordTable::checkWorkingTable() {
+    const QString& path = database_.path();
+    try {
+        checkColumns();
+    } catch (const std::runtime_error& e) {
+        // An older installation may still hold its table in the old format.
+        bool oldFormat = false;
+        try {
+            ParadoxTable old(path);
+            oldFormat = true;
+        } catch (const std::exception&) {
+        }
+        if (oldFormat)
+            throw std::runtime_error(
+                (QStringLiteral("The working table '%1' is an old-format (Paradox) table.")
+                     .arg(path) +
+                 moveItAwayReadable)
+                    .toStdString());
+        throw std::runtime_error(QString::fromUtf8(e.what()).append(moveItAway).toStdString());
+    }
+    if (const auto fault = foreignSchema())
+        throw std::runtime_error(
+            (QStringLiteral("The working table '%1' is not this program's table: %2.")
+                 .arg(path, *fault) +
+             moveItAwayReadable)
+                .toStdString());
+}
+
+// Rows are written into the working table, so it must be exactly the table this program makes:
+// an index, a trigger, a constraint or a column type of another tool would change what is
+// stored, and a further table would be carried into every saved set.
+std::optional<QString> RecordTable::foreignSchema() {
+    const auto shown = [](const QString& name) { return limitedText(name, 60); };
+    auto objects = database_.prepare("SELECT type, name FROM sqlite_master WHERE NOT "
+                                     "(type = 'table' AND name = 'Record1' COLLATE NOCASE)");
+    if (objects.step())
+        return QStringLiteral("it holds the %1 '%2' besides the table Record1")
+            .arg(objects.text(0), shown(objects.text(1)));
+    auto info = database_.prepare("PRAGMA table_xinfo(Record1)");
+    std::size_t index = 0;
+    for (; info.step(); ++index) {
+        const QString name = info.text(1);
+        if (index >= std::size(columns))
+            return QStringLiteral("it has a column %1 of its own").arg(shown(name));
+        const Column& ours = columns[index];
+        if (name.compare(QLatin1String(ours.name), Qt::CaseInsensitive) != 0)
+            return QStringLiteral("it has the column %1 where %2 belongs")
+                .arg(shown(name), QLatin1String(ours.name));
+        const QString type = info.text(2);
+        if (type.compare(QLatin1String(ours.type), Qt::CaseInsensitive) != 0)
+            return QStringLiteral("its column %1 is declared '%2', not %3")
+                .arg(QLatin1String(ours.name), shown(type), QLatin1String(ours.type));
+        if (info.integer(3) != 0 || !info.isNull(4) || info.integer(5) != 0 || info.integer(6) != 0)
+            return QStringLiteral("its column %1 carries a constraint or a default")
+                .arg(QLatin1String(ours.name));
+    }
+    auto definition = database_.prepare("SELECT sql FROM sqlite_master WHERE type = 'table'");
+    if (definition.step() && comparable(definition.text(0)) != comparable(createStatement()))
+        return QStringLiteral("its table Record1 carries constraints or options of its own");
+    return std::nullopt;
 }
 
 // A file that is no SQLite database is left to checkColumns, which says so.
@@ -132,14 +225,14 @@ void RecordTable::checkColumns() {
                 "The file '%1' is not a measurement table: its Record1 is not a table (%2).")
                 .arg(database_.path(), kind)
                 .toStdString());
-    for (const char* column : columnNames) {
+    for (const Column& column : columns) {
         const bool found = std::any_of(present.begin(), present.end(), [&](const QString& name) {
-            return name.compare(QLatin1String(column), Qt::CaseInsensitive) == 0;
+            return name.compare(QLatin1String(column.name), Qt::CaseInsensitive) == 0;
         });
         if (!found)
             throw std::runtime_error(
                 QStringLiteral("The file '%1' is not a measurement table: it has no column %2.")
-                    .arg(database_.path(), QLatin1String(column))
+                    .arg(database_.path(), QLatin1String(column.name))
                     .toStdString());
     }
 }
@@ -273,25 +366,54 @@ int RecordTable::rowCount() {
 }
 
 void RecordTable::writeCopy(const QString& path, const QString& shownName) {
-    // The copy refuses an existing file; a journal is what a failed copy left of itself.
     const auto removeCopy = [&path] {
         QFile::remove(path);
         QFile::remove(path + QStringLiteral("-journal"));
     };
     removeCopy();
-    QString reason;
-    try {
-        database_.prepare("VACUUM INTO ?").bind(1, path).run();
-        if (!TextFile::syncToDisk(path))
-            reason = QString::fromLocal8Bit(strerror(errno));
-    } catch (const SqliteError& e) {
-        reason = e.reason;
-    }
+    QString reason = copyInto(path);
+    if (reason.isEmpty() && !TextFile::syncToDisk(path))
+        reason = QString::fromLocal8Bit(strerror(errno));
     if (reason.isEmpty())
         return;
     removeCopy();
     throw std::runtime_error(
         QStringLiteral("Can't write '%1': %2").arg(shownName, reason).toStdString());
+}
+
+QString RecordTable::copyInto(const QString& path) {
+    // An empty file is an empty database; the copy is attached to this connection, which may
+    // have been opened without the right to create files.
+    const int created =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (created < 0 || ::close(created) != 0)
+        return QString::fromLocal8Bit(strerror(errno));
+    try {
+        database_.prepare("ATTACH ? AS saved").bind(1, path).run();
+    } catch (const SqliteError& e) {
+        return e.reason;
+    }
+    QString reason;
+    try {
+        // Nothing is written beside the copy: a failed one is removed whole.
+        database_.execute("PRAGMA saved.journal_mode=MEMORY");
+        database_.execute("PRAGMA saved.synchronous=OFF");
+        // Made from this program's own definition and filled with the rows in order, not
+        // copied page by page: whatever else another tool put into the working table stays
+        // out of every saved set.
+        database_.inTransaction([&] {
+            database_.execute(createStatement(QStringLiteral("saved.")).toUtf8().constData());
+            database_.execute(QStringLiteral("INSERT INTO saved.Record1 (%1) SELECT %1 FROM "
+                                             "main.Record1 ORDER BY rowid")
+                                  .arg(QLatin1String(columnList))
+                                  .toUtf8()
+                                  .constData());
+        });
+    } catch (const SqliteError& e) {
+        reason = e.reason;
+    }
+    sqlite3_exec(database_.handle(), "DETACH saved", nullptr, nullptr, nullptr);
+    return reason;
 }
 
 void RecordTable::snapshotTo(const QString& path) {

@@ -84,6 +84,12 @@ public:
 private:
     RecordTable(const QString& path, SqliteDatabase::Mode mode);
     void checkColumns();
+    // Refuses a working table that is not exactly this program's, saying what to do.
+    void checkWorkingTable();
+    // What makes the table not this program's own; nothing when it is.
+    std::optional<QString> foreignSchema();
+    // Writes the rows into a new file at path; the reason when it failed.
+    QString copyInto(const QString& path);
     void createTable();
     bool holdsNoTables();
 

@@ -20,6 +20,12 @@ SqliteDatabase::SqliteDatabase(const QString& path, Mode mode) : file_(path) {
             QStringLiteral("Can't open the table file '%1': %2").arg(path, reason).toStdString());
     }
     sqlite3_extended_result_codes(db_, 1);
+    // A table file may come from another tool. Nothing in it may act on its own: no trigger
+    // fires (this program makes none), no function runs from its schema, and statements
+    // cannot corrupt the file on purpose.
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
     sqlite3_busy_timeout(db_, 2000);
     // Files opened to be read come from anywhere. Without the check a damaged page can give
     // rows of bytes left over from other pages, so that the same file reads differently from

@@ -110,3 +110,41 @@ TEST_F(InfoCli, GrowthFiguresCarryTheirIntervals) {
         EXPECT_TRUE(std::regex_match(lines[shape.line], std::regex(shape.pattern)))
             << lines[shape.line];
 }
+
+// A measurement file from elsewhere whose title steers the terminal and fills it: shown
+// harmlessly and cut with a mark.
+TEST_F(InfoCli, AHostileTitleIsShownHarmlesslyAndCut) {
+    const QString file =
+        SavedMeasurement::write(temp.path(), "run", rowsOf({0.1, 0.2}), QString(), QString());
+    {
+        SqliteDatabase table(file, SqliteDatabase::Mode::ReadWrite);
+        table.prepare("UPDATE Record1 SET Title = ?")
+            .bind(1, QStringLiteral("\x1b]0;owned\x07\x1b[2J") + QString(100000, QLatin1Char('T')))
+            .run();
+    }
+    Subprocess tool(NEPHODAR_PROGRAM_DIR "/nephodar-cli", {"info", file.toStdString()});
+    std::vector<std::string> lines;
+    for (std::string line = tool.nextLine(20000); !tool.outputEnded(); line = tool.nextLine(20000))
+        lines.push_back(line);
+    EXPECT_EQ(tool.wait(20000), 0) << tool.errorOutput();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[2], "title: \\x1b]0;owned\\x07\\x1b[2J" + std::string(200 - 14, 'T') +
+                            "... [cut: 100014 characters in all]");
+}
+
+// Minutes no measurement can have, in a file from elsewhere: the duration says so.
+TEST_F(InfoCli, AbsurdMinutesGiveNoMadeUpDuration) {
+    const QString file =
+        SavedMeasurement::write(temp.path(), "run", rowsOf({0.1, 0.2, 0.3}), QString(), QString());
+    {
+        SqliteDatabase table(file, SqliteDatabase::Mode::ReadWrite);
+        table.execute("UPDATE Record1 SET Minutes = 1e300 WHERE Number = 2");
+    }
+    Subprocess tool(NEPHODAR_PROGRAM_DIR "/nephodar-cli", {"info", file.toStdString()});
+    std::vector<std::string> lines;
+    for (std::string line = tool.nextLine(20000); !tool.outputEnded(); line = tool.nextLine(20000))
+        lines.push_back(line);
+    EXPECT_EQ(tool.wait(20000), 0) << tool.errorOutput();
+    ASSERT_GE(lines.size(), 6u);
+    EXPECT_EQ(lines[5], "duration: not a time (1e+300 minutes)");
+}

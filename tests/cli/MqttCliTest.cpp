@@ -8,6 +8,7 @@
 #include "workstation/RecordTable.h"
 
 #include <QFile>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QSysInfo>
 #include <csignal>
@@ -175,7 +176,7 @@ MosquittoBroker::TlsFiles selfSigned(const std::string& stem) {
 TEST_F(MqttCli, OverTlsEveryRowArrivesAndAnUntrustedBrokerIsSaidOnce) {
     const auto brokerFiles = selfSigned(temp_.path("broker"));
     const auto strangerFiles = selfSigned(temp_.path("stranger"));
-    MosquittoBroker broker(MosquittoBroker::Options{{}, brokerFiles, 0});
+    MosquittoBroker broker(MosquittoBroker::Options{{}, brokerFiles, 0, {}});
     BrokerSubscriber subscriber(broker.port(), "lab/ws1/sample"); // on the plain listener
     auto& profile = IniFile::getIniFile();
 
@@ -196,7 +197,7 @@ TEST_F(MqttCli, OverTlsEveryRowArrivesAndAnUntrustedBrokerIsSaidOnce) {
 // long title the state grows past what the broker takes. It is said and dropped, and holds
 // back none of the rows after it.
 TEST_F(MqttCli, AMessageTooLargeForTheBrokerIsSaidAndHoldsBackNoRow) {
-    MosquittoBroker broker(MosquittoBroker::Options{{}, std::nullopt, 1024});
+    MosquittoBroker broker(MosquittoBroker::Options{{}, std::nullopt, 1024, {}});
     BrokerSubscriber subscriber(broker.port(), "lab/ws1/sample");
     auto tool = start(broker.port(), 6, std::string(1500, 'T'));
     ASSERT_EQ(finish(*tool), 0) << tool->errorOutput();
@@ -210,8 +211,68 @@ TEST_F(MqttCli, AMessageTooLargeForTheBrokerIsSaidAndHoldsBackNoRow) {
     EXPECT_EQ(PublishOutbox(QString::fromStdString(temp_.path("program"))).count(), 0);
 }
 
+// A broker whose ACL denies the state topic: its refusal is said once, the refused messages
+// are set aside where they can be looked at, and every row after them arrives in order.
+TEST_F(MqttCli, MessagesTheBrokerRefusesAreSetAsideAndHoldBackNothing) {
+    MosquittoBroker::Options options;
+    options.acl = "topic write lab/ws1/sample\ntopic read lab/ws1/#\n";
+    MosquittoBroker broker(options);
+    BrokerSubscriber subscriber(broker.port(), "lab/ws1/#");
+    Subprocess tool(cli(), {"measure", "--program-dir", temp_.path("program"), "--device", "Sim0",
+                            "--samples", "10", "--interval", "0.1", "--note", "3:checked", "--mqtt",
+                            "127.0.0.1:" + std::to_string(broker.port()), "--topic", "lab/ws1"});
+    ASSERT_EQ(finish(tool), 0) << tool.errorOutput();
+    // Said once, whichever topics the broker denies.
+    const std::string errors = tool.errorOutput();
+    const std::string said = "refused a message on lab/ws1/state: Not authorized.";
+    const auto first = errors.find(said);
+    ASSERT_NE(first, std::string::npos) << errors;
+    EXPECT_EQ(errors.find("refused a message", first + 1), std::string::npos) << errors;
+
+    const auto samples = subscriber.waitFor("/sample", 10, 10000);
+    ASSERT_FALSE(samples.empty());
+    const QString run = payloadOf(samples.front()).value(QStringLiteral("run")).toString();
+    EXPECT_EQ(firstArrivals(samples, run), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    const QString program = QString::fromStdString(temp_.path("program"));
+    EXPECT_EQ(PublishOutbox(program).count(), 0) << "every message left the outbox";
+    SqliteDatabase outbox(PublishOutbox::filePath(program), SqliteDatabase::Mode::ReadOnly);
+    auto refused = outbox.prepare("SELECT Topic, Payload, Reason FROM Refused ORDER BY Id");
+    std::vector<std::string> kept;
+    while (refused.step()) {
+        EXPECT_EQ(refused.text(2), "Not authorized");
+        const QString topic = refused.text(0);
+        const QJsonObject payload = QJsonDocument::fromJson(refused.text(1).toUtf8()).object();
+        const QString field = topic.endsWith(QLatin1String("/note")) ? QStringLiteral("text")
+                                                                     : QStringLiteral("state");
+        kept.push_back((topic + QLatin1Char(' ') + payload.value(field).toString()).toStdString());
+    }
+    EXPECT_EQ(kept, (std::vector<std::string>{"lab/ws1/state running", "lab/ws1/note checked",
+                                              "lab/ws1/state stopped"}));
+}
+
+// Killed mid-run, the program leaves the retained state "lost", not "running".
+TEST_F(MqttCli, AProgramThatDiesLeavesItsStateLost) {
+    MosquittoBroker broker;
+    BrokerSubscriber watcher(broker.port(), "lab/ws1/state");
+    auto tool = start(broker.port(), 100000);
+    const auto running = watcher.waitFor("/state", 1, 10000);
+    ASSERT_EQ(running.size(), 1u) << tool->errorOutput();
+    EXPECT_EQ(payloadOf(running[0]).value(QStringLiteral("state")).toString(), "running");
+    tool->signal(SIGKILL);
+    tool->wait();
+    const auto states = watcher.waitFor("/state", 2, 10000);
+    ASSERT_EQ(states.size(), 2u);
+    EXPECT_EQ(payloadOf(states[1]).value(QStringLiteral("state")).toString(), "lost");
+    // What a dashboard that comes later is told.
+    BrokerSubscriber later(broker.port(), "lab/ws1/state");
+    const auto retained = later.waitFor("/state", 1, 10000);
+    ASSERT_EQ(retained.size(), 1u);
+    EXPECT_TRUE(retained[0].retained);
+    EXPECT_EQ(payloadOf(retained[0]).value(QStringLiteral("state")).toString(), "lost");
+}
+
 TEST_F(MqttCli, UnusableTopicPrefixIsRefusedBeforeMeasuring) {
-    for (const char* prefix : {"lab/+/ws1", "lab/#", "lab//ws1", "/lab"}) {
+    for (const char* prefix : {"lab/+/ws1", "lab/#", "lab//ws1", "/lab", "$SYS/lab"}) {
         Subprocess tool(cli(),
                         {"measure", "--program-dir", temp_.path("program"), "--device", "Sim0",
                          "--samples", "2", "--mqtt", "127.0.0.1:1", "--topic", prefix});

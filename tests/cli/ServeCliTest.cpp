@@ -5,9 +5,12 @@
 #include "Subprocess.h"
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <httplib.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -126,6 +129,52 @@ TEST_F(ServeCli, TheTokenMayComeFromTheEnvironment) {
     EXPECT_EQ(run.wait(20000), 0) << run.errorOutput();
     EXPECT_NE(run.errorOutput().find("Status page: http://"), std::string::npos)
         << run.errorOutput();
+}
+
+// A server that sends what no status page would: notes that steer the terminal or fill it,
+// then an event stream whose line never ends. watch shows the notes harmlessly and gives up
+// on the stream with a message.
+TEST_F(ServeCli, WatchShowsHostileNotesHarmlesslyAndGivesUpOnAnEndlessLine) {
+    httplib::Server hostile;
+    const std::string longNote(300000, 'n');
+    hostile.Get("/api/samples", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_content(
+            R"({"samples": [{"number": 0, "minutes": 1.23456, "od": 0.123456, "calcOd": 0.2,)"
+            R"( "note": "\u001b]0;owned\u0007\u001b[31mred\ttab\nline\u202e"},)"
+            R"( {"number": 1, "minutes": 2, "od": 0.5, "calcOd": 0.5, "note": ")" +
+                longNote + R"("}]})",
+            "application/json");
+    });
+    std::atomic<bool> stopping{false};
+    hostile.Get("/api/events", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_chunked_content_provider(
+            "text/event-stream", [&](size_t, httplib::DataSink& sink) {
+                const std::string endless = "event: sample\ndata: " + std::string(4096, 'x');
+                sink.write(endless.data(), endless.size());
+                const std::string more(4096, 'x');
+                while (!stopping && sink.is_writable())
+                    if (!sink.write(more.data(), more.size()))
+                        break;
+                return false;
+            });
+    });
+    const int port = hostile.bind_to_any_port("127.0.0.1");
+    ASSERT_GT(port, 0);
+    std::thread serving([&] { hostile.listen_after_bind(); });
+
+    Subprocess watch(cli(), {"watch", "http://127.0.0.1:" + std::to_string(port) + "/"});
+    EXPECT_EQ(watch.nextLine(20000),
+              "0\t1.235\t0.1235\t0.2000\t\\x1b]0;owned\\x07\\x1b[31mred\\x09tab\\x0aline\\u202e");
+    EXPECT_EQ(watch.nextLine(20000), "1\t2.000\t0.5000\t0.5000\t" + std::string(200, 'n') +
+                                         "... [cut: 300000 characters in all]");
+    const int status = watch.wait(20000);
+    stopping = true;
+    hostile.stop();
+    serving.join();
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(watch.errorOutput(), "Can't watch http://127.0.0.1:" + std::to_string(port) +
+                                       ": the event stream sent a line longer than 64 KiB "
+                                       "without ending it\n");
 }
 
 } // namespace

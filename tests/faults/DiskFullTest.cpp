@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Disk trouble: files that may not grow (a file-size limit, with SIGXFSZ ignored so that the
-// write fails instead of ending the process) and a disk that runs full at each step of a save
-// (the shim answers ENOSPC from a chosen change on). The measurement goes on, says what went
-// wrong, and no file is left damaged.
+// Disk trouble: files that may not grow (a file-size limit, set on the running process, whose
+// signal must not end it) and a disk that runs full at each step of a save (the shim answers
+// ENOSPC from a chosen change on). The measurement goes on, says what went wrong, and no file
+// is left damaged.
 #include "../workstation/EngineFixture.h"
 #include "FaultRun.h"
 #include "MosquittoBroker.h"
@@ -10,6 +10,7 @@
 #include "workstation/OpenedMeasurement.h"
 
 #include <QDir>
+#include <chrono>
 #include <csignal>
 #include <numeric>
 #include <sys/resource.h>
@@ -45,9 +46,8 @@ protected:
 TEST_F(DiskFull, SamplingGoesOnWhileTheWorkingTableCannotGrow) {
     const std::string program = programDirectory(temp_, "program");
     const std::string saved = temp_.path("out/run.nph");
-    Subprocess tool("/bin/sh", {"-c", "trap '' XFSZ; exec \"$0\" \"$@\"", cli(), "measure",
-                                "--program-dir", program, "--device", "Sim0", "--samples", "100000",
-                                "--interval", "0", "--save", saved});
+    Subprocess tool(cli(), {"measure", "--program-dir", program, "--device", "Sim0", "--samples",
+                            "100000", "--interval", "0", "--save", saved});
     std::vector<std::string> printed;
     // Reads lines until three more report the row stored (or not stored, as asked); false
     // when twenty lines did not.
@@ -86,6 +86,32 @@ TEST_F(DiskFull, SamplingGoesOnWhileTheWorkingTableCannotGrow) {
     ASSERT_EQ(savedRows.size(), rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i)
         EXPECT_EQ(lineOf(savedRows[i]), lineOf(rows[i]));
+}
+
+// The workstation under a file-size limit set mid-run: its samples fail to be stored, and it
+// goes on running instead of being ended by the limit's signal.
+TEST_F(DiskFull, TheWorkstationOutlivesAFileSizeLimit) {
+    const std::string program = programDirectory(temp_, "program");
+    const std::string table = program + "/Record1.db";
+    copyProgramFolders({"Objects", "buttons"});
+    Subprocess workstation(NEPHODAR_PROGRAM_DIR "/Nephodar",
+                           {"--program-dir", program, "--start", "--interval", "0"},
+                           {{"QT_QPA_PLATFORM", "offscreen"}});
+    const auto rowsStored = [&] {
+        try {
+            return RecordTable::openFile(QString::fromStdString(table), true)->rowCount();
+        } catch (const std::exception&) {
+            return 0; // not made yet
+        }
+    };
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(40);
+    while (rowsStored() < 3 && std::chrono::steady_clock::now() < until)
+        ASSERT_EQ(workstation.wait(100), -1) << workstation.errorOutput();
+    ASSERT_GE(rowsStored(), 3) << workstation.errorOutput();
+    setFileSizeLimit(workstation.id(), tablePage);
+    EXPECT_EQ(workstation.wait(3000), -1) << "ended under the limit\n" << workstation.errorOutput();
+    setFileSizeLimit(workstation.id(), RLIM_INFINITY);
+    EXPECT_EQ(integrity(table), "ok");
 }
 
 // The disk runs full at each change of the save in turn. A save that is reported failed

@@ -6,6 +6,7 @@
 #include "../workstation/EngineFixture.h"
 #include "LoopbackBroker.h"
 #include "MosquittoBroker.h"
+#include "ThreadPriorities.h"
 #include "publish/BrokerPublisher.h"
 #include "publish/PublishMessages.h"
 #include "workstation/TimerAlarmCountdown.h"
@@ -13,6 +14,8 @@
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -176,4 +179,14 @@ TEST_F(EngineOutbox, TimerAlarmRingingAndStopAreEachPublishedOnce) {
                                           {"time", PublishMessages::isoTime(clock.current)}}))
             << QJsonDocument(alarms[i]).toJson().toStdString();
     }
+}
+
+// The broker's network thread never competes with the sampling cycle.
+TEST_F(EngineOutbox, TheBrokersThreadRunsBelowTheSamplingPriority) {
+    const int before = threadsBelowTheMainThread();
+    BrokerPublisher publisher(directory("program"), settings());
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (threadsBelowTheMainThread() == before && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10)); // the thread lowers itself
+    EXPECT_EQ(threadsBelowTheMainThread(), before + 1);
 }

@@ -11,7 +11,7 @@
 #include <QTimeZone>
 #include <gtest/gtest.h>
 
-TEST(PublishTopics, PrefixesWithWildcardsOrEmptyLevelsAreRefused) {
+TEST(PublishTopics, PrefixesWithWildcardsEmptyLevelsOrTheBrokersMarkAreRefused) {
     const struct {
         const char* prefix;
         bool usable;
@@ -27,6 +27,9 @@ TEST(PublishTopics, PrefixesWithWildcardsOrEmptyLevelsAreRefused) {
         {"lab/", false},
         {"lab//ws1", false},
         {"lab/\tws1", false},
+        {"$SYS/lab", false},
+        {"$lab", false},
+        {"lab/$1", true},
     };
     for (const auto& c : cases)
         EXPECT_EQ(PublishTopics::prefixProblem(QString::fromUtf8(c.prefix)).isEmpty(), c.usable)

@@ -43,7 +43,7 @@ MosquittoBroker::MosquittoBroker(const std::string& password)
     : MosquittoBroker(freePort(), password) {}
 
 MosquittoBroker::MosquittoBroker(int port, const std::string& password) : port_(port) {
-    configure(Options{password, std::nullopt, 0});
+    configure(Options{password, std::nullopt, 0, {}});
     start();
 }
 
@@ -64,6 +64,10 @@ void MosquittoBroker::configure(const Options& options) {
                   options.tls->certificate + "\nkeyfile " + options.tls->key + "\n";
     if (options.maxPacketSize > 0)
         config += "max_packet_size " + std::to_string(options.maxPacketSize) + "\n";
+    if (!options.acl.empty()) {
+        TempDirectory::writeFile(directory_.path("acl"), options.acl);
+        config += "acl_file " + directory_.path("acl") + "\n";
+    }
     // Run as root, the broker would change to its own user, who may not read the files here.
     if (const passwd* user = getpwuid(getuid()))
         config += std::string("user ") + user->pw_name + "\n";

@@ -31,6 +31,8 @@ public:
         std::optional<TlsFiles> tls;
         // The largest packet the broker takes (0: its default), announced to MQTT 5 clients.
         int maxPacketSize = 0;
+        // The lines of an ACL file ("topic read lab/#", ...); empty: every topic is open.
+        std::string acl;
     };
 
     explicit MosquittoBroker(const std::string& password = {});

@@ -21,7 +21,7 @@ QString text(HeadlessBrowser& browser, const char* id) {
 }
 
 QString shown(double value) {
-    return QString::number(value, 'f', 3);
+    return QString::number(value, 'f', 4);
 }
 
 TEST(StatusPageBrowser, FollowsASim0RunLive) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The status server over real sockets: the API, the rules of what it serves, and its bounds.
 #include "web/WebServer.h"
+#include "ThreadPriorities.h"
 #include "web/WebEventHub.h"
 #include "web/WebJson.h"
 #include "web/WebRequestRules.h"
@@ -390,6 +391,22 @@ TEST_F(WebServerTest, HugeHeadersSlowAndVanishingClientsAreCutOff) {
     }
     hub.appendRows({row(3, 0.4)});
     EXPECT_EQ(client().Get("/api/status")->status, 200);
+}
+
+// On a busy machine the page's clients must not slow a sample: every thread of the server and
+// its hub runs below the engine's.
+TEST_F(WebServerTest, ServingThreadsRunBelowTheSamplingPriority) {
+    // The hub's relay lowers itself as it begins.
+    const auto until = std::chrono::steady_clock::now() + 5s;
+    while (threadsBelowTheMainThread() == 0 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(5ms);
+    const int before = threadsBelowTheMainThread();
+    EXPECT_EQ(before, 1) << "the hub's relay";
+    WebServerOptions options;
+    start(options);
+    EXPECT_EQ(client().Get("/api/status")->status, 200);
+    // The listener and its pool, which has a place for every client and some beyond.
+    EXPECT_GE(threadsBelowTheMainThread() - before, options.maxClients + 8);
 }
 
 TEST_F(WebServerTest, StopsAtOnceWithStreamsOpen) {

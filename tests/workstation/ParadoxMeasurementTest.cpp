@@ -395,3 +395,19 @@ TEST_F(ParadoxMeasurementTest, DamagedFilesAreRefusedWithoutReadingPastTheirEnd)
                   std::string::npos);
     }
 }
+
+// An older installation's working table in the program directory: named for what it is, with
+// what to do, and left as it was.
+TEST_F(ParadoxMeasurementTest, AnOldFormatWorkingTableIsNamedWithWhatToDo) {
+    const std::string working = temp.path("program/Record1.db");
+    std::filesystem::create_directories(temp.path("program"));
+    writeParadox(working, measurementFields, {sampleRow(0), sampleRow(1)});
+    const std::string before = TempDirectory::readFile(working);
+    EXPECT_EQ(
+        errorOf([&] { RecordTable::openWorking(QString::fromStdString(temp.path("program"))); }),
+        "The working table '" + working +
+            "' is an old-format (Paradox) table. Move it out of the program directory (the "
+            "viewer opens it as a saved measurement); the next start makes a new working "
+            "table.");
+    EXPECT_EQ(TempDirectory::readFile(working), before);
+}

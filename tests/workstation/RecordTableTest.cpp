@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "workstation/RecordTable.h"
 #include "ErrorOf.h"
+#include "Subprocess.h"
 #include "TempDirectory.h"
 
 #include <QDir>
@@ -172,10 +173,107 @@ TEST_F(RecordTableTest, FilesThatAreNoMeasurementTablesAreRefusedUntouched) {
     } catch (const std::runtime_error& e) {
         EXPECT_EQ(std::string(e.what()), "The file '" + file.toStdString() +
                                              "' is not a measurement table: it has no column "
-                                             "Minutes.");
+                                             "Minutes. Move it out of the program directory; "
+                                             "the next start makes a new working table.");
     }
     EXPECT_EQ(TempDirectory::readFile(file.toStdString()), before);
     EXPECT_THROW(RecordTable::openFile(program + "/none.nph", true), std::runtime_error);
+}
+
+namespace {
+
+const std::string ourTable =
+    "CREATE TABLE Record1 (AllTime TEXT, Number REAL, Minutes REAL, OD REAL, StartTime TEXT, "
+    "StartDate TEXT, Title TEXT, Note TEXT, TimeS TEXT, NoteS REAL, CalcOD REAL, SmoothOD REAL);";
+
+// Another program's hand on the file: the sqlite3 command, with its own connection.
+void runSqliteTool(const QString& file, const std::string& sql) {
+    Subprocess tool("/usr/bin/sqlite3", {file.toStdString(), sql});
+    ASSERT_EQ(tool.wait(), 0) << tool.errorOutput();
+}
+
+} // namespace
+
+// A working table is written to at every sample and copied into every saved set: only the
+// table exactly as this program makes it is taken.
+TEST_F(RecordTableTest, ForeignWorkingTablesAreRefusedUntouched) {
+    const std::string row = "INSERT INTO Record1 (Number, OD, Title) VALUES (0, 0.5, 'A');";
+    const struct {
+        std::string sql;
+        std::string fault;
+    } cases[] = {
+        {ourTable + "CREATE TRIGGER Keep AFTER INSERT ON Record1 BEGIN UPDATE Record1 SET OD = 9; "
+                    "DELETE FROM Record1 WHERE Number = 0; END;",
+         "it holds the trigger 'Keep' besides the table Record1"},
+        {ourTable + "CREATE TABLE Secrets (x);",
+         "it holds the table 'Secrets' besides the table Record1"},
+        {ourTable + "CREATE INDEX ByNumber ON Record1 (Number);",
+         "it holds the index 'ByNumber' besides the table Record1"},
+        {"CREATE TABLE Record1 (AllTime TEXT, Number REAL, Minutes REAL, OD TEXT, StartTime TEXT, "
+         "StartDate TEXT, Title TEXT, Note TEXT, TimeS TEXT, NoteS REAL, CalcOD REAL, "
+         "SmoothOD REAL);",
+         "its column OD is declared 'TEXT', not REAL"},
+        {"CREATE TABLE Record1 (AllTime TEXT, Number REAL, Minutes REAL, OD REAL, StartTime TEXT, "
+         "StartDate TEXT, Title TEXT, Note TEXT, TimeS TEXT, NoteS REAL, CalcOD REAL, "
+         "SmoothOD REAL, Extra REAL);",
+         "it has a column Extra of its own"},
+        {"CREATE TABLE Record1 (AllTime TEXT, Number REAL, Minutes REAL, OD REAL, StartTime TEXT, "
+         "StartDate TEXT, Title TEXT DEFAULT 'x', Note TEXT, TimeS TEXT, NoteS REAL, CalcOD REAL, "
+         "SmoothOD REAL);",
+         "its column Title carries a constraint or a default"},
+        {"CREATE TABLE Record1 (AllTime TEXT, Number REAL, Minutes REAL, OD REAL CHECK (OD < 1), "
+         "StartTime TEXT, StartDate TEXT, Title TEXT, Note TEXT, TimeS TEXT, NoteS REAL, "
+         "CalcOD REAL, SmoothOD REAL);",
+         "its table Record1 carries constraints or options of its own"},
+    };
+    for (const auto& c : cases) {
+        QFile::remove(file);
+        runSqliteTool(file, c.sql + row);
+        const std::string before = TempDirectory::readFile(file.toStdString());
+        EXPECT_EQ(errorOf([&] { RecordTable::openWorking(program); }),
+                  "The working table '" + file.toStdString() +
+                      "' is not this program's table: " + c.fault +
+                      ". Move it out of the program directory (the viewer opens it as a saved "
+                      "measurement); the next start makes a new working table.");
+        EXPECT_EQ(TempDirectory::readFile(file.toStdString()), before) << c.fault;
+    }
+    // The same table written by another tool is this program's table.
+    QFile::remove(file);
+    runSqliteTool(file, "create  table Record1(AllTime text, Number real, Minutes real, OD real, "
+                        "StartTime text, StartDate text, Title text, Note text, TimeS text, "
+                        "NoteS real, CalcOD real, SmoothOD real);" +
+                            row);
+    EXPECT_EQ(RecordTable::openWorking(program)->rowCount(), 1);
+}
+
+// What another program adds to the working table while it is held never acts on the rows and
+// never reaches a saved set.
+TEST_F(RecordTableTest, WhatAnotherToolAddsMidRunStaysOutOfRowsAndSavedSets) {
+    auto table = RecordTable::openWorking(program);
+    table->append(sample(0, 0));
+    runSqliteTool(file, "CREATE TRIGGER Keep AFTER INSERT ON Record1 BEGIN UPDATE Record1 SET OD "
+                        "= 9, Title = 'changed'; DELETE FROM Record1 WHERE Number = 0; END; "
+                        "CREATE TABLE Secrets (x); INSERT INTO Secrets VALUES ('kept');");
+    table->append(sample(1, 1));
+    const auto rows = table->allRows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_DOUBLE_EQ(rows[1].od, 0.1);
+    EXPECT_EQ(rows[1].title, "Culture A");
+
+    const QString copy = program + "/run.nph";
+    table->snapshotTo(copy);
+    SqliteDatabase saved(copy, SqliteDatabase::Mode::ReadOnly);
+    auto objects = saved.prepare("SELECT group_concat(type || ' ' || name) FROM sqlite_master");
+    ASSERT_TRUE(objects.step());
+    EXPECT_EQ(objects.text(0), "table Record1");
+    table.reset();
+    // The saved copy is a working table as this program makes it, rows in their order.
+    QDir().mkpath(program + "/again");
+    ASSERT_TRUE(QFile::copy(copy, program + "/again/Record1.db"));
+    const auto again = RecordTable::openWorking(program + "/again")->allRows();
+    ASSERT_EQ(again.size(), 2u);
+    EXPECT_EQ(again[0].number, 0);
+    EXPECT_EQ(again[1].number, 1);
 }
 
 TEST_F(RecordTableTest, ViewInTheTablesPlaceIsRefusedUnread) {

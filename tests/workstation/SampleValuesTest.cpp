@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace SampleValues;
 
@@ -46,6 +47,25 @@ TEST(SampleValues, ElapsedTimeColumns) {
         EXPECT_EQ(timeSText(c.elapsed), c.timeS) << c.elapsed;
         EXPECT_EQ(DisplayFormats::longTimeText(allTime(c.elapsed)), c.allTime) << c.elapsed;
     }
+}
+
+// What a file from elsewhere may hold as Minutes: shown as a span of time or said to be none.
+TEST(SampleValues, ElapsedTextOfAnyNumber) {
+    const struct {
+        double minutes;
+        const char* text;
+    } cases[] = {
+        {90.5, "01:30:30"},
+        {1565, "26:05:00"},
+        {-5.5, "-00:05:30"},
+        {-0.001, "00:00:00"},
+        {1e300, "not a time (1e+300 minutes)"},
+        {-1e300, "not a time (-1e+300 minutes)"},
+        {std::numeric_limits<double>::infinity(), "not a time (inf minutes)"},
+        {std::numeric_limits<double>::quiet_NaN(), "not a time (nan minutes)"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DisplayFormats::elapsedText(c.minutes), c.text) << c.minutes;
 }
 
 TEST(SampleValues, NumbersAlwaysWithAPoint) {

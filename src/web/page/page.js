@@ -19,8 +19,9 @@ function text(id, value) {
   document.getElementById(id).textContent = value;
 }
 
+// OD and CalcOD with the 4 decimals the table keeps of them, minutes with 3.
 function numberText(value) {
-  return value === null || value === undefined ? 'n. c.' : value.toFixed(3);
+  return value === null || value === undefined ? 'n. c.' : value.toFixed(4);
 }
 
 function elapsedText(seconds) {
@@ -83,7 +84,9 @@ function drawChart() {
     drawPoints: true, pointSize: 2, legend: 'follow', connectSeparatedPoints: true,
     // Plain decimals, wide enough for 0.0045: small readings would otherwise get labels in
     // exponent form, broken over two lines.
-    axes: { y: { axisLabelWidth: 64, axisLabelFormatter: (value) => String(+value.toFixed(4)) } } };
+    axes: { x: { valueFormatter: (value) => value.toFixed(3) },
+      y: { axisLabelWidth: 64, axisLabelFormatter: (value) => String(+value.toFixed(4)),
+        valueFormatter: (value) => value.toFixed(4) } } };
   if (!chart) chart = new Dygraph(document.getElementById('chart'), data, options);
   else chart.updateOptions(Object.assign({ file: data }, options));
   chart.setAnnotations(rows.filter((row) => row.note).map((row) => ({
