@@ -431,10 +431,20 @@ void TWorkForm::bindControls() {
             [this](bool on) { engine_.setAlarmSwitch(on); });
     connect(ui_->ComboBox3, qOverload<int>(&QComboBox::currentIndexChanged), this,
             [this](int i) { engine_.setAlarmDirection(i == 0 ? ODAlarm::Below : ODAlarm::Above); });
-    // The field's text as shown: with its mask, text() drops the blanks of unfilled places,
-    // so "1. 5 " would read as 1.5 instead of 1.050.
-    connect(ui_->MaskEdit3, &QLineEdit::textEdited, this,
-            [this] { engine_.setAlarmThresholdText(ui_->MaskEdit3->displayText()); });
+    // A threshold being typed takes effect when the typing ends (Enter, or leaving the field):
+    // half a number such as "1.2  " must not arm the alarm. The field's text as shown: with
+    // its mask, text() drops the blanks of unfilled places, so "1. 5 " would read as 1.5
+    // instead of 1.050.
+    ui_->MaskEdit3->installEventFilter(new FocusLeaveWatcher(
+        ui_->MaskEdit3,
+        [this] {
+            QLineEdit* field = ui_->MaskEdit3;
+            if (!field->isModified())
+                return;
+            engine_.setAlarmThresholdText(ODAlarm::filledThresholdText(field->displayText()));
+            field->setText(engine_.alarm().thresholdText);
+        },
+        true));
     const auto arrow = [this](bool up) {
         if (up)
             engine_.stepAlarmThreshold(true);
@@ -489,7 +499,10 @@ void TWorkForm::bindEngine() {
     connect(&engine_, &MeasurementEngine::sampleTaken, this, &TWorkForm::showSample);
     connect(&engine_, &MeasurementEngine::countdownChanged, this, [this](const QString& text) {
         ui_->Label45->setText(text);
-        if (ui_->MaskEdit3->displayText() != engine_.alarm().thresholdText)
+        // The check fills the blanks of the threshold; the field shows that, unless the user
+        // is typing in it.
+        if (!ui_->MaskEdit3->isModified() &&
+            ui_->MaskEdit3->displayText() != engine_.alarm().thresholdText)
             ui_->MaskEdit3->setText(engine_.alarm().thresholdText);
     });
     connect(&engine_, &MeasurementEngine::runningTimeChanged, ui_->Label3, &QLabel::setText);

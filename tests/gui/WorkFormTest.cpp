@@ -203,9 +203,39 @@ TEST_F(WorkFormTest, AlarmThresholdWithUnfilledPlaces) {
     field->setCursorPosition(3);
     QTest::keyClicks(field, "5");
     ASSERT_EQ(field->displayText(), "1. 5 ");
+    QFocusEvent left(QEvent::FocusOut);
+    QCoreApplication::sendEvent(field, &left);
     engine->countdownTick();
     EXPECT_EQ(engine->alarm().thresholdText, "1.050");
     EXPECT_EQ(field->displayText(), "1.050");
+}
+
+// The countdown ticks on while the user types a threshold: the field keeps what is typed, the
+// alarm keeps its last threshold until the typing ends, and then takes the typed one.
+TEST_F(WorkFormTest, ThresholdTypedDuringARunIsTakenAsTyped) {
+    ASSERT_TRUE(window->initialise(sleeper));
+    ui().SpeedButton22->click();
+    ui().StartButton->click();
+    TickDriver driver(*engine, clock);
+    ASSERT_TRUE(driver.untilNextSample());
+    QLineEdit* field = ui().MaskEdit3;
+    for (const char* typed : {"1.250", "0.500"}) {
+        SCOPED_TRACE(typed);
+        const QString before = engine->alarm().thresholdText;
+        field->setFocus();
+        field->selectAll();
+        for (const QChar c : QString(typed)) {
+            QTest::keyClick(field, c.toLatin1());
+            ASSERT_TRUE(driver.tick());
+            EXPECT_EQ(engine->alarm().thresholdText, before) << "not armed at half a number";
+        }
+        EXPECT_EQ(field->displayText(), typed);
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_EQ(engine->alarm().thresholdText, typed);
+        ASSERT_TRUE(driver.tick());
+        EXPECT_EQ(field->displayText(), typed);
+    }
+    engine->shutDown();
 }
 
 // Settings that cannot be kept at the end are said before the program ends.
