@@ -513,7 +513,7 @@ void TWorkForm::bindEngine() {
         gaugeSetter_->eventOccurred(info);
     });
     connect(&engine_, &MeasurementEngine::saveReportChanged, ui_->Label55, &QLabel::setText);
-    connect(&engine_, &MeasurementEngine::saveReportChanged, this, [this] {
+    connect(&engine_, &MeasurementEngine::savedNamesChanged, this, [this] {
         const auto shown = [](const QString& path) {
             return path.isEmpty() ? QStringLiteral("not saved yet") : path;
         };

@@ -568,6 +568,7 @@ bool MeasurementEngine::saveAs() {
     currentFileName = nph;
     saveEnabled_ = true;
     emit commandsChanged();
+    emit savedNamesChanged();
     addPlain(QStringLiteral("Saved at "));
     return true;
 }
@@ -593,6 +594,7 @@ bool MeasurementEngine::save() {
         return saveAs();
     if (!saveManually(currentFileName))
         return false;
+    emit savedNamesChanged();
     addPlain(QStringLiteral("Saved Channel A at "));
     return true;
 }

@@ -185,6 +185,8 @@ signals:
     void protocolChanged();
     void alarmFired();
     void saveReportChanged(const QString& report);
+    // A Save or Save As wrote its set: the saved files' names and the caption are new.
+    void savedNamesChanged();
     void measurementStarted();
     void measurementEnded();
     void notesChanged(); // a note was attached to a row of the working table

@@ -181,6 +181,31 @@ TEST_F(WorkFormTest, ConnectingAndAShortMeasurementThroughTheControls) {
     EXPECT_TRUE(ui().Edit9->isEnabled());
 }
 
+// The caption and the "Saving" tab name the set at once, whether Save As came from the menu or
+// from End's question.
+TEST_F(WorkFormTest, SaveAsShowsTheNewNamesAtOnce) {
+    ASSERT_TRUE(window->initialise(sleeper));
+    ui().SpeedButton22->click();
+    TickDriver driver(*engine, clock);
+    prompts.answerYes = true;
+    for (const char* name : {"first", "second"}) {
+        SCOPED_TRACE(name);
+        ui().StartButton->click();
+        ASSERT_TRUE(driver.untilNextSample());
+        const QString base = QString::fromStdString(temp_.path(name));
+        prompts.chosenFile = base + ".nph";
+        if (QString(name) == "first")
+            ui().SaveAs->trigger();
+        ui().EndButton->click(); // the second run is saved through "Save Chart?"
+        EXPECT_TRUE(window->windowTitle().endsWith("  " + base + ".nph"))
+            << window->windowTitle().toStdString();
+        EXPECT_EQ(ui().Edit4->text(), base + ".nph");
+        EXPECT_EQ(ui().Edit2->text(), base + ".log");
+        EXPECT_EQ(ui().Edit13->text(), base + ".txt");
+    }
+    EXPECT_EQ(prompts.saveDialogs.size(), 2);
+}
+
 // Each time the title field is left its entry is written, changed or not.
 TEST_F(WorkFormTest, LeavingTheTitleFieldIsProtocolledEveryTime) {
     ASSERT_TRUE(window->initialise(sleeper));
