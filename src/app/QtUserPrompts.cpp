@@ -8,6 +8,18 @@
 #include <QMessageBox>
 #include <QStringList>
 
+namespace {
+
+bool ask(QWidget* owner, QMessageBox::Icon icon, const QString& text,
+         QMessageBox::StandardButton defaultButton) {
+    QMessageBox box(icon, QApplication::applicationName(), text, QMessageBox::Yes | QMessageBox::No,
+                    owner);
+    box.setDefaultButton(defaultButton);
+    return box.exec() == QMessageBox::Yes;
+}
+
+} // namespace
+
 void QtUserPrompts::showMessage(const QString& text) {
     QMessageBox::information(parent_, QApplication::applicationName(), text);
 }
@@ -21,13 +33,36 @@ void QtUserPrompts::showInformation(const QString& title, const QString& text) {
 }
 
 bool QtUserPrompts::askYesNo(const QString& question) {
-    return QMessageBox::question(parent_, QApplication::applicationName(), question,
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return ask(parent_, QMessageBox::Question, question, QMessageBox::Yes);
 }
 
 bool QtUserPrompts::askWarningYesNo(const QString& text) {
-    return QMessageBox::warning(parent_, QApplication::applicationName(), text,
-                                QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return ask(parent_, QMessageBox::Warning, text, QMessageBox::Yes);
+}
+
+bool QtUserPrompts::askYesNoDefaultNo(const QString& question) {
+    return ask(parent_, QMessageBox::Question, question, QMessageBox::No);
+}
+
+bool QtUserPrompts::askWarningYesNoDefaultNo(const QString& text) {
+    return ask(parent_, QMessageBox::Warning, text, QMessageBox::No);
+}
+
+void QtUserPrompts::showDeviceTrouble(const QString& text) {
+    if (deviceNotice_) {
+        deviceNotice_(text, true);
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Warning, QApplication::applicationName(), text,
+                                QMessageBox::Ok, parent_);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
+void QtUserPrompts::showDeviceBack(const QString& text) {
+    if (deviceNotice_)
+        deviceNotice_(text, false);
 }
 
 QString QtUserPrompts::dialogFilter(const QString& filter) {

@@ -3,6 +3,8 @@
 
 #include "workstation/EngineEnvironment.h"
 
+#include <functional>
+
 class QWidget;
 
 // The user's questions and messages as the desktop's dialogs.
@@ -16,6 +18,15 @@ public:
     void showInformation(const QString& title, const QString& text) override;
     bool askYesNo(const QString& question) override;
     bool askWarningYesNo(const QString& text) override;
+    bool askYesNoDefaultNo(const QString& question) override;
+    bool askWarningYesNoDefaultNo(const QString& text) override;
+    void showDeviceTrouble(const QString& text) override;
+    void showDeviceBack(const QString& text) override;
+    // Where the photometer's trouble and return are said (the port-error window, the status
+    // line); without it, a box that does not wait for its OK.
+    void setDeviceNotice(std::function<void(const QString& text, bool trouble)> notice) {
+        deviceNotice_ = std::move(notice);
+    }
     QString askSaveFileName(const QString& title, const QString& directory,
                             const QString& proposedName, const QString& filter) override;
     QString askOpenFileName(const QString& title, const QString& directory,
@@ -28,4 +39,5 @@ public:
 
 private:
     QWidget* parent_;
+    std::function<void(const QString&, bool)> deviceNotice_;
 };

@@ -638,9 +638,10 @@ QString TWorkForm::programInfoText() const {
 }
 
 void TWorkForm::closeEvent(QCloseEvent* event) {
-    const bool yes = engine_.isSaved()
-                         ? prompts_.askYesNo(QStringLiteral("Close Program?"))
-                         : prompts_.askWarningYesNo(QStringLiteral("Not Saved!\nReally Close?"));
+    const bool yes =
+        engine_.isSaved()
+            ? prompts_.askYesNo(QStringLiteral("Close Program?"))
+            : prompts_.askWarningYesNoDefaultNo(QStringLiteral("Not Saved!\nReally Close?"));
     if (!yes) {
         event->ignore();
         return;

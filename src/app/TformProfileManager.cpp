@@ -250,11 +250,11 @@ void TformProfileManager::btnDeleteClick() {
                                  QStringLiteral("You can't delete the 'Default' profile!"));
         return;
     }
-    if (!prompts_.askYesNo(QStringLiteral("Are you sure to delete the profile '") + selected_ +
-                           QStringLiteral("'?")))
+    if (!prompts_.askYesNoDefaultNo(QStringLiteral("Are you sure to delete the profile '") +
+                                    selected_ + QStringLiteral("'?")))
         return;
     const bool withContent =
-        prompts_.askYesNo(QStringLiteral("Also delete profile content from disk?"));
+        prompts_.askYesNoDefaultNo(QStringLiteral("Also delete profile content from disk?"));
     const QString name = selected_;
     if (!storeOperation(
             [&] {

@@ -129,6 +129,9 @@ int main(int argc, char** argv) {
         WindowSet windows(engine, prompts, tones, programDirectory, options.devices);
         TWorkForm& main = windows.mainWindow();
         prompts.setParent(&main);
+        prompts.setDeviceNotice([&windows](const QString& text, bool trouble) {
+            windows.showDeviceNotice(text, trouble);
+        });
         main.show();
         EventProcessingSleeper startupPauses;
         if (!main.initialise(startupPauses)) {

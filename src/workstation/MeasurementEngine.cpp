@@ -58,12 +58,14 @@ void MeasurementEngine::connectSource(const QString& type) {
     auto created = Talvessa::createODSource(type.toStdString(), 6);
     created->setLedBrightness(profileInteger(IniFile::keys::LedBright, 0));
     setSource(std::move(created));
+    sourceType_ = type;
 }
 
 void MeasurementEngine::setSource(std::unique_ptr<Talvessa::ODSourceInterface> source) {
     if (state == RunState::Running || state == RunState::Paused)
         end();
     odSource_ = std::move(source);
+    sourceType_.clear();
     setState(RunState::Ready);
 }
 
@@ -388,6 +390,11 @@ void MeasurementEngine::takeSample() {
         ++odReads_;
         log << "ODValue: " << lastOd_ << "\t"
             << "countOD " << odReads_ << std::endl;
+        if (readFailing_)
+            prompts_.showDeviceBack(photometerText() +
+                                    QStringLiteral(" answers again (since %1); its samples are "
+                                                   "stored again.")
+                                        .arg(DisplayFormats::longTimeText(clock_.now().time())));
         readFailing_ = calibrationFailing_ = false;
     } catch (const Talvessa::CalibrationUnusableError& e) {
         // Nothing wrong with the line: the user has to calibrate again, and is told so once.
@@ -405,9 +412,16 @@ void MeasurementEngine::takeSample() {
         deviceFault_ = true;
         readFailing_ = false;
     } catch (const std::exception& e) {
-        // The line failed: no value came, so no row may be stored with an old one.
+        // The line failed: no value came, so no row may be stored with an old one. The user
+        // is told in plain words, without a box that would hold the cycle; the line's own
+        // words go to the log.
         if (!readFailing_)
-            prompts_.showMessage(QString::fromUtf8(e.what()));
+            prompts_.showDeviceTrouble(
+                photometerText() +
+                QStringLiteral(" does not answer (since %1). Sampling goes on; samples taken "
+                               "meanwhile are not stored. Check that it is plugged in and "
+                               "switched on: it is read again by itself once it answers.")
+                    .arg(DisplayFormats::longTimeText(clock_.now().time())));
         log << "reading failed: " << e.what() << std::endl;
         readFailing_ = true;
         deviceFault_ = true;
@@ -507,6 +521,11 @@ void MeasurementEngine::takeSample() {
     emit sampleTaken(report);
     if (!failures.isEmpty())
         throw std::runtime_error(failures.join(QLatin1Char('\n')).toStdString());
+}
+
+QString MeasurementEngine::photometerText() const {
+    return sourceType_.isEmpty() ? QStringLiteral("The photometer")
+                                 : QStringLiteral("The photometer on ") + sourceType_;
 }
 
 // The sample is over, whether it went well or not: back to the countdown.

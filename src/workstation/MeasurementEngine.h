@@ -206,6 +206,7 @@ private:
     void takeSample();
     void afterSample();
     void reportFailure(const QString& text);
+    QString photometerText() const; // "The photometer on Com3", for the user
     void addStamped(const QString& message);
     void addPlain(const QString& message);
     // The members that could not be written, with the reasons; empty when all were.
@@ -226,6 +227,7 @@ private:
     TonePlayer& tones_;
     UserPrompts& prompts_;
     std::unique_ptr<Talvessa::ODSourceInterface> odSource_;
+    QString sourceType_; // the connection type it was connected through, when known
     std::shared_ptr<WorkingTableLock> tableHold_; // taken before the table is opened
     std::unique_ptr<RecordTable> workingTable_;
     Protocol runProtocol_;

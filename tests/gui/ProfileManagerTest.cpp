@@ -270,6 +270,7 @@ TEST_F(ProfileManager, DeleteAsksTwiceAndKeepsOrRemovesTheData) {
         if (c.answers.front())
             expectedQuestions << "Also delete profile content from disk?";
         EXPECT_EQ(answers.questions, expectedQuestions);
+        EXPECT_EQ(answers.defaultNo, expectedQuestions) << "Enter answers No";
         EXPECT_EQ(table->findItems("Trial", Qt::MatchExactly).size(), c.listed ? 1 : 0);
         EXPECT_EQ(fs::exists(file("Trial.ini")), c.file);
         EXPECT_EQ(fs::exists(file("Trial/notes.txt")), c.content);

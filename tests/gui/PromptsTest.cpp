@@ -2,6 +2,11 @@
 #include "QtTonePlayer.h"
 #include "QtUserPrompts.h"
 
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 
 TEST(QtUserPrompts, FiltersInTheDialogsForm) {
@@ -15,4 +20,66 @@ TEST(QtTonePlayer, SineSamplesAndSilenceWithoutADevice) {
     EXPECT_EQ(samples.size(), 1102 * 2);
     QtTonePlayer player;
     player.playTone(1500, 50); // no output device here: nothing happens, nothing fails
+}
+
+// Enter answers No where Yes loses something, Yes elsewhere, and the texts stay as given.
+TEST(QtUserPrompts, EnterAnswersNoWhereYesLosesSomething) {
+    QtUserPrompts prompts;
+    struct Case {
+        std::function<bool()> ask;
+        bool enterSaysYes;
+    };
+    const Case cases[] = {
+        {[&] { return prompts.askYesNo("Close Program?"); }, true},
+        {[&] { return prompts.askWarningYesNo("Go on?"); }, true},
+        {[&] { return prompts.askYesNoDefaultNo("Delete it?"); }, false},
+        {[&] { return prompts.askWarningYesNoDefaultNo("Not Saved!\nReally Close?"); }, false},
+    };
+    for (const Case& c : cases) {
+        QString shown;
+        QTimer::singleShot(0, [&shown] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            shown = box->text();
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        const bool answer = c.ask();
+        EXPECT_FALSE(shown.isEmpty()) << "a box was shown";
+        EXPECT_EQ(answer, c.enterSaysYes) << shown.toStdString();
+    }
+}
+
+// The photometer's trouble never waits for an OK: said through the notice when one is set,
+// otherwise in a box that does not hold the caller.
+TEST(QtUserPrompts, DeviceTroubleHoldsNothing) {
+    QtUserPrompts prompts;
+    bool held = false;
+    QTimer release; // a box that holds the caller is closed, and that is a failure
+    release.setSingleShot(true);
+    QObject::connect(&release, &QTimer::timeout, [&held] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            held = true;
+            modal->close();
+        }
+    });
+    release.start(1000);
+    prompts.showDeviceTrouble("The photometer does not answer.");
+    release.stop();
+    EXPECT_FALSE(held);
+    QMessageBox* shown = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+            shown = box;
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->text(), "The photometer does not answer.");
+    shown->close();
+
+    QStringList said;
+    prompts.setDeviceNotice([&said](const QString& text, bool trouble) {
+        said << (trouble ? "trouble: " : "back: ") + text;
+    });
+    prompts.showDeviceTrouble("gone");
+    prompts.showDeviceBack("here");
+    EXPECT_EQ(said, (QStringList{"trouble: gone", "back: here"}));
 }

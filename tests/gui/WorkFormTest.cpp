@@ -290,6 +290,7 @@ TEST_F(WorkFormTest, CloseQueryTexts) {
     engine->shutDown();
     window->close();
     EXPECT_EQ(prompts.warnings, QStringList{"Not Saved!\nReally Close?"});
+    EXPECT_EQ(prompts.defaultNo, prompts.warnings) << "Enter keeps the data";
     EXPECT_TRUE(window->isVisible()) << "No keeps everything";
     EXPECT_EQ(engine->table().rowCount(), 1);
 
