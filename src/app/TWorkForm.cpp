@@ -23,6 +23,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QIcon>
+#include <QMenuBar>
 #include <QPixmap>
 #include <QRegularExpressionValidator>
 #include <QShortcut>
@@ -91,6 +92,23 @@ TWorkForm::TWorkForm(MeasurementEngine& engine, UserPrompts& prompts,
     bindControls();
     bindEngine();
     engine.setTitle(ui_->Edit1->text()); // the field's first text is the first title
+    prepareStartState();
+}
+
+// What the window shows before the profile is read: it is on the screen behind the splash
+// while the start-up runs, and must not look ready or offer what is not there yet.
+void TWorkForm::prepareStartState() {
+    ui_->ComboBox3->setCurrentIndex(ODAlarm::Above);
+    fillDeviceList();
+    applyCommands();
+    ui_->GroupBox9->hide();
+    ui_->ODButton->setEnabled(false);
+    showPage(Page::Chart);
+    ui_->Label22->clear();
+    ui_->SpeedButton4->hide();
+    ui_->GroupBox2->hide();
+    ui_->GroupBox10->hide();
+    ui_->CheckBox3->setChecked(false);
 }
 
 TWorkForm::~TWorkForm() {
@@ -137,6 +155,16 @@ bool TWorkForm::initialise(__lumo::Sleeper& sleeper) {
         sleeper.sleepMilliseconds(startupPauseMilliseconds);
     };
 
+    // Nothing can be used until the profile is read and the controls are set from it.
+    centralWidget()->setEnabled(false);
+    menuBar()->setEnabled(false);
+    const auto splashToFront = [this] {
+        if (others_.splash && others_.splash->isVisible()) {
+            others_.splash->raise();
+            others_.splash->activateWindow();
+        }
+    };
+
     step(1);
     if (others_.splash) {
         others_.splash->show();
@@ -147,6 +175,7 @@ bool TWorkForm::initialise(__lumo::Sleeper& sleeper) {
         IniFile::openProfile("Default", "Nephodar", "Talvessa");
     } catch (const std::exception&) {
         const auto chosen = others_.chooseProfile ? others_.chooseProfile() : std::nullopt;
+        splashToFront(); // the start-up goes on behind it
         profile = chosen.value_or(QString());
         try {
             IniFile::openProfile(profile.toStdString(), "Nephodar", "Talvessa");
@@ -180,7 +209,6 @@ bool TWorkForm::initialise(__lumo::Sleeper& sleeper) {
     ui_->LiveOnRadioB->setChecked(true);
     engine_.setInterval(30);
     ui_->ComboBox5->setCurrentText(QStringLiteral("30 Sec"));
-    ui_->ComboBox3->setCurrentIndex(ODAlarm::Above);
 
     step(6);
     fillDeviceList();
@@ -191,8 +219,6 @@ bool TWorkForm::initialise(__lumo::Sleeper& sleeper) {
 
     step(8);
     ui_->CGauge1->setMaximum(engine_.quality() - 1);
-    ui_->GroupBox9->hide();
-    ui_->ODButton->setEnabled(false);
 
     step(9);
     ui_->Label59->setText(QString::number(engine_.interval()) + QStringLiteral(" Sec"));
@@ -200,7 +226,6 @@ bool TWorkForm::initialise(__lumo::Sleeper& sleeper) {
 
     step(10);
     step(11);
-    showPage(Page::Chart);
 
     step(12);
     step(13);
@@ -208,26 +233,23 @@ bool TWorkForm::initialise(__lumo::Sleeper& sleeper) {
     fillFormulaControls();
 
     step(14);
-    ui_->Label22->clear();
-    ui_->SpeedButton4->hide();
-
     step(15);
-    ui_->GroupBox2->hide();
-    ui_->GroupBox10->hide();
-    ui_->CheckBox3->setChecked(false);
-
     step(16);
     const QString port = profileText(IniFile::keys::ComPort, "Com1");
     if (ui_->ComboBox6->findText(port) >= 0)
         ui_->ComboBox6->setCurrentText(port);
     ui_->CheckBox_AutoS->setChecked(profileInteger(IniFile::keys::AutoSave, 0) == 1);
     ui_->CheckBox_AutoC->setChecked(profileInteger(IniFile::keys::AutoConnect, 0) == 1);
-    if (profileInteger(IniFile::keys::AutoConnect, 0) == 1)
+    if (profileInteger(IniFile::keys::AutoConnect, 0) == 1) {
         connectCommand();
+        splashToFront(); // after a message that it failed
+    }
 
     step(17);
     if (others_.splash)
         others_.splash->hide();
+    centralWidget()->setEnabled(true);
+    menuBar()->setEnabled(true);
     return true;
 }
 

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFocusEvent>
 #include <QLabel>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QTest>
 #include <QToolButton>
@@ -97,6 +98,31 @@ TEST_F(WorkFormTest, StartUpInSeventeenPausedSteps) {
     EXPECT_EQ(ui().ComboBox3->currentText(), "  >");
     EXPECT_TRUE(ui().GroupBox_Chart->isVisibleTo(window.get()));
     EXPECT_FALSE(ui().GroupBox_Options->isVisibleTo(window.get()));
+}
+
+// The window stands behind the splash during the start-up: in its start state from the first
+// moment, and taking no input until the start-up is done.
+TEST_F(WorkFormTest, TheWindowBehindTheSplashIsInItsStartState) {
+    int seen = 0;
+    const auto startState = [&] {
+        ++seen;
+        EXPECT_FALSE(ui().Measurement2->isEnabled());
+        EXPECT_EQ(ui().ComboBox6->currentText(), "Sim0");
+        EXPECT_FALSE(ui().SpeedButton4->isVisibleTo(window.get())) << "no timer to stop";
+        EXPECT_EQ(ui().ComboBox3->currentText(), "  >");
+        EXPECT_TRUE(ui().GroupBox_Chart->isVisibleTo(window.get()));
+        EXPECT_FALSE(ui().ODButton->isEnabled());
+    };
+    startState();
+    sleeper.onSleep = [&](unsigned long) {
+        startState();
+        EXPECT_FALSE(ui().SpeedButton22->isEnabled()) << "Connect waits for the profile";
+        EXPECT_FALSE(window->menuBar()->isEnabled());
+    };
+    ASSERT_TRUE(window->initialise(sleeper));
+    EXPECT_EQ(seen, 18);
+    EXPECT_TRUE(ui().SpeedButton22->isEnabled());
+    EXPECT_TRUE(window->menuBar()->isEnabled());
 }
 
 TEST_F(WorkFormTest, ProfileManagerIsTheFallbackAndAFailureEndsTheStart) {
