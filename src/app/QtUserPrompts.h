@@ -7,7 +7,9 @@
 
 class QWidget;
 
-// The user's questions and messages as the desktop's dialogs.
+// The user's questions and messages as the desktop's dialogs. Each box belongs to the window
+// the user works in (a dialog's box stays in front of that dialog instead of raising the main
+// window over it).
 class QtUserPrompts : public UserPrompts {
 public:
     explicit QtUserPrompts(QWidget* parent = nullptr) : parent_(parent) {}
@@ -36,6 +38,9 @@ public:
 
     // "Name|*.ext|Other|*.x" as the file dialogs want it: "Name (*.ext);;Other (*.x)".
     static QString dialogFilter(const QString& filter);
+
+    // The window a box belongs to: the one the user works in, else the main window.
+    QWidget* owner() const;
 
 private:
     QWidget* parent_;

@@ -1,15 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ReportPrinting.h"
 
+#include "CentredWindow.h"
+
 #include "report/PlotPainting.h"
 #include "workstation/EngineEnvironment.h"
 
 #include <QAction>
 #include <QFileInfo>
+#include <QGraphicsView>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
+#include <QScrollBar>
 #include <QToolBar>
 #include <memory>
 #include <qcustomplot.h>
@@ -29,7 +33,7 @@ void QtPrintDialogs::askPrinterSettings(QPrinter& printer, QWidget* parent) {
 void QtPrintDialogs::showPreview(QPrinter& printer, const std::function<void(QPrinter&)>& paint,
                                  const std::function<void()>& saveAsPdf, QWidget* parent) {
     QPrintPreviewDialog dialog(&printer, parent);
-    dialog.resize(1040, 900); // room for a page at 120 %
+    fitOnScreen(dialog, QSize(1040, 900)); // room for a page at 120 %, where the screen has it
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested,
                      [&paint](QPrinter* target) { paint(*target); });
     if (auto* preview = dialog.findChild<QPrintPreviewWidget*>()) {
@@ -41,6 +45,12 @@ void QtPrintDialogs::showPreview(QPrinter& printer, const std::function<void(QPr
                 return;
             *opened = true;
             preview->setZoomFactor(1.2);
+            // The report is read from the top of its first page, not from the middle of the
+            // pages.
+            if (auto* view = preview->findChild<QGraphicsView*>()) {
+                view->verticalScrollBar()->setValue(view->verticalScrollBar()->minimum());
+                view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->minimum());
+            }
         });
     }
     if (auto* tools = dialog.findChild<QToolBar*>()) {

@@ -87,6 +87,12 @@ TWorkForm::TWorkForm(MeasurementEngine& engine, UserPrompts& prompts,
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9.\\-]*")), this);
     for (QLineEdit* field : {ui_->Edit9, ui_->Edit23, ui_->Edit8, ui_->Edit24})
         field->setValidator(coefficientValidator);
+    // The alarm threshold keeps its five characters readable however narrow the window gets
+    // (one more for the frame and the text's margins).
+    QLineEdit* threshold = ui_->MaskEdit3;
+    threshold->setMinimumWidth(
+        threshold->fontMetrics().horizontalAdvance(QStringLiteral("0.0000")) + 12);
+    threshold->setMaximumWidth(std::max(threshold->maximumWidth(), threshold->minimumWidth()));
     calibrationProgress_ = std::make_unique<Talvessa::ProgressBarSetter>(ui_->ProgressBar2);
     gaugeSetter_ = std::make_unique<Talvessa::TCGaugeSetter>(ui_->CGauge1);
     bindControls();

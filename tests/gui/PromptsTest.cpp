@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "ProfileStoreFixture.h"
 #include "QtTonePlayer.h"
 #include "QtUserPrompts.h"
+#include "TOptionsForm.h"
+#include "TformProfileManager.h"
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -82,4 +87,54 @@ TEST(QtUserPrompts, DeviceTroubleHoldsNothing) {
     prompts.showDeviceTrouble("gone");
     prompts.showDeviceBack("here");
     EXPECT_EQ(said, (QStringList{"trouble: gone", "back: here"}));
+}
+
+namespace {
+
+struct BoxOwner : ProfileStoreFixture {};
+
+// Once the next box is up: which window it was shown over; it is cancelled at once.
+void catchNextBox(QWidget*& owner) {
+    QTimer::singleShot(0, [&owner] {
+        if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            owner = box->parentWidget();
+            box->reject();
+        }
+    });
+}
+
+} // namespace
+
+// A box belongs to the window the user works in, so that it does not bring the main window up
+// over that window; with none active, to the main window.
+TEST_F(BoxOwner, ABoxBelongsToTheWindowTheUserWorksIn) {
+    openDefault();
+    QWidget main;
+    QtUserPrompts prompts(&main);
+
+    TOptionsForm settings(prompts);
+    settings.show();
+    settings.activateWindow();
+    QCoreApplication::processEvents();
+    QWidget* owner = nullptr;
+    catchNextBox(owner);
+    settings.findChild<QToolButton*>("SpeedButton1")->click(); // the first confirmation thanks
+    EXPECT_EQ(owner, &settings);
+
+    TformProfileManager manager(prompts);
+    owner = nullptr;
+    QTimer::singleShot(0, [&] {
+        catchNextBox(owner);
+        manager.findChild<QPushButton*>("btnNew")->click(); // asks for the name
+        manager.reject();
+    });
+    manager.chooseProfile();
+    EXPECT_EQ(owner, &manager);
+
+    settings.hide();
+    QCoreApplication::processEvents();
+    owner = nullptr;
+    catchNextBox(owner);
+    prompts.showMessage("Autosave failed");
+    EXPECT_EQ(owner, &main);
 }

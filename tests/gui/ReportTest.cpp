@@ -16,8 +16,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QGraphicsView>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTimer>
 #include <QToolBar>
 #include <algorithm>
@@ -443,6 +446,7 @@ TEST_F(ReportPdf, TheDesktopPreviewOpensAt120PercentAndOffersSaveAsPdf) {
     double zoom = 0;
     int pages = 0;
     bool saveOffered = false;
+    bool onScreen = false, atTheTop = false;
     QTimer close;
     QObject::connect(&close, &QTimer::timeout, [&] {
         auto* dialog = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
@@ -452,6 +456,9 @@ TEST_F(ReportPdf, TheDesktopPreviewOpensAt120PercentAndOffersSaveAsPdf) {
         const auto* preview = dialog->findChild<QPrintPreviewWidget*>();
         zoom = preview->zoomFactor();
         pages = preview->pageCount();
+        onScreen = dialog->screen()->availableGeometry().contains(dialog->frameGeometry());
+        const QScrollBar* scroll = preview->findChild<QGraphicsView*>()->verticalScrollBar();
+        atTheTop = scroll->maximum() > 0 && scroll->value() == scroll->minimum();
         for (QAction* action : dialog->findChild<QToolBar*>()->actions()) {
             if (action->text() == "Save as PDF") {
                 saveOffered = true;
@@ -464,6 +471,8 @@ TEST_F(ReportPdf, TheDesktopPreviewOpensAt120PercentAndOffersSaveAsPdf) {
     printing.previewReport(in);
     EXPECT_DOUBLE_EQ(zoom, 1.2);
     EXPECT_EQ(pages, 3);
+    EXPECT_TRUE(onScreen) << "the preview fits the screen";
+    EXPECT_TRUE(atTheTop) << "it opens at the top of page 1";
     EXPECT_TRUE(saveOffered);
     EXPECT_EQ(PdfProbe::pageSizes(temp.path("from-preview.pdf")).size(), 3u);
 }

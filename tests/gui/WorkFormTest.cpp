@@ -261,6 +261,17 @@ TEST_F(WorkFormTest, AlarmThresholdWithUnfilledPlaces) {
     EXPECT_EQ(field->displayText(), "1.050");
 }
 
+// However narrow the window, the alarm threshold shows all of its text.
+TEST_F(WorkFormTest, TheThresholdStaysReadableInTheSmallestWindow) {
+    window->resize(1, 1); // as small as its layout lets it be
+    window->show();
+    QCoreApplication::processEvents();
+    const QLineEdit* field = ui().MaskEdit3;
+    const int room = field->contentsRect().width() - field->textMargins().left() -
+                     field->textMargins().right() - 4; // the edit's own margin on each side
+    EXPECT_GE(room, field->fontMetrics().horizontalAdvance(field->displayText()));
+}
+
 // The countdown ticks on while the user types a threshold: the field keeps what is typed, the
 // alarm keeps its last threshold until the typing ends, and then takes the typed one.
 TEST_F(WorkFormTest, ThresholdTypedDuringARunIsTakenAsTyped) {
