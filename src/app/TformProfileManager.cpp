@@ -70,7 +70,13 @@ void TformProfileManager::FormShow() {
 
 void TformProfileManager::fillList(const QStringList& preferred) {
     ui_->ProfileList->setRowCount(0);
-    for (const auto& profile : IniFile::listProfiles())
+    // By name, as a user looks for one; the store gives them in no particular order.
+    auto profiles = IniFile::listProfiles();
+    profiles.sort([](const auto& a, const auto& b) {
+        return QString::compare(QString::fromStdString(a.name), QString::fromStdString(b.name),
+                                Qt::CaseInsensitive) < 0;
+    });
+    for (const auto& profile : profiles)
         appendRow(QString::fromStdString(profile.name), !profile.locked);
 
     const int rows = ui_->ProfileList->rowCount();

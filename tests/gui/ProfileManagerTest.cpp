@@ -113,6 +113,14 @@ TEST_F(ProfileManager, AStoreWithOnlyDefault) {
     EXPECT_EQ(dialog_.result(), QDialog::Accepted);
 }
 
+TEST_F(ProfileManager, TheListIsSortedByName) {
+    for (const char* name : {"zeta", "Assay", "beta"})
+        makeProfile(name);
+    dialog_.show();
+    EXPECT_EQ(rows(), QStringList({"Assay|available", "beta|available", "Default|available",
+                                   "zeta|available"}));
+}
+
 TEST_F(ProfileManager, ProfilesInUseCannotBeUsedDeletedOrRenamed) {
     TempDirectory::writeFile(file("Default.ini"), "[Generell]\nlocked=1\n");
     TempDirectory::writeFile(file("Imported.ini"), "[Options]\nUser=Old\n"); // no "locked"
