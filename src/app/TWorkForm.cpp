@@ -2,6 +2,7 @@
 #include "TWorkForm.h"
 
 #include "ChartPage.h"
+#include "DesktopOpener.h"
 #include "ExportPanel.h"
 #include "FocusLeaveWatcher.h"
 #include "LiveChart.h"
@@ -20,14 +21,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QIcon>
 #include <QMenuBar>
 #include <QPixmap>
 #include <QRegularExpressionValidator>
 #include <QShortcut>
-#include <QUrl>
 #include <stdexcept>
 
 namespace {
@@ -73,8 +72,11 @@ TWorkForm::TWorkForm(MeasurementEngine& engine, UserPrompts& prompts,
     ui_->ChartArea->layout()->addWidget(liveChart_);
     chartPage_ = new ChartPage(ChartPageWidgets::from(*ui_), *liveChart_, engine, prompts, this);
     viewerPage_ = new ViewerPage(ViewerPageWidgets::from(*ui_), engine, prompts, this);
-    exportFlow_ = std::make_unique<TableExportFlow>(prompts, [](const QString& path) {
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    // The desktop's own opening says yes as soon as its opener starts; whether a spreadsheet
+    // program took the workbook is known only when the opener ends.
+    auto* opener = new DesktopOpener(QStringLiteral("xdg-open"), this);
+    exportFlow_ = std::make_unique<TableExportFlow>(prompts, [this, opener](const QString& path) {
+        return opener->open(path, [this, path] { exportFlow_->workbookNotOpened(path); });
     });
     exportPanel_ =
         std::make_unique<ExportPanel>(ui_->Panel3, ui_->Label21, ui_->Label20, ui_->ProgressBar1);

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "DesktopOpener.h"
 #include "ProfileStoreFixture.h"
 #include "QtTonePlayer.h"
 #include "QtUserPrompts.h"
@@ -6,6 +7,7 @@
 #include "TformProfileManager.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -137,4 +139,21 @@ TEST_F(BoxOwner, ABoxBelongsToTheWindowTheUserWorksIn) {
     catchNextBox(owner);
     prompts.showMessage("Autosave failed");
     EXPECT_EQ(owner, &main);
+}
+
+// A workbook the desktop's opener could not give to any program is said once the opener ends;
+// an opener that cannot start at all is said at once.
+TEST(DesktopOpener, SaysWhenNoProgramTookTheFile) {
+    DesktopOpener failing(QStringLiteral("false")), working(QStringLiteral("true")),
+        missing(QStringLiteral("/nonexistent/opener"));
+    int failures = 0;
+    const auto failed = [&failures] { ++failures; };
+    ASSERT_TRUE(working.open("run.xlsx", failed));
+    ASSERT_TRUE(failing.open("run.xlsx", failed));
+    const QDeadlineTimer deadline(5000);
+    while (failures == 0 && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 200);
+    EXPECT_EQ(failures, 1);
+    EXPECT_FALSE(missing.open("run.xlsx", failed));
 }
