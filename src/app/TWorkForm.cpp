@@ -536,6 +536,8 @@ void TWorkForm::bindEngine() {
             ui_->MaskEdit3->setText(engine_.alarm().thresholdText);
     });
     connect(&engine_, &MeasurementEngine::runningTimeChanged, ui_->Label3, &QLabel::setText);
+    // A stopped run counts down to nothing.
+    connect(&engine_, &MeasurementEngine::measurementEnded, ui_->Label45, &QLabel::clear);
     connect(&engine_, &MeasurementEngine::gaugeChanged, this, [this](int value, int maximum) {
         __lumo::ProgressInfoType info;
         info.current = value;

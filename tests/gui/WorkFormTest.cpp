@@ -201,8 +201,10 @@ TEST_F(WorkFormTest, ConnectingAndAShortMeasurementThroughTheControls) {
     ui().ContinueButton->click();
     EXPECT_EQ(row(), "ssP-EN running");
     prompts.answerYes = false;
+    ASSERT_FALSE(ui().Label45->text().isEmpty());
     ui().Stop2->trigger();
     EXPECT_EQ(row(), "SSp-en stopped");
+    EXPECT_TRUE(ui().Label45->text().isEmpty()) << "no countdown left";
     EXPECT_EQ(prompts.questions, QStringList{"Save Chart?"});
     EXPECT_TRUE(ui().Edit9->isEnabled());
 }
