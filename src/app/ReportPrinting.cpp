@@ -7,12 +7,14 @@
 #include "workstation/EngineEnvironment.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileInfo>
 #include <QGraphicsView>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
+#include <QPrinterInfo>
 #include <QScrollBar>
 #include <QToolBar>
 #include <memory>
@@ -23,6 +25,10 @@ bool QtPrintDialogs::askPrint(QPrinter& printer, QWidget* parent) {
     QPrintDialog dialog(&printer, parent);
     dialog.setOptions(QAbstractPrintDialog::PrintDialogOptions());
     return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtPrintDialogs::hasPrinter() const {
+    return !QPrinterInfo::availablePrinterNames().isEmpty();
 }
 
 void QtPrintDialogs::askPrinterSettings(QPrinter& printer, QWidget* parent) {
@@ -86,6 +92,8 @@ void ReportPrinting::printerSettings(QWidget* parent) {
 }
 
 bool ReportPrinting::printChart(QCustomPlot& chart, QWidget* parent) {
+    if (!dialogs_.hasPrinter())
+        return printChartToPdf(chart);
     if (!dialogs_.askPrint(*sharedPrinter_, parent))
         return false;
     try {
@@ -93,6 +101,29 @@ bool ReportPrinting::printChart(QCustomPlot& chart, QWidget* parent) {
         return true;
     } catch (const std::exception& e) {
         prompts_.showMessage(QString::fromStdString(e.what()));
+        return false;
+    }
+}
+
+// Without a printer the print dialog would offer nothing to print on: the chart goes into a
+// PDF file instead, on the page the printer settings chose.
+bool ReportPrinting::printChartToPdf(QCustomPlot& chart) {
+    QString chosen =
+        prompts_.askSaveFileName(QStringLiteral("Print to PDF"), QDir::homePath(),
+                                 QStringLiteral("chart.pdf"), QStringLiteral("PDF|*.pdf"));
+    if (chosen.isEmpty())
+        return false;
+    if (QFileInfo(chosen).suffix().isEmpty())
+        chosen += QStringLiteral(".pdf");
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setPageLayout(sharedPrinter_->pageLayout());
+    pdf.setOutputFileName(chosen);
+    try {
+        paintChartPage(chart, pdf);
+        return true;
+    } catch (const std::exception&) {
+        prompts_.showMessage(QStringLiteral("Can't write the chart to '%1'.").arg(chosen));
         return false;
     }
 }
