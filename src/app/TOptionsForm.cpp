@@ -107,6 +107,9 @@ bool TOptionsForm::useOwnAutoSaveDirectory() const {
 QString TOptionsForm::saveAsDirectory() const {
     return ui_->Edit7->text();
 }
+void TOptionsForm::setAutoSave(bool on) {
+    ui_->CheckBox2->setChecked(on);
+}
 
 // Enter confirms, as the check mark does; the dialog has no push button to take it.
 void TOptionsForm::keyPressEvent(QKeyEvent* event) {

@@ -112,6 +112,8 @@ void WindowSet::wire() {
         const QSignalBlocker block(ui.CheckBox19);
         ui.CheckBox19->setChecked(false);
     });
+    QObject::connect(ui.CheckBox_AutoS, &QCheckBox::clicked, optionsForm_.get(),
+                     &TOptionsForm::setAutoSave);
     QObject::connect(countdown_.get(), &TimerAlarmCountdown::countdownTextChanged, ui.Label22,
                      &QLabel::setText);
     QObject::connect(countdown_.get(), &TimerAlarmCountdown::timerButtonVisibleChanged,

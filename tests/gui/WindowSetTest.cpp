@@ -4,9 +4,14 @@
 #include "EngineFakes.h"
 #include "LogCapture.h"
 #include "ProfileStoreFixture.h"
+#include "ui_TWorkForm.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QStatusBar>
+#include <QTabWidget>
+#include <QToolButton>
 
 namespace {
 
@@ -59,4 +64,25 @@ TEST_F(WindowSetTest, DeviceTroubleInThePortErrorWindowAndTheStatusLine) {
     portError.close();
     windows->showDeviceNotice(back, false);
     EXPECT_FALSE(portError.isVisible()) << "a return alone brings no window up";
+}
+
+// Auto-save is switched on the Saving tab, which the user sees; the settings dialog, which
+// stores the switch as it loaded it, keeps the new state when confirmed afterwards.
+TEST_F(WindowSetTest, AutoSaveIsSwitchedOnTheSavingTab) {
+    auto& ui = windows->mainWindow().form();
+    ASSERT_EQ(ui.CheckBox_AutoS->parentWidget(), ui.TabSheet_Saving);
+    EXPECT_TRUE(
+        ui.PageControl_Options->isTabVisible(ui.PageControl_Options->indexOf(ui.TabSheet_Saving)));
+    auto* settings = windows->mainWindow().findChild<QAction*>("Settings1");
+    ASSERT_NE(settings, nullptr);
+    settings->trigger(); // loads "AutoSave" = 0
+    ui.CheckBox_AutoS->click();
+    EXPECT_EQ(IniFile::getIniFile().readInteger("Options", "AutoSave", 0), 1);
+    QWidget* dialog = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->windowTitle() == "Settings" && w->isVisible())
+            dialog = w;
+    ASSERT_NE(dialog, nullptr);
+    dialog->findChild<QToolButton*>("SpeedButton1")->click();
+    EXPECT_EQ(IniFile::getIniFile().readInteger("Options", "AutoSave", 0), 1);
 }
