@@ -7,6 +7,7 @@
 
 #include <QVBoxLayout>
 #include <cmath>
+#include <limits>
 #include <qcustomplot.h>
 
 namespace {
@@ -147,6 +148,7 @@ void LiveChart::setSmoothing(bool on) {
 
 void LiveChart::clearSeries() {
     rows_.clear();
+    gaps_ = 0;
     lastRowId_ = 0;
     lastMark_->setVisible(false);
     lastArrow_->setVisible(false);
@@ -157,6 +159,7 @@ void LiveChart::clearSeries() {
 
 void LiveChart::reload() {
     rows_.clear();
+    gaps_ = 0;
     lastRowId_ = 0;
     addRows(table_.chartRowsSince(lastRowId_));
     refreshCurves();
@@ -167,7 +170,16 @@ void LiveChart::reload() {
 
 void LiveChart::addRows(const std::vector<ChartRow>& newRows) {
     for (const auto& row : newRows) {
-        rows_.push_back({row.minutes, row.od, row.calcOd, row.smoothOd});
+        // Samples without a row lie between these two: the line breaks there instead of
+        // drawing values nobody measured.
+        if (!rows_.empty() && row.number > rows_.back().number + 1) {
+            const double between = (rows_.back().minutes + row.minutes) / 2;
+            const double nothing = std::numeric_limits<double>::quiet_NaN();
+            for (QCPGraph* g : {seriesOd_, seriesCalcOd_, seriesSmooth_})
+                g->addData(between, nothing);
+            ++gaps_;
+        }
+        rows_.push_back({row.number, row.minutes, row.od, row.calcOd, row.smoothOd});
         seriesOd_->addData(row.minutes, row.od);
         seriesCalcOd_->addData(row.minutes, row.calcOd);
         if (row.smoothOd)
@@ -361,5 +373,5 @@ void LiveChart::rescaleValue() {
 }
 
 int LiveChart::pointCount() const {
-    return (shown_ == ChartParameter::OD ? seriesOd_ : seriesCalcOd_)->dataCount();
+    return (shown_ == ChartParameter::OD ? seriesOd_ : seriesCalcOd_)->dataCount() - gaps_;
 }

@@ -54,8 +54,10 @@ public:
     void rescaleTime();
     void rescaleValue();
 
-    // What is drawn, for the window and its tests.
+    // What is drawn, for the window and its tests: the points, and the breaks in the line
+    // where samples were taken without a row (the device did not answer).
     int pointCount() const;
+    int gapCount() const { return gaps_; }
     std::vector<ChartPoint> averagedPoints() const;
     std::optional<ChartPoint> lastValueMark() const;
     QString lastValueMarkText() const;
@@ -66,7 +68,7 @@ public:
 
 private:
     struct Row {
-        double minutes, od, calcOd;
+        double number, minutes, od, calcOd;
         std::optional<double> smoothOd;
     };
     void addRows(const std::vector<ChartRow>& rows);
@@ -88,6 +90,7 @@ private:
     std::vector<std::pair<QCPItemText*, QCPItemLine*>> notes_; // Series2
     QCPTextElement* title_;
     std::vector<Row> rows_;
+    int gaps_ = 0; // breaks in the curves where samples have no row
     sqlite3_int64 lastRowId_ = 0;
     ChartParameter shown_ = ChartParameter::OD;
     bool averagingOn = false;

@@ -8,26 +8,68 @@
 #include <QMessageBox>
 #include <QStringList>
 
+namespace {
+
+bool ask(QWidget* owner, QMessageBox::Icon icon, const QString& text,
+         QMessageBox::StandardButton defaultButton) {
+    QMessageBox box(icon, QApplication::applicationName(), text, QMessageBox::Yes | QMessageBox::No,
+                    owner);
+    box.setDefaultButton(defaultButton);
+    return box.exec() == QMessageBox::Yes;
+}
+
+} // namespace
+
+QWidget* QtUserPrompts::owner() const {
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    QWidget* active = QApplication::activeWindow();
+    return active && active->isVisible() ? active : parent_;
+}
+
 void QtUserPrompts::showMessage(const QString& text) {
-    QMessageBox::information(parent_, QApplication::applicationName(), text);
+    QMessageBox::information(owner(), QApplication::applicationName(), text);
 }
 
 void QtUserPrompts::showError(const QString& text) {
-    QMessageBox::critical(parent_, QApplication::applicationName(), text);
+    QMessageBox::critical(owner(), QApplication::applicationName(), text);
 }
 
 void QtUserPrompts::showInformation(const QString& title, const QString& text) {
-    QMessageBox::information(parent_, title, text);
+    QMessageBox::information(owner(), title, text);
 }
 
 bool QtUserPrompts::askYesNo(const QString& question) {
-    return QMessageBox::question(parent_, QApplication::applicationName(), question,
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return ask(owner(), QMessageBox::Question, question, QMessageBox::Yes);
 }
 
 bool QtUserPrompts::askWarningYesNo(const QString& text) {
-    return QMessageBox::warning(parent_, QApplication::applicationName(), text,
-                                QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return ask(owner(), QMessageBox::Warning, text, QMessageBox::Yes);
+}
+
+bool QtUserPrompts::askYesNoDefaultNo(const QString& question) {
+    return ask(owner(), QMessageBox::Question, question, QMessageBox::No);
+}
+
+bool QtUserPrompts::askWarningYesNoDefaultNo(const QString& text) {
+    return ask(owner(), QMessageBox::Warning, text, QMessageBox::No);
+}
+
+void QtUserPrompts::showDeviceTrouble(const QString& text) {
+    if (deviceNotice_) {
+        deviceNotice_(text, true);
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Warning, QApplication::applicationName(), text,
+                                QMessageBox::Ok, parent_);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
+void QtUserPrompts::showDeviceBack(const QString& text) {
+    if (deviceNotice_)
+        deviceNotice_(text, false);
 }
 
 QString QtUserPrompts::dialogFilter(const QString& filter) {
@@ -44,19 +86,19 @@ QString QtUserPrompts::askSaveFileName(const QString& title, const QString& dire
                                        const QString& proposedName, const QString& filter) {
     const QString start =
         QDir(directory).exists() ? QDir(directory).filePath(proposedName) : proposedName;
-    return QFileDialog::getSaveFileName(parent_, title, start, dialogFilter(filter));
+    return QFileDialog::getSaveFileName(owner(), title, start, dialogFilter(filter));
 }
 
 QString QtUserPrompts::askOpenFileName(const QString& title, const QString& directory,
                                        const QString& filter) {
-    return QFileDialog::getOpenFileName(parent_, title, directory, dialogFilter(filter));
+    return QFileDialog::getOpenFileName(owner(), title, directory, dialogFilter(filter));
 }
 
 std::optional<QString> QtUserPrompts::askText(const QString& title, const QString& prompt,
                                               const QString& initial) {
     bool ok = false;
     const QString text =
-        QInputDialog::getText(parent_, title, prompt, QLineEdit::Normal, initial, &ok);
+        QInputDialog::getText(owner(), title, prompt, QLineEdit::Normal, initial, &ok);
     if (!ok)
         return std::nullopt;
     return text;

@@ -3,9 +3,13 @@
 
 #include "workstation/EngineEnvironment.h"
 
+#include <functional>
+
 class QWidget;
 
-// The user's questions and messages as the desktop's dialogs.
+// The user's questions and messages as the desktop's dialogs. Each box belongs to the window
+// the user works in (a dialog's box stays in front of that dialog instead of raising the main
+// window over it).
 class QtUserPrompts : public UserPrompts {
 public:
     explicit QtUserPrompts(QWidget* parent = nullptr) : parent_(parent) {}
@@ -16,6 +20,15 @@ public:
     void showInformation(const QString& title, const QString& text) override;
     bool askYesNo(const QString& question) override;
     bool askWarningYesNo(const QString& text) override;
+    bool askYesNoDefaultNo(const QString& question) override;
+    bool askWarningYesNoDefaultNo(const QString& text) override;
+    void showDeviceTrouble(const QString& text) override;
+    void showDeviceBack(const QString& text) override;
+    // Where the photometer's trouble and return are said (the port-error window, the status
+    // line); without it, a box that does not wait for its OK.
+    void setDeviceNotice(std::function<void(const QString& text, bool trouble)> notice) {
+        deviceNotice_ = std::move(notice);
+    }
     QString askSaveFileName(const QString& title, const QString& directory,
                             const QString& proposedName, const QString& filter) override;
     QString askOpenFileName(const QString& title, const QString& directory,
@@ -26,6 +39,10 @@ public:
     // "Name|*.ext|Other|*.x" as the file dialogs want it: "Name (*.ext);;Other (*.x)".
     static QString dialogFilter(const QString& filter);
 
+    // The window a box belongs to: the one the user works in, else the main window.
+    QWidget* owner() const;
+
 private:
     QWidget* parent_;
+    std::function<void(const QString&, bool)> deviceNotice_;
 };

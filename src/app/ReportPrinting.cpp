@@ -1,15 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ReportPrinting.h"
 
+#include "CentredWindow.h"
+
 #include "report/PlotPainting.h"
 #include "workstation/EngineEnvironment.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileInfo>
+#include <QGraphicsView>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
+#include <QPrinterInfo>
+#include <QScrollBar>
 #include <QToolBar>
 #include <memory>
 #include <qcustomplot.h>
@@ -21,6 +27,10 @@ bool QtPrintDialogs::askPrint(QPrinter& printer, QWidget* parent) {
     return dialog.exec() == QDialog::Accepted;
 }
 
+bool QtPrintDialogs::hasPrinter() const {
+    return !QPrinterInfo::availablePrinterNames().isEmpty();
+}
+
 void QtPrintDialogs::askPrinterSettings(QPrinter& printer, QWidget* parent) {
     QPageSetupDialog dialog(&printer, parent);
     dialog.exec();
@@ -29,7 +39,7 @@ void QtPrintDialogs::askPrinterSettings(QPrinter& printer, QWidget* parent) {
 void QtPrintDialogs::showPreview(QPrinter& printer, const std::function<void(QPrinter&)>& paint,
                                  const std::function<void()>& saveAsPdf, QWidget* parent) {
     QPrintPreviewDialog dialog(&printer, parent);
-    dialog.resize(1040, 900); // room for a page at 120 %
+    fitOnScreen(dialog, QSize(1040, 900)); // room for a page at 120 %, where the screen has it
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested,
                      [&paint](QPrinter* target) { paint(*target); });
     if (auto* preview = dialog.findChild<QPrintPreviewWidget*>()) {
@@ -41,6 +51,12 @@ void QtPrintDialogs::showPreview(QPrinter& printer, const std::function<void(QPr
                 return;
             *opened = true;
             preview->setZoomFactor(1.2);
+            // The report is read from the top of its first page, not from the middle of the
+            // pages.
+            if (auto* view = preview->findChild<QGraphicsView*>()) {
+                view->verticalScrollBar()->setValue(view->verticalScrollBar()->minimum());
+                view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->minimum());
+            }
         });
     }
     if (auto* tools = dialog.findChild<QToolBar*>()) {
@@ -76,6 +92,8 @@ void ReportPrinting::printerSettings(QWidget* parent) {
 }
 
 bool ReportPrinting::printChart(QCustomPlot& chart, QWidget* parent) {
+    if (!dialogs_.hasPrinter())
+        return printChartToPdf(chart);
     if (!dialogs_.askPrint(*sharedPrinter_, parent))
         return false;
     try {
@@ -83,6 +101,29 @@ bool ReportPrinting::printChart(QCustomPlot& chart, QWidget* parent) {
         return true;
     } catch (const std::exception& e) {
         prompts_.showMessage(QString::fromStdString(e.what()));
+        return false;
+    }
+}
+
+// Without a printer the print dialog would offer nothing to print on: the chart goes into a
+// PDF file instead, on the page the printer settings chose.
+bool ReportPrinting::printChartToPdf(QCustomPlot& chart) {
+    QString chosen =
+        prompts_.askSaveFileName(QStringLiteral("Print to PDF"), QDir::homePath(),
+                                 QStringLiteral("chart.pdf"), QStringLiteral("PDF|*.pdf"));
+    if (chosen.isEmpty())
+        return false;
+    if (QFileInfo(chosen).suffix().isEmpty())
+        chosen += QStringLiteral(".pdf");
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setPageLayout(sharedPrinter_->pageLayout());
+    pdf.setOutputFileName(chosen);
+    try {
+        paintChartPage(chart, pdf);
+        return true;
+    } catch (const std::exception&) {
+        prompts_.showMessage(QStringLiteral("Can't write the chart to '%1'.").arg(chosen));
         return false;
     }
 }

@@ -25,6 +25,8 @@ public:
     // "Save as PDF". Returns when the preview is closed.
     virtual void showPreview(QPrinter& printer, const std::function<void(QPrinter&)>& paint,
                              const std::function<void()>& saveAsPdf, QWidget* parent) = 0;
+    // Whether the computer has a printer to offer at all.
+    virtual bool hasPrinter() const { return true; }
 };
 
 // QPrintDialog, QPageSetupDialog and QPrintPreviewDialog (at 120 %).
@@ -34,6 +36,7 @@ public:
     void askPrinterSettings(QPrinter& printer, QWidget* parent) override;
     void showPreview(QPrinter& printer, const std::function<void(QPrinter&)>& paint,
                      const std::function<void()>& saveAsPdf, QWidget* parent) override;
+    bool hasPrinter() const override;
 };
 
 // A chart on one page of the device, as large as the page allows at the chart's on-screen
@@ -52,8 +55,9 @@ public:
 
     // File -> "Printer Settings".
     void printerSettings(QWidget* parent = nullptr);
-    // The live chart or the viewer chart on one page, after the print dialog. Returns whether
-    // it was printed (false when the dialog was cancelled or printing failed).
+    // The live chart or the viewer chart on one page, after the print dialog; without a
+    // printer, into a PDF file the user names ("Print to PDF"). Returns whether it was printed
+    // (false when the dialog was cancelled or printing failed).
     bool printChart(QCustomPlot& chart, QWidget* parent = nullptr);
     // The report in the preview, from which the user prints it or saves it as PDF. The page
     // layout the report needs is set for the preview and given back afterwards.
@@ -62,6 +66,8 @@ public:
     bool saveReportPdf(const ReportInput& input);
 
 private:
+    bool printChartToPdf(QCustomPlot& chart);
+
     PrintDialogs& dialogs_;
     UserPrompts& prompts_;
     std::unique_ptr<QPrinter> sharedPrinter_;

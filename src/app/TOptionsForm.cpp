@@ -7,6 +7,7 @@
 #include "ui_TOptionsForm.h"
 #include "workstation/EngineEnvironment.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
@@ -105,6 +106,20 @@ bool TOptionsForm::useOwnAutoSaveDirectory() const {
 }
 QString TOptionsForm::saveAsDirectory() const {
     return ui_->Edit7->text();
+}
+void TOptionsForm::setAutoSave(bool on) {
+    ui_->CheckBox2->setChecked(on);
+}
+
+// Enter confirms, as the check mark does; the dialog has no push button to take it.
+void TOptionsForm::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        SpeedButton1Click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TOptionsForm::showEvent(QShowEvent* event) {

@@ -30,9 +30,13 @@ public:
     QString ownAutoSaveDirectory() const;
     bool useOwnAutoSaveDirectory() const;
     QString saveAsDirectory() const;
+    // "AutoSave" was switched elsewhere (the main window's Saving tab): confirming the dialog
+    // stores it as switched, not as the dialog loaded it.
+    void setAutoSave(bool on);
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void DERadioButtonClick();

@@ -15,6 +15,10 @@ public:
     explicit TPortErrorForm(QWidget* parent = nullptr);
     ~TPortErrorForm() override;
 
+    // What went wrong with the port, in the user's words, above the button.
+    void setNotice(const QString& text);
+    QString notice() const;
+
 protected:
     void showEvent(QShowEvent* event) override;
 

@@ -2,6 +2,7 @@
 #include "TWorkForm.h"
 
 #include "ChartPage.h"
+#include "DesktopOpener.h"
 #include "ExportPanel.h"
 #include "FocusLeaveWatcher.h"
 #include "LiveChart.h"
@@ -20,13 +21,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QIcon>
+#include <QMenuBar>
 #include <QPixmap>
 #include <QRegularExpressionValidator>
 #include <QShortcut>
-#include <QUrl>
 #include <stdexcept>
 
 namespace {
@@ -72,8 +72,11 @@ TWorkForm::TWorkForm(MeasurementEngine& engine, UserPrompts& prompts,
     ui_->ChartArea->layout()->addWidget(liveChart_);
     chartPage_ = new ChartPage(ChartPageWidgets::from(*ui_), *liveChart_, engine, prompts, this);
     viewerPage_ = new ViewerPage(ViewerPageWidgets::from(*ui_), engine, prompts, this);
-    exportFlow_ = std::make_unique<TableExportFlow>(prompts, [](const QString& path) {
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    // The desktop's own opening says yes as soon as its opener starts; whether a spreadsheet
+    // program took the workbook is known only when the opener ends.
+    auto* opener = new DesktopOpener(QStringLiteral("xdg-open"), this);
+    exportFlow_ = std::make_unique<TableExportFlow>(prompts, [this, opener](const QString& path) {
+        return opener->open(path, [this, path] { exportFlow_->workbookNotOpened(path); });
     });
     exportPanel_ =
         std::make_unique<ExportPanel>(ui_->Panel3, ui_->Label21, ui_->Label20, ui_->ProgressBar1);
@@ -86,11 +89,34 @@ TWorkForm::TWorkForm(MeasurementEngine& engine, UserPrompts& prompts,
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9.\\-]*")), this);
     for (QLineEdit* field : {ui_->Edit9, ui_->Edit23, ui_->Edit8, ui_->Edit24})
         field->setValidator(coefficientValidator);
+    // The alarm threshold keeps its five characters readable however narrow the window gets
+    // (one more for the frame and the text's margins).
+    QLineEdit* threshold = ui_->MaskEdit3;
+    threshold->setMinimumWidth(
+        threshold->fontMetrics().horizontalAdvance(QStringLiteral("0.0000")) + 12);
+    threshold->setMaximumWidth(std::max(threshold->maximumWidth(), threshold->minimumWidth()));
     calibrationProgress_ = std::make_unique<Talvessa::ProgressBarSetter>(ui_->ProgressBar2);
     gaugeSetter_ = std::make_unique<Talvessa::TCGaugeSetter>(ui_->CGauge1);
     bindControls();
     bindEngine();
     engine.setTitle(ui_->Edit1->text()); // the field's first text is the first title
+    prepareStartState();
+}
+
+// What the window shows before the profile is read: it is on the screen behind the splash
+// while the start-up runs, and must not look ready or offer what is not there yet.
+void TWorkForm::prepareStartState() {
+    ui_->ComboBox3->setCurrentIndex(ODAlarm::Above);
+    fillDeviceList();
+    applyCommands();
+    ui_->GroupBox9->hide();
+    ui_->ODButton->setEnabled(false);
+    showPage(Page::Chart);
+    ui_->Label22->clear();
+    ui_->SpeedButton4->hide();
+    ui_->GroupBox2->hide();
+    ui_->GroupBox10->hide();
+    ui_->CheckBox3->setChecked(false);
 }
 
 TWorkForm::~TWorkForm() {
@@ -137,6 +163,16 @@ bool TWorkForm::initialise(__lumo::Sleeper& sleeper) {
         sleeper.sleepMilliseconds(startupPauseMilliseconds);
     };
 
+    // Nothing can be used until the profile is read and the controls are set from it.
+    centralWidget()->setEnabled(false);
+    menuBar()->setEnabled(false);
+    const auto splashToFront = [this] {
+        if (others_.splash && others_.splash->isVisible()) {
+            others_.splash->raise();
+            others_.splash->activateWindow();
+        }
+    };
+
     step(1);
     if (others_.splash) {
         others_.splash->show();
@@ -147,6 +183,7 @@ bool TWorkForm::initialise(__lumo::Sleeper& sleeper) {
         IniFile::openProfile("Default", "Nephodar", "Talvessa");
     } catch (const std::exception&) {
         const auto chosen = others_.chooseProfile ? others_.chooseProfile() : std::nullopt;
+        splashToFront(); // the start-up goes on behind it
         profile = chosen.value_or(QString());
         try {
             IniFile::openProfile(profile.toStdString(), "Nephodar", "Talvessa");
@@ -180,7 +217,6 @@ bool TWorkForm::initialise(__lumo::Sleeper& sleeper) {
     ui_->LiveOnRadioB->setChecked(true);
     engine_.setInterval(30);
     ui_->ComboBox5->setCurrentText(QStringLiteral("30 Sec"));
-    ui_->ComboBox3->setCurrentIndex(ODAlarm::Above);
 
     step(6);
     fillDeviceList();
@@ -191,8 +227,6 @@ bool TWorkForm::initialise(__lumo::Sleeper& sleeper) {
 
     step(8);
     ui_->CGauge1->setMaximum(engine_.quality() - 1);
-    ui_->GroupBox9->hide();
-    ui_->ODButton->setEnabled(false);
 
     step(9);
     ui_->Label59->setText(QString::number(engine_.interval()) + QStringLiteral(" Sec"));
@@ -200,7 +234,6 @@ bool TWorkForm::initialise(__lumo::Sleeper& sleeper) {
 
     step(10);
     step(11);
-    showPage(Page::Chart);
 
     step(12);
     step(13);
@@ -208,26 +241,23 @@ bool TWorkForm::initialise(__lumo::Sleeper& sleeper) {
     fillFormulaControls();
 
     step(14);
-    ui_->Label22->clear();
-    ui_->SpeedButton4->hide();
-
     step(15);
-    ui_->GroupBox2->hide();
-    ui_->GroupBox10->hide();
-    ui_->CheckBox3->setChecked(false);
-
     step(16);
     const QString port = profileText(IniFile::keys::ComPort, "Com1");
     if (ui_->ComboBox6->findText(port) >= 0)
         ui_->ComboBox6->setCurrentText(port);
     ui_->CheckBox_AutoS->setChecked(profileInteger(IniFile::keys::AutoSave, 0) == 1);
     ui_->CheckBox_AutoC->setChecked(profileInteger(IniFile::keys::AutoConnect, 0) == 1);
-    if (profileInteger(IniFile::keys::AutoConnect, 0) == 1)
+    if (profileInteger(IniFile::keys::AutoConnect, 0) == 1) {
         connectCommand();
+        splashToFront(); // after a message that it failed
+    }
 
     step(17);
     if (others_.splash)
         others_.splash->hide();
+    centralWidget()->setEnabled(true);
+    menuBar()->setEnabled(true);
     return true;
 }
 
@@ -431,10 +461,20 @@ void TWorkForm::bindControls() {
             [this](bool on) { engine_.setAlarmSwitch(on); });
     connect(ui_->ComboBox3, qOverload<int>(&QComboBox::currentIndexChanged), this,
             [this](int i) { engine_.setAlarmDirection(i == 0 ? ODAlarm::Below : ODAlarm::Above); });
-    // The field's text as shown: with its mask, text() drops the blanks of unfilled places,
-    // so "1. 5 " would read as 1.5 instead of 1.050.
-    connect(ui_->MaskEdit3, &QLineEdit::textEdited, this,
-            [this] { engine_.setAlarmThresholdText(ui_->MaskEdit3->displayText()); });
+    // A threshold being typed takes effect when the typing ends (Enter, or leaving the field):
+    // half a number such as "1.2  " must not arm the alarm. The field's text as shown: with
+    // its mask, text() drops the blanks of unfilled places, so "1. 5 " would read as 1.5
+    // instead of 1.050.
+    ui_->MaskEdit3->installEventFilter(new FocusLeaveWatcher(
+        ui_->MaskEdit3,
+        [this] {
+            QLineEdit* field = ui_->MaskEdit3;
+            if (!field->isModified())
+                return;
+            engine_.setAlarmThresholdText(ODAlarm::filledThresholdText(field->displayText()));
+            field->setText(engine_.alarm().thresholdText);
+        },
+        true));
     const auto arrow = [this](bool up) {
         if (up)
             engine_.stepAlarmThreshold(true);
@@ -489,10 +529,15 @@ void TWorkForm::bindEngine() {
     connect(&engine_, &MeasurementEngine::sampleTaken, this, &TWorkForm::showSample);
     connect(&engine_, &MeasurementEngine::countdownChanged, this, [this](const QString& text) {
         ui_->Label45->setText(text);
-        if (ui_->MaskEdit3->displayText() != engine_.alarm().thresholdText)
+        // The check fills the blanks of the threshold; the field shows that, unless the user
+        // is typing in it.
+        if (!ui_->MaskEdit3->isModified() &&
+            ui_->MaskEdit3->displayText() != engine_.alarm().thresholdText)
             ui_->MaskEdit3->setText(engine_.alarm().thresholdText);
     });
     connect(&engine_, &MeasurementEngine::runningTimeChanged, ui_->Label3, &QLabel::setText);
+    // A stopped run counts down to nothing.
+    connect(&engine_, &MeasurementEngine::measurementEnded, ui_->Label45, &QLabel::clear);
     connect(&engine_, &MeasurementEngine::gaugeChanged, this, [this](int value, int maximum) {
         __lumo::ProgressInfoType info;
         info.current = value;
@@ -500,7 +545,7 @@ void TWorkForm::bindEngine() {
         gaugeSetter_->eventOccurred(info);
     });
     connect(&engine_, &MeasurementEngine::saveReportChanged, ui_->Label55, &QLabel::setText);
-    connect(&engine_, &MeasurementEngine::saveReportChanged, this, [this] {
+    connect(&engine_, &MeasurementEngine::savedNamesChanged, this, [this] {
         const auto shown = [](const QString& path) {
             return path.isEmpty() ? QStringLiteral("not saved yet") : path;
         };
@@ -625,9 +670,10 @@ QString TWorkForm::programInfoText() const {
 }
 
 void TWorkForm::closeEvent(QCloseEvent* event) {
-    const bool yes = engine_.isSaved()
-                         ? prompts_.askYesNo(QStringLiteral("Close Program?"))
-                         : prompts_.askWarningYesNo(QStringLiteral("Not Saved!\nReally Close?"));
+    const bool yes =
+        engine_.isSaved()
+            ? prompts_.askYesNo(QStringLiteral("Close Program?"))
+            : prompts_.askWarningYesNoDefaultNo(QStringLiteral("Not Saved!\nReally Close?"));
     if (!yes) {
         event->ignore();
         return;

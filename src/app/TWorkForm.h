@@ -75,6 +75,7 @@ protected:
 
 private:
     void bindControls();
+    void prepareStartState();
     void bindEngine();
     void loadButtonImages();
     void fillDeviceList();

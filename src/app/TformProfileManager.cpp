@@ -70,7 +70,13 @@ void TformProfileManager::FormShow() {
 
 void TformProfileManager::fillList(const QStringList& preferred) {
     ui_->ProfileList->setRowCount(0);
-    for (const auto& profile : IniFile::listProfiles())
+    // By name, as a user looks for one; the store gives them in no particular order.
+    auto profiles = IniFile::listProfiles();
+    profiles.sort([](const auto& a, const auto& b) {
+        return QString::compare(QString::fromStdString(a.name), QString::fromStdString(b.name),
+                                Qt::CaseInsensitive) < 0;
+    });
+    for (const auto& profile : profiles)
         appendRow(QString::fromStdString(profile.name), !profile.locked);
 
     const int rows = ui_->ProfileList->rowCount();
@@ -250,11 +256,11 @@ void TformProfileManager::btnDeleteClick() {
                                  QStringLiteral("You can't delete the 'Default' profile!"));
         return;
     }
-    if (!prompts_.askYesNo(QStringLiteral("Are you sure to delete the profile '") + selected_ +
-                           QStringLiteral("'?")))
+    if (!prompts_.askYesNoDefaultNo(QStringLiteral("Are you sure to delete the profile '") +
+                                    selected_ + QStringLiteral("'?")))
         return;
     const bool withContent =
-        prompts_.askYesNo(QStringLiteral("Also delete profile content from disk?"));
+        prompts_.askYesNoDefaultNo(QStringLiteral("Also delete profile content from disk?"));
     const QString name = selected_;
     if (!storeOperation(
             [&] {

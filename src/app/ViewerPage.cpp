@@ -19,6 +19,8 @@
 #include <QTextEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cmath>
+#include <limits>
 #include <qcustomplot.h>
 
 namespace {
@@ -37,13 +39,29 @@ void fill(QCPGraph* graph, const std::vector<RecordRow>& rows, ChartParameter pa
     QVector<double> keys, values;
     keys.reserve(static_cast<int>(rows.size()));
     values.reserve(static_cast<int>(rows.size()));
+    const RecordRow* previous = nullptr;
     for (const auto& row : rows) {
+        // Samples taken without a row lie between these two: the line breaks there.
+        if (previous && row.number > previous->number + 1 && !keys.isEmpty() &&
+            std::isfinite(row.minutes)) {
+            keys << (keys.back() + row.minutes) / 2;
+            values << std::numeric_limits<double>::quiet_NaN();
+        }
+        previous = &row;
         if (const auto point = chartPoint(row, parameter)) {
             keys << point->first;
             values << point->second;
         }
     }
     graph->setData(keys, values, true);
+}
+
+// The points a curve draws: its breaks are no points.
+int drawnPoints(const QCPGraph* curve) {
+    int count = 0;
+    for (auto it = curve->data()->constBegin(); it != curve->data()->constEnd(); ++it)
+        count += std::isnan(it->value) ? 0 : 1;
+    return count;
 }
 
 } // namespace
@@ -365,10 +383,10 @@ void ViewerPage::markGrowthStretch() {
 }
 
 int ViewerPage::shownPointCount() const {
-    return (viewerParameter == ChartParameter::OD ? viewerOd_ : viewerCalcOd_)->dataCount();
+    return drawnPoints(viewerParameter == ChartParameter::OD ? viewerOd_ : viewerCalcOd_);
 }
 
 int ViewerPage::comparePointCount() const {
     const QCPGraph* curve = viewerParameter == ChartParameter::OD ? compareOd_ : compareCalcOd_;
-    return curve->visible() ? curve->dataCount() : 0;
+    return curve->visible() ? drawnPoints(curve) : 0;
 }

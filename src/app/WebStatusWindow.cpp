@@ -109,13 +109,19 @@ void WebStatusWindow::startFromProfile() {
     address_->setText(QString::fromStdString(profile.readString(section, "Address", "127.0.0.1")));
     port_->setValue(profile.readInteger(section, "Port", 8765));
     token_->setText(QString::fromStdString(profile.readString(section, "Token", "")));
-    if (enabled_->isChecked())
-        serve(true, address_->text(), port_->value(), token_->text());
+    // A page that cannot be served now is not shown as switched on; the profile keeps what
+    // the user chose, for the next start.
+    if (enabled_->isChecked() && !serve(true, address_->text(), port_->value(), token_->text()))
+        enabled_->setChecked(false);
 }
 
 void WebStatusWindow::apply() {
     const QString address = address_->text().trimmed();
     const QString token = token_->text().trimmed();
+    // Served first: a page that cannot be served (an address refused, a port in use) is
+    // neither shown nor stored as switched on, so the next start does not try it again.
+    if (!serve(enabled_->isChecked(), address, port_->value(), token))
+        enabled_->setChecked(false);
     try {
         IniFile::getIniFile().writeTogether(
             {{section, "Enabled", enabled_->isChecked() ? "1" : "0"},
@@ -123,23 +129,21 @@ void WebStatusWindow::apply() {
              {section, "Port", std::to_string(port_->value())},
              {section, "Token", token.toStdString()}});
     } catch (const std::exception& e) {
-        status_->setText(QStringLiteral("The settings could not be stored: ") +
+        status_->setText(status_->text() + QStringLiteral("\nThe settings could not be stored: ") +
                          QString::fromLocal8Bit(e.what()));
-        return;
     }
-    serve(enabled_->isChecked(), address, port_->value(), token);
     // The code and its text come and go: the window follows them, smaller as well as larger.
     adjustSize();
 }
 
-void WebStatusWindow::serve(bool enabled, const QString& address, int port, const QString& token) {
+bool WebStatusWindow::serve(bool enabled, const QString& address, int port, const QString& token) {
     server_.stop();
     feed_.reset();
     hub_.resetRows({}); // nobody reads it now; a new feed reads the run again
     showSharing({}, 0, {});
     if (!enabled) {
         status_->setText(QStringLiteral("The status page is off."));
-        return;
+        return true;
     }
     WebServerOptions options;
     options.address = address.toStdString();
@@ -152,7 +156,7 @@ void WebStatusWindow::serve(bool enabled, const QString& address, int port, cons
     if (const auto failure = server_.start(options)) {
         feed_.reset();
         status_->setText(QString::fromStdString(*failure));
-        return;
+        return false;
     }
     // Bound to every address, the page is opened here through the loopback one.
     const QString here = isEveryAddress(address)
@@ -165,6 +169,7 @@ void WebStatusWindow::serve(bool enabled, const QString& address, int port, cons
                 QStringLiteral("?token=...");
     status_->setText(text);
     showSharing(address, server_.port(), token);
+    return true;
 }
 
 // The QR code a phone opens the page with, or why there is none.

@@ -35,7 +35,8 @@ public:
 
 private:
     void apply();
-    void serve(bool enabled, const QString& address, int port, const QString& token);
+    // False when the page was asked for but cannot be served; the window says why.
+    bool serve(bool enabled, const QString& address, int port, const QString& token);
     void showSharing(const QString& address, int port, const QString& token);
 
     MeasurementEngine& engine_;

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QStatusBar>
 #include <QToolButton>
 
 WindowSet::WindowSet(MeasurementEngine& engine, UserPrompts& prompts, TonePlayer& tones,
@@ -47,7 +48,28 @@ WindowSet::~WindowSet() {
     logWindow_.reset();
 }
 
+void WindowSet::showDeviceNotice(const QString& text, bool trouble) {
+    // The status line takes the first sentence; the port-error window the whole notice.
+    const qsizetype end = text.indexOf(QStringLiteral(". "));
+    deviceStatus_->setText(end < 0 ? text : text.left(end + 1));
+    deviceStatus_->setToolTip(text);
+    if (trouble) {
+        portError_->setNotice(text);
+        portError_->show();
+        portError_->raise();
+    } else if (portError_->isVisible()) {
+        portError_->setNotice(portError_->notice() + QStringLiteral("\n\n") + text);
+    }
+}
+
 void WindowSet::wire() {
+    // The photometer's trouble is said at the left of the status line; it must not widen the
+    // window.
+    deviceStatus_ = new QLabel(workForm_->statusBar());
+    deviceStatus_->setObjectName(QStringLiteral("DeviceStatus"));
+    deviceStatus_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    workForm_->statusBar()->addWidget(deviceStatus_, 1);
+
     // View -> "Web Status": where the status page is served, and its switch.
     QAction* webStatus = workForm_->form().View1->addAction(QStringLiteral("Web Status"));
     webStatus->setObjectName(QStringLiteral("WebStatus1"));
@@ -90,6 +112,8 @@ void WindowSet::wire() {
         const QSignalBlocker block(ui.CheckBox19);
         ui.CheckBox19->setChecked(false);
     });
+    QObject::connect(ui.CheckBox_AutoS, &QCheckBox::clicked, optionsForm_.get(),
+                     &TOptionsForm::setAutoSave);
     QObject::connect(countdown_.get(), &TimerAlarmCountdown::countdownTextChanged, ui.Label22,
                      &QLabel::setText);
     QObject::connect(countdown_.get(), &TimerAlarmCountdown::timerButtonVisibleChanged,

@@ -17,6 +17,8 @@
 
 #include <memory>
 
+class QLabel;
+
 // The program's windows, created in their fixed order and wired to each other.
 class WindowSet {
 public:
@@ -27,6 +29,11 @@ public:
     TWorkForm& mainWindow() { return *workForm_; }
     TimerAlarmCountdown& timerCountdown() { return *countdown_; }
     WebStatusWindow& webStatus() { return *webStatus_; }
+    TPortErrorForm& portError() { return *portError_; }
+
+    // The photometer stopped answering (trouble) or answers again: said in the port-error
+    // window and the status line, neither of which waits for the user.
+    void showDeviceNotice(const QString& text, bool trouble);
 
 private:
     void wire();
@@ -44,4 +51,5 @@ private:
     std::unique_ptr<TformProfileManager> profileManager_;
     std::unique_ptr<HelpWindow> help_;
     std::unique_ptr<WebStatusWindow> webStatus_;
+    QLabel* deviceStatus_ = nullptr; // in the main window's status line
 };

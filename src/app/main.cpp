@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Nephodar: the workstation's windows.
+#include "CentredWindow.h"
 #include "EventProcessingSleeper.h"
 #include "LiveChart.h"
 #include "QtTonePlayer.h"
@@ -136,6 +137,10 @@ int main(int argc, char** argv) {
         WindowSet windows(engine, prompts, tones, programDirectory, options.devices);
         TWorkForm& main = windows.mainWindow();
         prompts.setParent(&main);
+        prompts.setDeviceNotice([&windows](const QString& text, bool trouble) {
+            windows.showDeviceNotice(text, trouble);
+        });
+        fitOnScreen(main, main.size());
         main.show();
         EventProcessingSleeper startupPauses;
         if (!main.initialise(startupPauses)) {

@@ -48,7 +48,8 @@ QString runningTimeText(std::int64_t elapsedMilliseconds) {
 }
 
 QString wholeNumberText(double value, int precision) {
-    if (wholeDigits(value) > precision)
+    // The digits the value has once rounded to a whole number: 9999.5 shows as 10000, five.
+    if (wholeDigits(std::round(value)) > precision)
         return exponentText(value, precision);
     return QString::number(value, 'f', 0);
 }

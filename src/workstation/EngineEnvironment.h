@@ -44,11 +44,18 @@ public:
     virtual bool askYesNo(const QString& question) = 0;
     // A warning with Yes and No; true for Yes.
     virtual bool askWarningYesNo(const QString& text) = 0;
+    // The same two for a question whose Yes loses something: No is the answer Enter gives.
+    virtual bool askYesNoDefaultNo(const QString& question) { return askYesNo(question); }
+    virtual bool askWarningYesNoDefaultNo(const QString& text) { return askWarningYesNo(text); }
     // The chosen file, or an empty text when the user cancels. filter is "Name|*.ext".
     virtual QString askSaveFileName(const QString& title, const QString& directory,
                                     const QString& proposedName, const QString& filter) = 0;
     virtual QString askOpenFileName(const QString& title, const QString& directory,
                                     const QString& filter) = 0;
+    // The photometer stopped answering mid-run, or answers again: said without holding up the
+    // sampling cycle, which goes on meanwhile.
+    virtual void showDeviceTrouble(const QString& text) { showMessage(text); }
+    virtual void showDeviceBack(const QString& text) { (void)text; }
     // An input box: the text entered, or nothing when cancelled.
     virtual std::optional<QString> askText(const QString& title, const QString& prompt,
                                            const QString& initial) = 0;

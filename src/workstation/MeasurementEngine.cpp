@@ -68,12 +68,14 @@ void MeasurementEngine::connectSource(const QString& type) {
     auto created = Talvessa::createODSource(type.toStdString(), 6);
     created->setLedBrightness(profileInteger(IniFile::keys::LedBright, 0));
     setSource(std::move(created));
+    sourceType_ = type;
 }
 
 void MeasurementEngine::setSource(std::unique_ptr<Talvessa::ODSourceInterface> source) {
     if (state == RunState::Running || state == RunState::Paused)
         end();
     odSource_ = std::move(source);
+    sourceType_.clear();
     setState(RunState::Ready);
 }
 
@@ -402,6 +404,11 @@ void MeasurementEngine::takeSample() {
         ++odReads_;
         log << "ODValue: " << lastOd_ << "\t"
             << "countOD " << odReads_ << std::endl;
+        if (readFailing_)
+            prompts_.showDeviceBack(photometerText() +
+                                    QStringLiteral(" answers again (since %1); its samples are "
+                                                   "stored again.")
+                                        .arg(DisplayFormats::longTimeText(clock_.now().time())));
         readFailing_ = calibrationFailing_ = false;
     } catch (const Talvessa::CalibrationUnusableError& e) {
         // Nothing wrong with the line: the user has to calibrate again, and is told so once.
@@ -419,9 +426,16 @@ void MeasurementEngine::takeSample() {
         deviceFault_ = true;
         readFailing_ = false;
     } catch (const std::exception& e) {
-        // The line failed: no value came, so no row may be stored with an old one.
+        // The line failed: no value came, so no row may be stored with an old one. The user
+        // is told in plain words, without a box that would hold the cycle; the line's own
+        // words go to the log.
         if (!readFailing_)
-            prompts_.showMessage(QString::fromUtf8(e.what()));
+            prompts_.showDeviceTrouble(
+                photometerText() +
+                QStringLiteral(" does not answer (since %1). Sampling goes on; samples taken "
+                               "meanwhile are not stored. Check that it is plugged in and "
+                               "switched on: it is read again by itself once it answers.")
+                    .arg(DisplayFormats::longTimeText(clock_.now().time())));
         log << "reading failed: " << e.what() << std::endl;
         readFailing_ = true;
         deviceFault_ = true;
@@ -523,6 +537,11 @@ void MeasurementEngine::takeSample() {
         throw std::runtime_error(failures.join(QLatin1Char('\n')).toStdString());
 }
 
+QString MeasurementEngine::photometerText() const {
+    return sourceType_.isEmpty() ? QStringLiteral("The photometer")
+                                 : QStringLiteral("The photometer on ") + sourceType_;
+}
+
 // The sample is over, whether it went well or not: back to the countdown.
 void MeasurementEngine::afterSample() {
     countdownTicks = 0;
@@ -582,6 +601,7 @@ bool MeasurementEngine::saveAs() {
     currentFileName = nph;
     saveEnabled_ = true;
     emit commandsChanged();
+    emit savedNamesChanged();
     addPlain(QStringLiteral("Saved at "));
     return true;
 }
@@ -607,6 +627,7 @@ bool MeasurementEngine::save() {
         return saveAs();
     if (!saveManually(currentFileName))
         return false;
+    emit savedNamesChanged();
     addPlain(QStringLiteral("Saved Channel A at "));
     return true;
 }

@@ -190,6 +190,8 @@ signals:
     void protocolChanged();
     void alarmFired();
     void saveReportChanged(const QString& report);
+    // A Save or Save As wrote its set: the saved files' names and the caption are new.
+    void savedNamesChanged();
     void measurementStarted();
     void measurementEnded();
     void notesChanged(); // a note was attached to a row of the working table
@@ -209,6 +211,7 @@ private:
     void takeSample();
     void afterSample();
     void reportFailure(const QString& text);
+    QString photometerText() const; // "The photometer on Com3", for the user
     void addStamped(const QString& message);
     void addPlain(const QString& message);
     // The members that could not be written, with the reasons; empty when all were.
@@ -229,6 +232,7 @@ private:
     TonePlayer& tones_;
     UserPrompts& prompts_;
     std::unique_ptr<Talvessa::ODSourceInterface> odSource_;
+    QString sourceType_; // the connection type it was connected through, when known
     std::shared_ptr<WorkingTableLock> tableHold_; // taken before the table is opened
     std::unique_ptr<RecordTable> workingTable_;
     Protocol runProtocol_;

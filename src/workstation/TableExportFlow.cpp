@@ -51,13 +51,16 @@ bool TableExportFlow::failed(const std::exception& e) {
 }
 
 bool TableExportFlow::openWritten(const QString& workbook) {
-    if (openWorkbook_ && !openWorkbook_(workbook)) {
-        prompts_.showMessage(
-            QStringLiteral("The workbook '%1' was written, but no spreadsheet program could "
-                           "open it.")
-                .arg(workbook));
-    }
+    if (openWorkbook_ && !openWorkbook_(workbook))
+        workbookNotOpened(workbook);
     return true;
+}
+
+void TableExportFlow::workbookNotOpened(const QString& workbook) {
+    prompts_.showMessage(
+        QStringLiteral("The workbook '%1' was written, but no spreadsheet program could "
+                       "open it.")
+            .arg(workbook));
 }
 
 bool TableExportFlow::exportOpenedAscii(const OpenedMeasurement& opened) {

@@ -39,6 +39,9 @@ public:
     bool exportChosenAscii();
     bool exportChosenExcel();
 
+    // The workbook was written, but no program opened it (learnt after the opener's return).
+    void workbookNotOpened(const QString& workbook);
+
     // The viewer's open dialog for a measurement file; empty when cancelled.
     static QString askMeasurementFile(UserPrompts& prompts);
 

@@ -183,8 +183,13 @@ TEST_P(DeviceGone, SamplesFailWithinTheReadTimeoutsAndResumeWhenItReturns) {
             EXPECT_EQ(run.reports[i].calcOdText, "n. c.");
         }
     }
-    EXPECT_EQ(run.prompts.messages.size(), 1) << "a failing line is said once, not per sample: "
+    ASSERT_EQ(run.prompts.messages.size(), 1) << "a failing line is said once, not per sample: "
                                               << run.prompts.messages.join("|").toStdString();
+    // In words a user reads, naming the port; its return is said too.
+    EXPECT_TRUE(run.prompts.messages[0].startsWith(
+        QString::fromStdString("The photometer on " + type(line) + " does not answer")))
+        << run.prompts.messages[0].toStdString();
+    EXPECT_EQ(run.prompts.devicesBack.size(), 1);
 
     const auto rows = run.engine->table().allRows();
     ASSERT_EQ(rows.size(), 4u);

@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QTest>
+#include <cmath>
 #include <qcustomplot.h>
 
 namespace {
@@ -287,4 +288,30 @@ TEST_F(ChartTest, ScalingButtons) {
     EXPECT_FALSE(engine->chartState().zoomed);
     ui().SpeedButton20->click();
     EXPECT_EQ(ui().Label44->text(), "Time Auto");
+}
+
+// A device pulled for two samples: the run goes on, the user is told once in plain words, and
+// the curve breaks where no rows exist instead of drawing a line across.
+TEST_F(ChartTest, APulledDeviceLeavesAGapInTheCurve) {
+    for (int read : {3, 4})
+        source->faults[read] = ScriptedSource::Fault::Line;
+    startAndSample(6);
+    EXPECT_EQ(engine->sampleNumber(), 6);
+    EXPECT_EQ(chart().pointCount(), 4);
+    EXPECT_EQ(chart().gapCount(), 1);
+    std::vector<std::pair<double, double>> drawn;
+    const QCPGraph* od = chart().plot()->graph(0);
+    for (auto it = od->data()->constBegin(); it != od->data()->constEnd(); ++it)
+        drawn.emplace_back(it->key, it->value);
+    ASSERT_EQ(drawn.size(), 5u);
+    EXPECT_TRUE(std::isnan(drawn[2].second)) << "the line breaks between minute 2 and 5";
+    EXPECT_GT(drawn[2].first, drawn[1].first);
+    EXPECT_LT(drawn[2].first, drawn[3].first);
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages[0].startsWith("The photometer does not answer"));
+
+    ui().EndButton->click();
+    ui().StartButton->click();
+    ASSERT_TRUE(driver->untilNextSample());
+    EXPECT_EQ(chart().gapCount(), 0) << "a new run starts whole";
 }

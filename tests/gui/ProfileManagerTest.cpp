@@ -113,6 +113,14 @@ TEST_F(ProfileManager, AStoreWithOnlyDefault) {
     EXPECT_EQ(dialog_.result(), QDialog::Accepted);
 }
 
+TEST_F(ProfileManager, TheListIsSortedByName) {
+    for (const char* name : {"zeta", "Assay", "beta"})
+        makeProfile(name);
+    dialog_.show();
+    EXPECT_EQ(rows(), QStringList({"Assay|available", "beta|available", "Default|available",
+                                   "zeta|available"}));
+}
+
 TEST_F(ProfileManager, ProfilesInUseCannotBeUsedDeletedOrRenamed) {
     TempDirectory::writeFile(file("Default.ini"), "[Generell]\nlocked=1\n");
     TempDirectory::writeFile(file("Imported.ini"), "[Options]\nUser=Old\n"); // no "locked"
@@ -270,6 +278,7 @@ TEST_F(ProfileManager, DeleteAsksTwiceAndKeepsOrRemovesTheData) {
         if (c.answers.front())
             expectedQuestions << "Also delete profile content from disk?";
         EXPECT_EQ(answers.questions, expectedQuestions);
+        EXPECT_EQ(answers.defaultNo, expectedQuestions) << "Enter answers No";
         EXPECT_EQ(table->findItems("Trial", Qt::MatchExactly).size(), c.listed ? 1 : 0);
         EXPECT_EQ(fs::exists(file("Trial.ini")), c.file);
         EXPECT_EQ(fs::exists(file("Trial/notes.txt")), c.content);

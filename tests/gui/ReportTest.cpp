@@ -16,8 +16,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QGraphicsView>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTimer>
 #include <QToolBar>
 #include <algorithm>
@@ -371,7 +374,10 @@ public:
             saveAsPdf();
     }
 
+    bool hasPrinter() const override { return printers; }
+
     std::string output;
+    bool printers = true;
     bool confirm = true;
     bool pressSaveAsPdf = false;
     int printDialogs = 0;
@@ -408,6 +414,29 @@ TEST_F(ChartAndReportPrinting, AChartIsPrintedOnOnePageOnlyAfterTheDialogIsConfi
     EXPECT_NE(text.find("[CalcOD]"), std::string::npos) << text;
     EXPECT_NE(text.find("[Time] hhh:mm"), std::string::npos) << text;
     EXPECT_EQ(chart.xAxis->labelFont(), onScreen); // the chart on screen keeps its fonts
+}
+
+// With no printer on the computer the chart goes into a PDF file the user names.
+TEST_F(ChartAndReportPrinting, WithoutAPrinterTheChartIsPrintedToPdf) {
+    QCustomPlot chart;
+    chart.resize(800, 450);
+    chart.addGraph()->setData({0, 1, 2}, {0.1, 0.2, 0.4});
+    chart.yAxis->setLabel("[OD]");
+    dialogs.printers = false;
+    prompts.chosenFile = QString::fromStdString(temp.path("chart")); // no suffix typed
+    EXPECT_TRUE(printing.printChart(chart));
+    EXPECT_EQ(dialogs.printDialogs, 0) << "no print dialog without a printer";
+    ASSERT_EQ(prompts.saveDialogs.size(), 1);
+    EXPECT_TRUE(prompts.saveDialogs[0].startsWith("Print to PDF|"));
+    EXPECT_EQ(PdfProbe::pageSizes(temp.path("chart.pdf")).size(), 1u);
+    EXPECT_NE(flatText(temp.path("chart.pdf"), 1).find("[OD]"), std::string::npos);
+
+    prompts.chosenFile = QString::fromStdString(temp.path("missing/chart.pdf"));
+    EXPECT_FALSE(printing.printChart(chart));
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(prompts.messages[0], "Can't write the chart to '" +
+                                       QString::fromStdString(temp.path("missing/chart.pdf")) +
+                                       "'.");
 }
 
 TEST_F(ChartAndReportPrinting, ThePreviewShowsTheReportInPortraitAndLeavesThePrinterSettingsAlone) {
@@ -452,6 +481,7 @@ TEST_F(ReportPdf, TheDesktopPreviewOpensAt120PercentAndOffersSaveAsPdf) {
     double zoom = 0;
     int pages = 0;
     bool saveOffered = false;
+    bool onScreen = false, atTheTop = false;
     QTimer close;
     QObject::connect(&close, &QTimer::timeout, [&] {
         auto* dialog = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
@@ -461,6 +491,9 @@ TEST_F(ReportPdf, TheDesktopPreviewOpensAt120PercentAndOffersSaveAsPdf) {
         const auto* preview = dialog->findChild<QPrintPreviewWidget*>();
         zoom = preview->zoomFactor();
         pages = preview->pageCount();
+        onScreen = dialog->screen()->availableGeometry().contains(dialog->frameGeometry());
+        const QScrollBar* scroll = preview->findChild<QGraphicsView*>()->verticalScrollBar();
+        atTheTop = scroll->maximum() > 0 && scroll->value() == scroll->minimum();
         for (QAction* action : dialog->findChild<QToolBar*>()->actions()) {
             if (action->text() == "Save as PDF") {
                 saveOffered = true;
@@ -473,6 +506,8 @@ TEST_F(ReportPdf, TheDesktopPreviewOpensAt120PercentAndOffersSaveAsPdf) {
     printing.previewReport(in);
     EXPECT_DOUBLE_EQ(zoom, 1.2);
     EXPECT_EQ(pages, 3);
+    EXPECT_TRUE(onScreen) << "the preview fits the screen";
+    EXPECT_TRUE(atTheTop) << "it opens at the top of page 1";
     EXPECT_TRUE(saveOffered);
     EXPECT_EQ(PdfProbe::pageSizes(temp.path("from-preview.pdf")).size(), 3u);
 }

@@ -97,6 +97,16 @@ TEST_F(SettingsDialog, FieldsHoldTheProfileBeforeTheFirstShowing) {
     EXPECT_EQ(early.saveAsDirectory(), "/data/runs");
 }
 
+// Enter in a field confirms, as the check mark does.
+TEST_F(SettingsDialog, EnterConfirms) {
+    openDefault();
+    form_.show();
+    field<QLineEdit>("Edit1")->setText("Ann");
+    QTest::keyClick(field<QLineEdit>("Edit1"), Qt::Key_Return);
+    EXPECT_FALSE(form_.isVisible());
+    EXPECT_EQ(IniFile::getIniFile().readString("Options", "User", "User"), "Ann");
+}
+
 TEST_F(SettingsDialog, ConfirmStoresEveryFieldInOrderAndThanksOnlyTheFirstTime) {
     // Without the keys in the file, each write appends its key: the file shows the order.
     openDefaultWith("[Generell]\nlocked=0\n");

@@ -17,6 +17,8 @@
 #include <QAction>
 #include <QMenu>
 #include <QTest>
+#include <cmath>
+#include <limits>
 #include <qcustomplot.h>
 #include <random>
 
@@ -40,7 +42,9 @@ struct ViewerTest : ProfileStoreFixture {
     Ui::TWorkForm& ui() { return window->form(); }
 
     // A saved measurement set: the table with these ODs (CalcOD = 2 OD), its log and statement.
-    QString saveSet(const QString& name, const std::vector<double>& ods, bool companions = true) {
+    // Rows from skipFrom on are numbered two higher: two samples in between have no row.
+    QString saveSet(const QString& name, const std::vector<double>& ods, bool companions = true,
+                    std::size_t skipFrom = std::numeric_limits<std::size_t>::max()) {
         const QString directory =
             QString::fromStdString(temp_.path("sets/set" + std::to_string(++sets)));
         QDir().mkpath(directory);
@@ -48,8 +52,9 @@ struct ViewerTest : ProfileStoreFixture {
             auto table = RecordTable::openWorking(directory);
             for (std::size_t i = 0; i < ods.size(); ++i) {
                 RecordRow row;
-                row.number = static_cast<double>(i);
-                row.minutes = i * 0.5;
+                const std::size_t number = i < skipFrom ? i : i + 2;
+                row.number = static_cast<double>(number);
+                row.minutes = number * 0.5;
                 row.od = ods[i];
                 row.calcOd = 2 * ods[i];
                 row.startDate = QDate(2007, 12, 8);
@@ -117,6 +122,18 @@ TEST_F(ViewerTest, OpensASetWithItsLogAndStatement) {
     EXPECT_TRUE(ui().GroupBox22->isVisibleTo(window.get()));
     ui().RadioButton8->click();
     EXPECT_EQ(viewer().chart()->yAxis->label(), "[CalcOD]");
+}
+
+// Samples that have no row (the device did not answer) leave a break in the curve.
+TEST_F(ViewerTest, SamplesWithoutARowBreakTheCurve) {
+    ASSERT_TRUE(viewer().openFile(saveSet("gap.nph", {0.1, 0.2, 0.3, 0.4}, true, 2)));
+    EXPECT_EQ(viewer().shownPointCount(), 4);
+    const QCPGraph* od = viewer().chart()->graph(0);
+    std::vector<double> values;
+    for (auto it = od->data()->constBegin(); it != od->data()->constEnd(); ++it)
+        values.push_back(it->value);
+    ASSERT_EQ(values.size(), 5u);
+    EXPECT_TRUE(std::isnan(values[2])) << "between minute 0.5 and 2";
 }
 
 TEST_F(ViewerTest, FileSetNamesAreDerivedWithTheirLetterCase) {

@@ -113,6 +113,7 @@ TEST_F(WebStatusWindowTest, TheProfileStartsTheServerOnThisComputerOnly) {
     const LoopbackPort free(false);
     openWindow("[Web]\nEnabled=1\nAddress=127.0.0.1\nPort=" + std::to_string(free.port()) + "\n");
     ASSERT_EQ(window->server().port(), free.port()) << window->statusText().toStdString();
+    EXPECT_TRUE(window->findChild<QCheckBox*>("WebEnabled")->isChecked());
     EXPECT_TRUE(
         window->statusText().contains(QStringLiteral("http://127.0.0.1:%1/").arg(free.port())));
 
@@ -128,6 +129,17 @@ TEST_F(WebStatusWindowTest, TheProfileStartsTheServerOnThisComputerOnly) {
     EXPECT_TRUE(label("WebSharing")->text().contains(QStringLiteral("this computer only")));
 }
 
+// A page the profile switches on that cannot be served at the start is not shown as on; the
+// profile keeps the choice for the next start.
+TEST_F(WebStatusWindowTest, APageThatCannotBeServedAtTheStartIsShownOff) {
+    const LoopbackPort busy(true);
+    openWindow("[Web]\nEnabled=1\nAddress=127.0.0.1\nPort=" + std::to_string(busy.port()) + "\n");
+    EXPECT_EQ(window->server().port(), 0);
+    EXPECT_FALSE(window->findChild<QCheckBox*>("WebEnabled")->isChecked());
+    EXPECT_TRUE(window->statusText().contains(QStringLiteral("already in use")));
+    EXPECT_EQ(stored("Enabled"), "1");
+}
+
 TEST_F(WebStatusWindowTest, ApplyStoresTheSettingsAndServesOrSaysWhyNot) {
     openWindow("");
     EXPECT_EQ(window->server().port(), 0);
@@ -140,6 +152,10 @@ TEST_F(WebStatusWindowTest, ApplyStoresTheSettingsAndServesOrSaysWhyNot) {
     EXPECT_TRUE(window->statusText().contains(QStringLiteral("it needs a token")))
         << window->statusText().toStdString();
     EXPECT_TRUE(window->sharedUrl().isEmpty());
+    // Not shown nor stored as switched on; what was typed is kept for mending.
+    EXPECT_FALSE(window->findChild<QCheckBox*>("WebEnabled")->isChecked());
+    EXPECT_EQ(stored("Enabled"), "0");
+    EXPECT_EQ(stored("Address"), "0.0.0.0");
 
     // A port another program holds.
     const LoopbackPort busy(true);
@@ -147,6 +163,8 @@ TEST_F(WebStatusWindowTest, ApplyStoresTheSettingsAndServesOrSaysWhyNot) {
     EXPECT_EQ(window->server().port(), 0);
     EXPECT_TRUE(window->statusText().contains(QStringLiteral("already in use")))
         << window->statusText().toStdString();
+    EXPECT_FALSE(window->findChild<QCheckBox*>("WebEnabled")->isChecked());
+    EXPECT_EQ(stored("Enabled"), "0");
 
     // Switched off again: stored, and the server is gone.
     applyWith(false, QStringLiteral("127.0.0.1"), free.port(), QString());

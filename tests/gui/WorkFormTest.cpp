@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFocusEvent>
 #include <QLabel>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QTest>
 #include <QToolButton>
@@ -101,6 +102,31 @@ TEST_F(WorkFormTest, StartUpInSeventeenPausedSteps) {
     EXPECT_FALSE(ui().GroupBox_Options->isVisibleTo(window.get()));
 }
 
+// The window stands behind the splash during the start-up: in its start state from the first
+// moment, and taking no input until the start-up is done.
+TEST_F(WorkFormTest, TheWindowBehindTheSplashIsInItsStartState) {
+    int seen = 0;
+    const auto startState = [&] {
+        ++seen;
+        EXPECT_FALSE(ui().Measurement2->isEnabled());
+        EXPECT_EQ(ui().ComboBox6->currentText(), "Sim0");
+        EXPECT_FALSE(ui().SpeedButton4->isVisibleTo(window.get())) << "no timer to stop";
+        EXPECT_EQ(ui().ComboBox3->currentText(), "  >");
+        EXPECT_TRUE(ui().GroupBox_Chart->isVisibleTo(window.get()));
+        EXPECT_FALSE(ui().ODButton->isEnabled());
+    };
+    startState();
+    sleeper.onSleep = [&](unsigned long) {
+        startState();
+        EXPECT_FALSE(ui().SpeedButton22->isEnabled()) << "Connect waits for the profile";
+        EXPECT_FALSE(window->menuBar()->isEnabled());
+    };
+    ASSERT_TRUE(window->initialise(sleeper));
+    EXPECT_EQ(seen, 18);
+    EXPECT_TRUE(ui().SpeedButton22->isEnabled());
+    EXPECT_TRUE(window->menuBar()->isEnabled());
+}
+
 TEST_F(WorkFormTest, ProfileManagerIsTheFallbackAndAFailureEndsTheStart) {
     // A "Default" that cannot be opened: its store path is a file.
     std::filesystem::create_directories(store());
@@ -177,10 +203,37 @@ TEST_F(WorkFormTest, ConnectingAndAShortMeasurementThroughTheControls) {
     ui().ContinueButton->click();
     EXPECT_EQ(row(), "ssP-EN running");
     prompts.answerYes = false;
+    ASSERT_FALSE(ui().Label45->text().isEmpty());
     ui().Stop2->trigger();
     EXPECT_EQ(row(), "SSp-en stopped");
+    EXPECT_TRUE(ui().Label45->text().isEmpty()) << "no countdown left";
     EXPECT_EQ(prompts.questions, QStringList{"Save Chart?"});
     EXPECT_TRUE(ui().Edit9->isEnabled());
+}
+
+// The caption and the "Saving" tab name the set at once, whether Save As came from the menu or
+// from End's question.
+TEST_F(WorkFormTest, SaveAsShowsTheNewNamesAtOnce) {
+    ASSERT_TRUE(window->initialise(sleeper));
+    ui().SpeedButton22->click();
+    TickDriver driver(*engine, clock);
+    prompts.answerYes = true;
+    for (const char* name : {"first", "second"}) {
+        SCOPED_TRACE(name);
+        ui().StartButton->click();
+        ASSERT_TRUE(driver.untilNextSample());
+        const QString base = QString::fromStdString(temp_.path(name));
+        prompts.chosenFile = base + ".nph";
+        if (QString(name) == "first")
+            ui().SaveAs->trigger();
+        ui().EndButton->click(); // the second run is saved through "Save Chart?"
+        EXPECT_TRUE(window->windowTitle().endsWith("  " + base + ".nph"))
+            << window->windowTitle().toStdString();
+        EXPECT_EQ(ui().Edit4->text(), base + ".nph");
+        EXPECT_EQ(ui().Edit2->text(), base + ".log");
+        EXPECT_EQ(ui().Edit13->text(), base + ".txt");
+    }
+    EXPECT_EQ(prompts.saveDialogs.size(), 2);
 }
 
 // Each time the title field is left its entry is written, changed or not.
@@ -205,9 +258,50 @@ TEST_F(WorkFormTest, AlarmThresholdWithUnfilledPlaces) {
     field->setCursorPosition(3);
     QTest::keyClicks(field, "5");
     ASSERT_EQ(field->displayText(), "1. 5 ");
+    QFocusEvent left(QEvent::FocusOut);
+    QCoreApplication::sendEvent(field, &left);
     engine->countdownTick();
     EXPECT_EQ(engine->alarm().thresholdText, "1.050");
     EXPECT_EQ(field->displayText(), "1.050");
+}
+
+// However narrow the window, the alarm threshold shows all of its text.
+TEST_F(WorkFormTest, TheThresholdStaysReadableInTheSmallestWindow) {
+    window->resize(1, 1); // as small as its layout lets it be
+    window->show();
+    QCoreApplication::processEvents();
+    const QLineEdit* field = ui().MaskEdit3;
+    const int room = field->contentsRect().width() - field->textMargins().left() -
+                     field->textMargins().right() - 4; // the edit's own margin on each side
+    EXPECT_GE(room, field->fontMetrics().horizontalAdvance(field->displayText()));
+}
+
+// The countdown ticks on while the user types a threshold: the field keeps what is typed, the
+// alarm keeps its last threshold until the typing ends, and then takes the typed one.
+TEST_F(WorkFormTest, ThresholdTypedDuringARunIsTakenAsTyped) {
+    ASSERT_TRUE(window->initialise(sleeper));
+    ui().SpeedButton22->click();
+    ui().StartButton->click();
+    TickDriver driver(*engine, clock);
+    ASSERT_TRUE(driver.untilNextSample());
+    QLineEdit* field = ui().MaskEdit3;
+    for (const char* typed : {"1.250", "0.500"}) {
+        SCOPED_TRACE(typed);
+        const QString before = engine->alarm().thresholdText;
+        field->setFocus();
+        field->selectAll();
+        for (const QChar c : QString(typed)) {
+            QTest::keyClick(field, c.toLatin1());
+            ASSERT_TRUE(driver.tick());
+            EXPECT_EQ(engine->alarm().thresholdText, before) << "not armed at half a number";
+        }
+        EXPECT_EQ(field->displayText(), typed);
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_EQ(engine->alarm().thresholdText, typed);
+        ASSERT_TRUE(driver.tick());
+        EXPECT_EQ(field->displayText(), typed);
+    }
+    engine->shutDown();
 }
 
 // Settings that cannot be kept at the end are said before the program ends.
@@ -237,6 +331,7 @@ TEST_F(WorkFormTest, CloseQueryTexts) {
     engine->shutDown();
     window->close();
     EXPECT_EQ(prompts.warnings, QStringList{"Not Saved!\nReally Close?"});
+    EXPECT_EQ(prompts.defaultNo, prompts.warnings) << "Enter keeps the data";
     EXPECT_TRUE(window->isVisible()) << "No keeps everything";
     EXPECT_EQ(engine->table().rowCount(), 1);
 

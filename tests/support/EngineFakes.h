@@ -49,6 +49,16 @@ public:
         warnings << text;
         return answerYes;
     }
+    void showDeviceBack(const QString& text) override { devicesBack << text; }
+    // Kept with the others, and listed apart: the questions whose default answer is No.
+    bool askYesNoDefaultNo(const QString& question) override {
+        defaultNo << question;
+        return askYesNo(question);
+    }
+    bool askWarningYesNoDefaultNo(const QString& text) override {
+        defaultNo << text;
+        return askWarningYesNo(text);
+    }
     QString askSaveFileName(const QString& title, const QString& directory,
                             const QString& proposedName, const QString& filter) override {
         saveDialogs << title + "|" + directory + "|" + proposedName;
@@ -65,7 +75,7 @@ public:
         textQuestions << title + "|" + prompt + "|" + initial;
         return textAnswer;
     }
-    QStringList errors;
+    QStringList errors, defaultNo, devicesBack;
     QStringList messages, informations, questions, warnings, saveDialogs, saveFilters, openDialogs,
         textQuestions;
     bool answerYes = false;

@@ -92,4 +92,6 @@ TEST(DisplayTexts, ODDisplayAndRunningTime) {
     EXPECT_EQ(DisplayTexts::wholeNumberText(4095, 4), "4095");
     EXPECT_EQ(DisplayTexts::wholeNumberText(12345.6, 4), "1.235E+4");
     EXPECT_EQ(DisplayTexts::wholeNumberText(12345.6, 5), "12346");
+    EXPECT_EQ(DisplayTexts::wholeNumberText(9999.5, 4), "1.000E+4") << "five digits once rounded";
+    EXPECT_EQ(DisplayTexts::wholeNumberText(9999.4, 4), "9999");
 }

@@ -118,7 +118,13 @@ TEST_F(SamplingCycle, FailedReadsStoreNoStaleValueAndSayItOnce) {
                      [&](const SampleReport& r) { reports.push_back(r); });
     takeSamples(6);
     EXPECT_EQ(storedNumbers(), (std::vector<double>{0, 1, 4, 5}));
-    EXPECT_EQ(prompts_.messages, QStringList{"line gone"});
+    // In words a user reads; the line's own words are for the log.
+    ASSERT_EQ(prompts_.messages.size(), 1);
+    EXPECT_TRUE(prompts_.messages[0].startsWith("The photometer does not answer (since 09:05:"))
+        << prompts_.messages[0].toStdString();
+    EXPECT_FALSE(prompts_.messages[0].contains("line gone"));
+    ASSERT_EQ(prompts_.devicesBack.size(), 1);
+    EXPECT_TRUE(prompts_.devicesBack[0].startsWith("The photometer answers again (since "));
     EXPECT_EQ(reports[2].odText, "Port Err.");
     EXPECT_EQ(engine_->odReadCount(), 4);
 }

@@ -8,6 +8,8 @@
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 #include <chrono>
 #include <thread>
 
@@ -31,7 +33,7 @@ struct SplashOnScreen : ProfileStoreFixture {
         const int number = freeDisplay();
         display = ":" + std::to_string(number);
         server = std::make_unique<Subprocess>(
-            "/usr/bin/Xvfb", std::vector<std::string>{display, "-screen", "0", "1280x900x24",
+            "/usr/bin/Xvfb", std::vector<std::string>{display, "-screen", "0", screenSize(),
                                                       "-nolisten", "tcp", "-br"});
         const auto socket = "/tmp/.X11-unix/X" + std::to_string(number);
         for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i)
@@ -48,6 +50,8 @@ struct SplashOnScreen : ProfileStoreFixture {
         server.reset();
         ProfileStoreFixture::TearDown();
     }
+
+    virtual std::string screenSize() const { return "1280x900x24"; }
 
     std::string display;
     std::unique_ptr<Subprocess> server, windowManager, workstation;
@@ -97,3 +101,92 @@ TEST_F(SplashOnScreen, TheSplashIsPaintedAndItsProgressMovesDuringTheStartUp) {
             changed += early.pixel(x, y) != later.pixel(x, y) ? 1 : 0;
     EXPECT_GT(changed, 500) << "the progress bar moved between the steps";
 }
+
+namespace {
+
+// A screen the size labs have, with the workstation on it.
+struct WindowOnScreen : SplashOnScreen, testing::WithParamInterface<QSize> {
+    std::string screenSize() const override {
+        return std::to_string(GetParam().width()) + "x" + std::to_string(GetParam().height()) +
+               "x24";
+    }
+};
+
+// Where the window manager shows the top-level window of that name, frame included, as the X
+// server has it; empty when there is none.
+QRect framedWindow(const std::string& display, const std::string& name) {
+    Display* x = XOpenDisplay(display.c_str());
+    if (!x)
+        return {};
+    QRect found;
+    std::vector<Window> pending{DefaultRootWindow(x)};
+    while (!pending.empty() && found.isNull()) {
+        const Window window = pending.back();
+        pending.pop_back();
+        char* title = nullptr;
+        XWindowAttributes attributes;
+        if (XFetchName(x, window, &title) && title && name == title &&
+            XGetWindowAttributes(x, window, &attributes) && attributes.map_state == IsViewable) {
+            int left = 0, top = 0;
+            Window child = 0;
+            XTranslateCoordinates(x, window, DefaultRootWindow(x), 0, 0, &left, &top, &child);
+            // The frame's borders and title bar, as the window manager reports them.
+            long extents[4] = {0, 0, 0, 0};
+            Atom type = 0;
+            int format = 0;
+            unsigned long count = 0, after = 0;
+            unsigned char* data = nullptr;
+            if (XGetWindowProperty(x, window, XInternAtom(x, "_NET_FRAME_EXTENTS", False), 0, 4,
+                                   False, XA_CARDINAL, &type, &format, &count, &after,
+                                   &data) == Success &&
+                data && count == 4) {
+                for (int i = 0; i < 4; ++i)
+                    extents[i] = reinterpret_cast<long*>(data)[i];
+            }
+            if (data)
+                XFree(data);
+            found = QRect(left - static_cast<int>(extents[0]), top - static_cast<int>(extents[2]),
+                          attributes.width + static_cast<int>(extents[0] + extents[1]),
+                          attributes.height + static_cast<int>(extents[2] + extents[3]));
+        }
+        if (title)
+            XFree(title);
+        Window root = 0, parent = 0;
+        Window* children = nullptr;
+        unsigned int n = 0;
+        if (XQueryTree(x, window, &root, &parent, &children, &n)) {
+            pending.insert(pending.end(), children, children + n);
+            if (children)
+                XFree(children);
+        }
+    }
+    XCloseDisplay(x);
+    return found;
+}
+
+} // namespace
+
+// The main window opens wholly on the screen, its close box and Connect included.
+TEST_P(WindowOnScreen, TheMainWindowOpensWhollyOnTheScreen) {
+    workstation = std::make_unique<Subprocess>(
+        NEPHODAR_PROGRAM_DIR "/Nephodar",
+        std::vector<std::string>{"--program-dir", temp_.path("program")},
+        std::map<std::string, std::string>{{"DISPLAY", display}, {"QT_QPA_PLATFORM", "xcb"}});
+    const QRect screen(QPoint(0, 0), GetParam());
+    QRect window;
+    // It is shown before the start-up's steps begin.
+    for (int i = 0; i < 100 && window.isNull(); ++i) {
+        std::this_thread::sleep_for(100ms);
+        window = framedWindow(display, "Nephodar v2.0");
+    }
+    ASSERT_FALSE(window.isNull()) << workstation->errorOutput();
+    EXPECT_TRUE(screen.contains(window))
+        << window.x() << "," << window.y() << " " << window.width() << "x" << window.height();
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, WindowOnScreen,
+                         testing::Values(QSize(1024, 768), QSize(1920, 1080)),
+                         [](const testing::TestParamInfo<QSize>& paramInfo) {
+                             return std::to_string(paramInfo.param.width()) + "x" +
+                                    std::to_string(paramInfo.param.height());
+                         });
