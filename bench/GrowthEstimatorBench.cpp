@@ -143,61 +143,30 @@ void timeAgainstReading(int rows, TempDirectory& temp) {
                         analysis / reading, 3);
 }
 
-RealGrowthCurves::Answer answerFor(const std::vector<RealGrowthCurves::Reading>& readings) {
-    std::vector<GrowthAnalysis::Point> points;
-    for (const auto& r : readings)
-        points.push_back({r.minutes, r.od});
-    const auto result = GrowthAnalysis::analyse(points);
-    RealGrowthCurves::Answer a;
-    a.growing = result.growing;
-    a.rate = result.maxRatePerHour;
-    if (result.rateInterval) {
-        a.low = result.rateInterval->low;
-        a.high = result.rateInterval->high;
-    }
-    return a;
-}
-
 // The published curves, each stored as a measurement file: the analysis against the plain
 // two-hour window at every reading and read every 2nd, 3rd and 6th time, and the time to
 // analyse all the files against the time to read them.
 void realCurves() {
     using namespace RealGrowthCurves;
     TempDirectory temp(TempDirectory::inMemoryBase());
-    std::vector<QString> files;
-    std::map<std::string, std::vector<Curve>> sets;
-    int index = 0;
-    for (auto curve : RealGrowthFiles::shippedAndNamed(NEPHODAR_SOURCE_DIR)) {
-        files.push_back(RealGrowthFiles::write(temp.path(), curve, ++index));
-        curve.readings = RealGrowthFiles::read(files.back());
-        sets[curve.dataset].push_back(std::move(curve));
-    }
-    std::printf("\n%d published curves, stored and read back. within: the rate 0.8-1.25 times "
+    const auto stored =
+        RealGrowthFiles::stored(RealGrowthFiles::shippedAndNamed(NEPHODAR_SOURCE_DIR), temp.path());
+    const auto& files = stored.files;
+    std::printf("\n%zu published curves, stored and read back. within: the rate 0.8-1.25 times "
                 "the steepest two-hour window (target 90 %%); above 1 h: rates above 1.25 times "
                 "the steepest hour (target 0); thinned: within 0.8-1.25 of the rate at every "
                 "reading (target 90 %% where read at most hourly); worst CV of replicates whose "
                 "two-hour windows agree within 6 %% (target 10 %%); holds md: intervals holding "
                 "the replicates' median (target 80 %%)\n",
-                index);
-    std::vector<Figures> verdicts;
+                files.size());
     std::printf("%-11s %5s %7s %9s %6s %7s %9s %8s %8s %8s\n", "set", "every", "growing",
                 "no growth", "ratio", "within", "above 1 h", "thinned", "worst CV", "holds md");
-    for (const auto& [dataset, curves] : sets) {
-        std::vector<Answer> atEveryReading;
-        for (const auto& c : curves)
-            atEveryReading.push_back(answerFor(c.readings));
-        for (const int every : {1, 2, 3, 6}) {
-            std::vector<Answer> answers;
-            for (const auto& c : curves)
-                answers.push_back(answerFor(everyKth(c.readings, every)));
-            const Figures f = judge(dataset, every, curves, answers, atEveryReading);
-            std::printf("%-11s %5d %7d %9d %6.3f %6.0f%% %9d %7.0f%% %7.1f%% %7.0f%%\n",
-                        dataset.c_str(), every, f.growingCurves, f.noGrowth, f.medianRatio(),
-                        100 * f.withinShare(), f.aboveOneHour, 100 * f.thinnedShare(),
-                        100 * f.worstReplicateCv, 100 * f.holdingShare());
-            verdicts.push_back(f);
-        }
-    }
+    const auto verdicts = RealGrowthFiles::figures(stored.sets);
+    for (const Figures& f : verdicts)
+        std::printf("%-11s %5d %7d %9d %6.3f %6.0f%% %9d %7.0f%% %7.1f%% %7.0f%%\n",
+                    f.dataset.c_str(), f.every, f.growingCurves, f.noGrowth, f.medianRatio(),
+                    100 * f.withinShare(), f.aboveOneHour, 100 * f.thinnedShare(),
+                    100 * f.worstReplicateCv, 100 * f.holdingShare());
     std::vector<std::vector<RecordRow>> rows(files.size());
     const double reading = millisecondsOf(
         [&] {

@@ -238,6 +238,24 @@ std::optional<Point> initialLevel(const std::vector<Point>& points, const Settin
     return Point{first.front().minutes, n % 2 ? ods[n / 2] : (ods[n / 2 - 1] + ods[n / 2]) / 2};
 }
 
+// The doubling time, stretch and lag of the steepest window: the lag where its tangent meets
+// the culture's start, none when it meets it more than the tolerance (minutes) before.
+void takeWindow(Result& result, const std::vector<Point>& points, const Settings& settings,
+                const std::vector<Point>& usable, const Steepest& steepest, std::size_t window,
+                double toleranceMinutes) {
+    const Fit& fit = steepest.fit;
+    result.doublingMinutes = std::log(2.0) / fit.slope * 60;
+    result.stretchStartMinutes = usable[steepest.first].minutes;
+    result.stretchEndMinutes = usable[steepest.first + window - 1].minutes;
+    if (const auto initial = initialLevel(points, settings)) {
+        const double crossingHours =
+            fit.centreHours + (std::log(initial->od) - fit.centreLn) / fit.slope;
+        const double lag = crossingHours * 60 - initial->minutes;
+        if (lag >= -toleranceMinutes)
+            result.lagMinutes = std::max(lag, 0.0);
+    }
+}
+
 Result windowAnalysis(const std::vector<Point>& points, const Settings& settings) {
     const auto usable = usablePoints(points, settings);
     Result result;
@@ -264,18 +282,8 @@ Result windowAnalysis(const std::vector<Point>& points, const Settings& settings
         result.rateInterval =
             Interval{fit.slope - t * fit.standardError, fit.slope + t * fit.standardError};
     }
-    result.doublingMinutes = std::log(2.0) / fit.slope * 60;
-    result.stretchStartMinutes = usable[steepest->first].minutes;
-    result.stretchEndMinutes = usable[steepest->first + window - 1].minutes;
-
-    if (const auto initial = initialLevel(points, settings)) {
-        const double crossingHours =
-            fit.centreHours + (std::log(initial->od) - fit.centreLn) / fit.slope;
-        const double lag = crossingHours * 60 - initial->minutes;
-        // An exact exponential from its first point meets it within rounding.
-        if (lag >= -1e-6)
-            result.lagMinutes = std::max(lag, 0.0);
-    }
+    // An exact exponential from its first point meets it within rounding.
+    takeWindow(result, points, settings, usable, *steepest, window, 1e-6);
     return result;
 }
 
@@ -690,17 +698,8 @@ std::optional<Result> seldomAnalysis(const std::vector<Point>& points, const Set
     }
     const double half = 1.96 * std::hypot(fit.standardError, spread);
     result.rateInterval = Interval{fit.slope - half, fit.slope + half};
-    result.doublingMinutes = std::log(2.0) / fit.slope * 60;
-    result.stretchStartMinutes = usable[steepest->first].minutes;
-    result.stretchEndMinutes = usable[steepest->first + window - 1].minutes;
-    if (const auto initial = initialLevel(points, settings)) {
-        const double crossingHours =
-            fit.centreHours + (std::log(initial->od) - fit.centreLn) / fit.slope;
-        const double lag = crossingHours * 60 - initial->minutes;
-        // A tangent that meets the start a little before the first reading is no lag.
-        if (lag >= -60 * typicalStepHours(usable))
-            result.lagMinutes = std::max(lag, 0.0);
-    }
+    // A tangent that meets the start a little before the first reading is no lag.
+    takeWindow(result, points, settings, usable, *steepest, window, 60 * typicalStepHours(usable));
     return result;
 }
 

@@ -12,21 +12,6 @@ using namespace RealGrowthCurves;
 
 namespace {
 
-Answer answerFor(const std::vector<Reading>& readings) {
-    std::vector<GrowthAnalysis::Point> points;
-    for (const auto& r : readings)
-        points.push_back({r.minutes, r.od});
-    const auto result = GrowthAnalysis::analyse(points);
-    Answer a;
-    a.growing = result.growing;
-    a.rate = result.maxRatePerHour;
-    if (result.rateInterval) {
-        a.low = result.rateInterval->low;
-        a.high = result.rateInterval->high;
-    }
-    return a;
-}
-
 double typicalStepMinutes(const std::vector<Curve>& curves, int every) {
     std::vector<double> steps;
     for (const auto& c : curves) {
@@ -42,33 +27,20 @@ double typicalStepMinutes(const std::vector<Curve>& curves, int every) {
 TEST(RealGrowthCurves, StoredCulturesGiveTheRatesTheirReadingsShowAtEveryIntervalRead) {
     TempDirectory temp(TempDirectory::inMemoryBase());
     // Each curve as a measurement file, read back: the stored values are what is analysed.
-    std::map<std::string, std::vector<Curve>> sets;
-    int index = 0;
-    for (auto curve : RealGrowthFiles::shippedAndNamed(NEPHODAR_SOURCE_DIR)) {
-        curve.readings = RealGrowthFiles::read(RealGrowthFiles::write(temp.path(), curve, ++index));
-        sets[curve.dataset].push_back(std::move(curve));
-    }
-    ASSERT_GE(sets.size(), 2u);
-    for (const auto& [dataset, curves] : sets) {
-        std::vector<Answer> atEveryReading;
-        for (const auto& c : curves)
-            atEveryReading.push_back(answerFor(c.readings));
-        for (const int every : {1, 2, 3, 6}) {
-            std::vector<Answer> answers;
-            for (const auto& c : curves)
-                answers.push_back(answerFor(everyKth(c.readings, every)));
-            const Figures f = judge(dataset, every, curves, answers, atEveryReading);
-            SCOPED_TRACE(describe(f));
-            EXPECT_EQ(f.noGrowth, 0);
-            EXPECT_GE(f.withinShare(), 0.9);
-            EXPECT_EQ(f.aboveOneHour, 0);
-            EXPECT_EQ(f.flatAnsweredGrowing, 0);
-            EXPECT_EQ(f.replicateGroupsAgreeing, f.replicateGroups);
-            EXPECT_GE(f.holdingShare(), 0.8);
-            // A culture read hourly gives the rate it gives read every 10 to 30 minutes.
-            if (every > 1 && typicalStepMinutes(curves, every) <= 60) {
-                EXPECT_GE(f.thinnedShare(), 0.9);
-            }
+    const auto stored =
+        RealGrowthFiles::stored(RealGrowthFiles::shippedAndNamed(NEPHODAR_SOURCE_DIR), temp.path());
+    ASSERT_GE(stored.sets.size(), 2u);
+    for (const Figures& f : RealGrowthFiles::figures(stored.sets)) {
+        SCOPED_TRACE(describe(f));
+        EXPECT_EQ(f.noGrowth, 0);
+        EXPECT_GE(f.withinShare(), 0.9);
+        EXPECT_EQ(f.aboveOneHour, 0);
+        EXPECT_EQ(f.flatAnsweredGrowing, 0);
+        EXPECT_EQ(f.replicateGroupsAgreeing, f.replicateGroups);
+        EXPECT_GE(f.holdingShare(), 0.8);
+        // A culture read hourly gives the rate it gives read every 10 to 30 minutes.
+        if (f.every > 1 && typicalStepMinutes(stored.sets.at(f.dataset), f.every) <= 60) {
+            EXPECT_GE(f.thinnedShare(), 0.9);
         }
     }
 }
