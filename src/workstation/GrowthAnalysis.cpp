@@ -231,6 +231,7 @@ std::optional<Point> initialLevel(const std::vector<Point>& points, const Settin
     if (first.front().od >= settings.minimumOd)
         return first.front();
     std::vector<double> ods;
+    ods.reserve(first.size());
     for (const auto& p : first)
         ods.push_back(p.od);
     std::sort(ods.begin(), ods.end());
@@ -544,6 +545,7 @@ double odNoise(const std::vector<Point>& positive) {
         distances.push_back(std::abs(positive[i].od - line) / mix);
     }
     std::vector<GrowthModelFit::Sample> samples;
+    samples.reserve(positive.size());
     for (const auto& p : positive)
         samples.push_back({p.minutes / 60, p.od});
     const double rounding = truncationStep(samples) / std::sqrt(12.0);
