@@ -7,6 +7,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QStringList>
+#include <iostream>
 
 namespace {
 
@@ -27,16 +28,26 @@ QWidget* QtUserPrompts::owner() const {
     return active && active->isVisible() ? active : parent_;
 }
 
+bool QtUserPrompts::said(const QString& text) const {
+    if (unattended_)
+        std::cerr << QApplication::applicationName().toStdString() << ": " << text.toStdString()
+                  << std::endl;
+    return unattended_;
+}
+
 void QtUserPrompts::showMessage(const QString& text) {
-    QMessageBox::information(owner(), QApplication::applicationName(), text);
+    if (!said(text))
+        QMessageBox::information(owner(), QApplication::applicationName(), text);
 }
 
 void QtUserPrompts::showError(const QString& text) {
-    QMessageBox::critical(owner(), QApplication::applicationName(), text);
+    if (!said(text))
+        QMessageBox::critical(owner(), QApplication::applicationName(), text);
 }
 
 void QtUserPrompts::showInformation(const QString& title, const QString& text) {
-    QMessageBox::information(owner(), title, text);
+    if (!said(text))
+        QMessageBox::information(owner(), title, text);
 }
 
 bool QtUserPrompts::askYesNo(const QString& question) {

@@ -14,6 +14,9 @@ class QtUserPrompts : public UserPrompts {
 public:
     explicit QtUserPrompts(QWidget* parent = nullptr) : parent_(parent) {}
     void setParent(QWidget* widget) { parent_ = widget; }
+    // For a run that nobody watches (a picture taken from the command line): messages go to
+    // standard error instead of boxes that would wait for an OK nobody gives.
+    void setUnattended(bool unattended) { unattended_ = unattended; }
 
     void showMessage(const QString& text) override;
     void showError(const QString& text) override;
@@ -43,6 +46,9 @@ public:
     QWidget* owner() const;
 
 private:
+    bool said(const QString& text) const;
+
     QWidget* parent_;
+    bool unattended_ = false;
     std::function<void(const QString&, bool)> deviceNotice_;
 };

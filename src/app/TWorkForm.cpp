@@ -10,6 +10,7 @@
 #include "TStart.h"
 #include "ViewerPage.h"
 #include "com/ODSourceSimulated.h"
+#include "lumo/Version.h"
 #include "settings/IniFile.h"
 #include "settings/SettingsKeys.h"
 #include "ui_TWorkForm.h"
@@ -655,7 +656,8 @@ QString TWorkForm::aboutText() const {
     return QStringLiteral("Talvessa\nwww.talvessa.example\nGermany\n\n Ver. ") +
            QString::fromStdString(IniFile::programVersionText) +
            QStringLiteral("\n\n Registered for \n\n User:  ") + user +
-           QStringLiteral("\n Company:  ") + company;
+           QStringLiteral("\n Company:  ") + company + QStringLiteral("\n\n Version ") +
+           QLatin1String(Talvessa::programVersion);
 }
 
 QString TWorkForm::programInfoText() const {

@@ -237,10 +237,12 @@ void ViewerPage::openMeasurement() {
 bool ViewerPage::openFile(const QString& path) {
     resetControls();
     bool ok = true;
+    QString reason;
     try {
         measurement_ = OpenedMeasurement::open(path);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         ok = false;
+        reason = QString::fromUtf8(e.what());
     }
     if (ok) {
         if (auto* title = qobject_cast<QCPTextElement*>(plot_->plotLayout()->element(0, 0)))
@@ -259,7 +261,9 @@ bool ViewerPage::openFile(const QString& path) {
         setAvailable(true);
         showViewerParameter(ChartParameter::OD);
     } else {
-        prompts_.showMessage(QStringLiteral("Unable to open file!"));
+        // The file's name and why, so that the user knows what to look at.
+        prompts_.showMessage(QStringLiteral("Unable to open file!\n") + path +
+                             (reason.isEmpty() ? QString() : QStringLiteral("\n") + reason));
         resetControls();
     }
     // The panes show the set of the last file that opened, even after a failed open.

@@ -9,22 +9,26 @@
 #include "WindowSet.h"
 #include "WorkstationPublishing.h"
 #include "lumo/ProgramDirectory.h"
+#include "lumo/Version.h"
 #include "ui_TWorkForm.h"
 #include "workstation/WorkingTableLock.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <qcustomplot.h>
 
 namespace {
 
-const char* const usage = R"(Usage: Nephodar [OPTION]...
-The optical-density workstation.
+const char* const usage = R"(Usage: Nephodar [OPTION]... [FILE.nph]
+The optical-density workstation. A FILE given alone is opened in the viewer page, as --view
+does. It needs a graphical display; nephodar-cli measures and reads files from a terminal.
 
   --program-dir DIR   program directory: working table, templates, auto-save, pictures
                       (default: the directory of this program)
@@ -38,7 +42,8 @@ The optical-density workstation.
   --screenshot FILE   save a picture of the main window after the number of samples given
                       with --screenshot-after (default 20), or once the file of --view is
                       shown, then end without questions
-  --help              show this text
+  -h, --help          show this text
+  --version           show the program's version
 )";
 
 struct Options {
@@ -84,6 +89,10 @@ Options parse(const QStringList& arguments) {
             options.screenshot = value();
         else if (a == "--screenshot-after")
             options.screenshotAfter = std::max(1, value().toInt());
+        else if (!a.startsWith(QLatin1Char('-')) && options.viewFile.isEmpty())
+            options.viewFile = a; // how the desktop opens a file with the program
+        else if (!a.startsWith(QLatin1Char('-')))
+            throw std::invalid_argument("one file at a time, not '" + a.toStdString() + "' too");
         else
             throw std::invalid_argument(("unknown option '" + a + "'").toStdString());
     }
@@ -98,23 +107,54 @@ void fail(const QString& text) {
         QMessageBox::critical(nullptr, QStringLiteral("Nephodar"), text);
 }
 
+// Qt ends the process with an abort when it cannot open the display. Until the application
+// object stands, its platform's complaints are kept as the reason, and its fatal one becomes
+// a plain message and status 1.
+QString& displayTrouble() {
+    static QString reason;
+    return reason;
+}
+
+void watchDisplayOpening(QtMsgType type, const QMessageLogContext& context,
+                         const QString& message) {
+    if (type == QtFatalMsg) {
+        std::cerr << "Nephodar needs a graphical display; use nephodar-cli to measure or read "
+                     "files from a terminal ('nephodar-cli --help' lists its commands).\n";
+        if (!displayTrouble().isEmpty())
+            std::cerr << "The display could not be opened: " << displayTrouble().toStdString()
+                      << "\n";
+        std::cerr.flush();
+        std::_Exit(1);
+    }
+    if (context.category && std::strncmp(context.category, "qt.qpa", 6) == 0) {
+        if (displayTrouble().isEmpty())
+            displayTrouble() = message;
+        return;
+    }
+    std::cerr << qPrintable(qFormatLogMessage(type, context, message)) << std::endl;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     // A file-size limit then fails the write (EFBIG) as a full disk does, which every writer
     // handles, instead of ending the process mid-run without its End and its save.
     std::signal(SIGXFSZ, SIG_IGN);
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--help") == 0) {
+    // Answered before the display is opened, so that they work without one.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::cout << usage;
             return 0;
         }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::cout << "Nephodar " << Talvessa::programVersion << std::endl;
+            return 0;
+        }
+    }
     // Read before the application object: it takes X11 options such as -title for itself.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    QApplication application(argc, argv);
-    application.setApplicationName(QStringLiteral("Nephodar"));
     Options options;
     try {
         options = parse(arguments);
@@ -122,15 +162,24 @@ int main(int argc, char** argv) {
         std::cerr << "Nephodar: " << e.what() << "\nTry 'Nephodar --help'." << std::endl;
         return 2;
     }
+    QCoreApplication::setApplicationName(QStringLiteral("Nephodar"));
+    const QtMessageHandler usualHandler = qInstallMessageHandler(watchDisplayOpening);
+    QApplication application(argc, argv);
+    qInstallMessageHandler(usualHandler);
+    if (!displayTrouble().isEmpty())
+        std::cerr << displayTrouble().toStdString() << std::endl;
+    QGuiApplication::setDesktopFileName(QStringLiteral("nephodar"));
     if (!options.programDirectory.isEmpty())
         Talvessa::setProgramDirectory(options.programDirectory.toStdString());
     const QString programDirectory = QString::fromStdString(Talvessa::getProgramDirectory());
+    QApplication::setWindowIcon(QIcon(programDirectory + QStringLiteral("/nephodar.png")));
 
     try {
         // Held from here to the end: the window empties the table at Start and at close, so a
         // second program must not run on it meanwhile. Nothing is written before this.
         const auto tableHold = WorkingTableLock::acquire(programDirectory);
         QtUserPrompts prompts;
+        prompts.setUnattended(!options.screenshot.isEmpty());
         QtTonePlayer tones;
         SystemClock clock;
         MeasurementEngine engine(programDirectory, clock, tones, prompts);
@@ -177,6 +226,10 @@ int main(int argc, char** argv) {
         if (!options.viewFile.isEmpty()) {
             main.showPage(TWorkForm::Page::Viewer);
             const bool opened = main.viewer().openFile(options.viewFile);
+            if (!opened && !options.screenshot.isEmpty()) {
+                engine.shutDown();
+                return 1; // its reason is on standard error
+            }
             // Once the page has had its layout and a paint, as a user sees it.
             if (opened && !options.screenshot.isEmpty())
                 QTimer::singleShot(500, &main, takeScreenshot);

@@ -62,3 +62,9 @@ CliSetup::~CliSetup() {
 QString CliSetup::programDirectory() const {
     return QString::fromStdString(Talvessa::getProgramDirectory());
 }
+
+std::string withPortOption(const std::string& failure) {
+    if (failure.find("[Ports]") == std::string::npos)
+        return failure;
+    return failure + "\nFor this run alone, give the device file with --port PATH.";
+}

@@ -29,5 +29,9 @@ private:
     std::unique_ptr<std::streambuf> logFile_;
 };
 
+// A connection failure's text, with the command line's way to another device file added
+// where the text points to the profile's [Ports] for one.
+std::string withPortOption(const std::string& failure);
+
 // The options CliSetup reads, as help text lines.
 extern const char* const cliSetupHelp;

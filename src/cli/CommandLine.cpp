@@ -22,6 +22,8 @@ CommandLine::CommandLine(int argc, char** argv, int first,
                 optionsEnded = true;
             else
                 givenOperands_.push_back(option);
+        } else if (option == "-h" && listed(flagOptions, "--help")) {
+            values_["--help"] = "";
         } else if (listed(flagOptions, option)) {
             values_[option] = "";
         } else if (listed(valueOptions, option)) {

@@ -174,7 +174,8 @@ bool connectEngine(MeasurementEngine& engine, const std::string& device) {
         engine.connectSource(QString::fromStdString(device));
         return true;
     } catch (const std::exception& e) {
-        std::cerr << "Can't connect to " << device << ":\n" << e.what() << std::endl;
+        std::cerr << "Can't connect to " << device << ":\n"
+                  << withPortOption(e.what()) << std::endl;
         return false;
     }
 }

@@ -38,7 +38,12 @@ int runReadCommand(int argc, char** argv) {
     const long count = options.number("--count", 10, 1, 1000000);
     CliSetup setup(options, device, CliSetup::TableUse::None);
 
-    auto source = Talvessa::createODSource(device, 6);
+    std::unique_ptr<Talvessa::ODSourceInterface> source;
+    try {
+        source = Talvessa::createODSource(device, 6);
+    } catch (const std::exception& e) {
+        throw std::runtime_error("Can't connect to " + device + ":\n" + withPortOption(e.what()));
+    }
     const auto& bright = IniFile::keys::LedBright;
     source->setLedBrightness(IniFile::getIniFile().readInteger(bright.section, bright.key, 0));
     for (long i = 1; i <= count; ++i) {

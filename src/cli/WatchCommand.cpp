@@ -81,6 +81,26 @@ private:
     int last_ = -1;
 };
 
+// The library names its failures in a word ("Connection"); the user needs the whole reason.
+std::string failureText(httplib::Error error) {
+    switch (error) {
+    case httplib::Error::Connection:
+        return "nothing answers there: the connection was refused or the host cannot be "
+               "reached. Is a measurement served at that address and port (nephodar-cli "
+               "measure --serve, or the workstation's View -> Web Status)?";
+    case httplib::Error::ConnectionTimeout:
+        return "no connection within 5 seconds; the host does not answer";
+    case httplib::Error::Read:
+        return "the connection broke while the answer was read";
+    case httplib::Error::Write:
+        return "the connection broke while the request was sent";
+    case httplib::Error::BindIPAddress:
+        return "no local address to connect from";
+    default:
+        return httplib::to_string(error);
+    }
+}
+
 int runWatchCommand(int argc, char** argv) {
     const CommandLine options(argc, argv, 2, {"--token"}, {"--help"}, CommandLine::Operands::Taken);
     if (options.has("--help")) {
@@ -123,7 +143,7 @@ int runWatchCommand(int argc, char** argv) {
                         " MiB",
                     0);
     if (!earlier)
-        return fail(httplib::to_string(earlier.error()), 0);
+        return fail(failureText(earlier.error()), 0);
     if (earlier->status != 200)
         return fail("HTTP " + std::to_string(earlier->status), earlier->status);
     const QJsonObject answer = QJsonDocument::fromJson(QByteArray::fromStdString(body)).object();
@@ -167,7 +187,7 @@ int runWatchCommand(int argc, char** argv) {
         return fail("HTTP " + std::to_string(status), status);
     if (!streamed && streamed.error() != httplib::Error::Success &&
         streamed.error() != httplib::Error::Read)
-        return fail(httplib::to_string(streamed.error()), 0);
+        return fail(failureText(streamed.error()), 0);
     return 0;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // nephodar-cli: the workstation's engine from a terminal.
 #include "CommandRegistry.h"
+#include "lumo/Version.h"
 
 #include <algorithm>
 #include <csignal>
@@ -25,7 +26,8 @@ void printUsage(std::ostream& out) {
         name.resize(std::max<std::size_t>(name.size(), 10), ' ');
         out << "  " << name << "  " << command.summary << "\n";
     }
-    out << "Run 'nephodar-cli COMMAND --help' for the options of a command.\n";
+    out << "Run 'nephodar-cli COMMAND --help' for the options of a command;\n"
+           "'nephodar-cli --version' shows the version.\n";
 }
 
 } // namespace
@@ -34,9 +36,13 @@ int main(int argc, char** argv) {
     // A file-size limit then fails the write (EFBIG) as a full disk does, which every writer
     // handles, instead of ending the process mid-run without its End and its save.
     std::signal(SIGXFSZ, SIG_IGN);
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0) {
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         printUsage(argc < 2 ? std::cerr : std::cout);
         return argc < 2 ? 2 : 0;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "nephodar-cli " << Talvessa::programVersion << std::endl;
+        return 0;
     }
     const std::string name = argv[1];
     const auto& commands = cliCommands();

@@ -4,11 +4,26 @@
 #include "ConnectionFactory.h"
 #include "ODSourceSimulated.h"
 #include "Q7Variants.h"
+#include "RS232Connection.h"
 
 #include <sstream>
 #include <stdexcept>
 
 namespace Talvessa {
+
+namespace {
+
+// Where nothing answered and what to look at: the line, or the device file it should be.
+std::string noAnswerAdvice(ConnectionInterface& connection) {
+    if (const auto* serial = dynamic_cast<const RS232Connection*>(&connection))
+        return "\nNo answer from " + serial->devicePath() + " (" + connection.getName() +
+               "). Check that the photometer is switched on and its cable is plugged in, or "
+               "name its device file in the profile's section [Ports], as " +
+               connection.getName() + "=/dev/ttyUSB0.";
+    return "\nNo answer from " + connection.getName() + ".";
+}
+
+} // namespace
 
 std::unique_ptr<ODSourceInterface> createODSource(const std::string& type, std::int32_t channel) {
     if (type.compare(0, 4, "Sim0") == 0)
@@ -39,6 +54,8 @@ std::unique_ptr<ODSourceInterface> identifyPhotometer(ConnectionInterface& conne
     default: {
         std::ostringstream text;
         text << "Can't identify type of source!\n" << answer;
+        if (answer.getSize() == 0)
+            text << noAnswerAdvice(connection);
         throw std::runtime_error(text.str());
     }
     }

@@ -3,6 +3,7 @@
 
 #include "LoggedFailure.h"
 #include "lumo/Logger.h"
+#include "lumo/SocketDirectory.h"
 #include "lumo/SystemUtilities.h"
 
 #include <cerrno>
@@ -19,8 +20,7 @@
 namespace Talvessa {
 
 std::string PipeConnection::pipeDirectory() {
-    const char* directory = std::getenv("NEPHODAR_PIPE_DIR");
-    return directory && *directory ? directory : "/tmp/nephodar-pipe";
+    return simulatorSocketDirectory();
 }
 
 namespace {
@@ -72,9 +72,16 @@ void PipeConnection::connect(bool reconnecting) {
             errno = saved;
         }
     }
-    if (handle < 0)
-        logAndThrow(std::string("Error ") + (reconnecting ? "reconnecting" : "connecting") +
-                    " port.\n" + getLastErrorText());
+    if (handle < 0) {
+        const int reason = errno;
+        std::string text = std::string("Error ") + (reconnecting ? "reconnecting" : "connecting") +
+                           " port.\n" + getLastErrorText();
+        // Nothing listens there: the user has to start the simulator, and may not know how.
+        if (reason == ENOENT || reason == ECONNREFUSED)
+            text += "\nNo simulator serves " + name + "; start one with:\n  q7sim --socket " +
+                    name.substr(name.rfind('/') + 1);
+        logAndThrow(text);
+    }
 }
 
 void PipeConnection::disconnect() {

@@ -7,7 +7,7 @@
 namespace Talvessa {
 
 // A device simulator reached through a local stream socket named after the connection type
-// (${NEPHODAR_PIPE_DIR:-/tmp/nephodar-pipe}/Sim1). It speaks the photometer protocol; reads
+// (simulatorSocketDirectory() + "/Sim1"). It speaks the photometer protocol; reads
 // keep the serial line's time-outs, so a silent simulator cannot hold the program.
 class PipeConnection : public ConnectionInterface {
 public:

@@ -9,12 +9,15 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <grp.h>
 #include <linux/serial.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sstream>
 #include <stdexcept>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -116,7 +119,8 @@ RS232Connection::~RS232Connection() {
 
 void RS232Connection::connect(bool reconnecting) {
     RS232Connection::disconnect();
-    const std::string path = resolveSerialDevice(name);
+    devicePath_ = resolveSerialDevice(name);
+    const std::string& path = devicePath_;
     handle = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (handle >= 0 && flock(handle, LOCK_EX | LOCK_NB) != 0) {
         close(handle);
@@ -124,9 +128,10 @@ void RS232Connection::connect(bool reconnecting) {
         errno = EBUSY; // another program holds the port
     }
     if (handle < 0) {
+        const int reason = errno;
         std::ostringstream text;
         text << "Error " << (reconnecting ? "reconnecting" : "connecting") << " port.\n"
-             << "'" << getLastErrorText() << "'";
+             << "'" << getLastErrorText() << "'" << openAdvice(name, path, reason);
         logAndThrow(text.str());
     }
     ioctl(handle, TIOCEXCL); // keeps other programs from opening the port while we hold it
@@ -142,6 +147,37 @@ void RS232Connection::connect(bool reconnecting) {
 
     bool countersAvailable = false;
     readLineErrors(countersAvailable); // start counting from now
+}
+
+std::string RS232Connection::openAdvice(const std::string& type, const std::string& path,
+                                        int reason) {
+    const std::string choosePath = "Name the photometer's device file in the profile's section "
+                                   "[Ports], as " +
+                                   type + "=/dev/ttyUSB0.";
+    switch (reason) {
+    case EACCES:
+    case EPERM: {
+        // Serial lines belong to a group (dialout on Debian) whose members may open them.
+        std::string groupName = "dialout";
+        struct stat status {};
+        if (stat(path.c_str(), &status) == 0)
+            if (const ::group* owner = getgrgid(status.st_gid); owner && status.st_gid != 0)
+                groupName = owner->gr_name;
+        const passwd* user = getpwuid(getuid());
+        const std::string userName = user ? user->pw_name : "$USER";
+        return "\nYou may not open " + path + ": it is for the members of the group " + groupName +
+               ". Join the group with the command below, then log out and in " +
+               "again:\n  sudo adduser " + userName + " " + groupName;
+    }
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return "\nThere is no serial port " + path + " (" + type + "). " + choosePath;
+    case EBUSY:
+        return "\n" + path + " is in use by another program; end it, or choose another port.";
+    default:
+        return {};
+    }
 }
 
 void RS232Connection::disconnect() {

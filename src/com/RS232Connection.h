@@ -33,6 +33,14 @@ public:
     // The text for a line-error word, as the status check reports it.
     static const char* lineErrorText(unsigned int errorWord);
 
+    // The device file the last connect opened or tried (/dev/ttyS0, the profile's [Ports]).
+    const std::string& devicePath() const { return devicePath_; }
+
+    // What a user can do when the device file could not be opened for the reason given (an
+    // errno value): an empty text where there is nothing to advise, else a text that starts
+    // with a line break.
+    static std::string openAdvice(const std::string& type, const std::string& path, int reason);
+
 private:
     void discardLateInput();
     unsigned int readLineErrors(bool& countersAvailable);
@@ -40,6 +48,7 @@ private:
     int handle = -1;
     SerialReadTimeouts timeouts;
     std::array<int, 5> lastLineCounts_{};
+    std::string devicePath_;
 };
 
 // Reads up to size bytes within the read time-outs; returns the count, or -1 with errno set.

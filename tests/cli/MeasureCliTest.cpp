@@ -237,7 +237,10 @@ TEST_F(MeasureCli, UnreachableDeviceAndBadOptions) {
     EXPECT_EQ(status, 1);
     EXPECT_TRUE(lines.empty());
     EXPECT_EQ(errors, "Can't connect to Com9:\nError connecting port.\n'System reported: \nNo such "
-                      "file or directory'\n");
+                      "file or directory'\nThere is no serial port /nonexistent/tty (Com9). Name "
+                      "the photometer's device file in the profile's section [Ports], as "
+                      "Com9=/dev/ttyUSB0.\nFor this run alone, give the device file with --port "
+                      "PATH.\n");
 
     lines = run({"measure", "--device", "Sim0", "--samples", "zero"}, status, &errors);
     EXPECT_EQ(status, 2);

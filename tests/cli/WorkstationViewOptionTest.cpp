@@ -45,3 +45,35 @@ TEST_F(WorkstationViewOption, OpensTheFileInTheViewerAndPicturesIt) {
             colours.insert(image.pixel(x, y));
     EXPECT_GT(colours.size(), 20);
 }
+
+// A file given alone is viewed, as the desktop opens it. Nobody can answer a box while a
+// picture is taken: what is wrong is said on standard error and the program ends.
+TEST_F(WorkstationViewOption, FileAloneIsViewedAndFailuresEndThePicture) {
+    Subprocess measure(NEPHODAR_PROGRAM_DIR "/nephodar-cli",
+                       {"measure", "--program-dir", temp_.path("program"), "--device", "Sim0",
+                        "--samples", "3", "--interval", "0.1", "--save", temp_.path("run.nph")});
+    while (!measure.nextLine(20000).empty() || !measure.outputEnded()) {
+    }
+    ASSERT_EQ(measure.wait(20000), 0) << measure.errorOutput();
+    std::filesystem::remove(temp_.path("run.log"));
+
+    const std::string picture = temp_.path("run.png");
+    Subprocess viewed(
+        NEPHODAR_PROGRAM_DIR "/Nephodar",
+        {"--program-dir", temp_.path("program"), "--screenshot", picture, temp_.path("run.nph")},
+        {{"QT_QPA_PLATFORM", "offscreen"}});
+    EXPECT_EQ(viewed.wait(40000), 0) << viewed.errorOutput();
+    EXPECT_FALSE(QImage(QString::fromStdString(picture)).isNull());
+    EXPECT_NE(viewed.errorOutput().find("run.log"), std::string::npos) << viewed.errorOutput();
+
+    const std::string missing = temp_.path("missing.nph");
+    Subprocess failed(NEPHODAR_PROGRAM_DIR "/Nephodar",
+                      {"--program-dir", temp_.path("program"), "--view", missing, "--screenshot",
+                       temp_.path("missing.png")},
+                      {{"QT_QPA_PLATFORM", "offscreen"}});
+    EXPECT_EQ(failed.wait(40000), 1) << failed.errorOutput();
+    EXPECT_NE(failed.errorOutput().find("Unable to open file!\n" + missing + "\n"),
+              std::string::npos)
+        << failed.errorOutput();
+    EXPECT_FALSE(std::filesystem::exists(temp_.path("missing.png")));
+}

@@ -333,7 +333,13 @@ TEST_F(ViewerTest, FilesThatAreNoMeasurementsResetTheViewer) {
         TempDirectory::writeFile(path, content);
         prompts.messages.clear();
         EXPECT_FALSE(viewer().openFile(QString::fromStdString(path))) << name;
-        EXPECT_EQ(prompts.messages, QStringList{"Unable to open file!"}) << name;
+        // The fixed text, then which file and why.
+        ASSERT_EQ(prompts.messages.size(), 1) << name;
+        const QStringList lines = prompts.messages[0].split('\n');
+        ASSERT_GE(lines.size(), 3) << prompts.messages[0].toStdString();
+        EXPECT_EQ(lines[0], "Unable to open file!");
+        EXPECT_EQ(lines[1], QString::fromStdString(path));
+        EXPECT_FALSE(lines[2].isEmpty());
         EXPECT_FALSE(ui().SpeedButton27->isVisibleTo(window.get()));
         EXPECT_FALSE(item("Compare1")->isEnabled());
         EXPECT_TRUE(item("ShowNotes1")->isEnabled()) << "stays available once a file opened";

@@ -8,6 +8,7 @@
 #include "TStart.h"
 #include "TWorkForm.h"
 #include "com/ODSourceSimulated.h"
+#include "lumo/Version.h"
 #include "ui_TWorkForm.h"
 
 #include <QAction>
@@ -364,7 +365,9 @@ TEST_F(WorkFormTest, PagesCalibrationAndInformationBoxes) {
     ASSERT_EQ(prompts.informations.size(), 1);
     EXPECT_TRUE(prompts.informations[0].startsWith("About...|"));
     EXPECT_TRUE(prompts.informations[0].endsWith(
-        " Ver. Nephodar v2.0\n\n Registered for \n\n User:  User\n Company:  Company"));
+        QStringLiteral(" Ver. Nephodar v2.0\n\n Registered for \n\n User:  User\n Company:  "
+                       "Company\n\n Version ") +
+        Talvessa::programVersion));
     EXPECT_EQ(window->programInfoText(), "Program Path: \n" + program() + "/\n AutoSavePath:\n" +
                                              program() + "/AutoSave \nOwnAutoSave: \nNothing");
 }

@@ -208,16 +208,21 @@ TEST_F(SerialLine, ReconnectsAfterTheDeviceHangsUpAndReturns) {
 
 TEST_F(SerialLine, PortsThatCannotBeOpened) {
     ports()["Com9"] = "/nonexistent/ttyQ7";
-    EXPECT_EQ(errorOf([] { RS232Connection c("Com9"); }),
-              "Error connecting port.\n'System reported: \nNo such file or directory'");
-    EXPECT_EQ(log.text(),
-              "Error connecting port.\n'System reported: \nNo such file or directory'\n");
+    // The system's reason, then what to do about it.
+    const std::string missing =
+        "Error connecting port.\n'System reported: \nNo such file or directory'\nThere is no "
+        "serial port /nonexistent/ttyQ7 (Com9). Name the photometer's device file in the "
+        "profile's section [Ports], as Com9=/dev/ttyUSB0.";
+    EXPECT_EQ(errorOf([] { RS232Connection c("Com9"); }), missing);
+    EXPECT_EQ(log.text(), missing + "\n");
 
     Q7SimProcess sim({});
     ports()["Com8"] = sim.devicePath();
     RS232Connection first("Com8");
     EXPECT_EQ(errorOf([] { RS232Connection second("Com8"); }),
-              "Error connecting port.\n'System reported: \nDevice or resource busy'");
+              "Error connecting port.\n'System reported: \nDevice or resource busy'\n" +
+                  sim.devicePath() +
+                  " is in use by another program; end it, or choose another port.");
 
     char name[] = "/tmp/nephodar-notatty-XXXXXX";
     const int fd = mkstemp(name);

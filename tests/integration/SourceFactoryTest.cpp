@@ -10,12 +10,15 @@
 #include "com/ODSourceSimulated.h"
 #include "com/PipeConnection.h"
 #include "com/Q7Variants.h"
+#include "com/RS232Connection.h"
 
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <pwd.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -74,7 +77,12 @@ TEST_F(SourceFactory, IdentifiesBothVariantsOnBothLines) {
 TEST_F(SourceFactory, UnidentifiableAnswers) {
     auto none = serialSim("Com13", {"--identify", "none"});
     auto three = socketSim("Sim13", {"--identify", "010203"});
-    EXPECT_EQ(errorOf([] { createODSource("Com13", 6); }), "Can't identify type of source!\n0[]");
+    // Nothing came back: which device file was tried and where another is named.
+    EXPECT_EQ(errorOf([] { createODSource("Com13", 6); }),
+              "Can't identify type of source!\n0[]\nNo answer from " + none->devicePath() +
+                  " (Com13). Check that the photometer is switched on and its cable is plugged "
+                  "in, or name its device file in the profile's section [Ports], as "
+                  "Com13=/dev/ttyUSB0.");
     EXPECT_EQ(errorOf([] { createODSource("Sim13", 6); }),
               "Can't identify type of source!\n3[ 01 02 03]");
 }
@@ -109,7 +117,9 @@ TEST_F(SourceFactory, ConnectionCache) {
 TEST_F(SourceFactory, SocketConnectionTexts) {
     const std::string path = temp_.path("pipes") + "/Sim31";
     EXPECT_EQ(errorOf([] { Talvessa::PipeConnection c("Sim31"); }),
-              "Error connecting port.\nSystem reported: \nNo such file or directory");
+              "Error connecting port.\nSystem reported: \nNo such file or directory\nNo "
+              "simulator serves " +
+                  path + "; start one with:\n  q7sim --socket Sim31");
 
     auto sim = socketSim("Sim31", {"--variant", "old"});
     Talvessa::PipeConnection connection("Sim31");
@@ -124,6 +134,45 @@ TEST_F(SourceFactory, SocketConnectionTexts) {
                   "' receive\nNumber of bytes read are unequal\nto the number of bytes should be "
                   "read!\nshould: 7[ 51 37 00 00 00 00 00]\nread: 2");
     EXPECT_EQ(answer.getSize(), 2);
+}
+
+// A serial port that cannot be opened says what to do about it after the system's reason.
+TEST_F(SourceFactory, SerialOpenFailuresSayWhatToDo) {
+    const std::string missing = temp_.path("no-such-tty");
+    IniFile::getIniFile().writeString("Ports", "Com14", missing);
+    EXPECT_EQ(errorOf([] { getConnection("Com14"); }),
+              "Error connecting port.\n'System reported: \nNo such file or directory'\nThere "
+              "is no serial port " +
+                  missing +
+                  " (Com14). Name the photometer's device file in the profile's "
+                  "section [Ports], as Com14=/dev/ttyUSB0.");
+
+    // Permission: the device file, its group, and the command that joins it, on lines of
+    // their own.
+    const passwd* user = getpwuid(getuid());
+    ASSERT_NE(user, nullptr);
+    EXPECT_EQ(Talvessa::RS232Connection::openAdvice("Com1", "/dev/ttyS0-none", EACCES),
+              "\nYou may not open /dev/ttyS0-none: it is for the members of the group dialout. "
+              "Join the group with the command below, then log out and in again:\n  sudo "
+              "adduser " +
+                  std::string(user->pw_name) + " dialout");
+    if (geteuid() != 0) { // root opens anything
+        const std::string closed = temp_.path("closed-tty");
+        TempDirectory::writeFile(closed, "");
+        chmod(closed.c_str(), 0);
+        IniFile::getIniFile().writeString("Ports", "Com15", closed);
+        const std::string text = errorOf([] { getConnection("Com15"); });
+        EXPECT_EQ(text.rfind("Error connecting port.\n'System reported: \nPermission denied'\n"
+                             "You may not open " +
+                                 closed,
+                             0),
+                  0u)
+            << text;
+        EXPECT_NE(text.find("\n  sudo adduser " + std::string(user->pw_name) + " "),
+                  std::string::npos)
+            << text;
+    }
+    EXPECT_EQ(Talvessa::RS232Connection::openAdvice("Com1", "/dev/ttyS0", EIO), "");
 }
 
 TEST_F(SourceFactory, SocketReconnectsWhenTheSimulatorComesBack) {

@@ -134,7 +134,7 @@ TEST_F(Q7Variants, ErrorStatusDuringConstructionFails) {
 TEST_F(Q7Variants, IdentificationCountsOnlyTheBytesThatCame) {
     // The read fails before any byte comes: no answer, not one of the full seven bytes.
     EXPECT_EQ(errorOf([&] { Talvessa::identifyPhotometer(connection, 6, sleeper); }),
-              "Can't identify type of source!\n0[]");
+              "Can't identify type of source!\n0[]\nNo answer from " + connection.getName() + ".");
 
     connection.queue({1, 2, 3, 4, 5, 6, 7});
     connection.queue({0, 0, 0, 0, 0, 0}); // the status of the brightness command

@@ -49,13 +49,16 @@ Faults, on the Nth reading (counted from 1; repeat the option for more):
                         offered after the hang-up time (its path printed on a new line)
   --hangup-ms MS        how long the line stays away after a hang-up (default 1000)
 Line:
-  --socket TYPE         serve the local socket $NEPHODAR_PIPE_DIR/TYPE (default directory
-                        /tmp/nephodar-pipe), one client at a time, offered again when the
-                        client hangs up; its path is the first line written
+  --socket TYPE         serve the local socket TYPE in $NEPHODAR_PIPE_DIR, else in
+                        $XDG_RUNTIME_DIR/nephodar, else in /tmp/nephodar-UID (made with
+                        mode 0700, where the workstation and nephodar-cli look for it too),
+                        one client at a time, offered again when the client hangs up; its
+                        path is the first line written
   --link PATH           keep a symbolic link PATH to the current terminal, so that the
                         path stays the same across a hang-up
   --verbose             describe every command and answer on standard error
-  --help                show this text
+  -h, --help            show this text
+  --version             show the version
 Stop it with Ctrl+C or SIGTERM.
 )";
 
@@ -126,8 +129,12 @@ bool parseOptions(int argc, char** argv, Options& options) {
     auto& device = options.device;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
-        if (option == "--help")
+        if (option == "--help" || option == "-h")
             return false;
+        if (option == "--version") {
+            options.showVersion = true;
+            return false;
+        }
         if (option == "--verbose") {
             options.verbose = true;
             continue;

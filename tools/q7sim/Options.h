@@ -13,10 +13,11 @@ struct Options {
     std::string socketName; // serve a local socket instead of a terminal
     int hangupMilliseconds = 1000;
     bool verbose = false;
+    bool showVersion = false; // --version: say it and end
 };
 
 // Parses the command line; throws std::invalid_argument with a message for the user.
-// Returns false when only the help text was asked for.
+// Returns false when only the help text or the version was asked for.
 bool parseOptions(int argc, char** argv, Options& options);
 
 extern const char* const usageText;

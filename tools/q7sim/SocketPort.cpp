@@ -6,7 +6,6 @@
 #include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -20,9 +19,6 @@ SocketPort::~SocketPort() {
 
 void SocketPort::open() {
     hangUp();
-    const auto slash = path_.rfind('/');
-    if (slash != std::string::npos && slash > 0)
-        mkdir(path_.substr(0, slash).c_str(), 0755); // the shared socket directory
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (path_.size() >= sizeof address.sun_path)

@@ -4,11 +4,12 @@
 #include "Options.h"
 #include "PtyPort.h"
 #include "SocketPort.h"
+#include "lumo/SocketDirectory.h"
+#include "lumo/Version.h"
 
 #include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <poll.h>
@@ -21,11 +22,6 @@ volatile std::sig_atomic_t stopRequested = 0;
 
 void requestStop(int) {
     stopRequested = 1;
-}
-
-std::string socketDirectory() {
-    const char* directory = std::getenv("NEPHODAR_PIPE_DIR");
-    return directory && *directory ? directory : "/tmp/nephodar-pipe";
 }
 
 template <class Port> void announce(const Port& port) {
@@ -93,7 +89,10 @@ int main(int argc, char** argv) {
     q7sim::Options options;
     try {
         if (!q7sim::parseOptions(argc, argv, options)) {
-            std::cout << q7sim::usageText;
+            if (options.showVersion)
+                std::cout << "q7sim " << Talvessa::programVersion << std::endl;
+            else
+                std::cout << q7sim::usageText;
             return 0;
         }
     } catch (const std::exception& e) {
@@ -107,7 +106,9 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
     try {
         if (!options.socketName.empty()) {
-            q7sim::SocketPort port(socketDirectory() + "/" + options.socketName);
+            const std::string directory = Talvessa::simulatorSocketDirectory();
+            Talvessa::prepareSimulatorSocketDirectory(directory);
+            q7sim::SocketPort port(directory + "/" + options.socketName);
             return serve(options, port);
         }
         q7sim::PtyPort port(options.linkPath);
