@@ -41,7 +41,8 @@ does. It needs a graphical display; nephodar-cli measures and reads files from a
   --view FILE.nph     open this saved measurement in the viewer page
   --screenshot FILE   save a picture of the main window after the number of samples given
                       with --screenshot-after (default 20), or once the file of --view is
-                      shown, then end without questions
+                      shown, then end without questions; messages go to standard error,
+                      and a file that cannot be viewed ends it with status 1
   -h, --help          show this text
   --version           show the program's version
 )";
@@ -120,7 +121,10 @@ void watchDisplayOpening(QtMsgType type, const QMessageLogContext& context,
     if (type == QtFatalMsg) {
         std::cerr << "Nephodar needs a graphical display; use nephodar-cli to measure or read "
                      "files from a terminal ('nephodar-cli --help' lists its commands).\n";
-        if (!displayTrouble().isEmpty())
+        if (qEnvironmentVariableIsEmpty("DISPLAY") &&
+            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            std::cerr << "No display is set: DISPLAY and WAYLAND_DISPLAY are empty.\n";
+        else if (!displayTrouble().isEmpty())
             std::cerr << "The display could not be opened: " << displayTrouble().toStdString()
                       << "\n";
         std::cerr.flush();
