@@ -4,11 +4,11 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DNEPHODAR_WERROR=ON
 
-.PHONY: all deps deps-run configure build run test test-sanitize bench install screenshot format format-check lint check-layers clean
+.PHONY: all deps deps-run deps-package configure build run test test-sanitize bench install package screenshot format format-check lint check-layers clean
 
 all: build
 
-# Every group of packages; `make run` installs only what running needs.
+# Every group of packages; `make run` and `make package` install only what they need.
 deps:
 	bash scripts/install-deps
 
@@ -51,6 +51,14 @@ fuzz: deps
 
 install: build
 	bash scripts/install $(BUILD)/program
+
+# A Debian package that installs into /usr: $(BUILD)/nephodar_<version>_<arch>.deb.
+deps-package:
+	bash scripts/install-deps run package
+
+package: deps-package configure
+	cmake --build $(BUILD) -j $(JOBS) --target packagefiles
+	cd $(BUILD) && cpack -G DEB
 
 screenshot: deps build
 	bash scripts/screenshot $(BUILD)/program docs/screenshot.png
