@@ -4,12 +4,16 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DNEPHODAR_WERROR=ON
 
-.PHONY: all deps configure build run test test-sanitize bench install screenshot format format-check lint check-layers clean
+.PHONY: all deps deps-run deps-package configure build run test test-sanitize bench install package screenshot format format-check lint check-layers clean
 
 all: build
 
+# Every group of packages; `make run` and `make package` install only what they need.
 deps:
 	bash scripts/install-deps
+
+deps-run:
+	bash scripts/install-deps run
 
 configure:
 	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
@@ -17,11 +21,11 @@ configure:
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: deps build
+run: deps-run build
 	bash scripts/run-demo $(BUILD)/program
 
 test: deps build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure --no-tests=error -j $(JOBS)
 
 # The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer. Warnings
 # stay errors in the plain build only: GCC's sanitizer instrumentation raises false ones.
@@ -47,6 +51,14 @@ fuzz: deps
 
 install: build
 	bash scripts/install $(BUILD)/program
+
+# A Debian package that installs into /usr: $(BUILD)/nephodar_<version>_<arch>.deb.
+deps-package:
+	bash scripts/install-deps run package
+
+package: deps-package configure
+	cmake --build $(BUILD) -j $(JOBS) --target packagefiles
+	cd $(BUILD) && cpack -G DEB
 
 screenshot: deps build
 	bash scripts/screenshot $(BUILD)/program docs/screenshot.png

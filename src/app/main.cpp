@@ -31,7 +31,9 @@ The optical-density workstation. A FILE given alone is opened in the viewer page
 does. It needs a graphical display; nephodar-cli measures and reads files from a terminal.
 
   --program-dir DIR   program directory: working table, templates, auto-save, pictures
-                      (default: the directory of this program)
+                      (default: the environment variable NEPHODAR_PROGRAM_DIR, else
+                      ~/.local/share/nephodar ($XDG_DATA_HOME/nephodar) for a program
+                      installed under /usr, else the directory of this program)
   --device TYPE       add a connection type to the device list (Com3, Sim1, ...); may be
                       given more than once
   --connect           connect to the chosen device as soon as the window is ready

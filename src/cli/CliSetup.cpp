@@ -17,7 +17,9 @@ const char* const cliSetupHelp =
                       section "Ports" (Com1=/dev/ttyUSB0) or /dev/ttyS<N-1>
   --profile NAME      settings profile to use (default "Default")
   --program-dir DIR   program directory: working table, templates, auto-save
-                      (default: the directory of this program)
+                      (default: the environment variable NEPHODAR_PROGRAM_DIR, else
+                      ~/.local/share/nephodar ($XDG_DATA_HOME/nephodar) for a program
+                      installed under /usr, else the directory of this program)
   --log FILE          write the device log to FILE ("-" for standard error)
 )";
 

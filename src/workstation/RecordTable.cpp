@@ -3,6 +3,7 @@
 
 #include "ParadoxTable.h"
 #include "TextFile.h"
+#include "lumo/ProgramDirectory.h"
 
 #include <QDir>
 #include <QFile>
@@ -85,11 +86,18 @@ std::unique_ptr<RecordTable> RecordTable::openWorking(const QString& programDire
     // SQLite would open a write-protected table read-only without a word and fail at the first
     // sample; the journal needs the directory writable too.
     for (const QString& needed : {programDirectory, missing ? QString() : path}) {
-        if (!needed.isEmpty() && ::access(QFile::encodeName(needed).constData(), W_OK) != 0)
-            throw std::runtime_error(QStringLiteral("The working table '%1' cannot be written: "
-                                                    "'%2' is not writable (%3).")
-                                         .arg(path, needed, QString::fromLocal8Bit(strerror(errno)))
-                                         .toStdString());
+        if (!needed.isEmpty() && ::access(QFile::encodeName(needed).constData(), W_OK) != 0) {
+            const QString reason = QString::fromLocal8Bit(strerror(errno));
+            throw std::runtime_error(
+                QStringLiteral("The working table '%1' cannot be written: '%2' is not writable "
+                               "(%3).\nThe working table, Temp.log, AutoSave and saved templates "
+                               "are kept in the program directory '%4'; choose one you may write "
+                               "with --program-dir DIR or the environment variable "
+                               "NEPHODAR_PROGRAM_DIR, for example '%5'.")
+                    .arg(path, needed, reason, programDirectory,
+                         QString::fromStdString(Talvessa::userDataDirectory()))
+                    .toStdString());
+        }
     }
     std::unique_ptr<RecordTable> table(new RecordTable(
         path, missing ? SqliteDatabase::Mode::Create : SqliteDatabase::Mode::ReadWrite));

@@ -204,11 +204,18 @@ TEST_F(WorkingTableHold, AReadOnlyProgramDirectoryIsSaidClearly) {
         command.insert(command.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups"});
     Subprocess tool(
         geteuid() == 0 ? "/usr/bin/setpriv" : cli(),
-        std::vector<std::string>(command.begin() + (geteuid() == 0 ? 0 : 1), command.end()));
+        std::vector<std::string>(command.begin() + (geteuid() == 0 ? 0 : 1), command.end()),
+        {{"XDG_DATA_HOME", temp_.path("data")}});
     EXPECT_EQ(tool.wait(20000), 1);
-    EXPECT_EQ(tool.errorOutput(), "The working table '" + program() +
-                                      "/Record1.db' cannot be written: '" + program() +
-                                      "' is not writable (Permission denied).\n");
+    // Says where the data would go and how to choose a directory the user may write.
+    EXPECT_EQ(tool.errorOutput(),
+              "The working table '" + program() + "/Record1.db' cannot be written: '" + program() +
+                  "' is not writable (Permission denied).\nThe working table, Temp.log, AutoSave "
+                  "and saved templates are kept in the program directory '" +
+                  program() +
+                  "'; choose one you may write with --program-dir DIR or the environment "
+                  "variable NEPHODAR_PROGRAM_DIR, for example '" +
+                  temp_.path("data") + "/nephodar'.\n");
     EXPECT_EQ(TempDirectory::readFile(program() + "/Record1.db"), before);
     fs::permissions(program(), fs::perms::owner_all);
 }

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Paints the program directory's pictures: the splash picture, the page buttons (normal and
-// pressed) and the desktop icon. Run by the build: artwork <program directory>.
+// pressed) and the desktop icon, and the icon theme's sizes of the icon for the package. Run by
+// the build: artwork <program directory> <icon theme directory>.
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -127,17 +129,43 @@ QImage splash() {
     return image;
 }
 
-QImage icon() {
-    QImage image(128, 128, QImage::Format_ARGB32);
+// Drawn on a 128-pixel grid and scaled, so that every size shows the same picture.
+QImage icon(int size = 128) {
+    QImage image(size, size, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 128.0, size / 128.0);
     p.setBrush(QColor(235, 242, 250));
     p.setPen(QPen(ink, 6));
     p.drawRoundedRect(QRectF(6, 6, 116, 116), 20, 20);
     p.setPen(QPen(accent, 9, Qt::SolidLine, Qt::RoundCap));
     p.drawPath(growthCurve(QRectF(24, 28, 80, 72)));
     return image;
+}
+
+// The same icon as a vector picture, for the desktop's scalable icons.
+QByteArray scalableIcon() {
+    const QPainterPath curve = growthCurve(QRectF(24, 28, 80, 72));
+    QString points;
+    for (int i = 0; i < curve.elementCount(); ++i) {
+        const QPainterPath::Element e = curve.elementAt(i);
+        points += QStringLiteral("%1%2,%3 ")
+                      .arg(i == 0 ? QLatin1Char('M') : QLatin1Char('L'))
+                      .arg(e.x, 0, 'f', 2)
+                      .arg(e.y, 0, 'f', 2);
+    }
+    return QStringLiteral(
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"128\" height=\"128\" "
+               "viewBox=\"0 0 128 128\">\n"
+               "  <rect x=\"6\" y=\"6\" width=\"116\" height=\"116\" rx=\"20\" ry=\"20\" "
+               "fill=\"%1\" stroke=\"%2\" stroke-width=\"6\"/>\n"
+               "  <path d=\"%3\" style=\"fill:none;stroke:%4;stroke-width:9;"
+               "stroke-linecap:round;stroke-linejoin:round\"/>\n"
+               "</svg>\n")
+        .arg(QColor(235, 242, 250).name(), ink.name(), points.trimmed(), accent.name())
+        .toUtf8();
 }
 
 bool save(const QImage& image, const QString& path) {
@@ -153,8 +181,8 @@ bool save(const QImage& image, const QString& path) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: artwork <program directory>\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: artwork <program directory> [<icon theme directory>]\n");
         return 2;
     }
     const QDir program(QString::fromLocal8Bit(argv[1]));
@@ -171,5 +199,15 @@ int main(int argc, char** argv) {
                    program.filePath(QStringLiteral("buttons/%1_r.bmp").arg(name)));
     }
     ok &= save(icon(), program.filePath(QStringLiteral("nephodar.png")));
+    if (argc == 3) {
+        const QDir icons(QString::fromLocal8Bit(argv[2]));
+        for (const int size : {48, 64, 128, 256})
+            ok &= save(icon(size),
+                       icons.filePath(QStringLiteral("%1x%1/apps/nephodar.png").arg(size)));
+        QDir().mkpath(icons.filePath(QStringLiteral("scalable/apps")));
+        QFile svg(icons.filePath(QStringLiteral("scalable/apps/nephodar.svg")));
+        ok &= svg.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+              svg.write(scalableIcon()) >= 0 && svg.flush();
+    }
     return ok ? 0 : 1;
 }
