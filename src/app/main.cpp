@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
     qInstallMessageHandler(usualHandler);
     if (!displayTrouble().isEmpty())
         std::cerr << displayTrouble().toStdString() << std::endl;
-    QGuiApplication::setDesktopFileName(QStringLiteral("nephodar"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.talvessa.Nephodar"));
     if (!options.programDirectory.isEmpty())
         Talvessa::setProgramDirectory(options.programDirectory.toStdString());
     const QString programDirectory = QString::fromStdString(Talvessa::getProgramDirectory());
