@@ -68,6 +68,8 @@ TWorkForm::TWorkForm(MeasurementEngine& engine, UserPrompts& prompts,
     : QMainWindow(parent), engine_(engine), prompts_(prompts), programDirectory_(programDirectory),
       extraDevices_(extraDevices), ui_(new Ui::TWorkForm) {
     ui_->setupUi(this);
+    // A first try with Sim0 shows its culture growing within a minute, not two points.
+    engine_.useSim0DemonstrationClock(true);
     liveChart_ = new LiveChart(engine.table(), ui_->ChartArea);
     ui_->ChartArea->layout()->addWidget(liveChart_);
     chartPage_ = new ChartPage(ChartPageWidgets::from(*ui_), *liveChart_, engine, prompts, this);
