@@ -9,6 +9,7 @@
 #include "workstation/MeasurementEngine.h"
 
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
@@ -64,6 +65,8 @@ TOptionsForm::TOptionsForm(UserPrompts& prompts, QWidget* parent)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     ui_->CheckBox2->setVisible(false);
     ui_->SpeedButton1->setIcon(checkMarkIcon());
+    // The port list's own field is what a screen reader reaches first.
+    ui_->ComboBox1->lineEdit()->setAccessibleName(ui_->ComboBox1->accessibleName());
     ui_->Sim0Clock->setRange(1, MeasurementEngine::maximumSim0Rate);
     ui_->Sim0Clock->setValue(MeasurementEngine::defaultSim0Rate);
     mqtt_ = new MqttOptions(*ui_, prompts_, this);
