@@ -6,8 +6,10 @@
 #include "settings/SettingsKeys.h"
 #include "ui_TOptionsForm.h"
 #include "workstation/EngineEnvironment.h"
+#include "workstation/MeasurementEngine.h"
 
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
@@ -63,6 +65,10 @@ TOptionsForm::TOptionsForm(UserPrompts& prompts, QWidget* parent)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     ui_->CheckBox2->setVisible(false);
     ui_->SpeedButton1->setIcon(checkMarkIcon());
+    // The port list's own field is what a screen reader reaches first.
+    ui_->ComboBox1->lineEdit()->setAccessibleName(ui_->ComboBox1->accessibleName());
+    ui_->Sim0Clock->setRange(1, MeasurementEngine::maximumSim0Rate);
+    ui_->Sim0Clock->setValue(MeasurementEngine::defaultSim0Rate);
     mqtt_ = new MqttOptions(*ui_, prompts_, this);
 
     // toggled, not clicked: checking a button while loading must run the same handler.
@@ -165,6 +171,7 @@ void TOptionsForm::loadFields() {
     else
         ui_->ComboBox1->setEditText(port);
     ui_->Edit7->setText(readText(keys::SaveAsDir, "C:Test"));
+    ui_->Sim0Clock->setValue(readNumber(keys::Sim0Clock, MeasurementEngine::defaultSim0Rate));
     mqtt_->load(IniFile::getIniFile());
 }
 
@@ -186,6 +193,10 @@ void TOptionsForm::storeFields() {
         textEntry(keys::ComPort, ui_->ComboBox1->currentText()),
         textEntry(keys::Country, numberFormat == 0 ? QStringLiteral("DE") : QStringLiteral("GB")),
     };
+    // Written only once chosen: a profile without it keeps the default of the program.
+    const int sim0Rate = ui_->Sim0Clock->value();
+    if (sim0Rate != readNumber(keys::Sim0Clock, MeasurementEngine::defaultSim0Rate))
+        entries.push_back(numberEntry(keys::Sim0Clock, sim0Rate));
     const auto mqtt = mqtt_->changedEntries(IniFile::getIniFile());
     entries.insert(entries.end(), mqtt.begin(), mqtt.end());
     IniFile::getIniFile().writeTogether(entries);

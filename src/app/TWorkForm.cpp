@@ -69,6 +69,8 @@ TWorkForm::TWorkForm(MeasurementEngine& engine, UserPrompts& prompts,
     : QMainWindow(parent), engine_(engine), prompts_(prompts), programDirectory_(programDirectory),
       extraDevices_(extraDevices), ui_(new Ui::TWorkForm) {
     ui_->setupUi(this);
+    // A first try with Sim0 shows its culture growing within a minute, not two points.
+    engine_.useSim0DemonstrationClock(true);
     liveChart_ = new LiveChart(engine.table(), ui_->ChartArea);
     ui_->ChartArea->layout()->addWidget(liveChart_);
     chartPage_ = new ChartPage(ChartPageWidgets::from(*ui_), *liveChart_, engine, prompts, this);
@@ -259,7 +261,19 @@ bool TWorkForm::initialise(__lumo::Sleeper& sleeper) {
         others_.splash->hide();
     centralWidget()->setEnabled(true);
     menuBar()->setEnabled(true);
+    focusFirstControl();
     return true;
+}
+
+// Keyboard users start where the work starts: the device list (Connect while Sim0 is the only
+// choice), and Start once connected.
+void TWorkForm::focusFirstControl() {
+    if (connected_)
+        ui_->StartButton->setFocus();
+    else if (ui_->ComboBox6->isEnabled())
+        ui_->ComboBox6->setFocus();
+    else
+        ui_->SpeedButton22->setFocus();
 }
 
 void TWorkForm::loadButtonImages() {
@@ -323,6 +337,7 @@ void TWorkForm::connectCommand() {
     ui_->Connect1->setEnabled(false);
     connected_ = true;
     applyCommands();
+    focusFirstControl();
 }
 
 void TWorkForm::showPage(Page page) {
@@ -395,6 +410,10 @@ void TWorkForm::bindControls() {
         {QKeySequence(QStringLiteral("Ctrl+P")), QKeySequence(QStringLiteral("Ctrl+L"))});
     auto* closeKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+C")), this);
     connect(closeKey, &QShortcut::activated, this, &QWidget::close);
+    // F10 opens the first menu, as on other desktops; the arrows and the menus' letters lead on.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this,
+            [this] { menuBar()->setActiveAction(ui_->File1->menuAction()); });
 
     connect(ui_->SpeedButton22, &QToolButton::clicked, this, &TWorkForm::connectCommand);
     connect(ui_->Connect1, &QAction::triggered, this, &TWorkForm::connectCommand);

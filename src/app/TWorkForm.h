@@ -79,6 +79,7 @@ private:
     void bindEngine();
     void loadButtonImages();
     void fillDeviceList();
+    void focusFirstControl();
     void applyCommands();
     void showSample(const SampleReport& report);
     void afterStart();

@@ -27,6 +27,9 @@ const SettingKey Company{"Options", "Company", T::Text, "Company"};
 const SettingKey Dir{"Options", "Dir", T::Text, "Nothing"};
 const SettingKey ComPort{"Options", "ComPort", T::Text, "Com1"};
 const SettingKey SaveAsDir{"Options", "SaveAsDir", T::Text, "C:Test"};
+// How many times as fast a run of the simulated source Sim0 goes: its countdown and its times,
+// so that a first try shows a growing culture within a minute. 1 is real time.
+const SettingKey Sim0Clock{"Options", "Sim0Clock", T::Int, nullptr};
 const SettingKey OD1{"CalibrECH", "OD1", T::Int, "4095"};
 const SettingKey ODDark{"CalibrECH", "ODDark", T::Int, "1"};
 const SettingKey CalcName{"Calculation", "Name", T::Text, "CalcOD"};
@@ -41,11 +44,11 @@ const SettingKey LIVEmin{"AnalogOut", "LIVEmin", T::Int, "200"};
 const std::vector<const SettingKey*>& allSettingKeys() {
     using namespace keys;
     static const std::vector<const SettingKey*> all{
-        &Locked,      &Run,           &FirstTime, &Country,    &LED,     &ODChannel,  &Interval,
-        &RefChannel,  &LedBright,     &Quality,   &UsePreByte, &Plotit,  &OwnAutoDir, &AutoSave,
-        &AutoConnect, &Beep,          &NewOD,     &User,       &Company, &Dir,        &ComPort,
-        &SaveAsDir,   &OD1,           &ODDark,    &CalcName,   &A1,      &A2,         &A3,
-        &A4,          &DACresolution, &LIVEmin};
+        &Locked,      &Run,       &FirstTime,     &Country,    &LED,      &ODChannel,  &Interval,
+        &RefChannel,  &LedBright, &Quality,       &UsePreByte, &Plotit,   &OwnAutoDir, &AutoSave,
+        &AutoConnect, &Beep,      &NewOD,         &User,       &Company,  &Dir,        &ComPort,
+        &SaveAsDir,   &Sim0Clock, &OD1,           &ODDark,     &CalcName, &A1,         &A2,
+        &A3,          &A4,        &DACresolution, &LIVEmin};
     return all;
 }
 

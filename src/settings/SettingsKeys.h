@@ -20,7 +20,7 @@ namespace keys {
 extern const SettingKey Locked, Run, FirstTime, Country, LED;
 extern const SettingKey ODChannel, Interval, RefChannel, LedBright;
 extern const SettingKey Quality, UsePreByte, Plotit, OwnAutoDir, AutoSave, AutoConnect, Beep, NewOD,
-    User, Company, Dir, ComPort, SaveAsDir;
+    User, Company, Dir, ComPort, SaveAsDir, Sim0Clock;
 extern const SettingKey OD1, ODDark;
 extern const SettingKey CalcName, A1, A2, A3, A4;
 extern const SettingKey DACresolution, LIVEmin;

@@ -153,7 +153,7 @@ void MeasurementEngine::chooseInterval(const QString& entry) {
 }
 
 void MeasurementEngine::addStamped(const QString& message) {
-    runProtocol_.addStamped(message, clock_.now());
+    runProtocol_.addStamped(message, runNow());
     emit protocolChanged();
 }
 
@@ -218,7 +218,21 @@ void MeasurementEngine::shutDown() {
 }
 
 void MeasurementEngine::refreshElapsed() {
-    elapsedMs_ = std::max<qint64>(0, started_.msecsTo(clock_.now()));
+    elapsedMs_ = std::max<qint64>(0, started_.msecsTo(runNow()));
+}
+
+QDateTime MeasurementEngine::runNow() const {
+    QDateTime real = clock_.now();
+    if (demonstrationRate_ == 1 || !started_.isValid())
+        return real;
+    return started_.addMSecs(
+        static_cast<qint64>(static_cast<double>(started_.msecsTo(real)) * demonstrationRate_));
+}
+
+int MeasurementEngine::countdownIntervalTicks() const {
+    if (demonstrationRate_ == 1 || intervalTicks_ == 0)
+        return intervalTicks_;
+    return std::max(1, static_cast<int>(std::lround(intervalTicks_ / demonstrationRate_)));
 }
 
 QString MeasurementEngine::runningTimeText() const {
@@ -262,9 +276,18 @@ bool MeasurementEngine::start() {
     countdownTicks = 0;
     samplingTicks = 1;
     runProtocol_.clear();
+    // Made-up times only for the built-in simulation: a photometer's rows keep real ones.
+    demonstrationRate_ = 1;
+    if (sim0Demonstration_ && dynamic_cast<const Talvessa::ODSourceSimulated*>(odSource_.get()))
+        demonstrationRate_ = std::clamp(profileInteger(IniFile::keys::Sim0Clock, defaultSim0Rate),
+                                        1, maximumSim0Rate);
     started_ = clock_.now();
     elapsedMs_ = 0;
     addStamped(QStringLiteral("started measurement"));
+    if (demonstrationRate_ != 1)
+        addStamped(QStringLiteral("demonstration with the simulated source Sim0: its clock runs "
+                                  "%1 times as fast as the real one")
+                       .arg(demonstrationRate_));
     runFormula_ = prepared;
     runStatement_ = prepStatement;
     runStatement_.appendLine(runFormula_.statementLine());
@@ -322,7 +345,7 @@ void MeasurementEngine::end() {
 // The next countdown tick takes the sample, however long the interval.
 void MeasurementEngine::measureNow() {
     if (state == RunState::Running && !samplingPhase_)
-        countdownTicks = std::max(countdownTicks, intervalTicks_);
+        countdownTicks = std::max(countdownTicks, countdownIntervalTicks());
 }
 
 void MeasurementEngine::countdownTick() {
@@ -330,7 +353,7 @@ void MeasurementEngine::countdownTick() {
         emit alarmFired();
     // Ticks still to come after this one; the label shows them as whole seconds, rounded up,
     // and the sample is due once the interval's ticks have passed.
-    const int left = intervalTicks_ - countdownTicks - 1;
+    const int left = countdownIntervalTicks() - countdownTicks - 1;
     if (left > 0) {
         countdownLabel_ =
             QString::number((left + countdownTicksPerSecond - 1) / countdownTicksPerSecond);

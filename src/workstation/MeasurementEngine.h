@@ -168,6 +168,13 @@ public:
     bool deviceError() const { return deviceFault_; }
     std::int64_t elapsedMilliseconds() const { return elapsedMs_; }
     QDateTime startTime() const { return started_; }
+    // In the windows the simulated source Sim0 runs on a demonstration clock, this many times
+    // as fast as the real one (1: real time); set at each start from the profile, never for a
+    // photometer. The command-line tool has its own choice, --time-lapse.
+    void useSim0DemonstrationClock(bool on) { sim0Demonstration_ = on; }
+    double demonstrationRate() const { return demonstrationRate_; }
+    static constexpr int defaultSim0Rate = 100;
+    static constexpr int maximumSim0Rate = 3600;
     QString countdownText() const { return countdownLabel_; }
     QString runningTimeText() const;
     int noteCounter() const { return notes_; }
@@ -208,6 +215,10 @@ signals:
 
 private:
     void refreshElapsed();
+    // The run's time: the real one, or the demonstration clock's from the start on.
+    QDateTime runNow() const;
+    // The interval in real countdown ticks.
+    int countdownIntervalTicks() const;
     void takeSample();
     void afterSample();
     void reportFailure(const QString& text);
@@ -256,6 +267,8 @@ private:
     bool haveStartReading_ = false;
     bool odLeftStartWindow = false, calcOdLeftStartWindow = false;
     QDateTime started_;
+    bool sim0Demonstration_ = false;
+    double demonstrationRate_ = 1;
     std::int64_t elapsedMs_ = 0;
     bool saved = true;
     SamplingRules::AutoSaveSchedule autoSaveSchedule_;

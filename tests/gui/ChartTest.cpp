@@ -6,6 +6,7 @@
 #include "LogCapture.h"
 #include "ProfileStoreFixture.h"
 #include "TWorkForm.h"
+#include "TimeSTicker.h"
 #include "ui_TWorkForm.h"
 
 #include <QAction>
@@ -314,4 +315,52 @@ TEST_F(ChartTest, APulledDeviceLeavesAGapInTheCurve) {
     ui().StartButton->click();
     ASSERT_TRUE(driver->untilNextSample());
     EXPECT_EQ(chart().gapCount(), 0) << "a new run starts whole";
+}
+
+// The time axis of any span reads differently at every tick: seconds on the first minutes'
+// axes, whole minutes, hours or days on longer ones.
+TEST(TimeAxis, EveryTickHasItsOwnLabel) {
+    const struct {
+        double minutes;
+        QStringList labels;
+    } cases[] = {
+        {0.5, {"0:00:00", "0:00:10", "0:00:20", "0:00:30"}},
+        {1, {"0:00:00", "0:00:15", "0:00:30", "0:00:45", "0:01:00"}},
+        {4, {"0:00", "0:01", "0:02", "0:03", "0:04"}},
+        {75, {"0:00", "0:15", "0:30", "0:45", "1:00", "1:15"}},
+        {480, {"0:00", "2:00", "4:00", "6:00", "8:00"}},
+        {8000, {"0:00", "48:00", "96:00"}},
+    };
+    for (const auto& c : cases) {
+        TimeSTicker ticker;
+        const QCPRange range(0, c.minutes);
+        QVector<double> ticks, subTicks;
+        QVector<QString> labels;
+        ticker.generate(range, QLocale::c(), QLatin1Char('g'), 6, ticks, &subTicks, &labels);
+        QStringList inRange;
+        for (int i = 0; i < ticks.size(); ++i)
+            if (range.contains(ticks[i]))
+                inRange << labels[i];
+        EXPECT_EQ(inRange, c.labels) << c.minutes << " minutes";
+    }
+}
+
+// The first minute of a run, a sample every ten seconds: the chart's time axis does not
+// repeat "0:00".
+TEST_F(ChartTest, TheFirstMinuteHasDistinctTimeLabels) {
+    ui().StartButton->click();
+    for (int i = 0; i < 7; ++i) {
+        clock.advance(10 * 1000);
+        ASSERT_TRUE(driver->untilNextSample());
+    }
+    chart().plot()->replot();
+    QStringList shown;
+    const QCPRange range = chart().plot()->xAxis->range();
+    const auto ticks = chart().plot()->xAxis->tickVector();
+    const auto labels = chart().plot()->xAxis->tickVectorLabels();
+    for (int i = 0; i < ticks.size(); ++i)
+        if (range.contains(ticks[i]))
+            shown << labels[i];
+    ASSERT_GE(shown.size(), 3);
+    EXPECT_EQ(shown.removeDuplicates(), 0) << shown.join(' ').toStdString();
 }

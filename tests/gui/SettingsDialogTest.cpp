@@ -321,3 +321,22 @@ TEST_F(SettingsDialog, MqttSettingsThePublisherWouldRefuseAreNotStored) {
     EXPECT_EQ(stored("MQTT", "Enabled"), "0");
     EXPECT_EQ(stored("MQTT", "Topic"), "lab/ws1");
 }
+
+// The demonstration clock of Sim0: the program's default until the user chooses another rate,
+// which is then kept in the profile and shown again.
+TEST_F(SettingsDialog, Sim0ClockIsStoredOnceChosen) {
+    openDefaultWith("[Generell]\nlocked=0\nFirstTime=0\n");
+    form_.show();
+    auto* rate = field<QSpinBox>("Sim0Clock");
+    EXPECT_EQ(rate->value(), 100);
+    confirm();
+    EXPECT_EQ(stored("Options", "Sim0Clock"), "<absent>");
+
+    form_.show();
+    rate->setValue(1);
+    confirm();
+    EXPECT_EQ(stored("Options", "Sim0Clock"), "1");
+    rate->setValue(50);
+    form_.show();
+    EXPECT_EQ(rate->value(), 1) << "the profile's value comes back";
+}

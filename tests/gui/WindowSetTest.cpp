@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The program's windows together, as the program makes and wires them.
 #include "WindowSet.h"
+#include "AccessibleNames.h"
 #include "EngineFakes.h"
 #include "LogCapture.h"
 #include "ProfileStoreFixture.h"
@@ -85,4 +86,22 @@ TEST_F(WindowSetTest, AutoSaveIsSwitchedOnTheSavingTab) {
     ASSERT_NE(dialog, nullptr);
     dialog->findChild<QToolButton*>("SpeedButton1")->click();
     EXPECT_EQ(IniFile::getIniFile().readInteger("Options", "AutoSave", 0), 1);
+}
+
+// Every window of the program names its controls to a screen reader.
+TEST_F(WindowSetTest, EveryWindowNamesItsControls) {
+    int windowsSeen = 0;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window == &windows->mainWindow() || !window->isWindow() ||
+            window->windowType() == Qt::Popup || window->windowType() == Qt::ToolTip)
+            continue;
+        const bool wasVisible = window->isVisible();
+        window->show();
+        ++windowsSeen;
+        EXPECT_EQ(unnamedControls(QAccessible::queryAccessibleInterface(window)), QStringList())
+            << window->objectName().toStdString();
+        if (!wasVisible)
+            window->hide();
+    }
+    EXPECT_GE(windowsSeen, 8);
 }

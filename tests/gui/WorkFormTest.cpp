@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "AccessibleNames.h"
 #include "EngineFakes.h"
 #include "FakeSleeper.h"
 #include "LiveChart.h"
@@ -11,6 +12,7 @@
 #include "lumo/Version.h"
 #include "ui_TWorkForm.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QFile>
 #include <QFocusEvent>
@@ -411,4 +413,68 @@ TEST_F(WorkFormTest, HandEditsOfTheProfileSurviveCalibrationSettingsAndTheEnd) {
     struct stat info {};
     stat(path.c_str(), &info);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+// A screen reader names every control of the main window, those without a text of their own
+// (the title field, the alarm threshold and its arrows, the device list) included, on the
+// welcome panel and on each page once connected.
+TEST_F(WorkFormTest, EveryControlHasAnAccessibleName) {
+    ASSERT_TRUE(window->initialise(sleeper));
+    window->show();
+    QAccessibleInterface* root = QAccessible::queryAccessibleInterface(window.get());
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(unnamedControls(root), QStringList());
+    ui().SpeedButton22->click();
+    for (const auto page : {TWorkForm::Page::Chart, TWorkForm::Page::Calibration,
+                            TWorkForm::Page::Options, TWorkForm::Page::Viewer}) {
+        window->showPage(page);
+        EXPECT_EQ(unnamedControls(root), QStringList()) << static_cast<int>(page);
+    }
+    const auto name = [](QObject* widget) {
+        return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+    };
+    EXPECT_EQ(name(ui().Edit1), "Title");
+    EXPECT_EQ(name(ui().UpDown4Up), "Raise the alarm threshold");
+    EXPECT_EQ(name(ui().UpDown4Down), "Lower the alarm threshold");
+}
+
+// Keyboard use: the focus starts on Connect (the device list offers Sim0 alone) and moves to
+// Start once connected; F10 opens the first menu; Save, Save As and Open have their keys and
+// every menu and menu command its letter.
+TEST_F(WorkFormTest, KeyboardReachesTheMenusAndTheFirstControls) {
+    ASSERT_TRUE(window->initialise(sleeper));
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    EXPECT_EQ(QApplication::focusWidget(), ui().SpeedButton22);
+    QTest::keyClick(ui().SpeedButton22, Qt::Key_Space);
+    ASSERT_TRUE(ui().Panel_Top_Normal->isVisibleTo(window.get()));
+    EXPECT_EQ(QApplication::focusWidget(), ui().StartButton);
+
+    EXPECT_EQ(ui().Save->shortcut(), QKeySequence("Ctrl+S"));
+    EXPECT_EQ(ui().SaveAs->shortcut(), QKeySequence("Ctrl+Shift+S"));
+    EXPECT_EQ(ui().Open1->shortcut(), QKeySequence("Ctrl+O"));
+    EXPECT_EQ(ui().Print4->shortcuts(),
+              (QList<QKeySequence>{QKeySequence("Ctrl+P"), QKeySequence("Ctrl+L")}));
+    for (const QAction* top : window->menuBar()->actions()) {
+        QStringList letters;
+        const auto letterOf = [&letters](const QAction* action) {
+            const QString text = action->text();
+            const int at = text.indexOf('&');
+            EXPECT_TRUE(at >= 0 && at + 1 < text.size()) << text.toStdString();
+            if (at >= 0 && at + 1 < text.size())
+                letters << text.mid(at + 1, 1).toLower();
+        };
+        letterOf(top);
+        letters.clear();
+        for (const QAction* item : top->menu()->actions())
+            if (!item->isSeparator() && item->isVisible())
+                letterOf(item);
+        EXPECT_EQ(letters.removeDuplicates(), 0) << top->text().toStdString();
+    }
+
+    QTest::keyClick(window.get(), Qt::Key_F10);
+    EXPECT_TRUE(ui().File1->isVisible());
+    EXPECT_EQ(window->menuBar()->activeAction(), ui().File1->menuAction());
+    QTest::keyClick(ui().File1, Qt::Key_Escape);
 }

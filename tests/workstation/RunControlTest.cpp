@@ -274,3 +274,44 @@ TEST_F(RunControl, NotesNeedARow) {
         engine_->protocol().getText().startsWith("8.12.2007 09:05  note added: inoculated\n"));
     EXPECT_EQ(engine_->table().allRows()[1].note, "[1] inoculated");
 }
+
+// In the window Sim0 runs on the profile's demonstration clock: its countdown is that many
+// times as short and its rows' times run as fast, so the stored times still read like the
+// chosen interval. A photometer, and the command-line tool, always run in real time, and only
+// a demonstration says so in the protocol.
+TEST_F(RunControl, Sim0RunsOnTheDemonstrationClock) {
+    static FakeSleeper sleeper; // outlives the engine's source
+    const struct {
+        const char* setting; // nullptr: not in the profile
+        bool simulated, window;
+        double rate;
+    } cases[] = {{nullptr, true, true, 100}, {"1", true, true, 1},   {"60", true, true, 60},
+                 {"60", false, true, 1},     {"60", true, false, 1}, {"0", true, true, 1},
+                 {"99999", true, true, 3600}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.setting ? c.setting : "default") +
+                     (c.simulated ? " Sim0" : " photometer") + (c.window ? " window" : " cli"));
+        if (c.setting)
+            IniFile::getIniFile().writeString("Options", "Sim0Clock", c.setting);
+        if (c.simulated)
+            engine_->setSource(std::make_unique<Talvessa::ODSourceSimulated>(sleeper));
+        else
+            engine_->setSource(std::make_unique<ScriptedSource>());
+        engine_->useSim0DemonstrationClock(c.window);
+        engine_->setInterval(30);
+        const QDateTime realStart = clock_.now();
+        ASSERT_TRUE(engine_->start());
+        takeSamples(3); // the first at once, two after an interval each
+        EXPECT_EQ(engine_->demonstrationRate(), c.rate);
+        const qint64 real = realStart.msecsTo(clock_.now());
+        EXPECT_NEAR(static_cast<double>(engine_->elapsedMilliseconds()), real * c.rate, c.rate);
+        if (c.rate <= 100) {
+            EXPECT_NEAR(real, 60000 / c.rate, 30) << "two intervals of real time";
+            EXPECT_NEAR(engine_->table().allRows().at(2).minutes, 1.0, 0.05);
+        }
+        EXPECT_EQ(engine_->protocol().getText().contains(
+                      QStringLiteral("demonstration with the simulated source Sim0")),
+                  c.rate != 1);
+        engine_->end();
+    }
+}
