@@ -79,7 +79,9 @@ BrokerPublisher::BrokerPublisher(const QString& programDirectory, const BrokerSe
 
 BrokerPublisher::~BrokerPublisher() {
     // The last messages (the final state, a note) are on disk for the next start; nobody is
-    // left to hear of a refusal now.
+    // left to hear of a refusal now. Those the broker took leave the outbox: the program may
+    // end on their acknowledgement, before the pump that would have removed them.
+    removeAcknowledged();
     writeUnwritten();
     {
         const std::lock_guard<std::mutex> lock(stopMutex_);
