@@ -776,8 +776,9 @@ Result analyseCurve(const std::vector<Point>& analysed, const Settings& settings
     Result result;
     const auto usable = usablePoints(analysed, settings);
     const double span = windowSpanPoints(usable);
-    if (settings.windowPoints == 0 && std::isfinite(span) &&
-        span < static_cast<double>(cubicFromPoints)) {
+    const bool readSeldom = settings.windowPoints == 0 && std::isfinite(span) &&
+                            span < static_cast<double>(cubicFromPoints);
+    if (readSeldom) {
         if (const auto seldom = seldomAnalysis(analysed, settings, usable))
             result = *seldom;
     } else
@@ -786,7 +787,9 @@ Result analyseCurve(const std::vector<Point>& analysed, const Settings& settings
     const bool exact =
         !result.rateInterval ||
         result.rateInterval->high - result.rateInterval->low < 1e-9 * result.maxRatePerHour;
-    if (settings.windowPoints == 0 && result.growing && !carriedByReadings(result, usable))
+    // A cubic window the readings do not carry gives way to the straight lines.
+    if (!readSeldom && settings.windowPoints == 0 && result.growing &&
+        !carriedByReadings(result, usable))
         if (const auto seldom = seldomAnalysis(analysed, settings, usable))
             result = *seldom;
     if (settings.windowPoints == 0 && result.growing && !exact)
@@ -816,8 +819,7 @@ struct SecondRise {
 // culture rises twice when, after its steepest line, the lines fall to a tenth of that
 // slope (a pause) and later climb again to a third of it, with the OD rising by half
 // again after the pause.
-std::optional<SecondRise> secondRise(const std::vector<Point>& usable, const Settings& settings) {
-    (void)settings;
+std::optional<SecondRise> secondRise(const std::vector<Point>& usable) {
     const double step = typicalStepHours(usable);
     if (usable.size() < 8 || !(step > 0))
         return std::nullopt;
@@ -899,9 +901,8 @@ Result analyse(const std::vector<Point>& points, const Settings& settings) {
 
     // A culture that rises twice (a second food source, a revertant) grew first: the second
     // rise is said, and the readings from its pause on are left out.
-    const auto second = settings.windowPoints == 0
-                            ? secondRise(usablePoints(analysed, settings), settings)
-                            : std::nullopt;
+    const auto second =
+        settings.windowPoints == 0 ? secondRise(usablePoints(analysed, settings)) : std::nullopt;
     Result result;
     if (second) {
         std::vector<Point> firstRise;
